@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Dovreth's one entry point for a newcomer and for CI.
+#   scripts/dev.sh run    install what is missing, build, start the program
+#   scripts/dev.sh test   install what is missing, build, run every test (then again under
+#                         AddressSanitizer and UndefinedBehaviorSanitizer)
+#   scripts/dev.sh setup  only install what is missing
+#   scripts/dev.sh build  only build (into build/)
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
+          fonts-noto-cjk clang libclang-rt-14-dev xvfb xauth)
+
+setup() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build -j "$jobs"
+}
+
+run_tests() {
+    local dir="$1"
+    ( cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600 )
+}
+
+case "${1:-}" in
+    setup) setup ;;
+    build) setup; build ;;
+    run)
+        setup
+        build
+        if [ -x build/src/shell/dovreth ]; then
+            exec build/src/shell/dovreth
+        elif [ -x build/src/cli/dovreth-cli ]; then
+            exec build/src/cli/dovreth-cli --help
+        else
+            echo "Dovreth is built; its window is not ready yet. Run 'scripts/dev.sh test' to check the engine."
+        fi
+        ;;
+    test)
+        setup
+        build
+        run_tests build
+        if [ "${DOVRETH_SKIP_SANITIZERS:-0}" != "1" ]; then
+            echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+            cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDOVRETH_SANITIZE=ON \
+                  -DDOVRETH_BUILD_GUI=OFF >/dev/null
+            cmake --build build-asan -j "$jobs"
+            ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        fi
+        ;;
+    *)
+        echo "usage: scripts/dev.sh run|test|setup|build" >&2
+        exit 2
+        ;;
+esac

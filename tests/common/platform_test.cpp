@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "common/codepage.h"
+#include "common/fs.h"
+#include "common/paths.h"
+#include "common/trace.h"
+#include "support/test_support.h"
+
+namespace {
+
+using dovtest::Sj;
+
+TEST(CodePage, ConvertsBothWaysAndRefusesWhatItCannotHold) {
+    EXPECT_EQ(*dov::Utf8ToCp932("abc"), "abc");
+    EXPECT_EQ(*dov::Utf8ToCp932("日本語.txt"), "\x93\xFA\x96\x7B\x8C\xEA.txt");
+    EXPECT_EQ(*dov::Cp932ToUtf8("\x93\xFA\x96\x7B\x8C\xEA.txt"), "日本語.txt");
+    EXPECT_EQ(*dov::Cp932ToUtf8("\xB1"), "ｱ");  // half-width katakana
+    EXPECT_FALSE(dov::Utf8ToCp932("café").has_value());
+    EXPECT_FALSE(dov::Utf8ToCp932("\xF0\x9F\x98\x80").has_value());  // emoji
+    EXPECT_FALSE(dov::Utf8ToCp932("\xFF\xFE").has_value());          // not UTF-8
+    EXPECT_FALSE(dov::Cp932ToUtf8("\x82").has_value());              // cut in half
+    EXPECT_EQ(dov::EscapeBytes("a\xFF\n\\"), "a\\xFF\\x0A\\x5C");
+}
+
+TEST(Paths, JoinSplitWithSlash) {
+    EXPECT_EQ(dov::JoinPath("/", "a"), "/a");
+    EXPECT_EQ(dov::JoinPath("/x", "a"), "/x/a");
+    EXPECT_EQ(dov::ParentPath("/a/b.txt"), "/a");
+    EXPECT_EQ(dov::ParentPath("/a"), "");
+    EXPECT_EQ(dov::BaseName("/a/b.txt"), "b.txt");
+    // '/' is never a trail byte, but a trail byte '\' must not confuse the split either.
+    EXPECT_EQ(dov::ParentPath("/" + Sj("表") + "/x"), "/" + Sj("表"));
+}
+
+TEST(ProgramFolder, HonoursDovrethHome) {
+    dovtest::TempDir tmp;
+    EXPECT_EQ(dov::ProgramFolderNative(), tmp.home());
+    EXPECT_EQ(dov::ProgramFile("DataTrace.txt"), tmp.home() + "/DataTrace.txt");
+}
+
+TEST(Trace, AppendsCp932LinesWithCrLfFromManyThreads) {
+    dovtest::TempDir tmp;
+    const std::string path = dov::DefaultTracePath();
+    dov::TraceReset(path);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) dov::TraceF(path, "○　行 %d-%d\n", t, i);
+        });
+    }
+    for (auto& th : threads) th.join();
+    std::string text = tmp.ReadFile("home/DataTrace.txt");
+    const std::string line = Sj("○　行 ");
+    std::size_t lines = 0;
+    for (std::size_t p = 0; (p = text.find(line, p)) != std::string::npos; ++p) ++lines;
+    EXPECT_EQ(lines, 200u);
+    EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
+    dov::TraceReset(path);
+    EXPECT_EQ(tmp.ReadFile("home/DataTrace.txt"), "");
+}
+
+TEST(Trace, ReportsAFileThatCannotBeOpenedOnce) {
+    std::vector<std::string> got;
+    dov::SetTraceFailureHandler([&](const std::string& m) { got.push_back(m); });
+    dov::TraceWrite("/nonexistent-folder-xyz/DataTrace.txt", "x");
+    dov::TraceWrite("/nonexistent-folder-xyz/DataTrace.txt", "y");
+    dov::SetTraceFailureHandler(nullptr);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], Sj("トレース用ファイルが開けません"));
+}
+
+class FsTest : public ::testing::Test {
+protected:
+    dovtest::TempDir tmp;
+    std::string P(const std::string& rel) { return *dov::Utf8ToCp932(tmp / rel); }
+};
+
+TEST_F(FsTest, ListsEntriesWithRecordsAndFlagsUnconvertibleNames) {
+    tmp.WriteFile("d/a.txt", "12345");
+    tmp.MakeDir("d/sub");
+    tmp.WriteFile("d/日本.txt", "");
+    tmp.WriteFile("d/caf\xC3\xA9", "");  // é: CP932 cannot hold it
+    tmp.WriteFile("d/bad\xFF", "");      // not UTF-8
+    ASSERT_EQ(symlink("sub", (tmp / "d/link").c_str()), 0);
+    std::vector<dov::EntryInfo> entries;
+    ASSERT_EQ(dov::Fs().ListDir(P("d"), entries), 0);
+    int bad = 0;
+    for (const auto& e : entries) {
+        if (!e.nameOk) {
+            ++bad;
+            continue;
+        }
+        if (e.name == "a.txt") {
+            EXPECT_EQ(e.findData.nFileSizeLow, 5u);
+            EXPECT_EQ(e.status.m_size, 5);
+            EXPECT_EQ(e.findData.dwFileAttributes, 0u);
+            EXPECT_EQ(e.status.m_szFullName, P("d/a.txt"));
+        } else if (e.name == "sub") {
+            EXPECT_EQ(e.findData.dwFileAttributes, dov::kAttrDirectory);
+            EXPECT_EQ(e.status.m_attribute & dov::kStatusDirectory, dov::kStatusDirectory);
+        } else if (e.name == "link") {
+            EXPECT_TRUE(e.isLink);
+            EXPECT_FALSE(e.isDir);  // links are never followed
+        } else {
+            EXPECT_EQ(e.name, Sj("日本.txt"));
+        }
+    }
+    EXPECT_EQ(entries.size(), 6u);
+    EXPECT_EQ(bad, 2);
+}
+
+TEST_F(FsTest, RenameNeverReplacesOnEitherPath) {
+    for (bool fallback : {false, true}) {
+        dov::PosixFileSystem fs;
+        fs.forceNoReplaceFallback = fallback;
+        tmp.WriteFile("a", "A");
+        tmp.WriteFile("b", "B");
+        tmp.MakeDir("d1/inner");
+        tmp.MakeDir("d2");
+        EXPECT_EQ(fs.RenameNoReplace(P("a"), P("b")), EEXIST);
+        EXPECT_EQ(tmp.ReadFile("a"), "A");
+        EXPECT_EQ(tmp.ReadFile("b"), "B");
+        EXPECT_EQ(fs.RenameNoReplace(P("d1"), P("d2")), EEXIST);
+        EXPECT_TRUE(tmp.Exists("d1/inner"));
+        EXPECT_EQ(fs.RenameNoReplace(P("d1"), P("d1/inner/x")), EINVAL);
+        EXPECT_EQ(fs.RenameNoReplace(P("a"), P("c")), 0);
+        EXPECT_EQ(tmp.ReadFile("c"), "A");
+        EXPECT_FALSE(tmp.Exists("a"));
+        EXPECT_EQ(fs.RenameNoReplace(P("d1"), P("d3")), 0);
+        EXPECT_TRUE(tmp.Exists("d3/inner"));
+        EXPECT_EQ(fs.RenameNoReplace(P("missing"), P("zz")), ENOENT);
+        EXPECT_EQ(fs.RenameNoReplace(P("c"), P("x") + "\x82"), EINVAL);  // not valid CP932
+        std::filesystem::remove_all(tmp.path() + "/d3");
+        std::filesystem::remove_all(tmp.path() + "/d2");
+        std::filesystem::remove(tmp.path() + "/b");
+        std::filesystem::remove(tmp.path() + "/c");
+    }
+}
+
+TEST_F(FsTest, OpenReadRefusesAFifoWithoutBlocking) {
+    ASSERT_EQ(mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    std::unique_ptr<dov::IFile> f;
+    EXPECT_EQ(dov::Fs().OpenRead(P("fifo"), f), EINVAL);
+}
+
+TEST_F(FsTest, AtomicWriteKeepsTheOldFileOnFailure) {
+    EXPECT_EQ(dov::WriteFileAtomically(P("f"), "one"), 0);
+    EXPECT_EQ(tmp.ReadFile("f"), "one");
+    EXPECT_EQ(dov::WriteFileAtomically(P("f"), "two"), 0);
+    EXPECT_EQ(tmp.ReadFile("f"), "two");
+    if (geteuid() != 0) {  // root writes anywhere
+        chmod(tmp.path().c_str(), 0555);
+        EXPECT_NE(dov::WriteFileAtomically(P("f"), "three"), 0);
+        chmod(tmp.path().c_str(), 0755);
+        EXPECT_EQ(tmp.ReadFile("f"), "two");
+    }
+}
+
+}  // namespace

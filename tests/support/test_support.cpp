@@ -1,0 +1,80 @@
+#include "support/test_support.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/codepage.h"
+#include "common/paths.h"
+
+namespace dovtest {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "dovreth-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+    std::filesystem::create_directories(home());
+    setenv("DOVRETH_HOME", home().c_str(), 1);
+    dov::ResetProgramFolderForTest();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Give back write permission that a test may have taken away, then remove everything.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             path_, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec)) chmod(it->path().c_str(), 0755);
+    }
+    chmod(path_.c_str(), 0755);
+    std::filesystem::remove_all(path_, ec);
+}
+
+void TempDir::WriteFile(const std::string& rel, const std::string& content) const {
+    std::filesystem::path p = std::filesystem::path(path_) / rel;
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+void TempDir::MakeDir(const std::string& rel) const {
+    std::filesystem::create_directories(std::filesystem::path(path_) / rel);
+}
+
+bool TempDir::Exists(const std::string& rel) const {
+    struct stat st {};
+    return lstat((path_ + "/" + rel).c_str(), &st) == 0;
+}
+
+std::string TempDir::ReadFile(const std::string& rel) const { return ReadNative(path_ + "/" + rel); }
+
+std::string ReadNative(const std::string& nativePath) {
+    std::ifstream in(nativePath, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Sj(const char* utf8) { return dov::Sj(utf8); }
+
+dov::MsgAnswer RecordingHost::Message(const std::string& text, dov::MsgKind kind, dov::MsgIcon,
+                                      const std::string&) {
+    messages.push_back({text, kind});
+    if (kind != dov::MsgKind::YesNo) return dov::MsgAnswer::Ok;
+    if (answers.empty()) return dov::MsgAnswer::Yes;
+    dov::MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+bool RecordingHost::StopRequested() {
+    ++polls;
+    if (stopAfterPolls >= 0 && polls > stopAfterPolls) stop = true;
+    return stop;
+}
+
+}  // namespace dovtest
