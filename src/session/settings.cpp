@@ -1,0 +1,172 @@
+#include "session/settings.h"
+
+#include <algorithm>
+
+#include "common/paths.h"
+#include "common/profile.h"
+#include "common/trace.h"
+
+namespace dov {
+namespace {
+
+constexpr const char* kColorKeys[kColorCount] = {
+    "MainBack",    "MainWork",        "TreeText",     "TreeBack",     "ListText", "ListBack",
+    "OrgFileName", "OrgFileNameBack", "EditName",     "EditNameBack", "MakeName", "MakeNameBack",
+    "TitleText",   "TitleBack",       "FileInfoText", "FileInfoBack"};
+
+constexpr const char* kProgramData = "ProgramData";
+constexpr const char* kOptionData = "OptionData";
+constexpr const char* kNameSizeLimit = "NameSizeLimit";
+constexpr const char* kKeyWord = "KeyWord";
+constexpr const char* kColorSetting = "ColorSetting";
+constexpr const char* kSerialDialog = "SerialDialog";
+constexpr const char* kRecent = "Recent File List";
+
+void ReadInt(const CProfile& p, const char* sec, const char* key, int& v) {
+    v = p.GetInt(sec, key, v);
+}
+void ReadStr(const CProfile& p, const char* sec, const char* key, std::string& v) {
+    v = p.GetString(sec, key, v);
+}
+
+}  // namespace
+
+const char* ColorKey(int id) {
+    return (id >= 0 && id < kColorCount) ? kColorKeys[id] : "";
+}
+
+const std::array<ColorRef, kColorCount>& DefaultColors() {
+    static const std::array<ColorRef, kColorCount> colors = [] {
+        std::array<ColorRef, kColorCount> c{};
+        c[kTreeText] = 0xFFFFFF;
+        c[kTreeBack] = 0x000000;
+        c[kListText] = 0xFFFFFF;
+        c[kListBack] = 0x000000;
+        c[kOrgFileName] = 0xFFFFFF;
+        c[kOrgFileNameBack] = 0xFF8000;
+        c[kEditName] = 0xFF0000;
+        c[kEditNameBack] = 0x80FFFF;
+        c[kMakeName] = 0x00FFFF;
+        c[kMakeNameBack] = 0xFF8000;
+        c[kTitleText] = 0xFFFFFF;
+        c[kTitleBack] = 0x804000;
+        c[kFileInfoText] = 0x808080;
+        c[kFileInfoBack] = 0x000000;
+        c[kMainBack] = 0x808080;
+        c[kMainWork] = 0xFF8080;
+        return c;
+    }();
+    return colors;
+}
+
+Settings DefaultSettings() {
+    Settings s;
+    s.loadFolder = ProgramFolder();
+    s.writeFolder = ProgramFolder();
+    return s;
+}
+
+std::string SettingsPath() {
+    return ProgramFile("dovreth.ini");
+}
+
+void LoadSettings(const std::string& iniPath, Settings& s) {
+    CProfile p;
+    p.Load(iniPath);  // a missing file leaves every value at its default
+
+    ReadStr(p, kProgramData, "LoadFolder", s.loadFolder);
+    ReadStr(p, kProgramData, "WriteFolder", s.writeFolder);
+    ReadInt(p, kOptionData, "AutoSerialNum", s.autoSerialNum);
+    ReadInt(p, kOptionData, "EffectSubItem", s.effectSubItem);
+    ReadInt(p, kNameSizeLimit, "LimitSize", s.limitSize);
+    ReadInt(p, kNameSizeLimit, "LimitMode", s.limitMode);
+    ReadStr(p, kKeyWord, "Key1", s.keyWord.key1);
+    ReadStr(p, kKeyWord, "Key2", s.keyWord.key2);
+    ReadStr(p, kKeyWord, "Key3", s.keyWord.key3);
+    ReadInt(p, kKeyWord, "UseWildCard", s.keyWord.useWildCard);
+    ReadInt(p, kKeyWord, "EnableAllTarget", s.keyWord.enableAllTarget);
+    for (int i = 0; i < kColorCount; ++i) {
+        auto v = p.GetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
+        s.colors[i] = static_cast<ColorRef>(v) & 0x00FFFFFFu;
+    }
+
+    SerialDialogValues& d = s.serial;
+    ReadInt(p, kSerialDialog, "UseWildCard", d.useWildCard);
+    ReadInt(p, kSerialDialog, "InsertPosType", d.insertPosType);
+    ReadStr(p, kSerialDialog, "InsertPosKey1", d.insertPosKey1);
+    ReadStr(p, kSerialDialog, "InsertPosKey2", d.insertPosKey2);
+    ReadInt(p, kSerialDialog, "SeparateType", d.separateType);
+    ReadStr(p, kSerialDialog, "SeparateStrL", d.separateStrL);
+    ReadStr(p, kSerialDialog, "SeparateStrR", d.separateStrR);
+    ReadInt(p, kSerialDialog, "DigitType", d.digitType);
+    ReadInt(p, kSerialDialog, "DigitSize", d.digitSize);
+    ReadInt(p, kSerialDialog, "UpDownType", d.upDownType);
+    ReadInt(p, kSerialDialog, "PresetType", d.presetType);
+    ReadInt(p, kSerialDialog, "PresetData", d.presetData);
+    ReadInt(p, kSerialDialog, "DeltaType", d.deltaType);
+    ReadInt(p, kSerialDialog, "DeltaSize", d.deltaSize);
+    d.useWildCard = d.useWildCard ? 1 : 0;  // kept in one byte as a flag
+
+    std::vector<std::string> recent;
+    for (int i = 1; i <= kMaxRecentFiles; ++i) {
+        std::string f = p.GetString(kRecent, "File" + std::to_string(i));
+        if (!f.empty()) recent.push_back(f);
+    }
+    if (!recent.empty()) s.recentFiles = recent;
+}
+
+int SaveSettings(const std::string& iniPath, const Settings& s) {
+    CProfile p;
+    p.Load(iniPath);  // keep whatever else the file holds
+
+    const std::string trace = DefaultTracePath();
+    auto str = [&](const char* sec, const char* key, const std::string& v) {
+        if (!p.SetString(sec, key, v))
+            TraceF(trace, "※　設定値に改行が含まれるので保存しません [%s] %s\n", sec, key);
+    };
+    str(kProgramData, "LoadFolder", s.loadFolder);
+    str(kProgramData, "WriteFolder", s.writeFolder);
+    p.SetInt(kOptionData, "AutoSerialNum", s.autoSerialNum);
+    p.SetInt(kOptionData, "EffectSubItem", s.effectSubItem);
+    p.SetInt(kNameSizeLimit, "LimitSize", s.limitSize);
+    p.SetInt(kNameSizeLimit, "LimitMode", s.limitMode);
+    str(kKeyWord, "Key1", s.keyWord.key1);
+    str(kKeyWord, "Key2", s.keyWord.key2);
+    str(kKeyWord, "Key3", s.keyWord.key3);
+    p.SetInt(kKeyWord, "UseWildCard", s.keyWord.useWildCard);
+    p.SetInt(kKeyWord, "EnableAllTarget", s.keyWord.enableAllTarget);
+    for (int i = 0; i < kColorCount; ++i)
+        p.SetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
+
+    const SerialDialogValues& d = s.serial;
+    p.SetInt(kSerialDialog, "UseWildCard", d.useWildCard);
+    p.SetInt(kSerialDialog, "InsertPosType", d.insertPosType);
+    str(kSerialDialog, "InsertPosKey1", d.insertPosKey1);
+    str(kSerialDialog, "InsertPosKey2", d.insertPosKey2);
+    p.SetInt(kSerialDialog, "SeparateType", d.separateType);
+    str(kSerialDialog, "SeparateStrL", d.separateStrL);
+    str(kSerialDialog, "SeparateStrR", d.separateStrR);
+    p.SetInt(kSerialDialog, "DigitType", d.digitType);
+    p.SetInt(kSerialDialog, "DigitSize", d.digitSize);
+    p.SetInt(kSerialDialog, "UpDownType", d.upDownType);
+    p.SetInt(kSerialDialog, "PresetType", d.presetType);
+    p.SetInt(kSerialDialog, "PresetData", d.presetData);
+    p.SetInt(kSerialDialog, "DeltaType", d.deltaType);
+    p.SetInt(kSerialDialog, "DeltaSize", d.deltaSize);
+
+    for (int i = 0; i < kMaxRecentFiles; ++i) {
+        std::string v = i < static_cast<int>(s.recentFiles.size()) ? s.recentFiles[i] : "";
+        str(kRecent, ("File" + std::to_string(i + 1)).c_str(), v);
+    }
+    return p.Save(iniPath);
+}
+
+void AddRecentFile(Settings& s, const std::string& path) {
+    if (path.empty()) return;
+    auto& r = s.recentFiles;
+    r.erase(std::remove(r.begin(), r.end(), path), r.end());
+    r.insert(r.begin(), path);
+    if (static_cast<int>(r.size()) > kMaxRecentFiles) r.resize(kMaxRecentFiles);
+}
+
+}  // namespace dov

@@ -1,0 +1,123 @@
+// The user's settings: every value the settings file dovreth.ini keeps, as plain data.
+//
+// The record is read once at start and written once at the end. Reading takes the values
+// already in the record as the defaults for missing keys, so a record made with its default
+// values and then read from a missing file holds exactly the defaults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dov {
+
+// A colour as 0x00BBGGRR.
+using ColorRef = std::uint32_t;
+
+constexpr ColorRef MakeRgb(unsigned r, unsigned g, unsigned b) {
+    return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
+}
+constexpr unsigned RedOf(ColorRef c) {
+    return c & 0xFFu;
+}
+constexpr unsigned GreenOf(ColorRef c) {
+    return (c >> 8) & 0xFFu;
+}
+constexpr unsigned BlueOf(ColorRef c) {
+    return (c >> 16) & 0xFFu;
+}
+
+// The sixteen colours, in the order the settings file lists them.
+enum ColorId : int {
+    kMainBack,
+    kMainWork,
+    kTreeText,
+    kTreeBack,
+    kListText,
+    kListBack,
+    kOrgFileName,
+    kOrgFileNameBack,
+    kEditName,
+    kEditNameBack,
+    kMakeName,
+    kMakeNameBack,
+    kTitleText,
+    kTitleBack,
+    kFileInfoText,
+    kFileInfoBack,
+    kColorCount
+};
+
+// The key of a colour in the section "ColorSetting".
+const char* ColorKey(int id);
+// The colours used when the file has none.
+const std::array<ColorRef, kColorCount>& DefaultColors();
+
+// Section "SerialDialog": the serial numbering settings (values as the numbering defines them).
+struct SerialDialogValues {
+    int useWildCard = 0;
+    int insertPosType = 0;
+    std::string insertPosKey1;
+    std::string insertPosKey2;
+    int separateType = 0;
+    std::string separateStrL = "_";
+    std::string separateStrR = "_";
+    int digitType = 0;
+    int digitSize = 3;
+    int upDownType = 0;
+    int presetType = 0;
+    int presetData = 0;
+    int deltaType = 0;
+    int deltaSize = 1;
+    bool operator==(const SerialDialogValues&) const = default;
+};
+
+// Section "KeyWord": what the keyword dialog last held.
+struct KeyWordValues {
+    std::string key1, key2, key3;
+    int useWildCard = 0;
+    int enableAllTarget = 0;
+    bool operator==(const KeyWordValues&) const = default;
+};
+
+// All texts are CP932.
+struct Settings {
+    // ProgramData
+    std::string loadFolder;   // default: the program's own folder
+    std::string writeFolder;  // default: the program's own folder
+    // OptionData
+    int autoSerialNum = 0;  // "編集ファイル名の先頭に自動でIndex値を付ける"
+    int effectSubItem = 0;  // "右クリックメニューによる動作をフォルダの内部にも..."
+    // NameSizeLimit: 31 bytes is the ISO Level2 preset, so the mode names that preset.
+    int limitSize = 31;
+    int limitMode = 2;
+    KeyWordValues keyWord;
+    std::array<ColorRef, kColorCount> colors = DefaultColors();
+    SerialDialogValues serial;
+    // "Recent File List" File1..File4, newest first.
+    std::vector<std::string> recentFiles;
+
+    bool operator==(const Settings&) const = default;
+};
+
+constexpr int kMaxRecentFiles = 4;
+
+// A record with the defaults, the two folders set to the program's own folder.
+Settings DefaultSettings();
+
+// Reads every key; the values in s are the defaults for the keys the file lacks. A missing or
+// unreadable file is no failure. iniPath is CP932.
+void LoadSettings(const std::string& iniPath, Settings& s);
+
+// Writes every key in the file's order (other sections and keys already in the file are
+// kept); 0 or errno.
+int SaveSettings(const std::string& iniPath, const Settings& s);
+
+// The settings file: dovreth.ini in the program's own folder.
+std::string SettingsPath();
+
+// Puts a path at the top of the recent-file list (no duplicates, at most four).
+void AddRecentFile(Settings& s, const std::string& path);
+
+}  // namespace dov
