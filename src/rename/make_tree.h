@@ -1,0 +1,66 @@
+// CMyMakeTree: draws a branch of the edit tree as text with box-drawing characters
+// (PreRenameTree.txt, TextTree.txt), CP932 with CR LF.
+//
+//   □Root
+//   ┣━━□photo
+//   ┃　　　┣━━■a.jpg
+//   ┃　　　┗━━■b.jpg
+//   ┗━━□docs
+//   　　　　 ┗━━■c.txt
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rename/text_out.h"
+
+class CMyItem;
+
+namespace dov {
+class IHost;
+}
+
+class CMyMakeTree {
+  public:
+    static constexpr int kFlagBytes = 501;
+    explicit CMyMakeTree(std::string tracePath = {}, dov::IHost* host = nullptr);
+    ~CMyMakeTree();
+    CMyMakeTree(const CMyMakeTree&) = delete;
+    CMyMakeTree& operator=(const CMyMakeTree&) = delete;
+
+    // Writes the drawing of pStart and everything below it to strFileName (CP932 path).
+    // bUseOrgName: names from m_strOrgName (set) or m_strNewName.
+    bool MakeTree(CMyItem* pStart, const std::string& strFileName, bool bUseOrgName);
+
+    std::unique_ptr<std::uint8_t[]> m_pbyFlag;
+    int m_iFlagBits = kFlagBytes * 8;
+    int m_iLayerOffset = 0;
+    bool m_bUseOrgName = false;
+    bool m_bWide = true;
+
+  private:
+    bool FileOpen(const std::string& strFileName);
+    void MakeTree(CMyItem* pItem, bool bIsLast);
+    bool MakeTreeLine(CMyItem* pItem);
+    void MakeItemName(CMyItem* pItem);
+    bool FlagAt(int bit) const { return (m_pbyFlag[bit >> 3] >> (bit & 7)) & 1; }
+    void SetFlag(int bit, bool on);
+
+    std::string m_strTracePath;
+    dov::TextFileWriter m_file;
+    std::string m_line;
+};
+
+namespace dov {
+
+// The tree as it is before a direct rename, with the names on disk, to PreRenameTree.txt in the
+// program's folder. resultHost: where "テキスト出力完了" / "テキスト出力に失敗" is shown
+// (nullptr during a rename run, which shows nothing).
+bool WritePreRenameTree(CMyItem* pRoot, IHost* resultHost = nullptr);
+
+// The text tree command: the branch of pItem with the new names to TextTree.txt in the program's
+// folder, then the result message. Nothing happens without an item.
+bool TextTreeOutput(CMyItem* pItem, IHost& host);
+
+}  // namespace dov

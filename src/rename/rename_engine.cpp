@@ -1,0 +1,470 @@
+#include "rename/rename_engine.h"
+
+#include <cerrno>
+
+#include "common/codepage.h"
+#include "common/fs.h"
+#include "common/paths.h"
+#include "common/sjis.h"
+#include "common/trace.h"
+#include "model/host.h"
+#include "model/item.h"
+#include "rename/make_tree.h"
+#include "rename/text_out.h"
+
+namespace dov {
+namespace {
+
+bool IsAbsolute(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
+// Progress is reported in steps so that a window's display is not flooded.
+constexpr int kProgressStep = 256;
+
+}  // namespace
+
+CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
+    : m_pRoot(root), m_depth(depth), m_host(host) {
+    m_strTracePath =
+        root && !root->m_strTracePath.empty() ? root->m_strTracePath : DefaultTracePath();
+}
+
+void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
+    TraceWrite(m_strTracePath, cp932Text);
+    m_host.Message(cp932Text, MsgKind::Ok, static_cast<MsgIcon>(icon));
+}
+
+bool CRenameRun::ConfirmStart(const RenameOptions& options) {
+    if (!m_pRoot) return false;
+    if (!m_pRoot->CheckInvalidChar()) {
+        m_host.Message(Sj("※　無効なファイル名があります。"), MsgKind::Ok, MsgIcon::Warning);
+        return false;
+    }
+    if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
+                       MsgIcon::Question) != MsgAnswer::Yes)
+        return false;
+    TraceF(m_strTracePath, "=============== 直接リネーム ===============\n");
+    if (options.autoSerialNum) {
+        if (m_host.Message(Sj("自動連番モードで直接改名しますがよろしいですか？"), MsgKind::YesNo,
+                           MsgIcon::Question) != MsgAnswer::Yes)
+            return false;
+        TraceF(m_strTracePath, "自動連番モードで直接改名\n");
+    }
+    m_iRenameOkNum = 0;
+    m_iRenameErrNum = 0;
+    return true;
+}
+
+int CRenameRun::RenameItemBySort() {
+    if (!m_pRoot) return -1;
+
+    // 1. The tree as it stands, with the names on disk.
+    WritePreRenameTree(m_pRoot, nullptr);
+
+    // 2. Every item must have a usable depth before anything on disk changes.
+    if (!PreRenameCheck()) {
+        TraceF(m_strTracePath, "※　リネーム前のチェックに失敗したので中止。RenameItemBySort()");
+        return -1;
+    }
+
+    // 3. Folders the user made in the tree, outermost first.
+    if (!MakeSubUserMakeFold()) {
+        ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
+                     static_cast<int>(MsgIcon::Error));
+        return -1;
+    }
+
+    // 4, 5. Deepest first: a file is renamed while the path of its folder is still the old one.
+    const int n = m_depth.GetItemNum();
+    m_iRenameOkNum = 0;
+    m_iRenameErrNum = 0;
+    IFileSystem& fs = Fs();
+    for (int index = n - 1; index >= 0; --index) {
+        const int done = n - index;
+        if (done % kProgressStep == 0) m_host.Progress(done, n);
+
+        CMyItem* item = m_depth.GetItemADRS(index);
+        if (!item) {
+            TraceF(m_strTracePath,
+                   "※　レイヤーでソートしたアイテム情報を得られません。\n\tリネームを中止します。"
+                   "RenameItemBySort()\n");
+            TraceF(m_strTracePath, "\tIndex[%d] / ItemNum[%d]\n", index, n);
+            ++m_iRenameErrNum;
+            continue;
+        }
+        if (item->m_bIsFolder && item->m_bUserMakeFold) {
+            // Created in step 3: from now on an ordinary folder.
+            item->m_bUserMakeFold = 0;
+            item->m_bFolderMade = 1;
+            if (!item->CheckDepth())
+                TraceF(m_strTracePath,
+                       "※　深さ情報の更新に失敗 RenameItemBySrot()\n\tFullPath= \"%s\"   NewName= "
+                       "\"%s\"\n",
+                       item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
+            continue;
+        }
+        // The path before this run's rename; taken before the write path so that an item the
+        // loop cannot handle is logged as unchanged rather than as renamed.
+        item->m_strPrevPath = item->m_strOrgPath;
+        if (!MakeWritePath(item)) {
+            TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
+            continue;
+        }
+        if (item->m_strOrgPath != item->m_strWritePath) {
+            const int err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+            if (err != 0) {
+                AnalyzeRenameError(item, item->m_strWritePath, err);
+                item->m_bRenameFailed = 1;
+                ++m_iRenameErrNum;
+                continue;
+            }
+            RefreshItemName(item, item->m_strWritePath);
+            item->m_bRenameFailed = 0;
+            ++m_iRenameOkNum;
+        }
+        if (!item->CheckDepth())
+            TraceF(m_strTracePath,
+                   "※　深さ情報の更新に失敗 RenameItemBySrot()\n\tFullPath= \"%s\"\n   NewName= "
+                   "\"%s\"\n",
+                   item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
+    }
+    m_host.Progress(n, n);
+
+    // 6.
+    if (m_iRenameErrNum > 0) {
+        ShowAndTrace(
+            FormatSj("\nリネームに失敗したアイテムが[%d]個あります。\nアプリケーション上のデ"
+                     "ータを破棄する必要があります。\n詳細は作成された RenameLog.txt "
+                     "に記されました。\n",
+                     static_cast<int>(m_iRenameErrNum)),
+            static_cast<int>(MsgIcon::Warning));
+    }
+
+    // 7. Every stored path from the root down.
+    if (!RefreshOrgPathByParent()) {
+        // Files may already have been renamed: the log is the only record of what changed on
+        // disk, so it is written with what is known before the failure is reported.
+        MakeRenameLog();
+        ShowAndTrace(
+            Sj("※　パス情報の更新に失敗しました。\n現在のデータは破棄する必要があります。\n"),
+            static_cast<int>(MsgIcon::Error));
+        return -1;
+    }
+
+    // 8. The log recounts both counters from what it finds on disk.
+    MakeRenameLog();
+
+    // 9. STOP does not interrupt the renaming; it is only reported.
+    if (m_host.StopRequested() && !m_host.QuitRequested())
+        m_host.Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::Information);
+
+    // 10.
+    ShowAndTrace(
+        FormatSj("----- リネーム完了 -----\n　　　　成功： %10u\n　　　　失敗： %10u\n全アイ"
+                 "テム数： %10u\n",
+                 m_iRenameOkNum, m_iRenameErrNum, static_cast<unsigned>(n)),
+        static_cast<int>(MsgIcon::Information));
+    return 0;
+}
+
+bool CRenameRun::PreRenameCheck() {
+    m_depth.ResetIndex();
+    if (!m_pRoot) return false;
+    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = m_pRoot->GetSubItem(i);
+        if (!item) {
+            TraceF(m_strTracePath, "※　ルートのサブアイテム[%d]の取得に失敗 PreRenameCheck()\n", i);
+            return false;
+        }
+        if (!m_depth.SetAndCheckItem(item)) return false;
+        if (item->m_bIsFolder && !CheckSubItemDepth(item)) return false;
+    }
+    return m_depth.SortByDepth();
+}
+
+bool CRenameRun::CheckSubItemDepth(CMyItem* pFolder) {
+    if (!pFolder) return false;
+    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = pFolder->GetSubItem(i);
+        if (!item) {
+            TraceF(m_strTracePath,
+                   "※　アイテム=\"%s\" のサブアイテム[%d]の取得に失敗 CheckSubItemDepth()\n",
+                   pFolder->m_strNewName.c_str(), i);
+            return false;
+        }
+        if (!m_depth.SetAndCheckItem(item)) return false;
+        if (item->m_bIsFolder && !CheckSubItemDepth(item)) return false;
+    }
+    return true;
+}
+
+bool CRenameRun::MakeSubUserMakeFold() {
+    if (!m_pRoot) return false;
+    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = m_pRoot->GetSubItem(i);
+        if (!item) {
+            TraceF(
+                m_strTracePath,
+                "※　ルート直下アイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tSubIndex= "
+                "%d\n",
+                i);
+            return false;
+        }
+        if (item->m_bUserMakeFold) {
+            TraceF(
+                m_strTracePath,
+                "※　ルート直下のアイテムは作成できません。MakeSubUserMakeFold()\n\tPath= \"%s\"  "
+                "NewName= \"%s\"  SubIndex= %d\n",
+                item->m_strOrgPath.c_str(), item->m_strNewName.c_str(), i);
+            return false;
+        }
+        if (item->m_bIsFolder && !MakeSubUserMakeFold(item)) return false;
+    }
+    return true;
+}
+
+bool CRenameRun::MakeSubUserMakeFold(CMyItem* pFolder) {
+    if (!pFolder) return false;
+    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = pFolder->GetSubItem(i);
+        if (!item) {
+            TraceF(m_strTracePath,
+                   "※　サブアイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tParentPath= "
+                   "\"%s\"  ParentNewName= \"%s\"  SubIndex= %d\n",
+                   pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
+            return false;
+        }
+        if (!item->m_bIsFolder) continue;  // user-made files are never created on disk
+        if (item->m_bUserMakeFold && !MakeUserMakeFold(item)) {
+            TraceF(m_strTracePath,
+                   "※　サブフォルダの作成に失敗。MakeSubUserMakeFold()\n\tParentPath= \"%s\"  "
+                   "ParentNewName= \"%s\"  SubIndex= %d\n",
+                   pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
+            return false;
+        }
+        if (!MakeSubUserMakeFold(item)) return false;
+    }
+    return true;
+}
+
+bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
+    if (!pItem) return false;
+    const char* reason = nullptr;
+    std::string path;
+    if (pItem->m_iLayer < 2) {
+        reason = "親フォルダのパスが不明です。";
+    } else if (!GetWriteName(path, pItem)) {
+        reason = "フォルダ名の合成に失敗。";
+    } else if (Fs().MakeDir(path) != 0) {
+        reason = "フォルダの作成に失敗。";
+    } else {
+        RefreshItemName(pItem, path);
+        return true;
+    }
+    AnalyzeRenameError(pItem, &m_iRenameErrNum, Sj(reason));
+    return false;
+}
+
+bool CRenameRun::GetWriteName(std::string& strPath, CMyItem* pItem) {
+    if (!pItem) return false;
+    pItem->UpdateWriteName();
+    if (pItem->m_strWriteName.empty()) {
+        TraceF(m_strTracePath,
+               "※　作成するフォルダ名が無効です。GetWriteName()\n\tWriteName=\"%s\"\n",
+               pItem->m_strWriteName.c_str());
+        return false;
+    }
+    if (pItem->m_iLayer < 2) return false;
+    const CMyItem* parent = pItem->m_pParent;
+    if (!parent) {
+        TraceF(m_strTracePath, "※　親アイテムデータが無効です。GetWriteName()\n\t\"%s\"\n",
+               pItem->m_strWriteName.c_str());
+        return false;
+    }
+    if (parent->m_strOrgPath.empty()) {
+        TraceF(m_strTracePath, "※　親アイテムのパスが無効です。GetWriteName()\n\t\"%s\"\n",
+               pItem->m_strWriteName.c_str());
+        return false;
+    }
+    if (!IsAbsolute(parent->m_strOrgPath)) return false;
+    strPath = JoinPath(parent->m_strOrgPath, pItem->m_strWriteName);
+    return true;
+}
+
+bool CRenameRun::MakeWritePath(CMyItem* pItem) {
+    if (!pItem) return false;
+    pItem->UpdateWriteName();
+    if (pItem->m_iLayer == 0) return true;
+    std::string folder;
+    if (pItem->m_iLayer == 1) {
+        folder = pItem->m_strParentPath;
+        // An entry of "/" has an empty parent path; anything else must be absolute, so that a
+        // rename never depends on the current directory.
+        if (!folder.empty() && !IsAbsolute(folder)) return false;
+    } else {
+        const CMyItem* parent = pItem->m_pParent;
+        if (!parent) {
+            TraceF(m_strTracePath,
+                   "※　親アイテムが無効です。MakeWritePath()\n\tOrtPath= \"%s\"  NewFile= \"%s\"\n",
+                   pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
+            return false;
+        }
+        folder = parent->m_strOrgPath;
+        if (!IsAbsolute(folder)) return false;
+    }
+    pItem->m_strWritePath = JoinPath(folder, pItem->m_strWriteName);
+    return true;
+}
+
+void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) {
+    if (!pItem) return;
+    pItem->m_strOrgName = pItem->m_strWriteName;
+    const int dot = pItem->GetExtPos(2);
+    if (dot > 0)
+        pItem->m_strOrgExt = pItem->m_strWriteName.substr(static_cast<std::size_t>(dot) + 1);
+    pItem->m_strOrgPath = strNewPath;
+    if (!IsAbsolute(strNewPath)) {
+        pItem->m_strParentPath.clear();
+        TraceF(
+            m_strTracePath,
+            "※　フルパス情報が異常です。RefreshItemName()\n\tOrgPath= \"%s\"\n\tNewName= \"%s\"\n",
+            strNewPath.c_str(), pItem->m_strNewName.c_str());
+        return;
+    }
+    pItem->m_strParentPath = ParentPath(strNewPath);
+}
+
+void CRenameRun::AnalyzeRenameError(CMyItem* pItem, const std::string& strWritePath, int err) {
+    if (!pItem) return;
+    const char* org = pItem->m_strOrgPath.c_str();
+    const char* dst = strWritePath.c_str();
+    switch (err) {
+        case ENOENT:
+            TraceF(m_strTracePath,
+                   "※　oldname[%s] で指定したファイルまたはパスを検出できない。\n\t\tWritePath= "
+                   "\"%s\"\n\n",
+                   org, dst);
+            break;
+        case EACCES:
+        case EPERM:
+            TraceF(
+                m_strTracePath,
+                "※　newname[%s] で指定したファイルまたはディレクトリが\n\t\t既に存在するか、パス"
+                "が無効で作成できない。あるいは、\n\toldname[%s] がディレクトリであるのに、\n\tnew"
+                "name[%s] で別のパスを指定した。\n\n",
+                dst, org, dst);
+            break;
+        case EEXIST:
+        case ENOTEMPTY:
+            TraceF(m_strTracePath,
+                   "※　希望のファイル名は既に存在します。\n　　オリジナルネーム[%s]\n　　希望ネーム"
+                   "[%s]\n\n",
+                   org, dst);
+            break;
+        case EINVAL:
+            TraceF(m_strTracePath,
+                   "※　WritePath[%s]に無効な文字が使われている。\n\t\tNewName= \"%s\"\n\n", dst,
+                   pItem->m_strNewName.c_str());
+            break;
+        default:
+            TraceF(m_strTracePath,
+                   "※　未知のエラー[%d]。オリジナルネーム[%s]\n　　希望ネーム[%s]\n\n", err, org,
+                   dst);
+            break;
+    }
+}
+
+void CRenameRun::AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum,
+                                    const std::string& strReason) {
+    if (!pItem) return;
+    const int affected = 1 + pItem->GetTotalItemNum();
+    if (pErrNum) *pErrNum += static_cast<std::uint32_t>(affected);
+    TraceF(m_strTracePath, "※　%s RenameItemBySort()\n\tNewFoldName=\"%s\"    ErrNum=%d\n",
+           strReason.c_str(), pItem->m_strNewName.c_str(), affected);
+}
+
+bool CRenameRun::RefreshOrgPathByParent() {
+    if (!m_pRoot) return false;
+    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = m_pRoot->GetSubItem(i);
+        if (!item) {
+            TraceF(m_strTracePath,
+                   "※　ルート直下のアイテム[%d]取得に失敗。RefreshOrgPathByParent()\n", i);
+            return false;
+        }
+        if (!RefreshOrgPathByParent(item)) return false;
+    }
+    return true;
+}
+
+bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
+    if (!pItem) return false;
+    if (pItem->m_iLayer == 1) {
+        const std::string own = pItem->m_strOrgPath;
+        pItem->UpdateWriteName();
+        RefreshItemName(pItem, own);
+    } else if (pItem->m_iLayer >= 2) {
+        std::string path;
+        if (!GetNewPath(path, pItem)) return false;
+        RefreshItemName(pItem, path);
+    }
+    if (!pItem->m_bIsFolder) return true;
+    const int n = static_cast<int>(pItem->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* sub = pItem->GetSubItem(i);
+        if (!sub) {
+            TraceF(
+                m_strTracePath,
+                "※　サブアイテムが取得できませんでした。RefreshOrgPathByParent()\n\tPath= \"%s\"  "
+                "NewName= \"%s\"  Index[%d]\n",
+                pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str(), i);
+            return false;
+        }
+        if (!RefreshOrgPathByParent(sub)) return false;
+    }
+    return true;
+}
+
+bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
+    if (!pItem) return false;
+    pItem->UpdateWriteName();
+    const CMyItem* parent = pItem->m_pParent;
+    if (!parent) {
+        TraceF(m_strTracePath,
+               "※　親アイテムのポインタが無効。GetNewPathUnderNewParent()\n\tSelfPath= "
+               "\"%s\"\tNewName= "
+               "\"%s\"\n",
+               pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
+        return false;
+    }
+    if (!IsAbsolute(parent->m_strOrgPath)) {
+        TraceF(m_strTracePath,
+               "※　親アイテムのパスが無効です。GetNewPath()\n\tParentPath= \"%s\"\tSelfNewName= "
+               "\"%s\"\n",
+               parent->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
+        return false;
+    }
+    strPath = JoinPath(parent->m_strOrgPath, pItem->m_strWriteName);
+    return true;
+}
+
+int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
+                 RenameCounts* counts) {
+    CRenameRun run(root, depth, host);
+    if (!run.ConfirmStart(options)) return 1;
+    const int r = run.RenameItemBySort();
+    if (counts) {
+        counts->ok = run.m_iRenameOkNum;
+        counts->failed = run.m_iRenameErrNum;
+        counts->itemNum = depth.GetItemNum();
+    }
+    return r;
+}
+
+}  // namespace dov

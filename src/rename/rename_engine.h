@@ -1,0 +1,88 @@
+// Direct rename: applies the new names of the edit tree to the disk in place.
+//
+// User-made folders are created first; then every item is renamed deepest first (the depth
+// index, walked from its last entry), never replacing an existing entry; the stored paths are
+// brought up to date from the root down; RenameLog.txt records every change and checks each
+// item on disk; the user gets the counts.
+//
+// GUI-free: questions and reports go through dov::IHost. The caller (session, command line,
+// tests) keeps other work off the tree while a run goes on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "rename/depth_info.h"
+
+class CMyItem;
+
+namespace dov {
+
+class IHost;
+
+struct RenameOptions {
+    // The automatic index option (AutoSerialNum): asks a second confirmation.
+    bool autoSerialNum = false;
+};
+
+// What a run ended with.
+struct RenameCounts {
+    std::uint32_t ok = 0;  // renamed or created, as found on disk by the log
+    std::uint32_t failed = 0;
+    int itemNum = 0;  // entries of the depth index
+};
+
+class CRenameRun {
+  public:
+    // root: the root item of the edit tree; depth: the session's depth index (refilled).
+    CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host);
+
+    // The start checks before the worker: the tree's name check and the confirmations
+    // (No is the default answer). true: the run may start.
+    bool ConfirmStart(const RenameOptions& options);
+
+    // The run itself (on the worker): 0 after a completed run, -1 when it stopped early.
+    int RenameItemBySort();
+
+    // ---- The steps, public for the session and for tests ---------------------------------
+    bool PreRenameCheck();
+    bool CheckSubItemDepth(CMyItem* pFolder);
+    bool MakeSubUserMakeFold();
+    bool MakeSubUserMakeFold(CMyItem* pFolder);
+    bool MakeUserMakeFold(CMyItem* pItem);
+    bool GetWriteName(std::string& strPath, CMyItem* pItem);
+    bool MakeWritePath(CMyItem* pItem);
+    void RefreshItemName(CMyItem* pItem, const std::string& strNewPath);
+    // The explanation of a failed rename (err: the errno of the rename call).
+    void AnalyzeRenameError(CMyItem* pItem, const std::string& strWritePath, int err);
+    // A failed folder creation: counts the folder and everything below it in *pErrNum.
+    void AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum, const std::string& strReason);
+    bool RefreshOrgPathByParent();
+    bool RefreshOrgPathByParent(CMyItem* pItem);
+    bool GetNewPath(std::string& strPath, CMyItem* pItem);
+
+    // RenameLog.txt (rename_log.cpp): recounts both counters from what is found on disk.
+    bool MakeRenameLog();
+    bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
+
+    std::uint32_t m_iRenameOkNum = 0;
+    std::uint32_t m_iRenameErrNum = 0;
+
+    const std::string& TracePath() const { return m_strTracePath; }
+
+  private:
+    void ShowAndTrace(const std::string& cp932Text, int icon);
+
+    CMyItem* m_pRoot;
+    CMyDepthInfo& m_depth;
+    IHost& m_host;
+    std::string m_strTracePath;
+};
+
+// The whole direct rename as the "直接変更" button runs it: the start checks and questions,
+// then the run. Result: 0 completed, -1 stopped early, 1 not started (a check failed or the
+// user said No). counts (optional) gets the final figures.
+int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
+                 RenameCounts* counts = nullptr);
+
+}  // namespace dov

@@ -1,0 +1,87 @@
+#include "rename/text_out.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "common/codepage.h"
+
+namespace dov {
+namespace {
+constexpr std::size_t kFlushAt = 1 << 20;
+}
+
+std::string FormatSj(const char* fmtUtf8, ...) {
+    const std::string& fmt = Sj(fmtUtf8);
+    va_list ap;
+    va_start(ap, fmtUtf8);
+    va_list ap2;
+    va_copy(ap2, ap);
+    char small[512];
+    int n = std::vsnprintf(small, sizeof small, fmt.c_str(), ap);
+    va_end(ap);
+    std::string out;
+    if (n < 0) {
+        va_end(ap2);
+        return out;
+    }
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        out.assign(small, static_cast<std::size_t>(n));
+    } else {
+        out.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(out.data(), out.size(), fmt.c_str(), ap2);
+        out.resize(static_cast<std::size_t>(n));
+    }
+    va_end(ap2);
+    return out;
+}
+
+void AppendCrLf(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) {
+            out.append(text.substr(start));
+            return;
+        }
+        out.append(text.substr(start, nl - start));
+        out.append("\r\n");
+        start = nl + 1;
+    }
+}
+
+TextFileWriter::~TextFileWriter() {
+    if (file_) Close();
+}
+
+int TextFileWriter::Open(const std::string& path) {
+    buf_.clear();
+    failed_ = false;
+    return Fs().CreateTruncate(path, file_);
+}
+
+bool TextFileWriter::Write(std::string_view text) {
+    if (!file_) return false;
+    AppendCrLf(buf_, text);
+    if (buf_.size() >= kFlushAt) return Flush();
+    return true;
+}
+
+bool TextFileWriter::Flush() {
+    if (!file_) return false;
+    if (buf_.empty()) return true;
+    long long w = file_->Write(buf_.data(), buf_.size());
+    bool ok = w >= 0 && static_cast<std::size_t>(w) == buf_.size();
+    buf_.clear();
+    if (!ok) failed_ = true;
+    return ok;
+}
+
+bool TextFileWriter::Close() {
+    if (!file_) return false;
+    bool ok = Flush();
+    if (file_->Close() != 0) ok = false;
+    file_.reset();
+    return ok && !failed_;
+}
+
+}  // namespace dov
