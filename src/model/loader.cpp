@@ -1,0 +1,426 @@
+#include "model/loader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <utility>
+
+#include "common/codepage.h"
+#include "common/paths.h"
+#include "common/sjis.h"
+#include "common/trace.h"
+#include "model/item.h"
+#include "model/parts_array.h"
+#include "model/sortorder.h"
+
+namespace dov {
+namespace {
+
+bool IsAbsolute(std::string_view path) {
+    return !path.empty() && path[0] == '/';
+}
+
+// The folder path without one trailing '/' ("/" becomes "", the root's entries).
+std::string StripOneSlash(std::string_view folder) {
+    if (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+    return std::string(folder);
+}
+
+// A name made only of dots and at most 2 bytes long (".", ".." and the empty name).
+bool IsDotName(std::string_view name) {
+    if (name.size() > 2) return false;
+    for (char c : name) {
+        if (c != '.') return false;
+    }
+    return true;
+}
+
+// The name a picked entry stands for: its record's name, else the listing's.
+const std::string& PickedName(const EntryInfo& e) {
+    return e.findData.cFileName.empty() ? e.name : e.findData.cFileName;
+}
+
+std::string LowerAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+CMyItem* At(CMyItem* folder, int pos) {
+    return folder->m_pArray->GetAt(pos);
+}
+
+}  // namespace
+
+int CompareNameNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+int Compare64BitData(const FindData* pA, const FindData* pB, const std::string& tracePath) {
+    if (!pA || !pB) {
+        TraceF(tracePath, "※　引数が無効です Compare64BitData()\n\tpA[%p] pB[%p]\n",
+               static_cast<const void*>(pA), static_cast<const void*>(pB));
+        return 0;
+    }
+    if (pA->nFileSizeHigh != pB->nFileSizeHigh)
+        return pA->nFileSizeHigh > pB->nFileSizeHigh ? 1 : -1;
+    if (pA->nFileSizeLow != pB->nFileSizeLow) return pA->nFileSizeLow > pB->nFileSizeLow ? 1 : -1;
+    return 0;
+}
+
+std::string OrgExtOf(std::string_view name) {
+    const int dot = FindLastCharDbcs(name, '.');
+    if (dot <= 0) return {};
+    const std::size_t after = name.size() - static_cast<std::size_t>(dot) - 1;
+    if (after < 1 || after > 4) return {};
+    return std::string(name.substr(static_cast<std::size_t>(dot) + 1));
+}
+
+CItemLoader::CItemLoader(IHost& host, std::string tracePath)
+    : m_strTracePath(std::move(tracePath)), host_(host) {}
+
+bool CItemLoader::StopOrQuit() {
+    // Both are polled every time: the host may count polls.
+    const bool stop = host_.StopRequested();
+    const bool quit = host_.QuitRequested();
+    return stop || quit;
+}
+
+void CItemLoader::ReduceAttributes(FindData& fd) const {
+    fd.dwFileAttributes &= kAttrDirectory;
+}
+
+bool CItemLoader::CheckFoldIsRoot(const std::string& folderPath) {
+    if (folderPath == "/") return true;
+    if (!IsAbsolute(folderPath)) {
+        TraceF(m_strTracePath,
+               "※　カレントディレクトリデータが異常 CKestrelView::CheckFoldIsRoot\n\t[%s]\n",
+               folderPath.c_str());
+    }
+    return false;
+}
+
+// ---- checking entries -----------------------------------------------------------------------
+
+int CItemLoader::CheckLoadFileStatus(const std::string& folderPath,
+                                     std::vector<EntryInfo>& picked) {
+    int removed = 0;
+    const bool absolute = IsAbsolute(folderPath);
+    for (int i = static_cast<int>(picked.size()) - 1; i >= 0; --i) {
+        const EntryInfo& e = picked[static_cast<std::size_t>(i)];
+        bool ok = false;
+        std::string shown;
+        if (!e.nameOk) {
+            // A name the disk holds in a form this program cannot: show its bytes.
+            shown = JoinPath(folderPath, EscapeBytes(e.rawName));
+        } else {
+            shown = JoinPath(folderPath, PickedName(e));
+            EntryInfo st;
+            ok = absolute && !PickedName(e).empty() && Fs().Stat(shown, st) == 0;
+        }
+        if (ok) continue;
+        ++removed;
+        TraceF(m_strTracePath,
+               "※　ファイルステータスの取得に失敗 CKestrelView::CheckLoadFileStatus()\n"
+               "\tArrayIndex[%d] RemovedNum[%d] FileName[%s]\n",
+               i, removed, shown.c_str());
+        picked.erase(picked.begin() + i);
+    }
+    if (removed > 0) {
+        char text[64];
+        std::snprintf(text, sizeof text, Sj("%d個のファイル情報の取得に失敗").c_str(), removed);
+        host_.Message(text, MsgKind::Ok, MsgIcon::Warning);
+    }
+    return removed;
+}
+
+int CItemLoader::CheckItemStatus(const std::string& folderPath, const FindData& findData) {
+    const std::string path = JoinPath(folderPath, findData.cFileName);
+    EntryInfo st;
+    if (IsAbsolute(folderPath) && !findData.cFileName.empty() && Fs().Stat(path, st) == 0) return 1;
+    TraceF(m_strTracePath,
+           "※　ファイルステータスの取得に失敗 CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
+           path.c_str());
+    return 0;
+}
+
+// ---- filling items --------------------------------------------------------------------------
+
+int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folderPath,
+                             CMyItem* pItem, const FileStatus* known) {
+    if (!pItem) {
+        TraceF(m_strTracePath, "※　引数が無効です SetItemInfo()\n");
+        return -1;
+    }
+    pItem->m_findData = findData;
+    ReduceAttributes(pItem->m_findData);
+    const std::string& name = findData.cFileName;
+    const bool root = CheckFoldIsRoot(folderPath);
+    const std::string parent = StripOneSlash(folderPath);
+    const std::string path = root ? folderPath + name : parent + "/" + name;
+
+    FileStatus status;
+    if (known) {
+        status = *known;
+    } else {
+        EntryInfo st;
+        if (!IsAbsolute(folderPath) || name.empty() || Fs().Stat(path, st) != 0) {
+            TraceF(m_strTracePath, "※　[%s]のファイルは存在しません\n SetItemInfo()", path.c_str());
+            return -1;
+        }
+        status = std::move(st.status);
+    }
+    pItem->m_status = std::move(status);
+    pItem->m_strOrgName = name;
+    pItem->m_strNewName = name;
+    pItem->m_strOrgPath = path;
+    pItem->m_dwSizeLow = findData.nFileSizeLow;
+    pItem->m_iOrgNameLen = static_cast<std::int32_t>(name.size());
+    pItem->m_strParentPath = parent;
+    pItem->m_strOrgExt = OrgExtOf(name);
+    pItem->UpdateWriteName();
+    return 0;
+}
+
+int CItemLoader::AddFoldToTree(CMyItem* pFolder) {
+    host_.TreeFolderAdded(pFolder);
+    return 0;
+}
+
+// ---- loading --------------------------------------------------------------------------------
+
+CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
+                                                       const std::string& folderPath,
+                                                       std::vector<EntryInfo> picked) {
+    LoadResult result;
+    if (!pCurrent || !pCurrent->m_bIsFolder || !pCurrent->m_pArray) {
+        TraceF(m_strTracePath, "※　読み込み先がフォルダではありません LoadPickedEntries()\n");
+        return result;
+    }
+    struct LoadingFlag {
+        bool& flag;
+        explicit LoadingFlag(bool& f) : flag(f) { flag = true; }
+        ~LoadingFlag() { flag = false; }
+    } loading(m_bLoading);
+
+    result.removed = CheckLoadFileStatus(folderPath, picked);
+    for (const EntryInfo& e : picked) {
+        FindData fd = e.findData;
+        if (fd.cFileName.empty()) fd.cFileName = e.name;
+        ReduceAttributes(fd);
+        const bool isDir = fd.dwFileAttributes & kAttrDirectory;
+        CMyItem* item = isDir ? pCurrent->MakeSubFold() : pCurrent->MakeSubFile();
+        if (item) {
+            ++result.added;
+            if (SetItemInfo(fd, folderPath, item) == 0 && isDir && AddFoldToTree(item) == 0) {
+                SetSubFoldWithSort(item);
+            }
+        }
+        const bool stop = host_.StopRequested();
+        const bool quit = host_.QuitRequested();
+        if (stop || quit) {
+            result.stopped = stop;
+            result.quit = quit;
+            break;
+        }
+    }
+    if (!result.quit && host_.QuitRequested()) result.quit = true;
+    if (!result.quit) host_.ListShowFolder(pCurrent);
+    return result;
+}
+
+int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
+    if (!pFolder || !pFolder->m_bIsFolder || !pFolder->m_pArray) {
+        TraceF(m_strTracePath, "※　フォルダではありません SetSubFoldWithSort()\n");
+        return 0;
+    }
+    const std::string folderPath = pFolder->m_strOrgPath;
+    std::vector<EntryInfo> entries;
+    int err = IsAbsolute(folderPath) ? Fs().ListDir(folderPath, entries) : EINVAL;
+    if (err != 0) {
+        TraceF(m_strTracePath,
+               "※　フォルダを読めません SetSubFoldWithSort()\n\tFoldName[%s] errno[%d]\n",
+               folderPath.c_str(), err);
+        return 0;
+    }
+
+    int added = 0;
+    int folders = 0;
+    bool stopped = false;
+    for (const EntryInfo& e : entries) {
+        if (!e.nameOk) {
+            // Unreadable, vanished, or a name this program cannot hold: skipped like an entry
+            // whose status cannot be read, its bytes shown as they are on disk.
+            TraceF(m_strTracePath,
+                   "※　ファイルステータスの取得に失敗 "
+                   "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
+                   JoinPath(folderPath, EscapeBytes(e.rawName)).c_str());
+        } else if (!IsDotName(e.name)) {
+            // The listing already read the entry's status (without following links).
+            FindData fd = e.findData;
+            ReduceAttributes(fd);
+            const bool isDir = fd.dwFileAttributes & kAttrDirectory;
+            CMyItem* item = isDir ? pFolder->MakeSubFold() : pFolder->MakeSubFile();
+            if (!item) {
+                TraceF(m_strTracePath,
+                       "※　サブアイテムの確保に失敗 CKestrelView::SetSubFoldWithSort()\n"
+                       "\tFileName[%s] IsFolder[%d]\n",
+                       e.name.c_str(), isDir ? 1 : 0);
+            } else {
+                SetItemInfo(fd, folderPath, item, &e.status);
+                ++added;
+                if (isDir) ++folders;
+            }
+        }
+        if (StopOrQuit()) {
+            stopped = true;
+            break;
+        }
+    }
+    if (stopped) return added;
+
+    SortSubItems(pFolder, kColNewName);
+
+    // Folders come first now: read each one, depth first.
+    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int p = 0; p < n && folders > 0; ++p) {
+        CMyItem* sub = At(pFolder, p);
+        if (!sub || !sub->m_bIsFolder) continue;
+        --folders;
+        if (AddFoldToTree(sub) == 0) SetSubFoldWithSort(sub);
+        if (StopOrQuit()) break;
+    }
+    return added;
+}
+
+// ---- sorting --------------------------------------------------------------------------------
+
+void CItemLoader::SortRange(CMyItem* pFolder, int top, int end, bool bySize, bool ascending) {
+    const int n = end - top + 1;
+    if (n < 2) return;
+    auto swap = [&](int p, int m) { pFolder->SwapSubItems(top + p, top + m); };
+    if (bySize) {
+        std::vector<std::uint64_t> key(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const CMyItem* it = At(pFolder, top + i);
+            key[static_cast<std::size_t>(i)] =
+                it ? (static_cast<std::uint64_t>(it->m_findData.nFileSizeHigh) << 32) |
+                         it->m_findData.nFileSizeLow
+                   : 0;
+        }
+        if (ascending) {
+            SelectionSortSwaps(
+                n, [&](int a, int b) { return key[a] < key[b]; }, swap);
+        } else {
+            SelectionSortSwaps(
+                n, [&](int a, int b) { return key[a] > key[b]; }, swap);
+        }
+        return;
+    }
+    // Lower-cased copies compare byte for byte as unsigned values, shorter first on a common
+    // prefix: the same order as the case-insensitive compare of the originals.
+    std::vector<std::string> key(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const CMyItem* it = At(pFolder, top + i);
+        if (it) key[static_cast<std::size_t>(i)] = LowerAscii(it->m_strNewName);
+    }
+    if (ascending) {
+        SelectionSortSwaps(
+            n, [&](int a, int b) { return key[a] < key[b]; }, swap);
+    } else {
+        SelectionSortSwaps(
+            n, [&](int a, int b) { return key[b] < key[a]; }, swap);
+    }
+}
+
+void CItemLoader::Renumber(CMyItem* pFolder, int top, int end) {
+    if (end - top + 1 < 2) return;
+    int k = 0;
+    for (int p = top; p <= end; ++p) {
+        if (CMyItem* it = At(pFolder, p)) {
+            it->m_iKindIndex = k++;
+            it->UpdateWriteName();
+        }
+    }
+}
+
+void CItemLoader::SortSubItems(CMyItem* pFolder, int iColumn) {
+    if (!pFolder || !pFolder->m_pArray) {
+        TraceF(m_strTracePath, "※　引数が無効です SortSubItems()\n");
+        return;
+    }
+    const int n =
+        std::min<int>(static_cast<int>(pFolder->m_dwNumInFolder), pFolder->m_pArray->m_dwPartsNum);
+    if (n < 1) return;
+    if (iColumn < kColNewName || iColumn > kColSize) iColumn = kColNewName;
+    auto swap = [&](int p, int m) { pFolder->SwapSubItems(p, m); };
+
+    // 1. Folders first.
+    FoldersFirstSwaps(
+        n,
+        [&](int p) {
+            const CMyItem* it = At(pFolder, p);
+            return it && it->m_bIsFolder;
+        },
+        swap);
+    int folders = 0;
+    while (folders < n && At(pFolder, folders) && At(pFolder, folders)->m_bIsFolder) ++folders;
+    if (folders != pFolder->m_iFoldNum) {
+        TraceF(m_strTracePath,
+               "※　引数が無効です CKestrelView::SortFileLoToHi\n\tpParentItem[%08X] iTopID[%d] "
+               "iEndID[%d] dwNumInFolder[%d]\n",
+               static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pFolder)),
+               pFolder->m_iFoldNum, n - 1, n);
+    }
+
+    // 2. Files back in kind-number order.
+    {
+        const int nf = n - folders;
+        std::vector<std::int32_t> kind(static_cast<std::size_t>(std::max(nf, 0)));
+        for (int i = 0; i < nf; ++i) {
+            const CMyItem* it = At(pFolder, folders + i);
+            kind[static_cast<std::size_t>(i)] = it ? it->m_iKindIndex : 0;
+        }
+        SelectionSortSwaps(
+            nf, [&](int a, int b) { return kind[a] < kind[b]; },
+            [&](int p, int m) { pFolder->SwapSubItems(folders + p, folders + m); });
+    }
+
+    // 3. By the column.
+    int& flag = m_iSortFlag[static_cast<std::size_t>(iColumn)];
+    switch (iColumn) {
+        case kColNewName: {
+            const bool ascending = flag == 1 || m_bLoading;
+            flag = ascending ? 0 : 1;
+            SortRange(pFolder, 0, folders - 1, false, ascending);
+            Renumber(pFolder, 0, folders - 1);
+            SortRange(pFolder, folders, n - 1, false, ascending);
+            Renumber(pFolder, folders, n - 1);
+            break;
+        }
+        case kColSize: {
+            const bool ascending = flag == 1;
+            flag = ascending ? 0 : 1;
+            SortRange(pFolder, folders, n - 1, true, ascending);
+            Renumber(pFolder, folders, n - 1);
+            break;
+        }
+        default:
+            flag = flag == 1 ? 0 : 1;
+            break;
+    }
+}
+
+}  // namespace dov
