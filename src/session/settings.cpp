@@ -77,35 +77,35 @@ void LoadSettings(const std::string& iniPath, Settings& s) {
     ReadStr(p, kProgramData, "LoadFolder", s.loadFolder);
     ReadStr(p, kProgramData, "WriteFolder", s.writeFolder);
     ReadInt(p, kOptionData, "AutoSerialNum", s.autoSerialNum);
-    ReadInt(p, kOptionData, "EffectSubItem", s.effectSubItem);
+    ReadInt(p, kOptionData, "EffectSubItem", s.keyWord.EffectSubItem);
     ReadInt(p, kNameSizeLimit, "LimitSize", s.limitSize);
     ReadInt(p, kNameSizeLimit, "LimitMode", s.limitMode);
-    ReadStr(p, kKeyWord, "Key1", s.keyWord.key1);
-    ReadStr(p, kKeyWord, "Key2", s.keyWord.key2);
-    ReadStr(p, kKeyWord, "Key3", s.keyWord.key3);
-    ReadInt(p, kKeyWord, "UseWildCard", s.keyWord.useWildCard);
-    ReadInt(p, kKeyWord, "EnableAllTarget", s.keyWord.enableAllTarget);
+    ReadStr(p, kKeyWord, "Key1", s.keyWord.Key1);
+    ReadStr(p, kKeyWord, "Key2", s.keyWord.Key2);
+    ReadStr(p, kKeyWord, "Key3", s.keyWord.Key3);
+    ReadInt(p, kKeyWord, "UseWildCard", s.keyWord.UseWildCard);
+    ReadInt(p, kKeyWord, "EnableAllTarget", s.keyWord.EnableAllTarget);
     for (int i = 0; i < kColorCount; ++i) {
         auto v = p.GetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
         s.colors[i] = static_cast<ColorRef>(v) & 0x00FFFFFFu;
     }
 
-    SerialDialogValues& d = s.serial;
-    ReadInt(p, kSerialDialog, "UseWildCard", d.useWildCard);
-    ReadInt(p, kSerialDialog, "InsertPosType", d.insertPosType);
-    ReadStr(p, kSerialDialog, "InsertPosKey1", d.insertPosKey1);
-    ReadStr(p, kSerialDialog, "InsertPosKey2", d.insertPosKey2);
-    ReadInt(p, kSerialDialog, "SeparateType", d.separateType);
-    ReadStr(p, kSerialDialog, "SeparateStrL", d.separateStrL);
-    ReadStr(p, kSerialDialog, "SeparateStrR", d.separateStrR);
-    ReadInt(p, kSerialDialog, "DigitType", d.digitType);
-    ReadInt(p, kSerialDialog, "DigitSize", d.digitSize);
-    ReadInt(p, kSerialDialog, "UpDownType", d.upDownType);
-    ReadInt(p, kSerialDialog, "PresetType", d.presetType);
-    ReadInt(p, kSerialDialog, "PresetData", d.presetData);
-    ReadInt(p, kSerialDialog, "DeltaType", d.deltaType);
-    ReadInt(p, kSerialDialog, "DeltaSize", d.deltaSize);
-    d.useWildCard = d.useWildCard ? 1 : 0;  // kept in one byte as a flag
+    SerialSettings& d = s.serial;
+    ReadInt(p, kSerialDialog, "UseWildCard", d.UseWildCard);
+    ReadInt(p, kSerialDialog, "InsertPosType", d.InsertPosType);
+    ReadStr(p, kSerialDialog, "InsertPosKey1", d.InsertPosKey1);
+    ReadStr(p, kSerialDialog, "InsertPosKey2", d.InsertPosKey2);
+    ReadInt(p, kSerialDialog, "SeparateType", d.SeparateType);
+    ReadStr(p, kSerialDialog, "SeparateStrL", d.SeparateStrL);
+    ReadStr(p, kSerialDialog, "SeparateStrR", d.SeparateStrR);
+    ReadInt(p, kSerialDialog, "DigitType", d.DigitType);
+    ReadInt(p, kSerialDialog, "DigitSize", d.DigitSize);
+    ReadInt(p, kSerialDialog, "UpDownType", d.UpDownType);
+    ReadInt(p, kSerialDialog, "PresetType", d.PresetType);
+    ReadInt(p, kSerialDialog, "PresetData", d.PresetData);
+    ReadInt(p, kSerialDialog, "DeltaType", d.DeltaType);
+    ReadInt(p, kSerialDialog, "DeltaSize", d.DeltaSize);
+    d.UseWildCard = d.UseWildCard ? 1 : 0;  // kept in one byte as a flag
 
     std::vector<std::string> recent;
     for (int i = 1; i <= kMaxRecentFiles; ++i) {
@@ -127,32 +127,32 @@ int SaveSettings(const std::string& iniPath, const Settings& s) {
     str(kProgramData, "LoadFolder", s.loadFolder);
     str(kProgramData, "WriteFolder", s.writeFolder);
     p.SetInt(kOptionData, "AutoSerialNum", s.autoSerialNum);
-    p.SetInt(kOptionData, "EffectSubItem", s.effectSubItem);
+    p.SetInt(kOptionData, "EffectSubItem", s.keyWord.EffectSubItem);
     p.SetInt(kNameSizeLimit, "LimitSize", s.limitSize);
     p.SetInt(kNameSizeLimit, "LimitMode", s.limitMode);
-    str(kKeyWord, "Key1", s.keyWord.key1);
-    str(kKeyWord, "Key2", s.keyWord.key2);
-    str(kKeyWord, "Key3", s.keyWord.key3);
-    p.SetInt(kKeyWord, "UseWildCard", s.keyWord.useWildCard);
-    p.SetInt(kKeyWord, "EnableAllTarget", s.keyWord.enableAllTarget);
+    str(kKeyWord, "Key1", s.keyWord.Key1);
+    str(kKeyWord, "Key2", s.keyWord.Key2);
+    str(kKeyWord, "Key3", s.keyWord.Key3);
+    p.SetInt(kKeyWord, "UseWildCard", s.keyWord.UseWildCard);
+    p.SetInt(kKeyWord, "EnableAllTarget", s.keyWord.EnableAllTarget);
     for (int i = 0; i < kColorCount; ++i)
         p.SetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
 
-    const SerialDialogValues& d = s.serial;
-    p.SetInt(kSerialDialog, "UseWildCard", d.useWildCard);
-    p.SetInt(kSerialDialog, "InsertPosType", d.insertPosType);
-    str(kSerialDialog, "InsertPosKey1", d.insertPosKey1);
-    str(kSerialDialog, "InsertPosKey2", d.insertPosKey2);
-    p.SetInt(kSerialDialog, "SeparateType", d.separateType);
-    str(kSerialDialog, "SeparateStrL", d.separateStrL);
-    str(kSerialDialog, "SeparateStrR", d.separateStrR);
-    p.SetInt(kSerialDialog, "DigitType", d.digitType);
-    p.SetInt(kSerialDialog, "DigitSize", d.digitSize);
-    p.SetInt(kSerialDialog, "UpDownType", d.upDownType);
-    p.SetInt(kSerialDialog, "PresetType", d.presetType);
-    p.SetInt(kSerialDialog, "PresetData", d.presetData);
-    p.SetInt(kSerialDialog, "DeltaType", d.deltaType);
-    p.SetInt(kSerialDialog, "DeltaSize", d.deltaSize);
+    const SerialSettings& d = s.serial;
+    p.SetInt(kSerialDialog, "UseWildCard", d.UseWildCard);
+    p.SetInt(kSerialDialog, "InsertPosType", d.InsertPosType);
+    str(kSerialDialog, "InsertPosKey1", d.InsertPosKey1);
+    str(kSerialDialog, "InsertPosKey2", d.InsertPosKey2);
+    p.SetInt(kSerialDialog, "SeparateType", d.SeparateType);
+    str(kSerialDialog, "SeparateStrL", d.SeparateStrL);
+    str(kSerialDialog, "SeparateStrR", d.SeparateStrR);
+    p.SetInt(kSerialDialog, "DigitType", d.DigitType);
+    p.SetInt(kSerialDialog, "DigitSize", d.DigitSize);
+    p.SetInt(kSerialDialog, "UpDownType", d.UpDownType);
+    p.SetInt(kSerialDialog, "PresetType", d.PresetType);
+    p.SetInt(kSerialDialog, "PresetData", d.PresetData);
+    p.SetInt(kSerialDialog, "DeltaType", d.DeltaType);
+    p.SetInt(kSerialDialog, "DeltaSize", d.DeltaSize);
 
     for (int i = 0; i < kMaxRecentFiles; ++i) {
         std::string v = i < static_cast<int>(s.recentFiles.size()) ? s.recentFiles[i] : "";

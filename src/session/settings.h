@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "edit/keyword_settings.h"
+#include "edit/serial_settings.h"
+
 namespace dov {
 
 // A colour as 0x00BBGGRR.
@@ -54,33 +57,6 @@ const char* ColorKey(int id);
 // The colours used when the file has none.
 const std::array<ColorRef, kColorCount>& DefaultColors();
 
-// Section "SerialDialog": the serial numbering settings (values as the numbering defines them).
-struct SerialDialogValues {
-    int useWildCard = 0;
-    int insertPosType = 0;
-    std::string insertPosKey1;
-    std::string insertPosKey2;
-    int separateType = 0;
-    std::string separateStrL = "_";
-    std::string separateStrR = "_";
-    int digitType = 0;
-    int digitSize = 3;
-    int upDownType = 0;
-    int presetType = 0;
-    int presetData = 0;
-    int deltaType = 0;
-    int deltaSize = 1;
-    bool operator==(const SerialDialogValues&) const = default;
-};
-
-// Section "KeyWord": what the keyword dialog last held.
-struct KeyWordValues {
-    std::string key1, key2, key3;
-    int useWildCard = 0;
-    int enableAllTarget = 0;
-    bool operator==(const KeyWordValues&) const = default;
-};
-
 // All texts are CP932.
 struct Settings {
     // ProgramData
@@ -88,17 +64,16 @@ struct Settings {
     std::string writeFolder;  // default: the program's own folder
     // OptionData
     int autoSerialNum = 0;  // "編集ファイル名の先頭に自動でIndex値を付ける"
-    int effectSubItem = 0;  // "右クリックメニューによる動作をフォルダの内部にも..."
+    // OptionData EffectSubItem lives in keyWord.EffectSubItem, where the edit operations read
+    // it.
     // NameSizeLimit: 31 bytes is the ISO Level2 preset, so the mode names that preset.
     int limitSize = 31;
     int limitMode = 2;
-    KeyWordValues keyWord;
+    KeyWordSettings keyWord;
     std::array<ColorRef, kColorCount> colors = DefaultColors();
-    SerialDialogValues serial;
+    SerialSettings serial;  // section "SerialDialog"
     // "Recent File List" File1..File4, newest first.
     std::vector<std::string> recentFiles;
-
-    bool operator==(const Settings&) const = default;
 };
 
 constexpr int kMaxRecentFiles = 4;
