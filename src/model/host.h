@@ -42,6 +42,9 @@ public:
     // The list: show this folder's items as the rows, or redraw one row of the folder shown.
     virtual void ListShowFolder(CMyItem* /*folder*/) {}
     virtual void ListRowChanged(int /*row*/) {}
+    // The item fields (the boxes that show the current item's names and data) should show
+    // this item again after an edit.
+    virtual void ItemFieldsChanged(CMyItem* /*item*/) {}
 
     // Progress of a long run (items done out of total; total 0 when unknown).
     virtual void Progress(long long /*done*/, long long /*total*/) {}

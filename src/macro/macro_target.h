@@ -1,0 +1,66 @@
+// What a macro run works on: the list (the current folder's items as rows, in array order,
+// with a selected flag per row), the settings the edit dialogs fill, and the reset that the
+// New command performs.
+//
+// The owner of the edit tree (the session object of the window, the command line, a test)
+// fills one of these and hands it to CMacroRunner together with its host. The runner changes
+// the selection, the settings and the tree through it; the owner reads them back afterwards.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "edit/keyword_settings.h"
+#include "edit/regexp.h"
+#include "edit/serial_settings.h"
+
+class CMyItem;
+
+namespace dov {
+
+struct MacroTarget;
+struct WorkerFlags;
+
+// The reset of the New command without its question: discards every item and makes a new
+// empty tree whose root is named "Root", then points target.pFolder at the new root, empties
+// target.selected and sets target.iCurrentRow to -1. Returns 1 on success; on failure it has
+// shown its own message box and returns 0.
+using MacroResetTree = std::function<int(MacroTarget& target)>;
+
+struct MacroTarget {
+    // The folder shown in the list; its sub-items are the rows, in array order. May be null
+    // (an empty list).
+    CMyItem* pFolder = nullptr;
+    // One flag per row (non-zero: selected). Shorter than the row count means the missing
+    // rows are not selected; the runner grows it to the row count when it changes selection.
+    std::vector<char> selected;
+    // The row whose item the item fields show, or -1 when they show none.
+    int iCurrentRow = -1;
+
+    // The keyword dialog's values and the into-folders option (EffectSubItem).
+    KeyWordSettings keyWord;
+    // The serial numbering dialog's values.
+    SerialSettings serial;
+
+    // The window's shared keyword matcher.
+    CMyRegExp matcher;
+
+    // ClearAllItem; without it that function fails like a failed reset.
+    MacroResetTree resetTree;
+
+    // The process-wide flags: a failed ClearAllItem sets the close request here (optional).
+    WorkerFlags* pFlags = nullptr;
+
+    // The number of rows of the list.
+    int RowCount() const;
+    // The item of a row, or null.
+    CMyItem* RowItem(int row) const;
+    bool IsSelected(int row) const;
+    void SetSelected(int row, bool on);
+    // The items of the selected rows, in list order.
+    std::vector<CMyItem*> SelectedItems() const;
+    // The rows of the selected items, in list order.
+    std::vector<int> SelectedRows() const;
+};
+
+}  // namespace dov
