@@ -23,7 +23,7 @@ namespace dov {
 // The host the operations see: messages and notifications go to the front; STOP and the
 // close request are the session's flags or the front's own.
 class CSession::SessionHost : public IHost {
-public:
+  public:
     SessionHost(CSession& s, IHost& front) : s_(s), front_(front) {}
     MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
                       const std::string& caption) override {
@@ -46,13 +46,15 @@ public:
     void ListRowChanged(int row) override { front_.ListRowChanged(row); }
     void Progress(long long done, long long total) override { front_.Progress(done, total); }
 
-private:
+  private:
     CSession& s_;
     IHost& front_;
 };
 
 CSession::CSession(IHost& front)
-    : tracePath(DefaultTracePath()), front_(front), host_(std::make_unique<SessionHost>(*this, front)) {
+    : tracePath(DefaultTracePath()),
+      front_(front),
+      host_(std::make_unique<SessionHost>(*this, front)) {
     settings = DefaultSettings();
     list.pFlags = &flags;
     list.resetTree = [this](MacroTarget&) { return Reset(); };
@@ -61,7 +63,9 @@ CSession::CSession(IHost& front)
 
 CSession::~CSession() = default;
 
-IHost& CSession::Host() { return *host_; }
+IHost& CSession::Host() {
+    return *host_;
+}
 
 void CSession::LoadSettingsFile() {
     LoadSettings(SettingsPath(), settings);
@@ -98,9 +102,14 @@ CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
     std::vector<EntryInfo> picked;
     picked.reserve(names.size());
     for (const std::string& n : names) {
+        // The picked entries carry their directory records, as the file dialog's listing
+        // gives them; an entry that cannot be read is dropped by the loader's own check.
         EntryInfo e;
-        e.name = n;
-        e.findData.cFileName = n;
+        if (Fs().Stat(JoinPath(diskFolder, n), e) != 0) {
+            e = EntryInfo{};
+            e.name = n;
+            e.findData.cFileName = n;
+        }
         picked.push_back(std::move(e));
     }
     CItemLoader loader(Host(), tracePath);
@@ -133,7 +142,8 @@ CMyItem* CSession::FindFolder(const std::string& treePath) const {
     std::size_t p = 0;
     while (cur && p < treePath.size()) {
         std::size_t slash = p;
-        while (slash < treePath.size() && treePath[slash] != '/') slash += SjisCharLen(treePath, slash);
+        while (slash < treePath.size() && treePath[slash] != '/')
+            slash += SjisCharLen(treePath, slash);
         std::string part = treePath.substr(p, slash - p);
         p = slash + 1;
         if (part.empty()) continue;
@@ -150,7 +160,9 @@ CMyItem* CSession::FindFolder(const std::string& treePath) const {
     return cur;
 }
 
-void CSession::SelectAll() { list.selected.assign(static_cast<std::size_t>(list.RowCount()), 1); }
+void CSession::SelectAll() {
+    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 1);
+}
 
 void CSession::SelectOnly(int row) {
     list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0);
@@ -160,7 +172,9 @@ void CSession::SelectOnly(int row) {
     }
 }
 
-void CSession::ClearSelection() { list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0); }
+void CSession::ClearSelection() {
+    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0);
+}
 
 int CSession::RunListCommand(int id) {
     IHost& host = Host();
@@ -168,19 +182,32 @@ int CSession::RunListCommand(int id) {
     CNameEdit edit(list.matcher, host, list.keyWord, tracePath);
     auto run = [&](int op) { return edit.RunEditCommand(op, rows).iChanged; };
     switch (id) {
-        case CMD_CUT_EXT: return edit.CutExtensionCommand(rows).iChanged;
-        case CMD_RESTORE_EXT: return edit.RestoreExtensionCommand(rows).iChanged;
-        case CMD_CUT_LEFT: return run(EDIT_CUT_LEFT);
-        case CMD_CUT_RIGHT: return run(EDIT_CUT_RIGHT);
-        case CMD_CUT_KEY: return run(EDIT_CUT_KEY);
-        case CMD_CUT_BOUND1: return run(EDIT_CUT_BOUND1);
-        case CMD_CUT_BOUND2: return run(EDIT_CUT_BOUND2);
-        case CMD_PASTE_LEFT: return run(EDIT_PASTE_LEFT);
-        case CMD_PASTE_RIGHT: return run(EDIT_PASTE_RIGHT);
-        case CMD_PASTE_KEY_LEFT: return run(EDIT_PASTE_KEY_LEFT);
-        case CMD_PASTE_KEY_RIGHT: return run(EDIT_PASTE_KEY_RIGHT);
-        case CMD_RESET_NAME: return run(EDIT_RESET_NAME);
-        case CMD_REPLACE: return run(EDIT_REPLACE);
+        case CMD_CUT_EXT:
+            return edit.CutExtensionCommand(rows).iChanged;
+        case CMD_RESTORE_EXT:
+            return edit.RestoreExtensionCommand(rows).iChanged;
+        case CMD_CUT_LEFT:
+            return run(EDIT_CUT_LEFT);
+        case CMD_CUT_RIGHT:
+            return run(EDIT_CUT_RIGHT);
+        case CMD_CUT_KEY:
+            return run(EDIT_CUT_KEY);
+        case CMD_CUT_BOUND1:
+            return run(EDIT_CUT_BOUND1);
+        case CMD_CUT_BOUND2:
+            return run(EDIT_CUT_BOUND2);
+        case CMD_PASTE_LEFT:
+            return run(EDIT_PASTE_LEFT);
+        case CMD_PASTE_RIGHT:
+            return run(EDIT_PASTE_RIGHT);
+        case CMD_PASTE_KEY_LEFT:
+            return run(EDIT_PASTE_KEY_LEFT);
+        case CMD_PASTE_KEY_RIGHT:
+            return run(EDIT_PASTE_KEY_RIGHT);
+        case CMD_RESET_NAME:
+            return run(EDIT_RESET_NAME);
+        case CMD_REPLACE:
+            return run(EDIT_REPLACE);
         case CMD_FIND: {
             std::vector<CMyItem*> all;
             std::vector<bool> sel;
@@ -188,12 +215,17 @@ int CSession::RunListCommand(int id) {
                 all.push_back(list.RowItem(r));
                 sel.push_back(list.IsSelected(r));
             }
-            int n = edit.SelectItemsByKey(all, sel, list.keyWord.Key1, list.keyWord.UseWildCard != 0);
-            for (int r = 0; r < list.RowCount(); ++r) list.SetSelected(r, sel[static_cast<std::size_t>(r)]);
+            int n =
+                edit.SelectItemsByKey(all, sel, list.keyWord.Key1, list.keyWord.UseWildCard != 0);
+            for (int r = 0; r < list.RowCount(); ++r)
+                list.SetSelected(r, sel[static_cast<std::size_t>(r)]);
             return n;
         }
-        case CMD_SELECT_ALL: SelectAll(); return list.RowCount();
-        case CMD_LIMIT: return LimitLength(settings.limitSize);
+        case CMD_SELECT_ALL:
+            SelectAll();
+            return list.RowCount();
+        case CMD_LIMIT:
+            return LimitLength(settings.limitSize);
         case CMD_SERIAL_0_UP:
         case CMD_SERIAL_0_DOWN:
         case CMD_SERIAL_1_UP:
@@ -204,19 +236,23 @@ int CSession::RunListCommand(int id) {
         case CMD_SERIAL_FROM_UP:
         case CMD_SERIAL_FROM_DOWN: {
             CSerialNumber serial(list.matcher, host, tracePath);
-            return serial.SerialNumberSimple(list.serial.PresetData, id == CMD_SERIAL_FROM_UP, rows);
+            return serial.SerialNumberSimple(list.serial.PresetData, id == CMD_SERIAL_FROM_UP,
+                                             rows);
         }
         case CMD_SERIAL_DETAIL: {
             CSerialNumber serial(list.matcher, host, tracePath);
             return serial.SerialNumberByDetail(list.serial, rows);
         }
-        case CMD_TEXT_TREE: return WriteTextTree() ? 1 : 0;
-        default: return -1;
+        case CMD_TEXT_TREE:
+            return WriteTextTree() ? 1 : 0;
+        default:
+            return -1;
     }
 }
 
 int CSession::LimitLength(int limit) {
-    return LimitNameLengthCommand(list.SelectedItems(), limit, list.keyWord.EffectSubItem != 0, Host());
+    return LimitNameLengthCommand(list.SelectedItems(), limit, list.keyWord.EffectSubItem != 0,
+                                  Host());
 }
 
 std::string CSession::InfoText() const {
@@ -234,10 +270,12 @@ std::string CSession::InfoText() const {
         }
     }
     auto text = [](std::uint64_t v) {
-        return InsertComma(FormatSize64(static_cast<std::uint32_t>(v >> 32), static_cast<std::uint32_t>(v)));
+        return InsertComma(
+            FormatSize64(static_cast<std::uint32_t>(v >> 32), static_cast<std::uint32_t>(v)));
     };
     const std::string& fmt =
-        Sj("【アイテム情報】\n\n選択アイテム数 ： %s \nトータルサイズ： %s\nフォルダ数： %s\nファイル数： %s\n");
+        Sj("【アイテム情報】\n\n選択アイテム数 ： %s \nトータルサイズ： %s\nフォルダ数： "
+           "%s\nファイル数： %s\n");
     std::string a = text(count), b = text(size), c = text(folders), d = text(files);
     int n = std::snprintf(nullptr, 0, fmt.c_str(), a.c_str(), b.c_str(), c.c_str(), d.c_str());
     std::string out(static_cast<std::size_t>(n) + 1, '\0');
@@ -284,17 +322,26 @@ void CSession::SetAutoIndex(bool on) {
 int CSession::Rename(RenameCounts* counts) {
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
-    return DirectRename(root_.get(), depth, options, Host(), counts);
+    switch (DirectRename(root_.get(), depth, options, Host(), counts)) {
+        case 0:
+            return 1;  // completed
+        case 1:
+            return 0;  // a check failed or the user declined
+        default:
+            return -1;  // stopped early
+    }
 }
 
 int CSession::CopyTo(const std::string& outputFolder) {
     CopyOptions options;
     options.autoSerialNum = AutoIndex();
     settings.writeFolder = outputFolder;
-    return CopyAndRename(root_.get(), outputFolder, options, Host());
+    return CopyAndRename(root_.get(), outputFolder, options, Host()) == 0 ? 1 : 0;
 }
 
-bool CSession::WriteTextTree() { return TextTreeOutput(root_.get(), Host()); }
+bool CSession::WriteTextTree() {
+    return TextTreeOutput(root_.get(), Host());
+}
 
 namespace {
 CSaveDataFile MakeSaveFile(CSession& s) {

@@ -57,7 +57,7 @@ enum ListCommand : int {
 };
 
 class CSession {
-public:
+  public:
     // front: the window, the terminal or a test. The session answers the stop and close
     // requests from its own flags as well as from the front.
     explicit CSession(IHost& front);
@@ -131,8 +131,8 @@ public:
     void SetIntoFolders(bool on) { list.keyWord.EffectSubItem = on ? 1 : 0; }
 
     // ---- Disk --------------------------------------------------------------------------------
-    // The direct rename with its checks and questions. 1 when it ran, 0 when refused or
-    // declined, -1 on failure.
+    // The direct rename with its checks and questions. 1 when it ran to the end (the counts
+    // tell what failed), 0 when refused or declined, -1 when STOP ended it early.
     int Rename(RenameCounts* counts = nullptr);
     // Copy and rename into an output folder. 1 when it ran, 0 when refused or declined.
     int CopyTo(const std::string& outputFolder);
@@ -150,7 +150,7 @@ public:
     int RunMacro(int fileNum);
     int RunMacroFile(const std::string& path);
 
-private:
+  private:
     class SessionHost;
     IHost& front_;
     std::unique_ptr<SessionHost> host_;

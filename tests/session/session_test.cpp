@@ -1,0 +1,88 @@
+// The whole road through the session object, with no window: load a folder from disk, edit
+// the new names, rename on disk, save and open again.
+#include "session/session.h"
+
+#include <gtest/gtest.h>
+
+#include "common/codepage.h"
+#include "model/item.h"
+#include "support/test_support.h"
+
+namespace {
+
+using dovtest::Sj;
+
+class SessionTest : public ::testing::Test {
+  protected:
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    std::string P(const std::string& rel) { return *dov::Utf8ToCp932(tmp / rel); }
+};
+
+TEST_F(SessionTest, LoadEditRenameEndToEnd) {
+    tmp.WriteFile("photos/b.jpg", "B");
+    tmp.WriteFile("photos/a.jpg", "A");
+    tmp.WriteFile("photos/sub/c.jpg", "C");
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({P("photos")}), 1);
+    CMyItem* photos = s.FindFolder("photos");
+    ASSERT_NE(photos, nullptr);
+    EXPECT_EQ(s.FindFolder("photos/sub")->m_strNewName, "sub");
+    EXPECT_EQ(s.FindFolder("photos/nothing"), nullptr);
+    EXPECT_EQ(s.FindFolder("/"), s.Root());
+
+    s.ShowFolder(photos);
+    ASSERT_EQ(s.RowCount(), 3);  // sub, a.jpg, b.jpg: folders first, then by name
+    EXPECT_EQ(s.RowItem(0)->m_strOrgName, "sub");
+    EXPECT_EQ(s.RowItem(1)->m_strOrgName, "a.jpg");
+    s.SelectAll();
+    s.list.keyWord.Key1 = Sj("写真_");
+    EXPECT_EQ(s.RunListCommand(dov::CMD_PASTE_LEFT), 3);
+    EXPECT_EQ(s.RowItem(1)->m_strNewName, Sj("写真_a.jpg"));
+
+    host.answers = {dov::MsgAnswer::Yes, dov::MsgAnswer::Yes};
+    const int renamed = s.Rename();
+    ASSERT_EQ(renamed, 1);
+    EXPECT_EQ(tmp.ReadFile("photos/写真_a.jpg"), "A");
+    EXPECT_EQ(tmp.ReadFile("photos/写真_b.jpg"), "B");
+    EXPECT_EQ(tmp.ReadFile("photos/写真_sub/c.jpg"), "C");
+    EXPECT_FALSE(tmp.Exists("photos/a.jpg"));
+    EXPECT_TRUE(tmp.Exists("home/RenameLog.txt"));
+}
+
+TEST_F(SessionTest, TypedNamesAreCheckedLikeTheWindowDoes) {
+    tmp.WriteFile("d/x.txt");
+    tmp.WriteFile("d/y.txt");
+    dov::CSession s(host);
+    s.LoadPaths({P("d")});
+    s.ShowFolder(s.FindFolder("d"));
+    EXPECT_EQ(s.SetNewName(0, "a/b"), 0);
+    EXPECT_EQ(s.RowItem(0)->m_strNewName, "x.txt");
+    ASSERT_FALSE(host.messages.empty());
+    // Without the index prefix two rows may not share a name; with it they may.
+    s.SetAutoIndex(false);
+    EXPECT_EQ(s.SetNewName(0, "y.txt"), 0);
+    s.SetAutoIndex(true);
+    EXPECT_EQ(s.SetNewName(0, "y.txt"), 1);
+    EXPECT_EQ(s.RowItem(0)->m_strWriteName, "000_y.txt");
+}
+
+TEST_F(SessionTest, SaveOpenRoundTripAndInfo) {
+    tmp.WriteFile("d/one.txt", "12345");
+    tmp.WriteFile("d/e/two.txt", "1234567890");
+    dov::CSession s(host);
+    s.LoadPaths({P("d")});
+    ASSERT_EQ(s.SaveAs(P("tree.dvt")), 1);
+    s.Reset();
+    EXPECT_EQ(s.Root()->m_dwNumInFolder, 0u);
+    ASSERT_EQ(s.Open(P("tree.dvt")), 1);
+    ASSERT_NE(s.FindFolder("d/e"), nullptr);
+    s.ShowFolder(s.Root());
+    s.SelectAll();
+    const std::string info = s.InfoText();
+    EXPECT_NE(info.find(Sj("トータルサイズ： 15\n")), std::string::npos) << dov::DisplayUtf8(info);
+    EXPECT_NE(info.find(Sj("フォルダ数： 2\n")), std::string::npos) << dov::DisplayUtf8(info);
+    EXPECT_NE(info.find(Sj("ファイル数： 2\n")), std::string::npos) << dov::DisplayUtf8(info);
+}
+
+}  // namespace
