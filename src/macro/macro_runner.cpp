@@ -10,6 +10,7 @@
 #include "common/trace.h"
 #include "common/workerflags.h"
 #include "edit/name_edit.h"
+#include "edit/serial.h"
 #include "edit/serial_settings.h"
 #include "model/item.h"
 
@@ -494,9 +495,9 @@ void CMacroRunner::CutFromLeftOrRight(bool bRight, bool bExt) {
 
 void CMacroRunner::AddSerialListString() {
     StopOrQuitHost host(m_host, m_bQuitSet);
-    bool stopped = false;
-    (void)host;
-    EndListOperation(stopped);
+    CSerialNumber serial(m_target.matcher, host, m_strTracePath);
+    serial.SerialNumberByDetail(m_target.serial, m_target.SelectedItems());
+    EndListOperation(serial.Stopped());
 }
 
 void CMacroRunner::ClearAllItem() {
