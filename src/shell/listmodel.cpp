@@ -1,0 +1,149 @@
+#include "shell/listmodel.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QStyle>
+
+#include "model/item.h"
+#include "model/parts_array.h"
+#include "shell/qttext.h"
+
+namespace dov {
+
+const char* CItemListModel::kMimeType = "application/x-dovreth-rows";
+
+ListRow ListRow::Of(const CMyItem* item) {
+    ListRow r;
+    if (!item) return r;
+    r.item = const_cast<CMyItem*>(item);
+    r.newName = item->m_strNewName;
+    r.orgName = item->m_strOrgName;
+    r.kindIndex = item->m_iKindIndex;
+    r.size = (static_cast<std::uint64_t>(item->m_findData.nFileSizeHigh) << 32) |
+             item->m_findData.nFileSizeLow;
+    r.isFolder = item->m_bIsFolder != 0;
+    return r;
+}
+
+std::vector<ListRow> ListRow::OfFolder(const CMyItem* folder) {
+    std::vector<ListRow> rows;
+    if (!folder || !folder->m_bIsFolder || !folder->m_pArray) return rows;
+    const int n = folder->m_pArray->GetSize();
+    rows.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        if (const CMyItem* it = folder->m_pArray->GetAt(i)) rows.push_back(Of(it));
+    return rows;
+}
+
+CItemListModel::CItemListModel(QObject* parent) : QAbstractTableModel(parent) {
+    QStyle* st = QApplication::style();
+    fileIcon_ = st->standardIcon(QStyle::SP_FileIcon);
+    folderIcon_ = st->standardIcon(QStyle::SP_DirIcon);
+}
+
+int CItemListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CItemListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CItemListModel::data(const QModelIndex& index, int role) const {
+    const ListRow* r = index.isValid() ? Row(index.row()) : nullptr;
+    if (!r) return {};
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            switch (index.column()) {
+                case kNewName:
+                    return ToQt(r->newName);
+                case kIndex:
+                    return QString::number(r->kindIndex);
+                case kOrgName:
+                    return ToQt(r->orgName);
+                case kSize:
+                    return SizeText(r->size);
+            }
+            break;
+        case Qt::DecorationRole:
+            if (index.column() == kNewName) return r->isFolder ? folderIcon_ : fileIcon_;
+            break;
+        case Qt::TextAlignmentRole:
+            if (index.column() == kIndex || index.column() == kSize)
+                return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+QVariant CItemListModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+            case kNewName:
+                return U8("新しいファイル名");
+            case kIndex:
+                return U8("Index");
+            case kOrgName:
+                return U8("元のファイル名");
+            case kSize:
+                return U8("ファイルサイズ");
+        }
+    }
+    if (role == Qt::TextAlignmentRole) {
+        if (section == kIndex || section == kSize)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+Qt::ItemFlags CItemListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::ItemIsDropEnabled;
+    Qt::ItemFlags f =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+    if (editable_ && index.column() == kNewName) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool CItemListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || index.column() != kNewName) return false;
+    const QString text = value.toString();
+    if (text.isEmpty() || !editable_) return false;
+    emit labelEdited(index.row(), text);
+    return true;
+}
+
+QStringList CItemListModel::mimeTypes() const {
+    return {QString::fromLatin1(kMimeType)};
+}
+
+QMimeData* CItemListModel::mimeData(const QModelIndexList& indexes) const {
+    auto* m = new QMimeData;
+    QByteArray rows;
+    for (const QModelIndex& i : indexes)
+        if (i.column() == 0) rows += QByteArray::number(i.row()) + ' ';
+    m->setData(QString::fromLatin1(kMimeType), rows);
+    return m;
+}
+
+void CItemListModel::SetRows(CMyItem* folder, std::vector<ListRow> rows) {
+    beginResetModel();
+    folder_ = folder;
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void CItemListModel::SetRow(int row, ListRow data) {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+    rows_[static_cast<std::size_t>(row)] = std::move(data);
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+}
+
+const ListRow* CItemListModel::Row(int row) const {
+    if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
+    return &rows_[static_cast<std::size_t>(row)];
+}
+
+}  // namespace dov

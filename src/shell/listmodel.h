@@ -1,0 +1,74 @@
+// The list of the current folder's items: a model over copies of the rows.
+//
+// The rows are copied from the items by whoever owns the tree at that moment (the window when
+// idle, the worker while it runs), so painting never reads an item a worker is changing. Texts
+// stay CP932 and are converted only for the rows on screen, so a folder of 100,000 items shows
+// at once.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CMyItem;
+
+namespace dov {
+
+struct ListRow {
+    CMyItem* item = nullptr;  // identity only; read it only while no worker runs
+    std::string newName;
+    std::string orgName;
+    int kindIndex = 0;
+    std::uint64_t size = 0;
+    bool isFolder = false;
+
+    static ListRow Of(const CMyItem* item);
+    // One row per sub-item, in the folder's order (none for a missing or file item).
+    static std::vector<ListRow> OfFolder(const CMyItem* folder);
+};
+
+class CItemListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { kNewName, kIndex, kOrgName, kSize, kColumnCount };
+
+    explicit CItemListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+
+    void SetRows(CMyItem* folder, std::vector<ListRow> rows);
+    void SetRow(int row, ListRow data);
+    void Clear() { SetRows(nullptr, {}); }
+    const ListRow* Row(int row) const;
+    CMyItem* Folder() const { return folder_; }
+    const std::vector<ListRow>& Rows() const { return rows_; }
+
+    // Whether label editing is allowed (not while a worker runs).
+    void SetEditable(bool on) { editable_ = on; }
+
+    static const char* kMimeType;
+
+  signals:
+    // Label editing ended with this text (already checked to be non-empty).
+    void labelEdited(int row, QString text);
+
+  private:
+    CMyItem* folder_ = nullptr;
+    std::vector<ListRow> rows_;
+    bool editable_ = true;
+    QIcon fileIcon_, folderIcon_;
+};
+
+}  // namespace dov
+
+Q_DECLARE_METATYPE(dov::ListRow)

@@ -1,0 +1,152 @@
+#include "shell/mainframe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+
+#include "common/workerflags.h"
+#include "shell/qthost.h"
+#include "shell/qttext.h"
+#include "shell/settingsdialogs.h"
+#include "shell/view.h"
+
+namespace dov {
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(U8("Dovreth Version 2.65"));
+    setWindowIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    setMinimumSize(640, 430);
+
+    view_ = new CKestrelView(this);
+    setCentralWidget(view_);
+    optionDlg_ = new COptionDlg(this);
+    optionDlg_->m_iAutoSerialNum = view_->Prefs().autoSerialNum ? 1 : 0;
+    optionDlg_->m_iEffectSubItem = view_->Prefs().keyWord.EffectSubItem ? 1 : 0;
+
+    textPane_ = new QLabel(this);
+    textPane_->setMinimumWidth(30);
+    folderPane_ = new QLabel(U8("ROOT"), this);
+    folderPane_->setObjectName("folderPane");
+    statusBar()->addWidget(textPane_, 0);
+    statusBar()->addWidget(folderPane_, 1);
+    BuildMenus();
+
+    connect(view_, &CKestrelView::closeRequested, this, [this] { close(); });
+    connect(view_, &CKestrelView::currentFolderChanged, this, &CMainFrame::UpdateFolderPane);
+    connect(view_, &CKestrelView::busyChanged, this, &CMainFrame::UpdateCommands);
+    UpdateFolderPane();
+    UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::Action(const char* name) const {
+    return findChild<QAction*>(QString::fromLatin1(name));
+}
+
+void CMainFrame::BuildMenus() {
+    auto act = [this](QMenu* m, const char* text, const char* name, QKeySequence key = {}) {
+        QAction* a = m->addAction(U8(text));
+        a->setObjectName(name);
+        if (!key.isEmpty()) a->setShortcut(key);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(U8("ﾌｧｲﾙ(&F)"));
+    QAction* newAct = act(file, "新規作成(&N)", "fileNew", QKeySequence(Qt::CTRL | Qt::Key_N));
+    act(file, "開く(&O)...", "fileOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
+    act(file, "上書き保存(&S)", "fileSave", QKeySequence(Qt::CTRL | Qt::Key_S));
+    act(file, "名前を付けて保存(&A)...", "fileSaveAs");
+    file->addSeparator();
+    recentMenu_ = file->addMenu(U8("最近使ったﾌｧｲﾙ"));
+    recentMenu_->setObjectName("recentFiles");
+    file->addSeparator();
+    QAction* exitAct = act(file, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "fileExit");
+    connect(newAct, &QAction::triggered, view_, &CKestrelView::NewTree);
+    connect(exitAct, &QAction::triggered, view_, &CKestrelView::OnClose);
+
+    // Standard entries with nothing behind them in this program.
+    QMenu* edit = menuBar()->addMenu(U8("編集(&E)"));
+    for (auto [text, key] : {std::pair{"元に戻す(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+                             std::pair{"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
+                             std::pair{"ｺﾋﾟｰ(&C)", QKeySequence(Qt::CTRL | Qt::Key_C)},
+                             std::pair{"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)}}) {
+        QAction* a = edit->addAction(U8(text));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetShortcut);  // the fields keep their own keys
+        a->setEnabled(false);
+    }
+
+    QMenu* viewMenu = menuBar()->addMenu(U8("表示(&V)"));
+    QAction* toolBar = viewMenu->addAction(U8("ﾂｰﾙ ﾊﾞｰ(&T)"));
+    toolBar->setEnabled(false);
+    QAction* status = act(viewMenu, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "viewStatusBar");
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+
+    QMenu* options = menuBar()->addMenu(U8("オプション(&M)"));
+    connect(act(options, "動作設定", "options"), &QAction::triggered, this, &CMainFrame::OnOptions);
+    connect(act(options, "色の設定", "colors"), &QAction::triggered, this, &CMainFrame::OnColors);
+
+    QMenu* help = menuBar()->addMenu(U8("ﾍﾙﾌﾟ(&H)"));
+    connect(act(help, "Dovreth のﾊﾞｰｼﾞｮﾝ情報(&A)...", "about"), &QAction::triggered, this,
+            [this] { ShowAboutBox(this); });
+    UpdateRecentFiles();
+}
+
+void CMainFrame::UpdateCommands() {
+    const bool idle = !view_->WorkerRunning();
+    for (const char* n : {"fileNew", "fileOpen", "fileSave", "fileSaveAs", "fileExit"})
+        if (QAction* a = Action(n)) a->setEnabled(idle);
+    if (recentMenu_) recentMenu_->setEnabled(idle);
+}
+
+void CMainFrame::UpdateRecentFiles() {
+    recentMenu_->clear();
+    const auto& files = view_->Prefs().recentFiles;
+    if (files.empty()) {
+        recentMenu_->addAction(U8("(なし)"))->setEnabled(false);
+        return;
+    }
+    int i = 1;
+    for (const auto& f : files)
+        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i++).arg(ToQt(f)));
+}
+
+void CMainFrame::UpdateFolderPane() {
+    const QString text = view_->CurrentFolderText();
+    if (!text.isEmpty()) folderPane_->setText(text);
+}
+
+void CMainFrame::OnOptions() {
+    optionDlg_->exec();
+    // Either button: the view takes the dialog object's values.
+    Settings& s = view_->Prefs();
+    s.autoSerialNum = optionDlg_->m_iAutoSerialNum;
+    s.keyWord.EffectSubItem = optionDlg_->m_iEffectSubItem;
+}
+
+void CMainFrame::OnColors() {
+    CColorDlg dlg(view_->Prefs().colors, this);
+    if (dlg.exec() != QDialog::Accepted) return;
+    view_->Prefs().colors = dlg.Colors();
+    view_->ApplyColors();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    if (view_->WorkerRunning()) {
+        // Closing while a worker runs: STOP is checked and the end of the worker closes.
+        view_->Button(CKestrelView::kIdStop)->setChecked(true);
+        view_->Flags().quitReq = true;
+        e->ignore();
+        return;
+    }
+    e->accept();
+}
+
+}  // namespace dov

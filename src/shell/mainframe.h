@@ -1,0 +1,47 @@
+// The main frame: fixed title, menu bar, status bar, minimum size, and the close filter.
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace dov {
+
+class CKestrelView;
+class COptionDlg;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CKestrelView* View() const { return view_; }
+    QAction* Action(const char* name) const;
+    COptionDlg* OptionDialog() const { return optionDlg_; }
+    QLabel* FolderPane() const { return folderPane_; }
+
+    // The options and colour commands (menu オプション).
+    void OnOptions();
+    void OnColors();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void BuildMenus();
+    void UpdateCommands();
+    void UpdateRecentFiles();
+    void UpdateFolderPane();
+
+    CKestrelView* view_;
+    COptionDlg* optionDlg_;
+    QLabel* textPane_;
+    QLabel* folderPane_;
+    QMenu* recentMenu_ = nullptr;
+    bool closing_ = false;
+};
+
+}  // namespace dov

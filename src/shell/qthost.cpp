@@ -1,0 +1,128 @@
+#include "shell/qthost.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "shell/qttext.h"
+
+namespace dov {
+
+QtHost::QtHost(QWidget* window, WorkerFlags* flags, QObject* parent)
+    : QObject(parent), window_(window), flags_(flags) {
+    qRegisterMetaType<dov::ListRow>();
+    qRegisterMetaType<std::vector<dov::ListRow>>();
+}
+
+bool QtHost::OnWindowThread() const {
+    return QThread::currentThread() == thread();
+}
+
+template <class F>
+void QtHost::Post(F&& f) {
+    if (OnWindowThread())
+        f();
+    else
+        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
+MsgAnswer QtHost::Ask(const QString& text, MsgKind kind, MsgIcon icon, const QString& caption) {
+    messages_.push_back(text);
+    if (answerer_) return answerer_(text, kind);
+    if (shuttingDown_) return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+
+    QMessageBox box(window_);
+    box.setWindowTitle(caption.isEmpty() ? U8("Dovreth") : caption);
+    box.setText(text);
+    switch (icon) {
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgIcon::None:
+            break;
+    }
+    if (kind == MsgKind::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(U8("はい(&Y)"));
+        box.button(QMessageBox::No)->setText(U8("いいえ(&N)"));
+        return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgAnswer::Ok;
+}
+
+MsgAnswer QtHost::Message(const std::string& text, MsgKind kind, MsgIcon icon,
+                          const std::string& caption) {
+    const QString qtext = ToQt(text);
+    const QString qcaption = caption.empty() ? QString() : ToQt(caption);
+    if (OnWindowThread()) return Ask(qtext, kind, icon, qcaption);
+    if (shuttingDown_) return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    // The worker waits here until the window has the answer; the window keeps running.
+    MsgAnswer answer = kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    QMetaObject::invokeMethod(
+        this, [&] { answer = Ask(qtext, kind, icon, qcaption); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+bool QtHost::StopRequested() {
+    return flags_ && flags_->stopReq.load();
+}
+bool QtHost::QuitRequested() {
+    return flags_ && flags_->quitReq.load();
+}
+
+void QtHost::TreeFolderAdded(CMyItem* folder) {
+    if (!folder) return;
+    CMyItem* parent = folder->m_pParent;
+    QString label = ToQt(folder->m_strNewName);
+    Post([this, folder, parent, label] { emit treeFolderAdded(folder, parent, label); });
+}
+
+void QtHost::TreeFolderRemoved(CMyItem* folder) {
+    if (!folder) return;
+    Post([this, folder] { emit treeFolderRemoved(folder); });
+}
+
+void QtHost::TreeFolderChanged(CMyItem* folder) {
+    if (!folder) return;
+    QString label = ToQt(folder->m_strNewName);
+    Post([this, folder, label] { emit treeFolderChanged(folder, label); });
+}
+
+void QtHost::ListShowFolder(CMyItem* folder) {
+    shownFolder_ = folder;
+    std::vector<ListRow> rows = ListRow::OfFolder(folder);
+    Post([this, folder, rows = std::move(rows)]() mutable {
+        emit listShowFolder(folder, std::move(rows));
+    });
+}
+
+void QtHost::ListRowChanged(int row) {
+    CMyItem* folder = shownFolder_;
+    if (!folder || !folder->m_bIsFolder || row < 0 ||
+        row >= static_cast<int>(folder->m_dwNumInFolder))
+        return;
+    ListRow data = ListRow::Of(folder->GetSubItem(row));
+    Post([this, row, data = std::move(data)]() mutable { emit listRowChanged(row, data); });
+}
+
+void QtHost::Progress(long long done, long long total) {
+    Post([this, done, total] { emit progress(done, total); });
+}
+
+}  // namespace dov

@@ -1,0 +1,87 @@
+// The window's side of the host interface.
+//
+// Operations call the host from the window thread or from the one worker thread. Everything
+// that reaches a widget is carried to the window thread: notifications as queued calls, and a
+// message box as a blocking queued call, so the asking worker (never the window) waits for the
+// answer. Whatever a notification needs from the items is read on the calling thread, where
+// the caller owns the tree at that moment, so the window never reads items a worker may be
+// changing.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/host.h"
+#include "shell/listmodel.h"
+
+class CMyItem;
+
+namespace dov {
+
+struct WorkerFlags;
+
+class QtHost : public QObject, public IHost {
+    Q_OBJECT
+  public:
+    QtHost(QWidget* window, WorkerFlags* flags, QObject* parent = nullptr);
+
+    MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
+                      const std::string& caption) override;
+    bool StopRequested() override;
+    bool QuitRequested() override;
+    void TreeFolderAdded(CMyItem* folder) override;
+    void TreeFolderRemoved(CMyItem* folder) override;
+    void TreeFolderChanged(CMyItem* folder) override;
+    void ListShowFolder(CMyItem* folder) override;
+    void ListRowChanged(int row) override;
+    void Progress(long long done, long long total) override;
+
+    // The window thread's message box (also used by the window for its own messages).
+    // UTF-8 or already converted text.
+    MsgAnswer Ask(const QString& text, MsgKind kind, MsgIcon icon = MsgIcon::None,
+                  const QString& caption = {});
+
+    // For tests: answer message boxes instead of showing them. The answerer runs on the window
+    // thread and gets the text as the user would read it. Every message (answered by the
+    // answerer or by the user) is recorded.
+    using Answerer = std::function<MsgAnswer(const QString& text, MsgKind kind)>;
+    void SetAnswerer(Answerer answerer) { answerer_ = std::move(answerer); }
+    const std::vector<QString>& Messages() const { return messages_; }
+    void ClearMessages() { messages_.clear(); }
+
+    // At shutdown: questions get their default answer at once, so a worker that is being
+    // joined cannot wait for a window that no longer answers.
+    void SetShuttingDown() { shuttingDown_ = true; }
+
+    // The folder whose rows the list shows (for ListRowChanged); set on the window thread by
+    // the view and by ListShowFolder.
+    void SetShownFolder(CMyItem* folder) { shownFolder_ = folder; }
+
+  signals:
+    void treeFolderAdded(CMyItem* folder, CMyItem* parent, QString label);
+    void treeFolderRemoved(CMyItem* folder);
+    void treeFolderChanged(CMyItem* folder, QString label);
+    void listShowFolder(CMyItem* folder, std::vector<dov::ListRow> rows);
+    void listRowChanged(int row, dov::ListRow data);
+    void progress(long long done, long long total);
+
+  private:
+    bool OnWindowThread() const;
+    template <class F>
+    void Post(F&& f);
+
+    QPointer<QWidget> window_;
+    WorkerFlags* flags_;
+    Answerer answerer_;
+    std::vector<QString> messages_;
+    std::atomic<bool> shuttingDown_{false};
+    std::atomic<CMyItem*> shownFolder_{nullptr};
+};
+
+}  // namespace dov

@@ -1,0 +1,865 @@
+#include "shell/view.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
+
+#include "common/codepage.h"
+#include "common/paths.h"
+#include "common/sizetext.h"
+#include "common/trace.h"
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "model/loader.h"
+#include "model/parts_array.h"
+#include "shell/filedialog.h"
+#include "shell/qthost.h"
+#include "shell/qttext.h"
+
+namespace dov {
+
+namespace {
+
+// Dialog units of the form to pixels of the start-up layout.
+constexpr double kDluX = 1.75;
+constexpr double kDluY = 1.75;
+
+QRect Dlu(int x, int y, int w, int h) {
+    return QRect(static_cast<int>(std::lround(x * kDluX)), static_cast<int>(std::lround(y * kDluY)),
+                 static_cast<int>(std::lround(w * kDluX)),
+                 static_cast<int>(std::lround(h * kDluY)));
+}
+
+QColor ToQColor(ColorRef c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+void SetColors(QWidget* w, ColorRef text, ColorRef back) {
+    QPalette p = w->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Base, ToQColor(back));
+        p.setColor(group, QPalette::Window, ToQColor(back));
+        p.setColor(group, QPalette::Text, ToQColor(text));
+        p.setColor(group, QPalette::WindowText, ToQColor(text));
+        p.setColor(group, QPalette::AlternateBase, ToQColor(back));
+    }
+    // Read-only fields keep their colours when disabled too.
+    p.setColor(QPalette::Disabled, QPalette::Base, ToQColor(back));
+    p.setColor(QPalette::Disabled, QPalette::Window, ToQColor(back));
+    w->setPalette(p);
+}
+
+constexpr int kItemRole = Qt::UserRole + 1;
+
+CMyItem* ItemOfNode(const QTreeWidgetItem* node) {
+    return node ? static_cast<CMyItem*>(node->data(0, kItemRole).value<void*>()) : nullptr;
+}
+
+}  // namespace
+
+// ---- Construction -------------------------------------------------------------------------
+
+CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
+    setObjectName("view");
+    flags_ = std::make_unique<WorkerFlags>();
+    host_ = new QtHost(this, flags_.get(), this);
+    TraceReset(DefaultTracePath());
+    SetTraceFailureHandler([this](const std::string& msg) {
+        QMetaObject::invokeMethod(
+            this, [this, msg] { host_->Ask(ToQt(msg), MsgKind::Ok); }, Qt::QueuedConnection);
+    });
+    loader_ = std::make_unique<CItemLoader>(*host_, DefaultTracePath());
+
+    BuildControls();
+    PlaceAtReference();
+    fileDialog_ = new CMyFileDialog(host_, this);
+
+    connect(host_, &QtHost::treeFolderAdded, this,
+            [this](CMyItem* folder, CMyItem* parent, const QString& label) {
+                if (nodes_.contains(folder)) return;
+                AddNode(folder, nodes_.value(parent, nullptr), label);
+            });
+    connect(host_, &QtHost::treeFolderRemoved, this, &CKestrelView::RemoveNode);
+    connect(host_, &QtHost::treeFolderChanged, this, [this](CMyItem* folder, const QString& l) {
+        if (QTreeWidgetItem* n = nodes_.value(folder, nullptr)) {
+            settingLabel_ = true;
+            n->setText(0, l);
+            settingLabel_ = false;
+        }
+    });
+    connect(host_, &QtHost::listShowFolder, this,
+            [this](CMyItem* folder, std::vector<ListRow> rows) {
+                listModel_->SetRows(folder, std::move(rows));
+                curRow_ = -1;
+                curItem_ = nullptr;
+                rowChosen_ = false;
+                emit currentFolderChanged();
+            });
+    connect(host_, &QtHost::listRowChanged, this,
+            [this](int row, ListRow data) { listModel_->SetRow(row, std::move(data)); });
+
+    // Start-up: the settings, then an empty edit tree.
+    settings_ = DefaultSettings();
+    LoadSettings();
+    Button(kIdStop)->setChecked(false);
+    Button(kIdStop)->setEnabled(false);
+    ApplyColors();
+    if (!ResetTree()) flags_->quitReq = true;
+    CheckAndChangeTreeBtnState(false, true);
+}
+
+CKestrelView::~CKestrelView() {
+    // A worker still running is stopped; questions it asks now get their default answer.
+    flags_->stopReq = true;
+    flags_->quitReq = true;
+    host_->SetShuttingDown();
+    if (worker_.joinable()) worker_.join();
+    SetTraceFailureHandler(nullptr);
+    SaveSettings();
+    listModel_->Clear();
+}
+
+WorkerFlags& CKestrelView::Flags() const {
+    return *flags_;
+}
+Settings& CKestrelView::Prefs() {
+    return settings_;
+}
+CMyItem* CKestrelView::RootItem() const {
+    return root_.get();
+}
+bool CKestrelView::WorkerRunning() const {
+    return flags_->busy.load() || worker_.joinable();
+}
+
+void CKestrelView::LoadSettings() {
+    dov::LoadSettings(SettingsPath(), settings_);
+}
+
+void CKestrelView::SaveSettings() {
+    if (int e = dov::SaveSettings(SettingsPath(), settings_))
+        TraceF(DefaultTracePath(), "※　設定ファイルの保存に失敗 errno[%d]\n", e);
+}
+
+QPushButton* CKestrelView::Button(int id) const {
+    return buttons_.value(id, nullptr);
+}
+
+QString CKestrelView::CurrentFolderText() const {
+    if (!curFolder_) return {};
+    // The folder's path in the edit tree, as the tree shows it.
+    QStringList parts;
+    for (QTreeWidgetItem* n = nodes_.value(curFolder_, nullptr); n; n = n->parent())
+        parts.prepend(n->text(0));
+    return parts.join(QLatin1Char('/'));
+}
+
+void CKestrelView::BuildControls() {
+    setAutoFillBackground(true);
+
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName("tree");
+    tree_->setHeaderHidden(true);
+    tree_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    tree_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    tree_->setIndentation(16);
+    connect(tree_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* n) { ShowFolderNode(n); });
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* n) { ShowFolderNode(n); });
+    connect(tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int) {
+        if (!settingLabel_) OnTreeLabelEdited(n);
+    });
+    tree_->installEventFilter(this);
+
+    listModel_ = new CItemListModel(this);
+    list_ = new QTreeView(this);
+    list_->setObjectName("list");
+    list_->setModel(listModel_);
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setItemsExpandable(false);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    list_->header()->setSectionsClickable(true);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionsMovable(false);
+    list_->setColumnWidth(0, 175);
+    list_->setColumnWidth(1, 40);
+    list_->setColumnWidth(2, 153);
+    list_->setColumnWidth(3, 90);
+    list_->installEventFilter(this);
+    list_->viewport()->installEventFilter(this);
+    connect(listModel_, &CItemListModel::labelEdited, this, &CKestrelView::OnListLabelEdited);
+    connect(list_, &QTreeView::clicked, this, [this](const QModelIndex& i) {
+        if (flags_->busy || flags_->transition) return;
+        focusSide_ = 1;
+        rowChosen_ = true;
+        ShowItem(i.row());
+        CheckAndChangeTreeBtnState(false, true);
+    });
+    connect(list_, &QTreeView::doubleClicked, this,
+            [this](const QModelIndex& i) { OpenFolderRow(i.row()); });
+    connect(list_->header(), &QHeaderView::sectionClicked, this, &CKestrelView::SortByColumn);
+    connect(list_->header(), &QHeaderView::sectionResized, this, [this] {
+        if (!QApplication::mouseButtons().testFlag(Qt::NoButton)) RecordColumnFractions();
+    });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (flags_->busy) return;
+        if (QPushButton* b = Button(kIdDeleteItems); b && focusSide_ == 1)
+            b->setEnabled(list_->selectionModel()->hasSelection());
+    });
+    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& cur) {
+                if (flags_->busy || !cur.isValid()) return;
+                const QModelIndexList sel = list_->selectionModel()->selectedRows();
+                int first = cur.row();
+                for (const QModelIndex& s : sel) first = std::min(first, s.row());
+                ShowItem(sel.isEmpty() ? cur.row() : first);
+                if (QPushButton* b = Button(kIdDeleteItems);
+                    b && !b->isEnabled() && focusSide_ == 1)
+                    b->setEnabled(true);
+            });
+
+    auto field = [this](const char* name, bool readOnly, bool right) {
+        auto* e = new QLineEdit(this);
+        e->setObjectName(name);
+        e->setReadOnly(readOnly);
+        e->setFrame(true);
+        if (right) e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return e;
+    };
+    fOrg_ = field("orgName", true, false);
+    fEdit_ = field("editName", false, false);
+    fWrite_ = field("writeName", true, false);
+    fIndex_ = field("index", true, true);
+    fSize_ = field("size", true, true);
+    fDate_ = field("date", true, true);
+    fEdit_->installEventFilter(this);
+
+    auto caption = [this](const char* text) {
+        auto* l = new QLabel(U8(text), this);
+        l->setAlignment(Qt::AlignCenter);
+        l->setAutoFillBackground(true);
+        captions_.push_back(l);
+        return l;
+    };
+    auto button = [this](int id, const char* text, const char* name) {
+        auto* b = new QPushButton(U8(text), this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        buttons_.insert(id, b);
+        return b;
+    };
+
+    QLabel* c1054 = caption("元ファイル名");
+    QLabel* c1055 = caption("編集");
+    QLabel* c1056 = caption("作成ファイル名");
+    QLabel* c1057 = caption("Index");
+    QLabel* c1058 = caption("Size");
+    QLabel* c1059 = caption("Date");
+    QPushButton* load = button(kIdLoad, "読み込み", "load");
+    QPushButton* delItems = button(kIdDeleteItems, "アイテム削除", "deleteItems");
+    QPushButton* rename = button(kIdRename, "直接変更", "rename");
+    QPushButton* copy = button(kIdCopy, "コピーして実行", "copy");
+    QPushButton* stop = button(kIdStop, "STOP", "stop");
+    stop->setCheckable(true);
+    QPushButton* close = button(kIdClose, "CLOSE", "close");
+    QPushButton* makeFold = button(kIdMakeFolder, "フォルダ作成", "makeFolder");
+    QPushButton* delFold = button(kIdDeleteFolder, "削除", "deleteFolder");
+    QFont bold = stop->font();
+    bold.setBold(true);
+    stop->setFont(bold);
+    stop->setStyleSheet(
+        "QPushButton#stop:enabled { color: #b00000; }"
+        "QPushButton#stop:checked { background-color: #d04040; color: white; }");
+
+    connect(load, &QPushButton::clicked, this, &CKestrelView::OnLoad);
+    connect(delItems, &QPushButton::clicked, this, &CKestrelView::OnDeleteItems);
+    connect(stop, &QPushButton::clicked, this, &CKestrelView::OnStop);
+    connect(close, &QPushButton::clicked, this, &CKestrelView::OnClose);
+    connect(makeFold, &QPushButton::clicked, this, &CKestrelView::OnMakeFolder);
+    connect(delFold, &QPushButton::clicked, this, &CKestrelView::OnDeleteFolder);
+    // Rename and copy run through their own dialogs and questions, added with the commands.
+    Q_UNUSED(rename);
+    Q_UNUSED(copy);
+
+    // The start-up layout of the form, in dialog units.
+    placed_ = {
+        {tree_, Dlu(0, 0, 86, 208)},     {list_, Dlu(87, 0, 264, 108)},
+        {c1054, Dlu(95, 112, 57, 15)},   {fOrg_, Dlu(156, 111, 194, 16)},
+        {c1055, Dlu(95, 130, 57, 15)},   {fEdit_, Dlu(156, 129, 194, 16)},
+        {c1056, Dlu(95, 148, 57, 15)},   {fWrite_, Dlu(156, 148, 194, 16)},
+        {c1057, Dlu(92, 170, 26, 15)},   {fIndex_, Dlu(119, 169, 35, 16)},
+        {c1058, Dlu(161, 170, 26, 15)},  {fSize_, Dlu(188, 169, 55, 16)},
+        {c1059, Dlu(250, 170, 26, 15)},  {fDate_, Dlu(277, 169, 73, 16)},
+        {load, Dlu(95, 190, 50, 15)},    {delItems, Dlu(95, 208, 50, 15)},
+        {rename, Dlu(149, 193, 50, 30)}, {copy, Dlu(201, 193, 60, 30)},
+        {stop, Dlu(263, 191, 33, 32)},   {close, Dlu(298, 203, 50, 20)},
+        {makeFold, Dlu(0, 209, 56, 14)}, {delFold, Dlu(59, 209, 27, 14)},
+    };
+    refSize_ = QSize(static_cast<int>(std::lround(352 * kDluX)),
+                     static_cast<int>(std::lround(224 * kDluY)));
+    setMinimumSize(0, 0);
+}
+
+// ---- Layout -------------------------------------------------------------------------------
+
+void CKestrelView::PlaceAtReference() {
+    for (const Placed& p : placed_) p.w->setGeometry(p.ref);
+    RecordColumnFractions();
+}
+
+void CKestrelView::RecordColumnFractions() {
+    const double w = std::max(
+        1, list_->viewport()->width() > 1 ? list_->viewport()->width() : list_->width() - 4);
+    for (int c = 0; c < 4; ++c)
+        colFractions_[static_cast<std::size_t>(c)] = list_->columnWidth(c) / w;
+}
+
+void CKestrelView::ApplyLayout(QSize size) {
+    // Below the start-up size a dimension keeps its start-up layout.
+    const double sx = std::max(size.width(), refSize_.width()) / double(refSize_.width());
+    const double sy = std::max(size.height(), refSize_.height()) / double(refSize_.height());
+    for (const Placed& p : placed_) {
+        p.w->setGeometry(static_cast<int>(std::lround(p.ref.x() * sx)),
+                         static_cast<int>(std::lround(p.ref.y() * sy)),
+                         static_cast<int>(std::lround(p.ref.width() * sx)),
+                         static_cast<int>(std::lround(p.ref.height() * sy)));
+    }
+    const int w = list_->viewport()->width();
+    if (w > 1) {
+        QSignalBlocker block(list_->header());
+        for (int c = 0; c < 4; ++c)
+            list_->setColumnWidth(c,
+                                  static_cast<int>(w * colFractions_[static_cast<std::size_t>(c)]));
+    }
+}
+
+void CKestrelView::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    ApplyLayout(size());
+}
+
+// ---- Colours ------------------------------------------------------------------------------
+
+void CKestrelView::ApplyColors() {
+    const auto& c = settings_.colors;
+    SetColors(tree_, c[kTreeText], c[kTreeBack]);
+    SetColors(list_, c[kListText], c[kListBack]);
+    SetColors(fOrg_, c[kOrgFileName], c[kOrgFileNameBack]);
+    SetColors(fEdit_, c[kEditName], c[kEditNameBack]);
+    SetColors(fWrite_, c[kMakeName], c[kMakeNameBack]);
+    for (QLineEdit* f : {fIndex_, fSize_, fDate_}) SetColors(f, c[kFileInfoText], c[kFileInfoBack]);
+    for (QLabel* l : captions_) SetColors(l, c[kTitleText], c[kTitleBack]);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, ToQColor(flags_->busy ? c[kMainWork] : c[kMainBack]));
+    setPalette(p);
+    // The children keep their own colours.
+    for (QWidget* w : findChildren<QPushButton*>()) w->setPalette(QApplication::palette(w));
+    update();
+}
+
+// ---- Busy and idle ------------------------------------------------------------------------
+
+void CKestrelView::SetBusyState(bool busy) {
+    for (int id : {kIdClose, kIdCopy, kIdRename})
+        if (QPushButton* b = Button(id)) b->setEnabled(!busy);
+    if (busy) {
+        for (int id : {kIdDeleteFolder, kIdDeleteItems, kIdMakeFolder, kIdLoad})
+            if (QPushButton* b = Button(id)) b->setEnabled(false);
+    } else {
+        CheckAndChangeTreeBtnState(false, true);
+    }
+    Button(kIdStop)->setChecked(false);
+    Button(kIdStop)->setEnabled(busy);
+    listModel_->SetEditable(!busy);
+    ApplyColors();
+    emit busyChanged(busy);
+}
+
+void CKestrelView::CheckAndChangeTreeBtnState(bool setAll, bool state) {
+    QPushButton* del = Button(kIdDeleteFolder);
+    QPushButton* make = Button(kIdMakeFolder);
+    QPushButton* load = Button(kIdLoad);
+    QPushButton* delItems = Button(kIdDeleteItems);
+    if (setAll) {
+        del->setEnabled(state);
+        make->setEnabled(state);
+        load->setEnabled(state);
+        return;
+    }
+    QTreeWidgetItem* sel = tree_->currentItem();
+    if (focusSide_ == 1) {
+        del->setEnabled(false);
+        make->setEnabled(sel != nullptr);
+        load->setEnabled(true);
+        delItems->setEnabled(list_->selectionModel()->hasSelection());
+    } else {
+        const bool isRoot = sel && sel == nodes_.value(root_.get(), nullptr);
+        del->setEnabled(sel && !isRoot);
+        make->setEnabled(sel != nullptr);
+        load->setEnabled(sel != nullptr);
+        delItems->setEnabled(false);
+    }
+}
+
+bool CKestrelView::StartWorker(std::function<void()> body) {
+    if (flags_->busy || worker_.joinable()) return false;
+    flags_->busy = true;
+    SetBusyState(true);
+    try {
+        worker_ = std::thread([this, body = std::move(body)] {
+            body();
+            QMetaObject::invokeMethod(this, &CKestrelView::WorkerDone, Qt::QueuedConnection);
+        });
+    } catch (...) {
+        flags_->busy = false;
+        SetBusyState(false);
+        return false;
+    }
+    return true;
+}
+
+void CKestrelView::WorkerDone() {
+    flags_->transition = true;
+    if (worker_.joinable()) worker_.join();
+    flags_->busy = false;
+    flags_->macroRunning = false;
+    loader_->m_bLoading = false;
+    SetBusyState(false);
+    const bool quit = flags_->quitReq.load() || closeAfterWorker_;
+    flags_->stopReq = false;
+    flags_->transition = false;
+    if (quit) emit closeRequested();
+}
+
+void CKestrelView::ReportStop() {
+    // Called on the worker at its end.
+    if (flags_->stopReq && !flags_->quitReq)
+        host_->Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::None, {});
+}
+
+void CKestrelView::OnStop() {
+    if (flags_->busy) {
+        flags_->stopReq = true;
+        TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
+    } else {
+        // Nothing runs: the button only shows its idle state.
+        Button(kIdStop)->setChecked(false);
+    }
+}
+
+void CKestrelView::OnClose() {
+    if (WorkerRunning()) {
+        closeAfterWorker_ = true;
+        return;
+    }
+    emit closeRequested();
+}
+
+// ---- The edit tree ------------------------------------------------------------------------
+
+bool CKestrelView::ResetTree() {
+    Button(kIdStop)->setEnabled(false);
+    listModel_->Clear();
+    host_->SetShownFolder(nullptr);
+    curItem_ = nullptr;
+    curRow_ = -1;
+    curFolder_ = nullptr;
+    tree_->clear();
+    nodes_.clear();
+    root_.reset();
+    root_ = MakeRootItem(DefaultTracePath(), settings_.autoSerialNum != 0, this);
+    if (!root_) {
+        host_->Ask(U8("ルートアイテムの確保が出来なかったので終了します。"), MsgKind::Ok);
+        return false;
+    }
+    QTreeWidgetItem* node = AddNode(root_.get(), nullptr, U8("Root"));
+    if (!node) {
+        host_->Ask(U8("ツリーのルートアイテム作成に失敗したので終了します。"), MsgKind::Ok);
+        return false;
+    }
+    curFolder_ = root_.get();
+    host_->SetShownFolder(curFolder_);
+    {
+        QSignalBlocker b(tree_);
+        tree_->setCurrentItem(node);
+    }
+    ClearFields();
+    emit currentFolderChanged();
+    return true;
+}
+
+QTreeWidgetItem* CKestrelView::AddNode(CMyItem* folder, QTreeWidgetItem* parentNode,
+                                       const QString& label) {
+    auto* n = parentNode ? new QTreeWidgetItem(parentNode) : new QTreeWidgetItem(tree_);
+    settingLabel_ = true;
+    n->setText(0, label);
+    n->setData(0, kItemRole, QVariant::fromValue(static_cast<void*>(folder)));
+    n->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    n->setFlags(n->flags() | Qt::ItemIsEditable);
+    settingLabel_ = false;
+    nodes_.insert(folder, n);
+    return n;
+}
+
+void CKestrelView::RemoveNode(CMyItem* folder) {
+    QTreeWidgetItem* n = nodes_.value(folder, nullptr);
+    if (!n) return;
+    // The node and every node below it go; the items may already be gone, so only the node
+    // data is looked at.
+    std::vector<QTreeWidgetItem*> stack{n};
+    while (!stack.empty()) {
+        QTreeWidgetItem* t = stack.back();
+        stack.pop_back();
+        nodes_.remove(ItemOfNode(t));
+        for (int i = 0; i < t->childCount(); ++i) stack.push_back(t->child(i));
+    }
+    QSignalBlocker b(tree_);
+    delete n;
+}
+
+void CKestrelView::ShowFolderNode(QTreeWidgetItem* node) {
+    if (!node || flags_->busy || flags_->transition) return;
+    CMyItem* folder = ItemOfNode(node);
+    if (!folder) return;
+    focusSide_ = 0;
+    CheckAndChangeTreeBtnState(false, true);
+    ClearFields();
+    if (tree_->currentItem() != node) {
+        QSignalBlocker b(tree_);
+        tree_->setCurrentItem(node);
+    }
+    if (folder == curFolder_ && listModel_->Folder() == folder) return;
+    curFolder_ = folder;
+    curItem_ = folder;
+    curRow_ = -1;
+    host_->ListShowFolder(folder);
+    CheckAndChangeTreeBtnState(false, true);
+}
+
+void CKestrelView::OpenFolderRow(int row) {
+    if (flags_->busy || flags_->transition) return;
+    const ListRow* r = listModel_->Row(row);
+    if (!r || !r->isFolder) return;
+    if (QTreeWidgetItem* n = nodes_.value(r->item, nullptr)) {
+        if (n->parent()) n->parent()->setExpanded(true);
+        ShowFolderNode(n);
+    }
+}
+
+// ---- Fields -------------------------------------------------------------------------------
+
+void CKestrelView::ClearFields() {
+    for (QLineEdit* f : {fOrg_, fEdit_, fWrite_, fIndex_, fSize_, fDate_}) f->clear();
+}
+
+void CKestrelView::ShowFields(CMyItem* item) {
+    if (!item) {
+        ClearFields();
+        return;
+    }
+    item->UpdateWriteName();
+    fOrg_->setText(ToQt(item->m_strOrgName));
+    fEdit_->setText(ToQt(item->m_strNewName));
+    fWrite_->setText(ToQt(item->m_strWriteName));
+    fIndex_->setText(QString::number(item->m_iKindIndex));
+    const std::uint64_t size = (static_cast<std::uint64_t>(item->m_findData.nFileSizeHigh) << 32) |
+                               item->m_findData.nFileSizeLow;
+    fSize_->setText(SizeText(size));
+    fDate_->setText(ItemDateText(item->m_status.m_mtime));
+    if (QTreeWidgetItem* n = nodes_.value(item, nullptr)) {
+        settingLabel_ = true;
+        n->setText(0, ToQt(item->m_strNewName));
+        settingLabel_ = false;
+    }
+}
+
+void CKestrelView::ShowItem(int row) {
+    if (flags_->busy) return;
+    const ListRow* r = listModel_->Row(row);
+    if (!r) return;
+    curRow_ = row;
+    curItem_ = r->item;
+    ShowFields(curItem_);
+}
+
+void CKestrelView::ShowMessage(const char* utf8) {
+    host_->Ask(U8(utf8), MsgKind::Ok);
+}
+
+void CKestrelView::SetItemNewName(CMyItem* item, int row, const std::string& name) {
+    item->m_strNewName = name;
+    item->UpdateWriteName();
+    if (row >= 0) listModel_->SetRow(row, ListRow::Of(item));
+    if (QTreeWidgetItem* n = nodes_.value(item, nullptr)) {
+        settingLabel_ = true;
+        n->setText(0, ToQt(name));
+        settingLabel_ = false;
+    }
+    if (item == curItem_) ShowFields(item);
+}
+
+bool CKestrelView::TypeNewName(const QString& text) {
+    if (flags_->busy || curRow_ < 0 || !curItem_ || !rowChosen_) return false;
+    auto cp = FromQt(text);
+    if (!cp) {
+        ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
+        return false;
+    }
+    if (!CMyItem::IsUsableNameString(*cp)) {
+        ShowMessage("\\ / : , ; * ? < > | \nの文字はファイル名として使えません");
+        return false;
+    }
+    if (root_ && root_->m_bNoAutoIndex == 1) {
+        const auto& rows = listModel_->Rows();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (static_cast<int>(i) != curRow_ && rows[i].newName == *cp) {
+                ShowMessage("一つのフォルダに同じ名前は使えません");
+                return false;
+            }
+        }
+    }
+    if (cp->empty()) return false;
+    SetItemNewName(curItem_, curRow_, *cp);
+    list_->setFocus();
+    return true;
+}
+
+void CKestrelView::OnListLabelEdited(int row, const QString& text) {
+    if (flags_->busy) return;
+    const ListRow* r = listModel_->Row(row);
+    if (!r) return;
+    auto cp = FromQt(text);
+    if (!cp) {
+        ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
+        return;
+    }
+    // The label editor takes the same refusals as the field.
+    if (!CMyItem::IsUsableNameString(*cp)) {
+        ShowMessage("\\ / : , ; * ? < > | \nの文字はファイル名として使えません");
+        return;
+    }
+    SetItemNewName(r->item, row, *cp);
+}
+
+void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
+    CMyItem* item = ItemOfNode(node);
+    if (!item) return;
+    auto restore = [&] {
+        settingLabel_ = true;
+        node->setText(0, ToQt(item->m_strNewName));
+        settingLabel_ = false;
+    };
+    if (flags_->busy || item == root_.get()) return restore();
+    const QString text = node->text(0);
+    auto cp = FromQt(text);
+    if (text.isEmpty()) return restore();
+    if (!cp) {
+        restore();
+        return ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
+    }
+    if (!CMyItem::IsUsableNameString(*cp)) {
+        restore();
+        return ShowMessage("\\ / : , ; * ? < > | \nの文字はファイル名として使えません");
+    }
+    int row = -1;
+    const auto& rows = listModel_->Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].item == item) row = static_cast<int>(i);
+    SetItemNewName(item, row, *cp);
+}
+
+// ---- List helpers -------------------------------------------------------------------------
+
+std::vector<int> CKestrelView::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& i : list_->selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CKestrelView::SelectListRow(int row) {
+    const int n = listModel_->rowCount();
+    if (n == 0) return;
+    if (row < 0 || row >= n) row = 0;
+    const QModelIndex i = listModel_->index(row, 0);
+    list_->selectionModel()->setCurrentIndex(
+        i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->scrollTo(i);
+    list_->horizontalScrollBar()->setValue(0);
+}
+
+void CKestrelView::SelectAllRows() {
+    if (flags_->busy) return;
+    list_->selectAll();
+    list_->setFocus();
+    const std::vector<int> rows = SelectedRows();
+    if (!rows.empty()) ShowItem(rows.front());
+}
+
+void CKestrelView::RefreshRows() {
+    host_->SetShownFolder(curFolder_);
+    listModel_->SetRows(curFolder_, ListRow::OfFolder(curFolder_));
+}
+
+// ---- Commands -----------------------------------------------------------------------------
+
+void CKestrelView::OnLoad() {
+    if (WorkerRunning() || !curFolder_) return;
+    fileDialog_->SetInitialFolder(settings_.loadFolder);
+    if (fileDialog_->exec() != QDialog::Accepted) return;
+    settings_.loadFolder = fileDialog_->CurrentFolder();
+    LoadEntries(fileDialog_->CurrentFolder(), fileDialog_->Selected());
+}
+
+void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo> picked) {
+    CMyItem* target = curFolder_;
+    if (!target) return;
+    StartWorker([this, target, folder, picked = std::move(picked)]() mutable {
+        loader_->LoadPickedEntries(target, folder, std::move(picked));
+        ReportStop();
+    });
+}
+
+void CKestrelView::SortByColumn(int column) {
+    if (WorkerRunning() || flags_->transition || !curFolder_) return;
+    CMyItem* folder = curFolder_;
+    StartWorker([this, folder, column] {
+        loader_->SortSubItems(folder, column);
+        host_->ListShowFolder(folder);
+    });
+}
+
+void CKestrelView::OnMakeFolder() {
+    if (WorkerRunning()) return;
+    QTreeWidgetItem* sel = tree_->currentItem();
+    CMyItem* parent = ItemOfNode(sel);
+    if (!parent) return;
+    CMyItem* item = parent->MakeSubFold();
+    if (!item) {
+        TraceF(DefaultTracePath(), "※　サブフォルダ作成に失敗　CKestrelView::AddFoldToTree()\n");
+        return;
+    }
+    item->m_bUserMakeFold = 1;
+    item->UpdateWriteName();
+    AddNode(item, sel, ToQt(item->m_strNewName));
+    sel->setExpanded(true);
+    if (curFolder_ == parent) {
+        RefreshRows();
+        const int last = listModel_->rowCount() - 1;
+        curRow_ = last;
+        curItem_ = item;
+        rowChosen_ = true;
+        ShowFields(item);
+        SelectListRow(last);
+        focusSide_ = 1;
+        list_->setFocus();
+    }
+}
+
+void CKestrelView::OnDeleteFolder() {
+    if (WorkerRunning()) return;
+    QTreeWidgetItem* sel = tree_->currentItem();
+    CMyItem* item = ItemOfNode(sel);
+    if (!item || item == root_.get() || !item->m_pParent) return;
+    CMyItem* parent = item->m_pParent;
+    QTreeWidgetItem* parentNode = sel->parent();
+    TraceF(DefaultTracePath(), "選択アイテム[%08X]を削除します。IdInFold[%d] ItemName[%s]\n",
+           static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(item)), item->m_iArrayIndex,
+           item->m_strNewName.c_str());
+    const int pos = parent->FindSubItemPos(item);
+    if (pos < 0) return;
+    listModel_->Clear();
+    RemoveNode(item);
+    if (curItem_ == item) curItem_ = nullptr;
+    parent->DeleteSubItem(pos);
+    parent->RenumberSubItems();
+    curFolder_ = nullptr;
+    ShowFolderNode(parentNode);
+}
+
+void CKestrelView::OnDeleteItems() {
+    if (WorkerRunning() || !curFolder_) return;
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        CMyItem* item = curFolder_->GetSubItem(*it);
+        if (!item) continue;
+        RemoveNode(item);
+        curFolder_->DeleteSubItem(*it);
+    }
+    curFolder_->RenumberSubItems();
+    RefreshRows();
+    const int n = listModel_->rowCount();
+    if (n > 0) {
+        const int row = std::clamp(curRow_, 0, n - 1);
+        curRow_ = row;
+        curItem_ = listModel_->Row(row)->item;
+        ShowFields(curItem_);
+        SelectListRow(row);
+    } else {
+        curRow_ = -1;
+        curItem_ = nullptr;
+        ClearFields();
+    }
+    list_->setFocus();
+}
+
+void CKestrelView::NewTree() {
+    if (WorkerRunning()) return;
+    if (!ResetTree()) flags_->quitReq = true;
+    CheckAndChangeTreeBtnState(false, true);
+}
+
+// ---- Keyboard -----------------------------------------------------------------------------
+
+bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
+    if (e->type() == QEvent::FocusIn) {
+        if (obj == tree_) focusSide_ = 0;
+        if (obj == list_) focusSide_ = 1;
+        if (obj == tree_ || obj == list_) CheckAndChangeTreeBtnState(false, true);
+    }
+    if (e->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, e);
+    auto* k = static_cast<QKeyEvent*>(e);
+    const bool ctrl = k->modifiers() & Qt::ControlModifier;
+    const bool alt = k->modifiers() & Qt::AltModifier;
+    if (obj == fEdit_) {
+        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+            TypeNewName(fEdit_->text());
+            return true;
+        }
+        return false;
+    }
+    if (obj == list_) {
+        if (ctrl && !alt && k->key() == Qt::Key_A) {
+            SelectAllRows();
+            return true;
+        }
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && curRow_ >= 0) {
+            fEdit_->setFocus();
+            fEdit_->selectAll();
+            return true;
+        }
+        if (!ctrl && !alt && k->key() == Qt::Key_Delete && listModel_->rowCount() > 0) {
+            OnDeleteItems();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(obj, e);
+}
+
+}  // namespace dov
