@@ -1,0 +1,463 @@
+// Direct rename end to end: a folder is loaded from disk, names are edited, the run renames on
+// disk; the disk, the stored paths, the log and the messages are checked afterwards.
+#include "rename/rename_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "common/codepage.h"
+#include "common/fs.h"
+#include "common/paths.h"
+#include "model/item.h"
+#include "rename/depth_info.h"
+#include "rename/tree_edit.h"
+#include "rename_test_util.h"
+
+namespace {
+
+using dovtest::Sj;
+using renametest::At;
+using renametest::Count;
+using renametest::HomeFile;
+using renametest::Load;
+using renametest::NewRoot;
+using renametest::Rename;
+using renametest::Snapshot;
+using Disk = std::map<std::string, std::string>;
+
+struct RunState {
+    dovtest::RecordingHost host;
+    CMyDepthInfo depth;
+    dov::RenameCounts counts;
+    int result = 0;
+    void Go(CMyItem* root, dov::RenameOptions opt = {}) {
+        result = dov::DirectRename(root, depth, opt, host, &counts);
+    }
+    std::string LastMessage() const {
+        return host.messages.empty() ? "" : host.messages.back().text;
+    }
+};
+
+std::string Completion(unsigned ok, unsigned failed, unsigned total) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, "%10u\n", ok);
+    std::string s = Sj("----- リネーム完了 -----\n　　　　成功： ") + buf;
+    std::snprintf(buf, sizeof buf, "%10u\n", failed);
+    s += Sj("　　　　失敗： ") + buf;
+    std::snprintf(buf, sizeof buf, "%10u\n", total);
+    return s + Sj("全アイテム数： ") + buf;
+}
+
+TEST(DirectRename, RenamesFilesAndTheirFoldersDeepestFirst) {
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "no-replace fallback" : "renameat2");
+        dovtest::TempDir tmp;
+        dov::PosixFileSystem posix;
+        posix.forceNoReplaceFallback = fallback;
+        dov::ScopedFileSystem scoped(&posix);
+        tmp.WriteFile("data/a.txt", "A");
+        tmp.WriteFile("data/sub/b.txt", "B");
+        tmp.WriteFile("data/keep.txt", "K");
+        tmp.WriteFile("top.txt", "T");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"data", "top.txt"});
+        CMyItem* data = At(root.get(), "data");
+        ASSERT_NE(data, nullptr);
+        Rename(At(root.get(), "data/a.txt"), "x.txt");
+        Rename(At(root.get(), "data/sub/b.txt"), "y.txt");
+        Rename(At(root.get(), "data/sub"), "sub2");
+        Rename(data, "data2");
+        Rename(At(root.get(), "top.txt"), "TOP.txt");  // case only
+
+        RunState run;
+        run.Go(root.get());
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"data2", "<dir>"},
+                                              {"data2/x.txt", "A"},
+                                              {"data2/keep.txt", "K"},
+                                              {"data2/sub2", "<dir>"},
+                                              {"data2/sub2/y.txt", "B"},
+                                              {"TOP.txt", "T"}}));
+        // Every stored path follows the disk, including the unchanged file inside the renamed
+        // folder.
+        EXPECT_EQ(At(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
+                  tmp.path() + "/data2/sub2/y.txt");
+        EXPECT_EQ(At(root.get(), "data2/keep.txt")->m_strOrgPath, tmp.path() + "/data2/keep.txt");
+        EXPECT_EQ(At(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
+        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
+        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
+        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_status.m_szFullName,
+                  tmp.path() + "/data2/x.txt");
+        EXPECT_EQ(At(root.get(), "data2/sub2/y.txt")->m_byDepth,
+                  Count(tmp.path() + "/data2/sub2/y.txt", "/"));
+        // keep.txt changed its full path with its folder: logged as a success too.
+        EXPECT_EQ(run.counts.ok, 6u);
+        EXPECT_EQ(run.counts.failed, 0u);
+        EXPECT_EQ(run.LastMessage(), Completion(6, 0, 6));
+        const std::string log = HomeFile("RenameLog.txt");
+        EXPECT_EQ(Count(log, Sj("◎　リネームに成功しました。")), 6);
+        // The pre-rename dump shows the names as they were on disk.
+        EXPECT_NE(HomeFile("PreRenameTree.txt").find("a.txt\r\n"), std::string::npos);
+    }
+}
+
+TEST(DirectRename, WritesTheFourLineLogEntry) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("data/a.txt", "x");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"data"});
+    Rename(At(root.get(), "data/a.txt"), "b.txt");
+    RunState run;
+    run.Go(root.get());
+    const std::string d = tmp.path() + "/data/";
+    EXPECT_EQ(HomeFile("RenameLog.txt"), "--------------------------------------------------\r\n" +
+                                             Sj("◎　リネームに成功しました。") + "\r\n\t" +
+                                             Sj("旧パス ■") + d + "a.txt\r\n\t" + Sj("新パス ■") +
+                                             d + "b.txt\r\n");
+    EXPECT_EQ(run.LastMessage(), Completion(1, 0, 2));
+}
+
+TEST(DirectRename, UnchangedTreeWritesAnEmptyLog) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("data/a.txt", "x");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"data"});
+    const Disk before = Snapshot(tmp.path());
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+    EXPECT_TRUE(tmp.Exists("home/RenameLog.txt"));
+    EXPECT_EQ(HomeFile("RenameLog.txt"), "");
+    EXPECT_EQ(run.LastMessage(), Completion(0, 0, 2));
+}
+
+// A target that is already taken is never replaced, whichever way the rename is made.
+TEST(DirectRename, NeverReplacesAnExistingTarget) {
+    for (bool fallback : {false, true}) {
+        SCOPED_TRACE(fallback ? "no-replace fallback" : "renameat2");
+        dovtest::TempDir tmp;
+        dov::PosixFileSystem posix;
+        posix.forceNoReplaceFallback = fallback;
+        dov::ScopedFileSystem scoped(&posix);
+        tmp.WriteFile("d/a.txt", "mine");
+        tmp.WriteFile("d/taken.txt", "theirs");
+        tmp.WriteFile("d/f/in.txt", "1");
+        tmp.MakeDir("d/g/inner");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"d"});
+        Rename(At(root.get(), "d/a.txt"), "taken.txt");
+        Rename(At(root.get(), "d/f"), "g");  // a folder onto a folder with content
+        const Disk before = Snapshot(tmp.path());
+        RunState run;
+        run.Go(root.get());
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(Snapshot(tmp.path()), before);
+        // Both renames fail; the file inside the folder that kept its name is then looked for
+        // under the folder's intended path and not found (the user is told to discard the data).
+        EXPECT_EQ(run.counts.failed, 3u);
+        const std::string trace = renametest::TraceText();
+        EXPECT_EQ(Count(trace, Sj("※　希望のファイル名は既に存在します。")), 2)
+            << dov::DisplayUtf8(trace);
+        const std::string log = HomeFile("RenameLog.txt");
+        EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 2);
+        EXPECT_NE(log.find(Sj("\t元のパス= \"") + tmp.path() + "/d/a.txt\"\r\n\t" +
+                           Sj("希望のパス= \"") + tmp.path() + "/d/taken.txt\"\r\n"),
+                  std::string::npos);
+        ASSERT_GE(run.host.messages.size(), 2u);
+        EXPECT_EQ(
+            run.host.messages[run.host.messages.size() - 2].text,
+            Sj("\nリネームに失敗したアイテムが[2]個あります。\nアプリケーション上のデータを破棄"
+               "する必要があります。\n詳細は作成された RenameLog.txt に記されました。\n"));
+    }
+}
+
+// Each errno of a failed rename gets its own explanation; the run goes on after each one.
+TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
+    struct Case {
+        int err;
+        const char* text;
+    } cases[] = {
+        {ENOENT, "で指定したファイルまたはパスを検出できない。"},
+        {EACCES, "既に存在するか、パスが無効で作成できない。"},
+        {EPERM, "既に存在するか、パスが無効で作成できない。"},
+        {ENOTEMPTY, "※　希望のファイル名は既に存在します。"},
+        {EXDEV, "※　未知のエラー[18]。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        dovtest::TempDir tmp;
+        renametest::FaultFs fs;
+        fs.onRename = [&](const std::string& from, const std::string&) {
+            return from.find("bad.txt") != std::string::npos ? c.err : -1;
+        };
+        dov::ScopedFileSystem scoped(&fs);
+        tmp.WriteFile("d/bad.txt", "b");
+        tmp.WriteFile("d/good.txt", "g");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"d"});
+        Rename(At(root.get(), "d/bad.txt"), "bad2.txt");
+        Rename(At(root.get(), "d/good.txt"), "good2.txt");
+        RunState run;
+        run.Go(root.get());
+        EXPECT_EQ(Snapshot(tmp.path()),
+                  (Disk{{"d", "<dir>"}, {"d/bad.txt", "b"}, {"d/good2.txt", "g"}}));
+        EXPECT_EQ(Count(renametest::TraceText(), Sj(c.text)), 1);
+        EXPECT_EQ(run.counts.ok, 1u);
+        EXPECT_EQ(run.counts.failed, 1u);
+        EXPECT_EQ(At(root.get(), "d/bad2.txt")->m_bRenameFailed, 1);
+    }
+}
+
+TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "cut\x82");  // a double-byte character cut in half
+    const Disk before = Snapshot(tmp.path());
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+    EXPECT_EQ(run.counts.failed, 1u);
+    EXPECT_NE(renametest::TraceText().find(Sj("]に無効な文字が使われている。")), std::string::npos);
+}
+
+TEST(DirectRename, CreatesUserMadeFoldersAndMovesDraggedFilesIntoThem) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    tmp.WriteFile("d/b.txt", "b");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    CMyItem* d = At(root.get(), "d");
+    dovtest::RecordingHost editHost;
+    CMyItem* made = dov::AddFoldToTree(d, editHost);
+    ASSERT_NE(made, nullptr);
+    CMyItem* inner = dov::AddFoldToTree(made, editHost);  // a user-made folder inside it
+    Rename(made, "new");
+    CMyItem* a = At(root.get(), "d/a.txt");
+    ASSERT_TRUE(dov::ItemDropToTree(made, {0}, {a}, editHost));
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/b.txt", "b"},
+                                          {"d/new", "<dir>"},
+                                          {"d/new/a.txt", "a"},
+                                          {"d/new/新規フォルダ_000", "<dir>"}}));
+    EXPECT_EQ(made->m_bUserMakeFold, 0);
+    EXPECT_EQ(inner->m_bUserMakeFold, 0);
+    EXPECT_EQ(made->m_bFolderMade, 0);  // reported by the log, then cleared
+    EXPECT_EQ(made->m_strOrgPath, tmp.path() + "/d/new");
+    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/d/new/a.txt");
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_EQ(Count(log, Sj("◎　新規フォルダとして作成しました。")), 2);
+    EXPECT_NE(log.find(Sj("\t新パス ■") + tmp.path() + "/d/new/a.txt"), std::string::npos);
+    EXPECT_EQ(run.counts.ok, 3u);
+}
+
+TEST(DirectRename, UserMadeFolderDirectlyUnderTheRootStopsBeforeTheDisk) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    dovtest::RecordingHost editHost;
+    ASSERT_NE(dov::AddFoldToTree(root.get(), editHost), nullptr);
+    const Disk before = Snapshot(tmp.path());
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, -1);
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+    // The confirmation only; the check failure is traced, not shown.
+    EXPECT_EQ(run.host.messages.size(), 1u);
+    EXPECT_NE(renametest::TraceText().find(Sj("※　リネーム前のチェックに失敗したので中止。")),
+              std::string::npos);
+}
+
+TEST(DirectRename, FailedFolderCreationStopsBeforeAnyRename) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    tmp.WriteFile("d/新規フォルダ_000", "in the way");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    dovtest::RecordingHost editHost;
+    ASSERT_NE(dov::AddFoldToTree(At(root.get(), "d"), editHost), nullptr);
+    const Disk before = Snapshot(tmp.path());
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, -1);
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+    EXPECT_EQ(run.LastMessage(), Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"));
+    EXPECT_NE(renametest::TraceText().find(Sj("※　フォルダの作成に失敗。 RenameItemBySort()")),
+              std::string::npos);
+}
+
+// x.txt (depth d) is dragged below folder A (depth d) while A gets a new name. The items of
+// equal depth are handled in the reverse of their sorted order: A comes before x.txt, so a
+// file dropped into A itself follows A's new path, while one dropped into A/B still has A's old
+// name in its target and fails as not found (nothing is lost; the user is told).
+TEST(DirectRename, EqualDepthMoveFollowsTheSortedOrder) {
+    struct Case {
+        const char* into;
+        Disk expected;
+        unsigned failed;
+    } cases[] = {
+        {"A", {{"A2", "<dir>"}, {"A2/B", "<dir>"}, {"A2/x.txt", "x"}}, 0},
+        {"A/B", {{"A2", "<dir>"}, {"A2/B", "<dir>"}, {"x.txt", "x"}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.into);
+        dovtest::TempDir tmp;
+        tmp.WriteFile("x.txt", "x");
+        tmp.MakeDir("A/B");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"x.txt", "A"});
+        CMyItem* x = At(root.get(), "x.txt");
+        dovtest::RecordingHost editHost;
+        ASSERT_TRUE(dov::ItemDropToTree(At(root.get(), c.into), {0}, {x}, editHost));
+        Rename(At(root.get(), "A"), "A2");
+        RunState run;
+        run.Go(root.get());
+        EXPECT_EQ(Snapshot(tmp.path()), c.expected);
+        EXPECT_EQ(run.counts.failed, c.failed);
+        if (c.failed) {
+            EXPECT_NE(
+                renametest::TraceText().find(Sj("で指定したファイルまたはパスを検出できない。")),
+                std::string::npos);
+        }
+    }
+}
+
+TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    const Disk before = Snapshot(tmp.path());
+    struct Case {
+        std::vector<dov::MsgAnswer> answers;
+        bool autoSerial;
+        std::size_t questions;
+    } cases[] = {
+        {{dov::MsgAnswer::No}, false, 1},
+        {{dov::MsgAnswer::Yes, dov::MsgAnswer::No}, true, 2},
+    };
+    for (const Case& c : cases) {
+        RunState run;
+        run.host.answers.assign(c.answers.begin(), c.answers.end());
+        run.Go(root.get(), dov::RenameOptions{c.autoSerial});
+        EXPECT_EQ(run.result, 1);
+        EXPECT_EQ(run.host.messages.size(), c.questions);
+        EXPECT_EQ(run.host.messages[0].text,
+                  Sj("直接改名するとやり直しは出来ませんがよろしいですか？"));
+        EXPECT_EQ(run.host.messages[0].kind, dov::MsgKind::YesNo);
+        EXPECT_EQ(Snapshot(tmp.path()), before);
+    }
+    // A forbidden character stops the run before any question.
+    Rename(At(root.get(), "d/b.txt") ? At(root.get(), "d/b.txt") : At(root.get(), "d/a.txt"),
+           "a:b");
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 1);
+    ASSERT_EQ(run.host.messages.size(), 1u);
+    EXPECT_EQ(run.host.messages[0].text, Sj("※　無効なファイル名があります。"));
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+}
+
+TEST(DirectRename, AutomaticIndexWritesThePrefixedNames) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    tmp.WriteFile("d/b.txt", "b");
+    auto root = NewRoot(/*autoIndex=*/true);
+    Load(root.get(), tmp.path(), {"d"});
+    RunState run;
+    run.Go(root.get(), dov::RenameOptions{true});
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()),
+              (Disk{{"000_d", "<dir>"}, {"000_d/000_a.txt", "a"}, {"000_d/001_b.txt", "b"}}));
+    EXPECT_NE(renametest::TraceText().find(Sj("自動連番モードで直接改名")), std::string::npos);
+}
+
+TEST(DirectRename, StopIsReportedAfterEveryItemWasHandled) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    tmp.WriteFile("d/b.txt", "b");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "a2.txt");
+    Rename(At(root.get(), "d/b.txt"), "b2.txt");
+    RunState run;
+    run.host.stop = true;
+    run.Go(root.get());
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"}, {"d/a2.txt", "a"}, {"d/b2.txt", "b"}}));
+    ASSERT_GE(run.host.messages.size(), 3u);
+    EXPECT_EQ(run.host.messages[run.host.messages.size() - 2].text,
+              Sj("中止ボタンによって中止されました"));
+    EXPECT_EQ(run.LastMessage(), Completion(2, 0, 3));
+}
+
+TEST(RenameLog, ChecksEveryItemOnDisk) {
+    dovtest::TempDir tmp;
+    renametest::FaultFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    tmp.WriteFile("d/a.txt", "a");
+    tmp.WriteFile("d/b.txt", "b");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "a2.txt");
+    Rename(At(root.get(), "d/b.txt"), "b2.txt");
+    // a2.txt vanishes (another program) before the log looks at it.
+    fs.onRename = [&](const std::string& from, const std::string& to) {
+        int r = fs.PosixFileSystem::RenameNoReplace(from, to);
+        if (r == 0 && to.find("a2.txt") != std::string::npos)
+            fs.onStat = [](const std::string& p) {
+                return p.find("a2.txt") != std::string::npos ? ENOENT : -1;
+            };
+        return r;
+    };
+    RunState run;
+    run.Go(root.get());
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_NE(
+        log.find(
+            Sj("×　リネームしましたが FindFirstFile() で存在を確認出来ません。\r\n\t旧パス ■") +
+            tmp.path() + "/d/a.txt\r\n\t" + Sj("新パス ■") + tmp.path() + "/d/a2.txt\r\n"),
+        std::string::npos);
+    EXPECT_EQ(run.counts.ok, 1u);
+    EXPECT_EQ(run.counts.failed, 1u);
+    EXPECT_EQ(run.LastMessage(), Completion(1, 1, 3));
+}
+
+// When the paths cannot be brought up to date after files were renamed, the log is still
+// written: it is the only record of what changed on disk.
+class BreakPathsHost : public dovtest::RecordingHost {
+  public:
+    CMyItem* victim = nullptr;
+    void Progress(long long done, long long total) override {
+        if (done == total && victim) victim->m_strOrgPath = "broken";
+    }
+};
+
+TEST(DirectRename, WritesTheLogEvenWhenThePathRefreshFails) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "a");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    BreakPathsHost host;
+    host.victim = At(root.get(), "d");
+    CMyDepthInfo depth;
+    EXPECT_EQ(dov::DirectRename(root.get(), depth, {}, host), -1);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"}, {"d/b.txt", "a"}}));
+    EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("d/a.txt")), 1);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages.back().text,
+              Sj("※　パス情報の更新に失敗しました。\n現在のデータは破棄する必要があります。\n"));
+}
+
+}  // namespace
