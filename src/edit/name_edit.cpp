@@ -44,11 +44,11 @@ int FindKeyHit(CMyRegExp& re, const std::string& name, const std::string& key, i
     *piLen = 0;
     if (key.empty() || name.empty()) return -1;
     if (bWild) {
-        const int pos = re.Find(name, key, iStart, *piLen);
+        const int pos = re.Find(name, key, iStart, *piLen);  // catches its own failures
         if (pos < 0) *piLen = 0;
         return pos;
     }
-    return PlainFind(name, key, iStart, piLen);
+    return PlainFind(name, key, iStart, piLen);  // allocates nothing
 }
 
 bool CheckKeyWordInput(int iFieldNum, const std::string& key1, const std::string& key2,
@@ -75,6 +75,17 @@ int CNameEdit::Hit(const std::string& name, const std::string& key, int iStart, 
     return FindKeyHit(m_re, name, key, iStart, bWild, piLen);
 }
 
+template <class Fn>
+int CNameEdit::Guarded(const char* where, Fn fn) {
+    try {
+        return fn();
+    } catch (const std::exception&) {
+        // Out of memory inside an edit: the name keeps what it had got so far.
+        TraceF(m_strTracePath, "※　メモリ確保不能 CNameEdit::%s()\n", where);
+        return -1;
+    }
+}
+
 bool CNameEdit::Stop() {
     if (!m_bStopped && m_host.StopRequested()) m_bStopped = true;
     return m_bStopped;
@@ -90,7 +101,7 @@ void CNameEdit::RefreshItem(CMyItem* pItem) {
 // it, depth first in array order (also when the folder's own name did not change).
 template <class Op>
 int CNameEdit::WithDescent(CMyItem* pItem, Op op) {
-    const int result = op(pItem);
+    const int result = Guarded("WithDescent", [&] { return op(pItem); });
     if (result < 0 || !pItem->m_bIsFolder || !m_keys.EffectSubItem) return result;
     const int num = static_cast<int>(pItem->m_dwNumInFolder);
     for (int i = 0; i < num; ++i) {
@@ -104,21 +115,25 @@ int CNameEdit::WithDescent(CMyItem* pItem, Op op) {
 // ---- Extension --------------------------------------------------------------------------
 
 int CNameEdit::CutItemExtension(CMyItem* pItem) {
-    if (!pItem) return -1;
-    const std::string before = pItem->m_strNewName;
-    pItem->CutExtension();
-    if (pItem->m_strNewName == before) return 0;
-    RefreshItem(pItem);
-    return 1;
+    return Guarded("CutItemExtension", [&]() -> int {
+        if (!pItem) return -1;
+        const std::string before = pItem->m_strNewName;
+        pItem->CutExtension();
+        if (pItem->m_strNewName == before) return 0;
+        RefreshItem(pItem);
+        return 1;
+    });
 }
 
 int CNameEdit::RestoreItemExtension(CMyItem* pItem) {
-    if (!pItem) return -1;
-    if (pItem->m_strOrgExt.empty()) return 0;
-    pItem->m_strNewName += '.';
-    pItem->m_strNewName += pItem->m_strOrgExt;
-    RefreshItem(pItem);
-    return 1;
+    return Guarded("RestoreItemExtension", [&]() -> int {
+        if (!pItem) return -1;
+        if (pItem->m_strOrgExt.empty()) return 0;
+        pItem->m_strNewName += '.';
+        pItem->m_strNewName += pItem->m_strOrgExt;
+        RefreshItem(pItem);
+        return 1;
+    });
 }
 
 // ---- Cut ---------------------------------------------------------------------------------
@@ -414,62 +429,66 @@ int CNameEdit::ResetItemName(CMyItem* pItem) {
 // ---- Macro-only cuts --------------------------------------------------------------------
 
 int CNameEdit::CutItemStrFromLeft(CMyItem* pItem, const std::string& key, bool bWild) {
-    if (!pItem) {
-        TraceF(m_strTracePath, "※　引数が無効。CutItemStrFromLeft()\n");
-        return -1;
-    }
-    std::string& name = pItem->m_strNewName;
-    int p = 0;
-    for (;;) {
-        int len = 0;
-        const int pos = Hit(name, key, p, bWild, &len);
-        if (pos != p || len <= 0) break;
-        p += len;
-    }
-    const int strLen = static_cast<int>(name.size());
-    if (p > strLen) {
-        TraceF(
-            m_strTracePath,
-            "※　削除かサイズが文字列サイズを超えています。CutItemStrFromLeft()\n\tDeleteLen[%d], "
-            "iStrLen[%d]\n",
-            p, strLen);
-        return -1;
-    }
-    if (p == 0) return 0;
-    name.erase(0, static_cast<std::size_t>(p));
-    RefreshItem(pItem);
-    return 1;
+    return Guarded("CutItemStrFromLeft", [&]() -> int {
+        if (!pItem) {
+            TraceF(m_strTracePath, "※　引数が無効。CutItemStrFromLeft()\n");
+            return -1;
+        }
+        std::string& name = pItem->m_strNewName;
+        int p = 0;
+        for (;;) {
+            int len = 0;
+            const int pos = Hit(name, key, p, bWild, &len);
+            if (pos != p || len <= 0) break;
+            p += len;
+        }
+        const int strLen = static_cast<int>(name.size());
+        if (p > strLen) {
+            TraceF(m_strTracePath,
+                   "※　削除かサイズが文字列サイズを超えています。CutItemStrFromLeft()\n\tDeleteLen["
+                   "%d], "
+                   "iStrLen[%d]\n",
+                   p, strLen);
+            return -1;
+        }
+        if (p == 0) return 0;
+        name.erase(0, static_cast<std::size_t>(p));
+        RefreshItem(pItem);
+        return 1;
+    });
 }
 
 int CNameEdit::CutItemStrFromRight(CMyItem* pItem, const std::string& key, bool bWild, bool bExt) {
-    if (!pItem) {
-        TraceF(m_strTracePath, "※　引数が無効。CutItemStrFromRight()\n");
-        return -1;
-    }
-    std::string& name = pItem->m_strNewName;
-    std::vector<std::pair<int, int>> hits;
-    int start = 0;
-    for (;;) {
-        int len = 0;
-        const int pos = Hit(name, key, start, bWild, &len);
-        if (pos < 0 || len <= 0) break;
-        hits.emplace_back(pos, len);
-        start = pos + len;
-    }
-    int end = static_cast<int>(name.size());
-    if (bExt) {
-        const int dot = pItem->GetExtPos(1);
-        if (dot >= 0) end = dot;
-    }
-    int changed = 0;
-    for (auto h = hits.rbegin(); h != hits.rend(); ++h) {
-        if (h->first + h->second != end) break;
-        name.erase(static_cast<std::size_t>(h->first), static_cast<std::size_t>(h->second));
-        end = h->first;
-        changed = 1;
-    }
-    if (changed) RefreshItem(pItem);
-    return changed;
+    return Guarded("CutItemStrFromRight", [&]() -> int {
+        if (!pItem) {
+            TraceF(m_strTracePath, "※　引数が無効。CutItemStrFromRight()\n");
+            return -1;
+        }
+        std::string& name = pItem->m_strNewName;
+        std::vector<std::pair<int, int>> hits;
+        int start = 0;
+        for (;;) {
+            int len = 0;
+            const int pos = Hit(name, key, start, bWild, &len);
+            if (pos < 0 || len <= 0) break;
+            hits.emplace_back(pos, len);
+            start = pos + len;
+        }
+        int end = static_cast<int>(name.size());
+        if (bExt) {
+            const int dot = pItem->GetExtPos(1);
+            if (dot >= 0) end = dot;
+        }
+        int changed = 0;
+        for (auto h = hits.rbegin(); h != hits.rend(); ++h) {
+            if (h->first + h->second != end) break;
+            name.erase(static_cast<std::size_t>(h->first), static_cast<std::size_t>(h->second));
+            end = h->first;
+            changed = 1;
+        }
+        if (changed) RefreshItem(pItem);
+        return changed;
+    });
 }
 
 // ---- Command loops ----------------------------------------------------------------------
@@ -561,7 +580,13 @@ EditRunResult CNameEdit::RestoreExtensionCommand(const std::vector<CMyItem*>& ro
 
 int CNameEdit::SelectItemsByKey(const std::vector<CMyItem*>& rows, std::vector<bool>& selected,
                                 const std::string& key, bool bWild) {
-    selected.resize(rows.size(), false);
+    if (selected.size() != rows.size()) {
+        try {
+            selected.resize(rows.size(), false);
+        } catch (const std::exception&) {
+            return 0;
+        }
+    }
     int numSelected = 0;
     for (bool b : selected) numSelected += b ? 1 : 0;
     const bool testAll = numSelected <= 1;

@@ -117,6 +117,8 @@ class CNameEdit {
     template <class Op>
     int WithDescent(CMyItem* pItem, Op op);
     int Hit(const std::string& name, const std::string& key, int iStart, bool bWild, int* piLen);
+    template <class Fn>
+    int Guarded(const char* where, Fn fn);
     bool Stop();
     std::string PtrText(const void* p) const;
 

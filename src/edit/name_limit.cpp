@@ -18,6 +18,8 @@ std::string TracePathOf(const CMyItem* pItem) {
 
 // Bytes the automatic index prefix ("%03d_") puts before this item's new name in its write
 // name: 4 below index 1000, more above; 0 when the item is written under its new name.
+int LimitOneName(CMyItem* pItem, int iLimit, IHost* pHost);
+
 int IndexPrefixLen(const CMyItem* pItem) {
     if (pItem->m_bNoAutoIndex == 1 || pItem->m_iLayer == 0) return 0;
     char buf[32];
@@ -67,6 +69,17 @@ bool IsAutoIndexMode(const CMyItem* pItem) {
 
 int LimitNameLength(CMyItem* pItem, int iLimit, IHost* pHost) {
     if (!pItem) return -1;
+    try {
+        return LimitOneName(pItem, iLimit, pHost);
+    } catch (const std::exception&) {
+        TraceF(TracePathOf(pItem), "※　メモリ確保不能 LimitNameLength()\n");
+        return -1;
+    }
+}
+
+namespace {
+
+int LimitOneName(CMyItem* pItem, int iLimit, IHost* pHost) {
     pItem->UpdateWriteName();
     if (static_cast<long long>(pItem->m_strWriteName.size()) <= iLimit) return 0;
     const std::string trace = TracePathOf(pItem);
@@ -95,6 +108,8 @@ int LimitNameLength(CMyItem* pItem, int iLimit, IHost* pHost) {
     if (folder && pHost) pHost->TreeFolderChanged(pItem);
     return pItem->m_strNewName != before ? 1 : 0;
 }
+
+}  // namespace
 
 void LimitSubItemNameLength(CMyItem* pFolder, int iLimit, IHost* pHost) {
     if (!pFolder || !pFolder->m_bIsFolder) return;

@@ -349,7 +349,13 @@ int CMyRegExp::FindKeyFrom(int iStart, int* piHitLen) {
     int dummy = 0;
     if (!piHitLen) piHitLen = &dummy;
     *piHitLen = 0;
-    if (SplitKeyCode() <= 0) return -1;
+    try {
+        if (SplitKeyCode() <= 0) return -1;
+    } catch (const std::exception&) {
+        // Out of memory while preparing the target: no hit.
+        ClearClusters();
+        return -1;
+    }
     if (iStart < 0 || iStart > m_iTargetLen) return -1;
     const int last = m_iTargetLen - GetMinMatchLen(0);
     int s = iStart;
@@ -373,7 +379,12 @@ int CMyRegExp::FindKey(int* piHitLen) {
 }
 
 int CMyRegExp::Find(std::string_view target, std::string_view key, int iStart, int& iHitLen) {
-    m_strTarget.assign(target);
-    m_strKey.assign(key);
+    iHitLen = 0;
+    try {
+        m_strTarget.assign(target);
+        m_strKey.assign(key);
+    } catch (const std::exception&) {
+        return -1;
+    }
     return FindKeyFrom(iStart, &iHitLen);
 }

@@ -175,6 +175,16 @@ void CSerialNumber::Refresh(CMyItem* pItem) {
 
 bool CSerialNumber::MakeSerialNumberByManual(const SerialSettings& s, std::string* pName,
                                              const std::string& text) {
+    try {
+        return InsertSerialText(s, pName, text);
+    } catch (const std::exception&) {
+        TraceF(m_strTracePath, "※　メモリ確保不能 CSerialNumber::MakeSerialNumberByManual()\n");
+        return false;
+    }
+}
+
+bool CSerialNumber::InsertSerialText(const SerialSettings& s, std::string* pName,
+                                     const std::string& text) {
     if (!pName) {
         TraceF(m_strTracePath, "※　引数が無効　MakeSerialNumberByManual(%08X, %08X)\n", 0u,
                static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&text) & 0xFFFFFFFFu));
@@ -272,24 +282,28 @@ bool CSerialNumber::ReplaceByRegExp(std::string* pName, const std::string& key,
 int CSerialNumber::NumberBeforeExt(const std::vector<CMyItem*>& rows, long long v, int step,
                                    bool simple) {
     int changed = 0;
-    for (CMyItem* pItem : rows) {
-        if (!pItem) continue;
-        std::string text;
-        if (simple) {
-            text = MakeSimpleSerialText(v);
-        } else {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%03lld", v);
-            text = buf;
+    try {
+        for (CMyItem* pItem : rows) {
+            if (!pItem) continue;
+            std::string text;
+            if (simple) {
+                text = MakeSimpleSerialText(v);
+            } else {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "%03lld", v);
+                text = buf;
+            }
+            const int dot = pItem->GetExtPos(1);
+            if (dot >= 0)
+                pItem->m_strNewName.insert(static_cast<std::size_t>(dot), text);
+            else
+                pItem->m_strNewName += text;
+            Refresh(pItem);
+            ++changed;
+            v += step;
         }
-        const int dot = pItem->GetExtPos(1);
-        if (dot >= 0)
-            pItem->m_strNewName.insert(static_cast<std::size_t>(dot), text);
-        else
-            pItem->m_strNewName += text;
-        Refresh(pItem);
-        ++changed;
-        v += step;
+    } catch (const std::exception&) {
+        TraceF(m_strTracePath, "※　メモリ確保不能 CSerialNumber::NumberBeforeExt()\n");
     }
     return changed;
 }
@@ -332,20 +346,24 @@ int CSerialNumber::SerialNumberByDetail(const SerialSettings& s,
         v = s.PresetData;
     }
     int numbered = 0;
-    for (CMyItem* pItem : rows) {
-        if (m_host.StopRequested()) {
-            m_bStopped = true;
-            break;
+    try {
+        for (CMyItem* pItem : rows) {
+            if (m_host.StopRequested()) {
+                m_bStopped = true;
+                break;
+            }
+            if (!pItem) continue;
+            std::string num, text;
+            MakeDesignatedSizeNum(v, w, &num);
+            ApplyNumberSeparators(s, &text, num);
+            if (MakeSerialNumberByManual(s, &pItem->m_strNewName, text)) {
+                ++numbered;
+                v = s.UpDownType == UPDOWN_DOWN ? v - d : v + d;
+            }
+            Refresh(pItem);
         }
-        if (!pItem) continue;
-        std::string num, text;
-        MakeDesignatedSizeNum(v, w, &num);
-        ApplyNumberSeparators(s, &text, num);
-        if (MakeSerialNumberByManual(s, &pItem->m_strNewName, text)) {
-            ++numbered;
-            v = s.UpDownType == UPDOWN_DOWN ? v - d : v + d;
-        }
-        Refresh(pItem);
+    } catch (const std::exception&) {
+        TraceF(m_strTracePath, "※　メモリ確保不能 CSerialNumber::SerialNumberByDetail()\n");
     }
     return numbered;
 }

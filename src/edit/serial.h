@@ -64,6 +64,7 @@ class CSerialNumber {
   private:
     int Hit(const std::string& name, const std::string& key, int iStart, bool bWild, int* piLen);
     void Refresh(CMyItem* pItem);
+    bool InsertSerialText(const SerialSettings& s, std::string* pName, const std::string& text);
     int NumberBeforeExt(const std::vector<CMyItem*>& rows, long long v, int step, bool simple);
 
     CMyRegExp& m_re;
