@@ -1,12 +1,12 @@
-// CMyItem: one node of the edit tree (spec Part 1.1).
+// CMyItem: one node of the edit tree.
 //
 // A file or a folder as found on disk, or a folder the user made in the tree. Every field of
-// the design is a public member under its design name; every operation keeps the design's name
-// and its success / failure values. No exception leaves an operation: running out of memory is
+// the item record is a public member; every operation returns its documented success and
+// failure values. No exception leaves an operation: running out of memory is
 // caught inside, traced and reported as the failure value, and nothing half-made stays in the
 // tree.
 //
-// Strings are CP932 byte strings; the path separator is '/' (shared/platform.md section 3).
+// Strings are CP932 byte strings; the path separator is '/'.
 //
 // Ownership (RAII):
 //   - A folder item owns its CMyPartsArray (m_pArray); the array owns the sub-items in its slots
@@ -20,7 +20,7 @@
 //     folder->FindSubItemPos(item) >= 0.
 //   - m_pParent, m_pView and m_hTreeItem are non-owning.
 //
-// Threads: no locks; the view runs at most one worker on the tree at a time (spec Part 5.1).
+// Threads: no locks; the view runs at most one worker on the tree at a time.
 #pragma once
 
 #include <cstdint>
@@ -34,20 +34,20 @@ class CMyPartsArray;
 struct CMyMoveInfo;
 
 // Most sub-folders and most files one folder accepts through MakeSubFold / MakeSubFile (and the
-// most sub-items per folder in a save file, Part 1.4).
+// most sub-items per folder in a save file).
 inline constexpr std::int32_t kMaxSubItemNum = 1073741;
 // A path depth of this many separators or more makes CheckDepth fail.
 inline constexpr std::int32_t kMaxItemDepth = 254;
 
 class CMyItem {
-public:
+  public:
     CMyItem();
     // Deletes the sub-item array, which deletes every sub-item.
     virtual ~CMyItem();
     CMyItem(const CMyItem&) = delete;
     CMyItem& operator=(const CMyItem&) = delete;
 
-    // ---- Fields, in the design's declaration order --------------------------------------
+    // ---- Fields, in declaration order ----------------------------------------------------
     std::int32_t m_bFolderMade = 0;    // a rename run created the user-made folder on disk
     std::string m_strPrevPath;         // full path before the last rename on disk
     std::int32_t m_bRenameFailed = 0;  // 1: the last rename of this item failed
@@ -56,35 +56,35 @@ public:
     std::int32_t m_bNoAutoIndex = 0;   // 1: write name = new name; 0: "%03d_" prefix below root
     std::int32_t m_iSpare1 = 0;
     std::int32_t m_iSpare2 = 0;
-    std::string m_strParentPath;       // disk folder holding the item, no trailing '/'
-    void* m_pView = nullptr;           // opaque: the window's view (copied from the parent)
-    void* m_hTreeItem = nullptr;       // opaque: the tree node showing this folder, if any
+    std::string m_strParentPath;  // disk folder holding the item, no trailing '/'
+    void* m_pView = nullptr;      // opaque: the window's view (copied from the parent)
+    void* m_hTreeItem = nullptr;  // opaque: the tree node showing this folder, if any
     std::int32_t m_iSpare3 = 0;
     std::int32_t m_iSpare4 = 0;
     std::int32_t m_iSpare5 = 0;
-    std::string m_strTracePath;        // full path of the trace file (CP932)
+    std::string m_strTracePath;  // full path of the trace file (CP932)
     std::string m_strSpare;
     std::int32_t m_iSpare6 = 0;
-    std::string m_strWriteName;        // the name a rename run writes ("作成ファイル名")
-    std::int32_t m_iKindIndex = 0;     // number among the parent's sub-items of the same kind
-    std::int32_t m_iAddOrder = -1;     // parent's files + folders + 1 when made
-    std::string m_strOrgName;          // original name on disk ("元ファイル名")
-    std::string m_strNewName;          // new name being edited ("編集")
-    std::string m_strOrgPath;          // original full path on disk
-    std::string m_strOrgExt;           // original extension without its dot
-    std::string m_strWritePath;        // full path a rename run writes to
-    dov::FileStatus m_status;          // file status record
-    std::int32_t m_iOrgNameLen = 0;    // bytes of m_strOrgName when loaded
-    std::int32_t m_bIsFolder = 0;      // 1 for a folder item
-    std::uint32_t m_dwNumInFolder = 0; // number of sub-items ("dwNumInFolder")
-    std::uint32_t m_dwSizeLow = 0;     // low 32 bits of the listed file size
+    std::string m_strWriteName;         // the name a rename run writes ("作成ファイル名")
+    std::int32_t m_iKindIndex = 0;      // number among the parent's sub-items of the same kind
+    std::int32_t m_iAddOrder = -1;      // parent's files + folders + 1 when made
+    std::string m_strOrgName;           // original name on disk ("元ファイル名")
+    std::string m_strNewName;           // new name being edited ("編集")
+    std::string m_strOrgPath;           // original full path on disk
+    std::string m_strOrgExt;            // original extension without its dot
+    std::string m_strWritePath;         // full path a rename run writes to
+    dov::FileStatus m_status;           // file status record
+    std::int32_t m_iOrgNameLen = 0;     // bytes of m_strOrgName when loaded
+    std::int32_t m_bIsFolder = 0;       // 1 for a folder item
+    std::uint32_t m_dwNumInFolder = 0;  // number of sub-items ("dwNumInFolder")
+    std::uint32_t m_dwSizeLow = 0;      // low 32 bits of the listed file size
     std::unique_ptr<CMyPartsArray> m_pArray;  // sub-items; present for folders only
-    CMyItem* m_pParent = nullptr;      // parent folder item; none for the root
-    dov::FindData m_findData;          // directory-listing record
-    std::int32_t m_iLayer = 0;         // 0 for the root, parent's layer + 1 below it
-    std::int32_t m_iArrayIndex = 0;    // position in the parent's array
-    std::int32_t m_iFileNum = 0;       // number of file sub-items ("iFileNum")
-    std::int32_t m_iFoldNum = 0;       // number of folder sub-items ("iFoldNum")
+    CMyItem* m_pParent = nullptr;             // parent folder item; none for the root
+    dov::FindData m_findData;                 // directory-listing record
+    std::int32_t m_iLayer = 0;                // 0 for the root, parent's layer + 1 below it
+    std::int32_t m_iArrayIndex = 0;           // position in the parent's array
+    std::int32_t m_iFileNum = 0;              // number of file sub-items ("iFileNum")
+    std::int32_t m_iFoldNum = 0;              // number of folder sub-items ("iFoldNum")
     std::uint32_t m_dwSpare7 = 0;
     std::int32_t m_bReadingSubItems = 0;  // set while a save file supplies the sub-items
 
@@ -99,8 +99,7 @@ public:
 
     // Turns the item into a folder (array made, owner/layer/trace path set, counts 0).
     // Already a folder with an array: nothing changes, a trace line, result 0.
-    // Result 0, or -1 when memory ran out (the item stays as it was).  (The design gives no
-    // result; callers may ignore it.)
+    // Result 0, or -1 when memory ran out (the item stays as it was); callers may ignore it.
     int SetToFolder();
 
     // Deletes any array with all its sub-items, then SetToFolder with a new array.
@@ -122,7 +121,7 @@ public:
 
     // Deletes the sub-item at iIndex (with its subtree) and closes the gap; the counts drop.
     // The caller renumbers afterwards (RenumberSubItems). Result 0, or -1 when refused (index
-    // out of range, not a folder) or the slot was empty.  (The design gives no result.)
+    // out of range, not a folder) or the slot was empty; callers may ignore it.
     int DeleteSubItem(int iIndex);
 
     // Appends an existing item (which the caller owns) and counts it; ownership passes to this
@@ -157,7 +156,7 @@ public:
     // Exchanges two sub-items and their m_iArrayIndex (kind numbers stay). 0 or -1.
     int SwapSubItems(int iDistPos, int iDepPos);
 
-    // The drag-and-drop reorder within this folder, as the design gives it (Part 1.2): info
+    // The drag-and-drop reorder within this folder (the four steps of CMyPartsArray): info
     // made by CMyPartsArray::MakeMoveInfo, the selected positions (ascending) and their items
     // in the same order. The inputs are checked before anything moves; 0, or -1 (trace line,
     // nothing changed) when they do not fit together.
@@ -172,7 +171,8 @@ public:
     int MoveSubItems(const std::vector<int>& positions, int iDropPos);
 
     // Sets every sub-item's m_iKindIndex (count of earlier sub-items of its kind) and
-    // m_iArrayIndex (its position). Used after deletions.
+    // m_iArrayIndex (its position), and brings its write name up to date (UpdateWriteName, so
+    // the "%03d_" prefix follows the new number). Used after deletions.
     void RenumberSubItems();
 
     // Sets m_iLayer (a negative value becomes 0, with a trace line) and, for a folder, its
@@ -209,7 +209,7 @@ public:
     // The string rule: none of \ / : , ; * ? < > | as a single-byte character (double-byte
     // characters are stepped over whole; the double quote is allowed). Empty is usable.
     static bool IsUsableNameString(const std::string& s);
-    // The same rule with the design's argument check: a missing string (nullptr) gives 0 and
+    // The same rule with the argument check: a missing string (nullptr) gives 0 and
     // the trace line "※　無効な引数。CheckInvalidChar\n".
     int CheckInvalidString(const std::string* pStr) const;
 
@@ -225,9 +225,23 @@ public:
     // File: the find-data size halves. Folder: the sum over all files below (with carry into
     // the high word). Either pointer null: trace line, nothing written.
     void GetFoldSize64(std::uint32_t* pHigh, std::uint32_t* pLow) const;
+
+  private:
+    friend class CMyPartsArray;
+    bool IsFolderWithArray() const { return m_bIsFolder != 0 && m_pArray != nullptr; }
+    // What UpdateWriteName would set if the item had kind number iKind and layer iLayer: the
+    // new name (filled from the original name where MakeIndexName does so) and the write name.
+    // Changes nothing; throws std::bad_alloc only. CommitNames swaps them in (no throw), so a
+    // caller can prepare every name first and commit only when all were made.
+    void BuildWriteName(int iKind, int iLayer, std::string& newName, std::string& writeName) const;
+    void BuildIndexName(int iKind, std::string& newName, std::string& writeName) const;
+    void CommitNames(std::string& newName, std::string& writeName) noexcept {
+        m_strNewName.swap(newName);
+        m_strWriteName.swap(writeName);
+    }
 };
 
-// Builds a root item as the view does (Part 1.1 "State and lifecycle"): trace path, view handle,
+// Builds a root item as the view does: trace path, view handle,
 // SetToFolder, original and new name "Root", m_bNoAutoIndex = !autoIndex, UpdateWriteName.
 // nullptr when memory ran out.
 std::unique_ptr<CMyItem> MakeRootItem(const std::string& tracePath, bool autoIndex,

@@ -1,4 +1,4 @@
-// CMyPartsArray: the owning, ordered array of one folder item's sub-items (spec Part 1.2),
+// CMyPartsArray: the owning, ordered array of one folder item's sub-items,
 // and CMyMoveInfo, the description of a drag move within one folder.
 //
 // Slots 0 .. m_dwPartsNum - 1 hold the items in display order; later slots are empty, except
@@ -23,28 +23,28 @@
 
 #include "model/item.h"
 
-// What the four drag steps read and carry (Part 1.2 "The drag move"). Made by
+// What the four drag steps read and carry. Made by
 // CMyPartsArray::MakeMoveInfo; kind numbers are -1 where the range holds no item of that kind.
 struct CMyMoveInfo {
-    std::int32_t iNextFoldNum = -1;   // next folder kind number, carried through the steps
-    std::int32_t iNextFileNum = -1;   // next file kind number, carried through the steps
-    std::int32_t iRangeTop = 0;       // min(s(0), d)
-    std::int32_t iRangeEnd = 0;       // max(s(n-1), d + n - 1)
-    std::int32_t iDragSize = 0;       // n
-    std::int32_t iFirstFileNum = -1;  // kind number of the first file in the range
-    std::int32_t iFirstFoldNum = -1;  // kind number of the first folder in the range
-    std::int32_t iLastFileNum = -1;   // kind number of the last file in the range
-    std::int32_t iLastFoldNum = -1;   // kind number of the last folder in the range
-    std::int32_t iDropPos = 0;        // d (after clamping)
-    std::int32_t iDropEnd = 0;        // d + n - 1
-    std::int32_t iFirstSelected = 0;  // s(0)
+    std::int32_t iNextFoldNum = -1;     // next folder kind number, carried through the steps
+    std::int32_t iNextFileNum = -1;     // next file kind number, carried through the steps
+    std::int32_t iRangeTop = 0;         // min(s(0), d)
+    std::int32_t iRangeEnd = 0;         // max(s(n-1), d + n - 1)
+    std::int32_t iDragSize = 0;         // n
+    std::int32_t iFirstFileNum = -1;    // kind number of the first file in the range
+    std::int32_t iFirstFoldNum = -1;    // kind number of the first folder in the range
+    std::int32_t iLastFileNum = -1;     // kind number of the last file in the range
+    std::int32_t iLastFoldNum = -1;     // kind number of the last folder in the range
+    std::int32_t iDropPos = 0;          // d (after clamping)
+    std::int32_t iDropEnd = 0;          // d + n - 1
+    std::int32_t iFirstSelected = 0;    // s(0)
     std::int32_t iForwardMoveSize = 0;  // d - s(0) when s(0) < d, else 0
     std::int32_t iBackMoveSize = 0;     // s(n-1) - (d + n - 1) when d + n - 1 < s(n-1), else 0
     std::int32_t iNextPos = 0;          // output of each step
 };
 
 class CMyPartsArray {
-public:
+  public:
     // Slots allocated at once and per growth step.
     static constexpr std::int32_t kGrowBy = 2000;
 
@@ -54,23 +54,23 @@ public:
     CMyPartsArray(const CMyPartsArray&) = delete;
     CMyPartsArray& operator=(const CMyPartsArray&) = delete;
 
-    // ---- Fields, in the design's declaration order --------------------------------------
-    std::int32_t m_iClearFoldNum = 0;  // folders taken out by the last ClearSubItems
-    std::int32_t m_iClearFileNum = 0;  // files taken out by the last ClearSubItems
-    std::int32_t m_iClearFileTop = 0;  // kind number of the first file taken out
-    std::int32_t m_iClearFoldTop = 0;  // kind number of the first folder taken out
-    std::int32_t m_iClearFileEnd = 0;  // kind number of the last file taken out
-    std::int32_t m_iClearFoldEnd = 0;  // kind number of the last folder taken out
-    std::string m_strTracePath;        // copied from the owner; new items copy it
-    std::int32_t m_iLayer = 0;         // the owner's layer; new items get this + 1
-    CMyItem* m_pOwner = nullptr;       // the folder item that owns the array (non-owning ref)
-    std::int32_t m_dwPartsNum = 0;     // entries in use ("dwPartsNum")
+    // ---- Fields, in declaration order ----------------------------------------------------
+    std::int32_t m_iClearFoldNum = 0;    // folders taken out by the last ClearSubItems
+    std::int32_t m_iClearFileNum = 0;    // files taken out by the last ClearSubItems
+    std::int32_t m_iClearFileTop = 0;    // kind number of the first file taken out
+    std::int32_t m_iClearFoldTop = 0;    // kind number of the first folder taken out
+    std::int32_t m_iClearFileEnd = 0;    // kind number of the last file taken out
+    std::int32_t m_iClearFoldEnd = 0;    // kind number of the last folder taken out
+    std::string m_strTracePath;          // copied from the owner; new items copy it
+    std::int32_t m_iLayer = 0;           // the owner's layer; new items get this + 1
+    CMyItem* m_pOwner = nullptr;         // the folder item that owns the array (non-owning ref)
+    std::int32_t m_dwPartsNum = 0;       // entries in use ("dwPartsNum")
     std::int32_t m_iCapacity = kGrowBy;  // slots allocated (nominally 2000 before the first add)
     // The slots. Storage is allocated on the first AddParts (2000 slots) and grows by 2000;
     // m_arParts.size() is the number of allocated slots.
     std::vector<std::unique_ptr<CMyItem>> m_arParts;
 
-    // ---- Access (not in the design; no trace) --------------------------------------------
+    // ---- Access (no trace) ---------------------------------------------------------------
 
     // The item in slot index, or nullptr for an empty slot or an index outside the slots.
     CMyItem* GetAt(int index) const;
@@ -102,12 +102,12 @@ public:
     int ClearItem(int index);
 
     // Takes the items at the first iCount listed positions (ascending) out without deleting
-    // them, closes the gaps and renumbers the moved items of the kinds taken out (Part 1.2
-    // Algorithms). *piFoldNum / *piFileNum get the folders / files taken out. The taken items
-    // become the CALLER's; when pTaken is given they are appended to it in list order.
-    // 0, or -1 (trace line) for a null out value, iCount < 0 or iCount > positions.size().
-    int ClearSubItems(int iCount, const std::vector<int>& positions, int* piFoldNum,
-                      int* piFileNum, std::vector<CMyItem*>* pTaken = nullptr);
+    // them, closes the gaps and renumbers the moved items of the kinds taken out. *piFoldNum /
+    // *piFileNum get the folders / files taken out. The taken items become the CALLER's; when
+    // pTaken is given they are appended to it in list order. 0, or -1 (trace line) for a null out
+    // value, iCount < 0 or iCount > positions.size().
+    int ClearSubItems(int iCount, const std::vector<int>& positions, int* piFoldNum, int* piFileNum,
+                      std::vector<CMyItem*>* pTaken = nullptr);
 
     int GetTotalFileNum() const;  // files in the whole subtree below the owner
     int GetTotalFoldNum() const;  // folders in the whole subtree below the owner
@@ -135,4 +135,14 @@ public:
     // Step 4: puts the dragged items (taking ownership back) into d .. d + n - 1. The position
     // after the last one placed.
     int BackDragItems(CMyMoveInfo& info, const std::vector<CMyItem*>& items);
+
+  private:
+    friend class CMyItem;
+    // Set by CMyItem::MoveSubItems while it runs the steps: the steps then leave the write
+    // names alone, and the owner rebuilds them all at once afterwards (all or nothing).
+    bool m_bDeferNames = false;
+    // Rebuilds the write name of one moved item unless deferred (a failure is traced).
+    void RebuildName(CMyItem* p);
+    // Whether slot w can take an item (empty, or already holding p).
+    bool SlotFree(int w, const CMyItem* p) const;
 };
