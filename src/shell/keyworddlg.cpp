@@ -1,0 +1,188 @@
+#include "shell/keyworddlg.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "common/codepage.h"
+
+namespace dov {
+
+namespace {
+
+QString U8(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+}  // namespace
+
+MsgAnswer DlgMessageHost::Message(const std::string& text, MsgKind kind, MsgIcon,
+                                  const std::string&) {
+    if (m_fn) m_fn(Cp932ToQString(text));
+    return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+QString Cp932ToQString(const std::string& cp932) {
+    return QString::fromStdString(DisplayUtf8(cp932));
+}
+
+bool QStringToCp932(const QString& text, std::string* pOut, QString* pRefusal) {
+    if (auto cp = Utf8ToCp932(text.toStdString())) {
+        if (pOut) *pOut = std::move(*cp);
+        return true;
+    }
+    // Name the first character that does not convert, so the user knows what to change.
+    QString bad;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, len);
+        if (!Utf8ToCp932(one.toStdString())) {
+            bad = one;
+            break;
+        }
+        i += len;
+    }
+    if (pRefusal)
+        *pRefusal =
+            U8("入力された文字列に Shift_JIS で表せない文字「%1」が含まれています").arg(bad);
+    return false;
+}
+
+void Cp932Field::Fill(QLineEdit* edit, const std::string& cp932) {
+    m_bytes = cp932;
+    m_shown = Cp932ToQString(cp932);
+    edit->setText(m_shown);
+}
+
+bool Cp932Field::Read(const QLineEdit* edit, std::string* pOut, QString* pRefusal) const {
+    const QString text = edit->text();
+    if (text == m_shown) {
+        if (pOut) *pOut = m_bytes;
+        return true;
+    }
+    return QStringToCp932(text, pOut, pRefusal);
+}
+
+CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(U8("キーワードの入力"));
+    auto* grid = new QGridLayout;
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(this);
+        auto* edit = new QLineEdit(this);
+        label->setBuddy(edit);
+        grid->addWidget(label, i, 0);
+        grid->addWidget(edit, i, 1);
+        m_labels[static_cast<std::size_t>(i)] = label;
+        m_edits[static_cast<std::size_t>(i)] = edit;
+    }
+    grid->setColumnStretch(1, 1);
+    m_pWildCard = new QCheckBox(U8("ワイルドカードを使う"), this);
+    m_pAllTarget = new QCheckBox(U8("ヒットするキーを全て対象にする"), this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CKeyWordDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CKeyWordDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(m_pWildCard);
+    layout->addWidget(m_pAllTarget);
+    layout->addWidget(buttons);
+    setMinimumWidth(420);
+
+    m_labels[0]->setText(U8("キーワード1"));
+    m_labels[1]->setText(U8("キーワード2"));
+    m_labels[2]->setText(U8("キーワード3"));
+}
+
+void CKeyWordDlg::SetFieldNum(int iNum) {
+    m_iFieldNum = iNum < 1 ? 1 : (iNum > 3 ? 3 : iNum);
+    if (m_iFieldNum == 1) {
+        m_labels[0]->setText(U8("指定文字列"));
+    } else {
+        m_labels[0]->setText(U8("指定文字列１"));
+        m_labels[1]->setText(U8("指定文字列２"));
+        m_labels[2]->setText(U8("挿入文字列"));
+    }
+    for (int i = 0; i < 3; ++i) {
+        const bool shown = i < m_iFieldNum;
+        m_labels[static_cast<std::size_t>(i)]->setVisible(shown);
+        m_edits[static_cast<std::size_t>(i)]->setVisible(shown);
+    }
+}
+
+void CKeyWordDlg::SetLabel(int index, const QString& text) {
+    if (index >= 0 && index < 3) m_labels[static_cast<std::size_t>(index)]->setText(text);
+}
+
+void CKeyWordDlg::SetCheckEnables(bool bWildCard, bool bAllTarget) {
+    m_pWildCard->setEnabled(bWildCard);
+    m_pAllTarget->setEnabled(bAllTarget);
+}
+
+void CKeyWordDlg::SetKeyWords(const KeyWordSettings& keys) {
+    m_keys = keys;
+    m_fields[0].Fill(m_edits[0], keys.Key1);
+    m_fields[1].Fill(m_edits[1], keys.Key2);
+    m_fields[2].Fill(m_edits[2], keys.Key3);
+    m_pWildCard->setChecked(keys.UseWildCard != 0);
+    m_pAllTarget->setChecked(keys.EnableAllTarget != 0);
+}
+
+void CKeyWordDlg::GetKeyWords(KeyWordSettings* pKeys) const {
+    if (!pKeys) return;
+    pKeys->Key1 = m_keys.Key1;
+    pKeys->Key2 = m_keys.Key2;
+    pKeys->Key3 = m_keys.Key3;
+    pKeys->UseWildCard = m_keys.UseWildCard;
+    pKeys->EnableAllTarget = m_keys.EnableAllTarget;
+}
+
+void CKeyWordDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    m_edits[0]->setFocus(Qt::OtherFocusReason);
+    m_edits[0]->selectAll();
+}
+
+void CKeyWordDlg::Message(const QString& text) {
+    if (m_message) {
+        m_message(text);
+        return;
+    }
+    QMessageBox box(this);
+    box.setWindowTitle(U8("Dovreth"));
+    box.setIcon(QMessageBox::Warning);
+    box.setText(text);
+    box.exec();
+}
+
+void CKeyWordDlg::accept() {
+    std::array<std::string, 3> texts;
+    for (std::size_t i = 0; i < 3; ++i) {
+        QString refusal;
+        if (!m_fields[i].Read(m_edits[i], &texts[i], &refusal)) {
+            Message(refusal);
+            m_edits[i]->setFocus(Qt::OtherFocusReason);
+            m_edits[i]->selectAll();
+            return;
+        }
+    }
+    DlgMessageHost host([this](const QString& text) { Message(text); });
+    if (!CheckKeyWordInput(m_iFieldNum, texts[0], texts[1], &host)) {
+        m_edits[0]->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    m_keys.Key1 = texts[0];
+    m_keys.Key2 = texts[1];
+    m_keys.Key3 = texts[2];
+    m_keys.UseWildCard = m_pWildCard->isChecked() ? 1 : 0;
+    m_keys.EnableAllTarget = m_pAllTarget->isChecked() ? 1 : 0;
+    QDialog::accept();
+}
+
+}  // namespace dov
