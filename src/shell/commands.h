@@ -1,0 +1,52 @@
+// The list's context menu and what happens between picking one of its commands and running it:
+// the command's dialog, and the accepted values written into the session's settings.
+//
+// The view builds the menus once, connects their actions, and on a command calls
+// PrepareListCommand on the window thread; when that says yes it runs
+// CSession::RunListCommand(id) (on its worker where the command needs one).
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QWidget;
+
+namespace dov {
+
+class CSession;
+class CKeyWordDlg;
+
+// What the commands show, replaceable so that tests can answer without a modal loop.
+struct CommandUi {
+    // Runs a dialog and gives its result (QDialog::Accepted or QDialog::Rejected).
+    // Default: QDialog::exec().
+    std::function<int(QDialog& dlg)> runDialog;
+    // Shows a message: the dialogs' refusals and the information box. Default: the dialogs'
+    // own message boxes, and the session's front host for the information box.
+    std::function<void(const QString& text)> message;
+};
+
+// Sets up the keyword dialog for a list command: the number of fields, their labels, the
+// title and which check boxes are enabled. False (dialog untouched) for a command that does
+// not ask for keywords.
+bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id);
+
+// Shows the command's dialog with the session's last values and, when it is accepted, writes
+// the values into the session's settings. Returns whether s.RunListCommand(id) should run now:
+// false when the dialog was cancelled, when 2021 to 2023 are asked for while a worker runs,
+// when "置換" has no search text, for "情報" (its box is shown here) and for unknown ids.
+bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui = {});
+
+// The list's context menu: "拡張子", "カット", "ペースト", "連番付け", then "検索", "置換", a
+// separator, "元のファイル名に戻す", "全て選択", "情報". Every command action carries its id as
+// its data; the caller owns the menu.
+QMenu* BuildListContextMenu(QWidget* parent);
+// The tree's menu: "ツリー構造をテキスト出力" (2100).
+QMenu* BuildTreeContextMenu(QWidget* parent);
+// The command id an action of these menus carries (0 for none).
+int CommandIdOf(const QAction* action);
+
+}  // namespace dov
