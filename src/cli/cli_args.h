@@ -1,0 +1,47 @@
+// The command line of dovreth-cli: the paths to load and the options, in the order given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace dov::cli {
+
+enum class ActionKind {
+    Open,         // --open FILE
+    Folder,       // --folder TREEPATH
+    SelectAll,    // --select-all
+    Exec,         // --exec STATEMENT
+    Macro,        // --macro FILE
+    Limit,        // --limit N
+    MakeDir,      // --mkdir
+    MoveTo,       // --move-to TREEPATH
+    IntoFolders,  // --into-folders / --no-into-folders
+    AutoIndex,    // --auto-index / --no-auto-index
+    List,         // --list
+    Tree,         // --tree
+    Save,         // --save FILE
+    Rename,       // --rename
+    CopyTo,       // --copy-to DIR
+};
+
+struct Action {
+    ActionKind kind;
+    std::string text;    // the option's argument as given (UTF-8)
+    int number = 0;      // --limit's N; 1 or 0 for the on/off options
+    std::string option;  // the option as written, for messages
+};
+
+struct Args {
+    std::vector<std::string> paths;  // UTF-8, as given
+    std::vector<Action> actions;
+    bool help = false;
+    bool version = false;
+};
+
+// Reads argv[1..]. false with a one-line reason in error for a usage error.
+bool ParseArgs(int argc, char** argv, Args& out, std::string& error);
+
+// The text of --help.
+const char* UsageText();
+
+}  // namespace dov::cli

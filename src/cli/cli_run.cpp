@@ -1,0 +1,423 @@
+#include "cli/cli_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "common/codepage.h"
+#include "common/fs.h"
+#include "common/trace.h"
+#include "macro/macro_parser.h"
+#include "macro/macro_runner.h"
+#include "model/item.h"
+#include "rename/copy_rename.h"
+#include "rename/make_tree.h"
+#include "rename/tree_edit.h"
+#include "session/session.h"
+
+namespace dov::cli {
+
+namespace {
+
+// A path made absolute against the current folder without changing it, with ".", ".." and
+// repeated separators resolved by their text (as the shell shows them).
+std::optional<std::string> AbsolutePath(const std::string& path) {
+    std::string full;
+    if (!path.empty() && path[0] == '/') {
+        full = path;
+    } else {
+        std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
+        if (!cwd) return std::nullopt;
+        full = std::string(cwd.get()) + "/" + path;
+    }
+    std::vector<std::string> parts;
+    std::size_t p = 0;
+    while (p <= full.size()) {
+        std::size_t slash = full.find('/', p);
+        if (slash == std::string::npos) slash = full.size();
+        std::string part = full.substr(p, slash - p);
+        p = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(std::move(part));
+    }
+    std::string out;
+    for (const std::string& part : parts) out += "/" + part;
+    return out.empty() ? std::string("/") : out;
+}
+
+// A temporary file of our own, removed when the object goes.
+class TempFile {
+  public:
+    TempFile() {
+        const char* dir = std::getenv("TMPDIR");
+        std::string base = dir && *dir ? dir : "/tmp";
+        for (int attempt = 0; attempt < 2 && native_.empty(); ++attempt) {
+            std::string tmpl = base + "/dovreth-cli-XXXXXX";
+            int fd = mkstemp(tmpl.data());
+            if (fd >= 0) {
+                close(fd);
+                auto cp = Utf8ToCp932(tmpl);
+                if (cp) {
+                    native_ = tmpl;
+                    cp932_ = *cp;
+                } else {
+                    unlink(tmpl.c_str());
+                }
+            }
+            base = "/tmp";
+        }
+    }
+    ~TempFile() {
+        if (!native_.empty()) unlink(native_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    bool ok() const { return !native_.empty(); }
+    const std::string& native() const { return native_; }
+    const std::string& cp932() const { return cp932_; }
+
+  private:
+    std::string native_, cp932_;
+};
+
+bool ReadWholeFile(const std::string& native, std::string& out, int& err) {
+    std::FILE* f = std::fopen(native.c_str(), "rb");
+    if (!f) {
+        err = errno;
+        return false;
+    }
+    out.clear();
+    char buf[64 * 1024];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    err = bad ? EIO : 0;
+    return !bad;
+}
+
+bool WriteWholeFile(const std::string& native, const std::string& data) {
+    std::FILE* f = std::fopen(native.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+class Runner {
+  public:
+    explicit Runner(TerminalHost& host) : host_(host), session_(host) {}
+
+    RunResult Run(const Args& args) {
+        InstallInterruptHandler(&session_.flags.stopReq);
+        TraceReset(session_.tracePath);
+        SetTraceFailureHandler([this](const std::string& msg) {
+            host_.Message(msg, MsgKind::Ok, MsgIcon::Warning, {});
+        });
+        session_.LoadSettingsFile();
+
+        bool ok = LoadPaths(args.paths);
+        for (std::size_t i = 0; ok && i < args.actions.size(); ++i) {
+            ok = Perform(args.actions[i]);
+            if (ok && Stopped())
+                ok = Fail(kExitFailed, "stopped by Ctrl+C during " + args.actions[i].option);
+        }
+        host_.EndProgress();
+        std::fflush(stdout);
+        SetTraceFailureHandler(nullptr);
+        return result_;
+    }
+
+  private:
+    bool Stopped() { return session_.flags.stopReq.load() || Interrupted(); }
+
+    bool Fail(int status, std::string reason) {
+        result_.status = status;
+        result_.reason = std::move(reason);
+        return false;
+    }
+
+    // A path from the command line as an absolute CP932 path; native gets it as UTF-8.
+    bool ProgramPath(const std::string& given, std::string& cp932, std::string* native = nullptr) {
+        auto abs = AbsolutePath(given);
+        if (!abs)
+            return Fail(kExitUsage,
+                        "cannot tell the current folder: " + std::string(std::strerror(errno)));
+        auto cp = Utf8ToCp932(*abs);
+        if (!cp)
+            return Fail(kExitUsage, "'" + given +
+                                        "': the path is not valid UTF-8 or has a character that "
+                                        "CP932 cannot hold");
+        cp932 = std::move(*cp);
+        if (native) *native = std::move(*abs);
+        return true;
+    }
+
+    bool LoadPaths(const std::vector<std::string>& paths) {
+        if (paths.empty()) return true;
+        std::vector<std::string> cp932Paths;
+        for (const std::string& given : paths) {
+            std::string cp, native;
+            if (!ProgramPath(given, cp, &native)) return false;
+            if (native == "/")
+                return Fail(kExitUsage, "'" + given + "': the file-system root cannot be loaded");
+            struct stat st;
+            if (lstat(native.c_str(), &st) != 0)
+                return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(errno));
+            cp932Paths.push_back(std::move(cp));
+        }
+        const int added = session_.LoadPaths(cp932Paths);
+        host_.EndProgress();
+        if (Stopped()) return Fail(kExitFailed, "stopped by Ctrl+C while loading");
+        if (added < static_cast<int>(cp932Paths.size()))
+            return Fail(kExitUsage,
+                        std::to_string(cp932Paths.size() - static_cast<std::size_t>(added)) +
+                            " of " + std::to_string(cp932Paths.size()) +
+                            " paths could not be loaded; nothing was done");
+        return true;
+    }
+
+    bool Perform(const Action& a) {
+        switch (a.kind) {
+            case ActionKind::Open:
+                return Open(a);
+            case ActionKind::Folder:
+                return ShowFolder(a);
+            case ActionKind::SelectAll:
+                session_.SelectAll();
+                return true;
+            case ActionKind::Exec:
+                return Exec(a);
+            case ActionKind::Macro:
+                return Macro(a);
+            case ActionKind::Limit:
+                if (session_.LimitLength(a.number) < 0)
+                    return Fail(kExitUsage, "--limit " + std::to_string(a.number) + " was refused");
+                return true;
+            case ActionKind::MakeDir:
+                return MakeDir();
+            case ActionKind::MoveTo:
+                return MoveTo(a);
+            case ActionKind::IntoFolders:
+                session_.SetIntoFolders(a.number != 0);
+                return true;
+            case ActionKind::AutoIndex:
+                session_.SetAutoIndex(a.number != 0);
+                return true;
+            case ActionKind::List:
+                return List();
+            case ActionKind::Tree:
+                return Tree();
+            case ActionKind::Save:
+                return Save(a);
+            case ActionKind::Rename:
+                return Rename();
+            case ActionKind::CopyTo:
+                return CopyTo(a);
+        }
+        return Fail(kExitUsage, "unknown option " + a.option);
+    }
+
+    bool Open(const Action& a) {
+        std::string cp, native;
+        if (!ProgramPath(a.text, cp, &native)) return false;
+        struct stat st;
+        if (stat(native.c_str(), &st) != 0)
+            return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(errno));
+        if (session_.Open(cp) != 1)
+            return Fail(kExitUsage, "'" + a.text + "' could not be read as a save data file");
+        return true;
+    }
+
+    bool TreeFolder(const Action& a, CMyItem*& folder) {
+        auto cp = Utf8ToCp932(a.text);
+        if (!cp)
+            return Fail(kExitUsage, a.option + " '" + a.text + "': not valid UTF-8 or not CP932");
+        folder = session_.FindFolder(*cp);
+        if (!folder)
+            return Fail(kExitUsage, a.option + ": the edit tree has no folder '" + a.text + "'");
+        return true;
+    }
+
+    bool ShowFolder(const Action& a) {
+        CMyItem* folder = nullptr;
+        if (!TreeFolder(a, folder)) return false;
+        session_.ShowFolder(folder);
+        return true;
+    }
+
+    bool Exec(const Action& a) {
+        auto cp = Utf8ToCp932(a.text);
+        if (!cp)
+            return Fail(
+                kExitUsage,
+                "--exec: the statement is not valid UTF-8 or has a character CP932 cannot hold");
+        CMacroParser parser(session_.tracePath);
+        if (!parser.CheckAndSetString(*cp))
+            return Fail(kExitUsage, "--exec: '" + a.text + "' is not a valid macro statement");
+        parser.TraceParseResult();
+        CMacroRunner runner(session_.list, session_.Host(), session_.tracePath);
+        CMacroStatement* st = parser.GetStatement();
+        const int id = runner.CheckMacroStr(st);
+        if (id < 0)
+            return Fail(kExitUsage, "--exec: no macro function '" + DisplayUtf8(st->m_strFuncName) +
+                                        "' takes the arguments (" + st->BuildSignature() + ")");
+        session_.flags.macroRunning = true;
+        const int r = runner.ExeMacro(id, st);
+        session_.flags.macroRunning = false;
+        if (!r) return Fail(kExitUsage, "--exec: '" + a.text + "' could not be run");
+        return true;
+    }
+
+    bool Macro(const Action& a) {
+        std::string cp, native, data;
+        if (!ProgramPath(a.text, cp, &native)) return false;
+        int err = 0;
+        if (!ReadWholeFile(native, data, err))
+            return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(err));
+        int r = 0;
+        static const char kBom[] = "\xEF\xBB\xBF";
+        if (data.rfind(kBom, 0) == 0) {
+            // A UTF-8 macro file: the engine reads CP932, so it gets a converted copy.
+            auto conv = Utf8ToCp932(std::string_view(data).substr(3));
+            if (!conv)
+                return Fail(kExitUsage, "'" + a.text +
+                                            "' begins with a UTF-8 byte-order mark but is not "
+                                            "valid UTF-8 or has a character CP932 cannot hold");
+            TempFile tmp;
+            if (!tmp.ok() || !WriteWholeFile(tmp.native(), *conv))
+                return Fail(kExitFailed, "cannot write a temporary file for '" + a.text + "'");
+            r = session_.RunMacroFile(tmp.cp932());
+        } else {
+            r = session_.RunMacroFile(cp);
+        }
+        if (r != 1) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
+        return true;
+    }
+
+    bool MakeDir() {
+        CMyItem* folder = session_.CurFolder();
+        CMyItem* made = AddFoldToTree(folder, session_.Host());
+        if (!made) return Fail(kExitFailed, "--mkdir: the new folder could not be made");
+        session_.SelectOnly(folder->FindSubItemPos(made));
+        return true;
+    }
+
+    bool MoveTo(const Action& a) {
+        CMyItem* target = nullptr;
+        if (!TreeFolder(a, target)) return false;
+        std::vector<int> rows = session_.SelectedRows();
+        std::vector<CMyItem*> items = session_.SelectedItems();
+        if (rows.empty()) return Fail(kExitUsage, "--move-to: no row is selected");
+        if (!ItemDropToTree(target, rows, items, session_.Host()))
+            return Fail(kExitUsage, "--move-to '" + a.text + "': the move was refused");
+        session_.ShowFolder(session_.CurFolder());
+        return true;
+    }
+
+    bool List() {
+        for (int r = 0; r < session_.RowCount(); ++r) {
+            CMyItem* item = session_.RowItem(r);
+            if (!item) continue;
+            std::string line = DisplayUtf8(item->m_strOrgName) + "\t" +
+                               DisplayUtf8(item->m_strNewName) + "\t" +
+                               DisplayUtf8(item->m_strWriteName) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
+        std::fflush(stdout);
+        return true;
+    }
+
+    bool Tree() {
+        TempFile tmp;
+        if (!tmp.ok()) return Fail(kExitFailed, "--tree: cannot make a temporary file");
+        CMyMakeTree maker(session_.tracePath, &session_.Host());
+        if (!maker.MakeTree(session_.Root(), tmp.cp932(), false))
+            return Fail(kExitFailed, "--tree: the tree could not be drawn");
+        std::string data;
+        int err = 0;
+        if (!ReadWholeFile(tmp.native(), data, err))
+            return Fail(kExitFailed, "--tree: cannot read the drawing back");
+        std::string text = DisplayUtf8(data);
+        std::string out;
+        out.reserve(text.size());
+        for (char c : text)
+            if (c != '\r') out += c;
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+
+    bool Save(const Action& a) {
+        std::string cp;
+        if (!ProgramPath(a.text, cp)) return false;
+        if (session_.SaveAs(cp) != 1)
+            return Fail(kExitFailed, "the save data file '" + a.text + "' could not be written");
+        return true;
+    }
+
+    bool Rename() {
+        RenameCounts counts;
+        host_.SetAnswerYes(true);
+        const int r = session_.Rename(&counts);
+        host_.SetAnswerYes(false);
+        host_.EndProgress();
+        if (r == 0)
+            return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
+        if (r < 0) {
+            if (Stopped())
+                return Fail(kExitFailed, "the rename was stopped by Ctrl+C; see RenameLog.txt");
+            return Fail(kExitFailed, "the rename ended early; see RenameLog.txt");
+        }
+        if (counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(counts.failed) +
+                                         " item(s) could not be renamed; see RenameLog.txt");
+        return true;
+    }
+
+    bool CopyTo(const Action& a) {
+        std::string cp, native;
+        if (!ProgramPath(a.text, cp, &native)) return false;
+        struct stat st;
+        if (stat(native.c_str(), &st) != 0)
+            return Fail(kExitUsage, "--copy-to '" + a.text + "': " + std::strerror(errno));
+        if (!S_ISDIR(st.st_mode))
+            return Fail(kExitUsage, "--copy-to '" + a.text + "': not a folder");
+        CCopyRun run(session_.Host(), session_.tracePath);
+        CopyOptions options;
+        options.autoSerialNum = session_.AutoIndex();
+        host_.SetAnswerYes(true);
+        const int r = CopyAndRename(run, session_.Root(), cp, options);
+        host_.SetAnswerYes(false);
+        host_.EndProgress();
+        if (r != 0)
+            return Fail(kExitFailed, "nothing was copied: the name check refused the edit tree");
+        if (Stopped()) return Fail(kExitFailed, "the copy was stopped by Ctrl+C");
+        if (run.m_iCopyErrNum > 0)
+            return Fail(kExitFailed,
+                        std::to_string(run.m_iCopyErrNum) + " item(s) could not be copied");
+        return true;
+    }
+
+    TerminalHost& host_;
+    CSession session_;
+    RunResult result_;
+};
+
+}  // namespace
+
+RunResult RunCommandLine(const Args& args, TerminalHost& host) {
+    Runner runner(host);
+    return runner.Run(args);
+}
+
+}  // namespace dov::cli

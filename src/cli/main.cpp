@@ -1,0 +1,33 @@
+// dovreth-cli: the renaming engine from a terminal.
+#include <cstdio>
+#include <string>
+
+#include "cli/cli_args.h"
+#include "cli/cli_run.h"
+#include "cli/terminal_host.h"
+
+int main(int argc, char** argv) {
+    using namespace dov::cli;
+    Args args;
+    std::string error;
+    if (!ParseArgs(argc, argv, args, error)) {
+        std::fprintf(stderr, "dovreth-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (args.help) {
+        std::fputs(UsageText(), stdout);
+        return kExitOk;
+    }
+    if (args.version) {
+        std::puts("Dovreth Version 2.65");
+        return kExitOk;
+    }
+    if (args.paths.empty() && args.actions.empty()) {
+        std::fprintf(stderr, "dovreth-cli: nothing to do (see --help)\n");
+        return kExitUsage;
+    }
+    TerminalHost host(stderr);
+    RunResult r = RunCommandLine(args, host);
+    if (r.status != kExitOk) std::fprintf(stderr, "dovreth-cli: %s\n", r.reason.c_str());
+    return r.status;
+}

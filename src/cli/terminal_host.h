@@ -1,0 +1,46 @@
+// The terminal's host: message boxes become lines on standard error, questions are answered
+// Yes only while a rename or copy the user asked for is running, STOP is Ctrl+C, and long runs
+// show a progress line that updates in place when standard error is a terminal.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "model/host.h"
+
+namespace dov::cli {
+
+class TerminalHost : public IHost {
+  public:
+    // err: where messages and the progress line go (standard error).
+    explicit TerminalHost(std::FILE* err);
+
+    MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
+                      const std::string& caption) override;
+    void Progress(long long done, long long total) override;
+
+    // While set, Yes/No questions are answered Yes (otherwise No, the default button).
+    void SetAnswerYes(bool on) { answerYes_ = on; }
+    // Removes the progress line, if one is shown.
+    void EndProgress();
+
+    // Runs with at most this many items show no progress line.
+    static constexpr long long kProgressThreshold = 3000;
+
+  private:
+    std::FILE* err_;
+    bool tty_;
+    bool answerYes_ = false;
+    bool lineShown_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// Ctrl+C: the first press sets *stopFlag (the session's STOP request), a second one ends the
+// process at once. Installs the handler for SIGINT.
+void InstallInterruptHandler(std::atomic<bool>* stopFlag);
+// true once Ctrl+C has been pressed.
+bool Interrupted();
+
+}  // namespace dov::cli
