@@ -229,7 +229,10 @@ void CSaveDataFile::SerializeSubItems(CArchive& ar, CMyItem& item, bool storing)
         }
         return;
     }
-    if (count == 0) return;
+    if (count == 0) {
+        if (!storing) item.m_iFileNum = item.m_iFoldNum = 0;
+        return;
+    }
     if (depth_ >= kMaxSaveDepth) {
         TraceF(m_strTracePath,
                "※　フォルダの階層が深すぎます SerializeSubItems()\n\tNewName= \"%s\"  Layer=%d\n",
