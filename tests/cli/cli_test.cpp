@@ -1,0 +1,309 @@
+// dovreth-cli end to end: the built binary run on temporary folders, its standard output,
+// standard error, exit status and what it leaves on disk.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace {
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string CliBinary() {
+    const char* dir = std::getenv("DOVRETH_TEST_BIN_DIR");
+    return std::string(dir ? dir : ".") + "/src/cli/dovreth-cli";
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    dovtest::TempDir tmp;
+
+    void SetUp() override {
+        tmp.MakeDir("home");
+        tmp.WriteFile("photos/b.jpg", "B");
+        tmp.WriteFile("photos/a.jpg", "A");
+        tmp.WriteFile("photos/sub/c.txt", "C");
+    }
+
+    // Runs the binary with the temporary folder as its current folder.
+    CliResult Run(const std::vector<std::string>& args) {
+        CliResult r;
+        const std::string outPath = tmp / "stdout.txt", errPath = tmp / "stderr.txt";
+        pid_t pid = fork();
+        if (pid == 0) {
+            int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 ||
+                chdir(tmp.path().c_str()) != 0)
+                _exit(127);
+            std::vector<char*> argv;
+            std::string bin = CliBinary();
+            argv.push_back(bin.data());
+            std::vector<std::string> copy = args;
+            for (std::string& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(bin.c_str(), argv.data());
+            _exit(127);
+        }
+        int ws = 0;
+        if (pid > 0 && waitpid(pid, &ws, 0) == pid && WIFEXITED(ws)) r.status = WEXITSTATUS(ws);
+        r.out = dovtest::ReadNative(outPath);
+        r.err = dovtest::ReadNative(errPath);
+        return r;
+    }
+
+    // The one-line reason of a failed run: the last line of standard error.
+    static std::string LastLine(const std::string& text) {
+        std::string t = text;
+        while (!t.empty() && t.back() == '\n') t.pop_back();
+        std::size_t nl = t.rfind('\n');
+        return nl == std::string::npos ? t : t.substr(nl + 1);
+    }
+
+    const std::vector<std::string> kPrefixAll = {
+        "photos", "--folder", "photos", "--select-all", "--exec", "PasteLeftListString(\"2024_\")"};
+    std::vector<std::string> With(std::vector<std::string> more) const {
+        std::vector<std::string> all = kPrefixAll;
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
+    bool PhotosUntouched() const {
+        return tmp.Exists("photos/a.jpg") && tmp.Exists("photos/b.jpg") &&
+               tmp.Exists("photos/sub/c.txt") && !tmp.Exists("photos/2024_a.jpg");
+    }
+};
+
+const char kListed[] =
+    "sub\t2024_sub\t2024_sub\n"
+    "a.jpg\t2024_a.jpg\t2024_a.jpg\n"
+    "b.jpg\t2024_b.jpg\t2024_b.jpg\n";
+
+TEST_F(CliTest, LoadEditListLeavesTheDiskAlone) {
+    CliResult r = Run(With({"--list"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kListed);
+    EXPECT_TRUE(PhotosUntouched());
+    // The settings file is read, never written.
+    EXPECT_FALSE(tmp.Exists("home/dovreth.ini"));
+}
+
+TEST_F(CliTest, AbsolutePathsAndDotSegmentsLoadTheSameFolder) {
+    for (const std::string& path :
+         {tmp / "photos", std::string("./photos/"), std::string("photos/sub/..")}) {
+        CliResult r = Run({path, "--folder", "photos", "--select-all", "--exec",
+                           "PasteLeftListString(\"2024_\")", "--list"});
+        EXPECT_EQ(r.status, 0) << path << ": " << r.err;
+        EXPECT_EQ(r.out, kListed) << path;
+    }
+}
+
+TEST_F(CliTest, JapaneseNamesAreShownInUtf8AndRenamed) {
+    tmp.WriteFile("写真/夏.jpg", "S");
+    CliResult r = Run({"写真", "--folder", "写真", "--select-all", "--exec",
+                       "PasteLeftListString(\"旅行_\")", "--list", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "夏.jpg\t旅行_夏.jpg\t旅行_夏.jpg\n");
+    EXPECT_TRUE(tmp.Exists("写真/旅行_夏.jpg"));
+    EXPECT_EQ(tmp.ReadFile("写真/旅行_夏.jpg"), "S");
+}
+
+TEST_F(CliTest, TreePrintsTheWholeEditTreeWithNewNames) {
+    CliResult r = Run(With({"--tree"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "□Root\n"
+              "┗━━□photos\n"
+              "　　　　 ┣━━□2024_sub\n"
+              "　　　　 ┃　　　┗━━■c.txt\n"
+              "　　　　 ┣━━■2024_a.jpg\n"
+              "　　　　 ┗━━■2024_b.jpg\n");
+    EXPECT_FALSE(tmp.Exists("home/TextTree.txt"));
+}
+
+TEST_F(CliTest, RenameWritesTheLogAndReportsCompletion) {
+    CliResult r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tmp.Exists("photos/2024_a.jpg"));
+    EXPECT_TRUE(tmp.Exists("photos/2024_b.jpg"));
+    EXPECT_TRUE(tmp.Exists("photos/2024_sub/c.txt"));
+    EXPECT_EQ(tmp.ReadFile("photos/2024_a.jpg"), "A");
+    EXPECT_FALSE(tmp.Exists("photos/a.jpg"));
+    // The question was answered yes, and the completion report reached standard error.
+    EXPECT_NE(r.err.find("直接改名するとやり直しは出来ませんがよろしいですか？ -> yes"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("リネーム完了"), std::string::npos) << r.err;
+    const std::string log = tmp.ReadFile("home/RenameLog.txt");
+    EXPECT_NE(log.find(dovtest::Sj("2024_a.jpg")), std::string::npos);
+    EXPECT_TRUE(tmp.Exists("home/PreRenameTree.txt"));
+}
+
+TEST_F(CliTest, RefusedNamesRenameNothing) {
+    for (const char* bad : {"x:", "a*", "q?", "p|", "<", "a;b"}) {
+        CliResult r = Run({"photos", "--folder", "photos", "--select-all", "--exec",
+                           std::string("PasteLeftListString(\"") + bad + "\")", "--rename"});
+        EXPECT_EQ(r.status, 1) << bad << ": " << r.err;
+        EXPECT_EQ(LastLine(r.err).rfind("dovreth-cli: ", 0), 0u) << r.err;
+        EXPECT_TRUE(PhotosUntouched()) << bad;
+        EXPECT_FALSE(tmp.Exists("home/RenameLog.txt")) << bad;
+    }
+}
+
+TEST_F(CliTest, AnItemThatFailsToRenameGivesStatusOne) {
+    tmp.WriteFile("clash/b.txt", "b");
+    tmp.WriteFile("clash/c.txt", "c");
+    CliResult r = Run({"clash", "--folder", "clash", "--exec", "FindItemAll(0,\"b.txt\")", "--exec",
+                       "ReplaceListString(0,0,\"b\",\"c\")", "--list", "--rename"});
+    EXPECT_EQ(r.out, "b.txt\tc.txt\tc.txt\nc.txt\tc.txt\tc.txt\n");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(LastLine(r.err).find("could not be renamed"), std::string::npos) << r.err;
+    // Nothing was overwritten.
+    EXPECT_EQ(tmp.ReadFile("clash/b.txt"), "b");
+    EXPECT_EQ(tmp.ReadFile("clash/c.txt"), "c");
+}
+
+TEST_F(CliTest, CopyWritesTheTreeUnderNewNamesAndKeepsTheOriginals) {
+    tmp.MakeDir("out");
+    CliResult r = Run(With({"--copy-to", "out"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(tmp.ReadFile("out/Root/photos/2024_a.jpg"), "A");
+    EXPECT_EQ(tmp.ReadFile("out/Root/photos/2024_b.jpg"), "B");
+    EXPECT_EQ(tmp.ReadFile("out/Root/photos/2024_sub/c.txt"), "C");
+    EXPECT_TRUE(PhotosUntouched());
+
+    // A second copy over the first writes nothing over it and says so.
+    tmp.WriteFile("photos/a.jpg", "changed");
+    r = Run(With({"--copy-to", "out"}));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(tmp.ReadFile("out/Root/photos/2024_a.jpg"), "A");
+}
+
+TEST_F(CliTest, SaveThenOpenGivesTheSameTree) {
+    CliResult saved = Run(With({"--save", "edit.dvt", "--tree"}));
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    ASSERT_TRUE(tmp.Exists("edit.dvt"));
+    CliResult opened = Run({"--open", "edit.dvt", "--tree", "--folder", "photos", "--list"});
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_EQ(opened.out, saved.out + kListed);
+
+    // The opened tree renames the files it was saved from.
+    CliResult renamed = Run({"--open", tmp / "edit.dvt", "--rename"});
+    EXPECT_EQ(renamed.status, 0) << renamed.err;
+    EXPECT_TRUE(tmp.Exists("photos/2024_a.jpg"));
+}
+
+TEST_F(CliTest, MacroFilesInCp932AndInUtf8WithByteOrderMark) {
+    const std::string body = "SelectListAll()\r\nPasteLeftListString(\"写真_\")\r\n";
+    tmp.WriteFile("cp932.txt", dovtest::Sj(body.c_str()));
+    tmp.WriteFile("utf8.txt", "\xEF\xBB\xBF" + body);
+    const std::string expected =
+        "sub\t写真_sub\t写真_sub\na.jpg\t写真_a.jpg\t写真_a.jpg\nb.jpg\t写真_b.jpg\t写真_b.jpg\n";
+    for (const char* file : {"cp932.txt", "utf8.txt"}) {
+        CliResult r = Run({"photos", "--folder", "photos", "--macro", file, "--list"});
+        EXPECT_EQ(r.status, 0) << file << ": " << r.err;
+        EXPECT_EQ(r.out, expected) << file;
+    }
+}
+
+TEST_F(CliTest, MakeFolderMoveRowsIntoItAndRename) {
+    CliResult r = Run({"photos", "--folder", "photos", "--mkdir", "--list", "--exec",
+                       "FindItemAll(0,\"b.jpg\")", "--move-to", "photos/新規フォルダ_001",
+                       "--folder", "photos/新規フォルダ_001", "--list", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "sub\tsub\tsub\na.jpg\ta.jpg\ta.jpg\nb.jpg\tb.jpg\tb.jpg\n"
+              "\t新規フォルダ_001\t新規フォルダ_001\n"
+              "b.jpg\tb.jpg\tb.jpg\n");
+    EXPECT_EQ(tmp.ReadFile("photos/新規フォルダ_001/b.jpg"), "B");
+    EXPECT_FALSE(tmp.Exists("photos/b.jpg"));
+}
+
+TEST_F(CliTest, LimitAndAutoIndexOptions) {
+    tmp.WriteFile("lim/abcdefgh.txt");
+    tmp.WriteFile("lim/xy.txt");
+    CliResult r = Run({"lim", "--folder", "lim", "--select-all", "--limit", "7", "--auto-index",
+                       "--list", "--no-auto-index", "--list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "abcdefgh.txt\tabc.txt\t000_abc.txt\nxy.txt\txy.txt\t001_xy.txt\n"
+              "abcdefgh.txt\tabc.txt\tabc.txt\nxy.txt\txy.txt\txy.txt\n");
+}
+
+TEST_F(CliTest, UsageErrorsAndUnreadableInputsGiveStatusTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"--bogus"},
+        {"photos", "--folder"},
+        {"photos", "--limit", "abc"},
+        {"photos", "--limit", "0"},
+        {"photos", "--select-all", "--auto-index", "--limit", "5"},
+        {"photos", "--select-all=yes"},
+        {"photos", "--folder", "nothing"},
+        {"photos", "--exec", "NoSuchFunction(\"a\")"},
+        {"photos", "--exec", "PasteLeftListString(\"a\""},
+        {"photos", "--exec", "PasteLeftListString(1)"},
+        {"photos", "--macro", "missing.txt"},
+        {"--open", "missing.dvt"},
+        {"--open", "photos/a.jpg"},
+        {"photos", "--copy-to", "missing-folder"},
+        {"photos", "--copy-to", "photos/a.jpg"},
+        {"photos", "--move-to", "photos"},
+        {"photos", "caf\xC3\xA9"},
+        {"photos", "bad\xFF"},
+    };
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const auto& a : args) shown += " " + a;
+        CliResult r = Run(args);
+        EXPECT_EQ(r.status, 2) << shown << "\n" << r.err;
+        EXPECT_EQ(LastLine(r.err).rfind("dovreth-cli: ", 0), 0u) << shown << "\n" << r.err;
+        EXPECT_TRUE(r.out.empty()) << shown;
+    }
+    EXPECT_FALSE(tmp.Exists("missing.txt"));  // a missing macro file is not created
+}
+
+TEST_F(CliTest, AMissingPathStopsBeforeAnythingIsRenamed) {
+    CliResult r = Run({"photos", "no-such-folder", "--folder", "photos", "--select-all", "--exec",
+                       "PasteLeftListString(\"2024_\")", "--list", "--rename"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(LastLine(r.err).find("no-such-folder"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_TRUE(PhotosUntouched());
+}
+
+TEST_F(CliTest, AFailedStepStopsTheLaterOnes) {
+    CliResult r = Run(With({"--folder", "photos/nothing", "--rename"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(PhotosUntouched());
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    CliResult v = Run({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(v.out, "Dovreth Version 2.65\n");
+    CliResult h = Run({"photos", "--help", "--rename"});
+    EXPECT_EQ(h.status, 0);
+    EXPECT_EQ(h.out.rfind("Usage: dovreth-cli", 0), 0u);
+    EXPECT_TRUE(PhotosUntouched());  // --help does nothing else
+}
+
+TEST_F(CliTest, SettingsComeFromTheIniFile) {
+    tmp.WriteFile("home/dovreth.ini", "[OptionData]\nAutoSerialNum=1\n");
+    const std::string before = tmp.ReadFile("home/dovreth.ini");
+    CliResult r = Run({"photos", "--folder", "photos", "--list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "sub\tsub\t000_sub\na.jpg\ta.jpg\t000_a.jpg\nb.jpg\tb.jpg\t001_b.jpg\n");
+    EXPECT_EQ(tmp.ReadFile("home/dovreth.ini"), before);
+}
+
+}  // namespace
