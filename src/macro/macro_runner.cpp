@@ -121,6 +121,13 @@ bool IsMacroFileOpen() {
     return g_macroFileOpen.load();
 }
 
+bool MacroCanStart(int iFileNum, const std::string& tracePath) {
+    if (!g_macroFileOpen.load()) return true;
+    TraceF(TraceOrDefault(tracePath),
+           "※　マクロファイル[%d]は既にオープンされてます。CheckAndExeFuncKey()\n", iFileNum);
+    return false;
+}
+
 int ConvTextToSerialParam(const char* pText, const std::string& tracePath) {
     if (!pText) {
         TraceF(TraceOrDefault(tracePath), "※　引数が無効。ConvTextToSerialParam()\n");

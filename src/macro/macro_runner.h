@@ -74,6 +74,11 @@ int MacroFileNumForKey(int iFKey, bool bAlt, bool bShift, bool bCtrl, int iListI
 // Set while a macro file is open (a second start is refused then).
 bool IsMacroFileOpen();
 
+// Whether macro iFileNum may start now: false, with the trace line
+// "※　マクロファイル[%d]は既にオープンされてます。CheckAndExeFuncKey()", while a macro file is
+// open.
+bool MacroCanStart(int iFileNum, const std::string& tracePath = {});
+
 // The value of a serial constant name ("POS_LEFT" ... "DELTA_MANUAL"), or of a value text
 // ("0" ... "6"); 0 for anything else. A null or empty text is traced.
 int ConvTextToSerialParam(const char* pText, const std::string& tracePath = {});

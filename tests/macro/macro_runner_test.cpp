@@ -342,6 +342,33 @@ TEST_F(MacroRun, FilesAreFoundCreatedAndReadWithEitherLineEnd) {
     EXPECT_FALSE(dov::IsMacroFileOpen());
 }
 
+// A host that tries to start a second macro while the first one runs.
+class ReentryHost : public dovtest::RecordingHost {
+  public:
+    void ListRowChanged(int) override {
+        openSeen = dov::IsMacroFileOpen();
+        canStart = dov::MacroCanStart(3);
+    }
+    bool openSeen = false;
+    bool canStart = true;
+};
+
+TEST_F(MacroRun, SecondStartIsRefusedWhileAFileIsOpen) {
+    Load({"a.txt"});
+    ReentryHost reentry;
+    WriteMacro(1, "SelectListAll()\n");
+    macrotest::ResetTrace();
+    dov::CMacroRunner runner(target, reentry);
+    ASSERT_EQ(runner.ExecuteMacro(1), 1);
+    EXPECT_TRUE(reentry.openSeen);
+    EXPECT_FALSE(reentry.canStart);
+    EXPECT_NE(macrotest::ReadTraceUtf8().find(
+                  "※　マクロファイル[3]は既にオープンされてます。CheckAndExeFuncKey()\n"),
+              std::string::npos);
+    EXPECT_FALSE(dov::IsMacroFileOpen());
+    EXPECT_TRUE(dov::MacroCanStart(3));
+}
+
 TEST_F(MacroRun, UnopenableFileIsTraced) {
     macrotest::ResetTrace();
     tmp.MakeDir("home/DovMac08.txt");  // a folder where the file should be
