@@ -70,6 +70,7 @@ int CMyRegExp::NextCharStart(int p) const {
 // ---- Splitting the keyword ---------------------------------------------------------------
 
 void CMyRegExp::ClearClusters() {
+    m_bSplitValid = false;
     m_iClusterPos = 0;
     m_aClusterStart.clear();
     m_aClusterLen.clear();
@@ -133,8 +134,11 @@ int CMyRegExp::GetKeyCluster(int iKeyPos, std::string* pStr, unsigned char* pTyp
 }
 
 int CMyRegExp::SplitKeyCode() {
-    ClearClusters();
     PrepareTarget();
+    // Splitting depends on the keyword alone: the same keyword as last time gives the same
+    // clusters (a run over many names searches with one keyword).
+    if (m_bSplitValid && !m_strTarget.empty() && m_strKey == m_strSplitKey) return m_iClusterPos;
+    ClearClusters();
     m_iKeyLen = static_cast<int>(m_strKey.size());
     if (m_strTarget.empty() || m_strKey.empty()) {
         Trace("※　文字列の長さが不正 SplitKeyCode()\n\t被検索文字列長= %d    キーワード長= %d\n",
@@ -177,6 +181,8 @@ int CMyRegExp::SplitKeyCode() {
     for (int i = 0; i < m_iClusterPos; ++i) {
         if (m_aClusterType[i] >= KEY_DIGIT) m_aClusterLen[i] = 1;
     }
+    m_strSplitKey = m_strKey;
+    m_bSplitValid = true;
     return m_iClusterPos;
 }
 

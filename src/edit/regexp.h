@@ -124,4 +124,6 @@ class CMyRegExp {
     bool m_bSplitting = false;                // GetKeyCluster works on m_strWorkKey
     std::vector<unsigned char> m_aCharStart;  // 1 where a character of the target starts
     bool m_bRestFailed = false;               // a '*' found no match for what follows it
+    std::string m_strSplitKey;                // the keyword the clusters were made from
+    bool m_bSplitValid = false;
 };
