@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
+#include "common/sjis.h"
 #include "support/test_support.h"
 
 namespace {
@@ -135,6 +138,103 @@ TEST(RegExp, ManyStarsOnLongTargetEnd) {
     const Hit h = FindIn(target + "b", "*a*a*a*a*a*a*b");
     EXPECT_EQ(h.pos, 0);
     EXPECT_EQ(h.len, 4001);
+}
+
+// A plain backtracking matcher over the clusters the matcher made (no shortcuts): the end of
+// the match of clusters i.. at p, each '*' taking as little as it can, or -1.
+int SlowMatch(const CMyRegExp& re, const std::string& t, std::size_t i, std::size_t p) {
+    auto isStart = [&](std::size_t q) {
+        std::size_t x = 0;
+        while (x < q) x += SjisCharLen(t, x);
+        return x == q;
+    };
+    if (i == re.m_aClusterType.size()) return static_cast<int>(p);
+    const unsigned char type = re.m_aClusterType[i];
+    if (type == CMyRegExp::KEY_ANY) {
+        if (i + 1 == re.m_aClusterType.size()) return static_cast<int>(t.size());
+        for (std::size_t q = p; q <= t.size(); q += q < t.size() ? SjisCharLen(t, q) : 1) {
+            const int e = SlowMatch(re, t, i + 1, q);
+            if (e >= 0) return e;
+        }
+        return -1;
+    }
+    if (p >= t.size()) return -1;
+    const std::size_t cl = SjisCharLen(t, p);
+    const unsigned char c = static_cast<unsigned char>(t[p]);
+    const bool digit = cl == 1 && c >= '0' && c <= '9';
+    const bool alpha = cl == 1 && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+    std::size_t len = 1;
+    bool ok = true;
+    switch (type) {
+        case CMyRegExp::KEY_TEXT:
+            len = re.m_aClusterStr[i].size();
+            ok = t.compare(p, len, re.m_aClusterStr[i]) == 0 && isStart(p + len);
+            break;
+        case CMyRegExp::KEY_ONE:
+            len = cl;
+            break;
+        case CMyRegExp::KEY_DIGIT:
+            ok = digit;
+            break;
+        case CMyRegExp::KEY_NONDIGIT:
+            ok = cl == 1 && !digit;
+            break;
+        case CMyRegExp::KEY_ALPHA:
+            ok = alpha;
+            break;
+        case CMyRegExp::KEY_NONALPHA:
+            ok = cl == 1 && !alpha;
+            break;
+        case CMyRegExp::KEY_ALNUM:
+            ok = alpha || digit;
+            break;
+        default:
+            ok = cl == 1 && !alpha && !digit;
+            break;
+    }
+    return ok ? SlowMatch(re, t, i + 1, p + len) : -1;
+}
+
+TEST(RegExp, AgreesWithPlainBacktracking) {
+    dovtest::TempDir tmp;
+    std::mt19937 rng(7);
+    auto pick = [&](const char* from) {
+        return from[std::uniform_int_distribution<int>(0, int(std::strlen(from)) - 1)(rng)];
+    };
+    const std::string a = Sj("ア");
+    CMyRegExp re;
+    for (int round = 0; round < 20000; ++round) {
+        std::string target, key;
+        const int tn = std::uniform_int_distribution<int>(1, 10)(rng);
+        for (int i = 0; i < tn; ++i) {
+            if (pick("0123") == '0')
+                target += a;
+            else
+                target += pick("ab1-A");
+        }
+        const int kn = std::uniform_int_distribution<int>(1, 5)(rng);
+        for (int i = 0; i < kn; ++i) {
+            const char c = pick("ab1-A**?\\");
+            key += c;
+            if (c == '\\') key += pick("dDaAnN-");
+        }
+        int len = 0;
+        const int pos = re.Find(target, key, 0, len);
+        int wantPos = -1, wantLen = 0;
+        if (re.m_iClusterPos > 0) {
+            for (std::size_t s = 0; s <= target.size();
+                 s += s < target.size() ? SjisCharLen(target, s) : 1) {
+                const int e = SlowMatch(re, target, 0, s);
+                if (e >= 0) {
+                    wantPos = static_cast<int>(s);
+                    wantLen = e - wantPos;
+                    break;
+                }
+            }
+        }
+        ASSERT_EQ(pos, wantPos) << "target " << target << " key " << key;
+        ASSERT_EQ(len, wantLen) << "target " << target << " key " << key;
+    }
 }
 
 }  // namespace
