@@ -36,6 +36,18 @@ void PaintField(QWidget* w) {
     }
     w->setPalette(p);
     w->setAutoFillBackground(true);
+    // A closed list is drawn as a shaded button by the styles; a style sheet keeps it flat in
+    // the same colours as the edit fields.
+    if (qobject_cast<QComboBox*>(w)) {
+        auto rgb = [](const QColor& c) {
+            return QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+        };
+        w->setStyleSheet(
+            QStringLiteral(
+                "QComboBox { color: white; background-color: %1; border: 1px solid gray; }"
+                "QComboBox:disabled { background-color: %2; }")
+                .arg(rgb(CSerialDlg::EnabledBack()), rgb(CSerialDlg::DisabledBack())));
+    }
 }
 
 }  // namespace
