@@ -51,6 +51,35 @@ int FindKeyHit(CMyRegExp& re, const std::string& name, const std::string& key, i
     return PlainFind(name, key, iStart, piLen);  // allocates nothing
 }
 
+std::vector<CMyItem*> FolderRows(const CMyItem* pFolder) {
+    std::vector<CMyItem*> rows;
+    if (!pFolder || !pFolder->m_bIsFolder) return rows;
+    const int num = static_cast<int>(pFolder->m_dwNumInFolder);
+    rows.reserve(static_cast<std::size_t>(num));
+    for (int i = 0; i < num; ++i) rows.push_back(pFolder->GetSubItem(i));
+    return rows;
+}
+
+std::vector<CMyItem*> SelectedRows(const CMyItem* pFolder, const std::vector<int>& positions) {
+    std::vector<CMyItem*> rows;
+    if (!pFolder || !pFolder->m_bIsFolder) return rows;
+    const int num = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int pos : positions) {
+        if (pos >= 0 && pos < num) rows.push_back(pFolder->GetSubItem(pos));
+    }
+    return rows;
+}
+
+std::vector<CMyItem*> SelectedRows(const CMyItem* pFolder, const std::vector<bool>& selected) {
+    std::vector<CMyItem*> rows;
+    if (!pFolder || !pFolder->m_bIsFolder) return rows;
+    const int num = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int i = 0; i < num && static_cast<std::size_t>(i) < selected.size(); ++i) {
+        if (selected[static_cast<std::size_t>(i)]) rows.push_back(pFolder->GetSubItem(i));
+    }
+    return rows;
+}
+
 bool CheckKeyWordInput(int iFieldNum, const std::string& key1, const std::string& key2,
                        IHost* pHost) {
     const bool ok = iFieldNum <= 1 ? !key1.empty() : !(key1.empty() && key2.empty());

@@ -30,6 +30,13 @@ namespace dov {
 int FindKeyHit(CMyRegExp& re, const std::string& name, const std::string& key, int iStart,
                bool bWild, int* piLen);
 
+// The list's rows are the items of the folder it shows, in array order. These give the rows a
+// command runs over: all of them, those at the given positions (in the order given; positions
+// outside the folder are skipped), or those whose selection flag is set.
+std::vector<CMyItem*> FolderRows(const CMyItem* pFolder);
+std::vector<CMyItem*> SelectedRows(const CMyItem* pFolder, const std::vector<int>& positions);
+std::vector<CMyItem*> SelectedRows(const CMyItem* pFolder, const std::vector<bool>& selected);
+
 // Operation codes of the edit worker.
 enum EditOpCode : int {
     EDIT_CUT_LEFT = 0,         // 2021 StrCutLeft (Key1)

@@ -274,6 +274,19 @@ TEST(NameEdit, MissingItemIsAFailureWithATraceLine) {
     EXPECT_NE(trace.find(Sj("※　引数が無効です。ResetItemName()\r\n")), std::string::npos);
 }
 
+TEST(NameEdit, RowsOfAFolder) {
+    Tree tree;
+    CMyItem* fold = tree.Folder("d");
+    auto a = tree.File("a", fold);
+    auto b = tree.File("b", fold);
+    auto c = tree.File("c", fold);
+    EXPECT_EQ(dov::FolderRows(fold), (std::vector<CMyItem*>{a, b, c}));
+    EXPECT_EQ(dov::SelectedRows(fold, std::vector<int>{0, 2, 3, -1}),
+              (std::vector<CMyItem*>{a, c}));
+    EXPECT_EQ(dov::SelectedRows(fold, std::vector<bool>{false, true}), std::vector<CMyItem*>{b});
+    EXPECT_TRUE(dov::FolderRows(a).empty());
+}
+
 TEST(KeyWordDialog, InputCheck) {
     dovtest::RecordingHost host;
     EXPECT_FALSE(dov::CheckKeyWordInput(1, "", "x", &host));
