@@ -330,18 +330,27 @@ void CItemLoader::SortRange(CMyItem* pFolder, int top, int end, bool bySize, boo
         return;
     }
     // Lower-cased copies compare byte for byte as unsigned values, shorter first on a common
-    // prefix: the same order as the case-insensitive compare of the originals.
+    // prefix: the same order as the case-insensitive compare of the originals. Equal names get
+    // equal ranks, so the replay below compares integers only.
     std::vector<std::string> key(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
         const CMyItem* it = At(pFolder, top + i);
         if (it) key[static_cast<std::size_t>(i)] = LowerAscii(it->m_strNewName);
     }
+    std::vector<int> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return key[a] < key[b]; });
+    std::vector<int> rank(static_cast<std::size_t>(n));
+    for (int i = 0, r = 0; i < n; ++i) {
+        if (i > 0 && key[order[i - 1]] < key[order[i]]) ++r;
+        rank[order[i]] = r;
+    }
     if (ascending) {
         SelectionSortSwaps(
-            n, [&](int a, int b) { return key[a] < key[b]; }, swap);
+            n, [&](int a, int b) { return rank[a] < rank[b]; }, swap);
     } else {
         SelectionSortSwaps(
-            n, [&](int a, int b) { return key[b] < key[a]; }, swap);
+            n, [&](int a, int b) { return rank[a] > rank[b]; }, swap);
     }
 }
 
