@@ -2,6 +2,9 @@
 // name, into an output folder (output folder / root's write name / the tree below it). The
 // loaded files are not touched and the tree in memory does not change.
 //
+// STOP is read through IHost::StopRequested() before every item and every block of a file; the
+// caller keeps it set until the run has returned (the window may look idle before that).
+//
 // Files already present at a target keep their content: a file is only ever written to a name
 // that did not exist before (its copy counts as failed otherwise), and a target left half-written
 // by STOP or a read failure is removed again (it was created by this copy).

@@ -13,10 +13,9 @@
 namespace dov {
 namespace {
 
-const std::string& TracePathOf(const CMyItem* item) {
-    static const std::string def = DefaultTracePath();
+std::string TracePathOf(const CMyItem* item) {
     if (item && !item->m_strTracePath.empty()) return item->m_strTracePath;
-    return def;
+    return DefaultTracePath();
 }
 
 unsigned Addr32(const void* p) {
