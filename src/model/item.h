@@ -18,6 +18,11 @@
 //   - AddItem / AddItems take ownership of exactly the items they append. An item that was not
 //     appended (failure) stays the caller's. "Appended" can always be checked afterwards with
 //     folder->FindSubItemPos(item) >= 0.
+//   - Moving an item between folders: take it out first (FindAndClearSubItem / ClearSubItems),
+//     then AddItem / AddItems it. Doing it the other way round (AddItem to the new folder, then
+//     FindAndClearSubItem on the old one) also works, but between the two calls both folders
+//     hold the item: nothing may delete either folder in between. Adding an item to the folder
+//     that already holds it is refused.
 //   - m_pParent, m_pView and m_hTreeItem are non-owning.
 //
 // Threads: no locks; the view runs at most one worker on the tree at a time.
