@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -53,6 +54,13 @@ std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string out;
     for (const std::string& part : parts) out += "/" + part;
     return out.empty() ? std::string("/") : out;
+}
+
+// The folder part of an absolute path ("/a/b" -> "/a", "/a" -> "/", "/" -> "").
+std::string ParentNative(const std::string& path) {
+    if (path == "/") return {};
+    const std::size_t slash = path.rfind('/');
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // A temporary file of our own, removed when the object goes.
@@ -165,15 +173,28 @@ class Runner {
     bool LoadPaths(const std::vector<std::string>& paths) {
         if (paths.empty()) return true;
         std::vector<std::string> cp932Paths;
-        for (const std::string& given : paths) {
+        std::map<std::string, std::string> given;  // absolute path -> as written
+        for (const std::string& path : paths) {
             std::string cp, native;
-            if (!ProgramPath(given, cp, &native)) return false;
+            if (!ProgramPath(path, cp, &native)) return false;
             if (native == "/")
-                return Fail(kExitUsage, "'" + given + "': the file-system root cannot be loaded");
+                return Fail(kExitUsage, "'" + path + "': the file-system root cannot be loaded");
             struct stat st;
             if (lstat(native.c_str(), &st) != 0)
-                return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(errno));
+                return Fail(kExitUsage, "cannot read '" + path + "': " + std::strerror(errno));
+            if (auto [it, fresh] = given.emplace(native, path); !fresh)
+                return Fail(kExitUsage,
+                            "'" + path + "' and '" + it->second + "' are the same path");
             cp932Paths.push_back(std::move(cp));
+        }
+        // An entry loaded twice would be renamed twice: refuse paths inside other paths.
+        for (const auto& [native, path] : given) {
+            for (std::string up = ParentNative(native); !up.empty(); up = ParentNative(up)) {
+                auto it = given.find(up);
+                if (it != given.end())
+                    return Fail(kExitUsage, "'" + path + "' lies inside '" + it->second +
+                                                "', which is loaded with everything in it");
+            }
         }
         const int added = session_.LoadPaths(cp932Paths);
         host_.EndProgress();

@@ -260,6 +260,9 @@ TEST_F(CliTest, UsageErrorsAndUnreadableInputsGiveStatusTwo) {
         {"photos", "--move-to", "photos"},
         {"photos", "caf\xC3\xA9"},
         {"photos", "bad\xFF"},
+        {"photos", "./photos"},
+        {"photos", "photos/sub/c.txt", "--rename"},
+        {"photos/a.jpg", tmp.path(), "--rename"},
     };
     for (const auto& args : cases) {
         std::string shown;
