@@ -14,7 +14,7 @@ namespace dov {
 
 namespace {
 
-QString U8(const char* utf8) {
+QString Qs(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
@@ -106,9 +106,9 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
     const KeyWordDlgSetup* k = FindKeyWordDlgSetup(id);
     if (!k) return false;
     dlg.SetFieldNum(k->fieldNum);
-    if (k->label1) dlg.SetLabel(0, U8(k->label1));
-    if (k->label2) dlg.SetLabel(1, U8(k->label2));
-    dlg.SetTitle(U8(k->title));
+    if (k->label1) dlg.SetLabel(0, Qs(k->label1));
+    if (k->label2) dlg.SetLabel(1, Qs(k->label2));
+    dlg.SetTitle(Qs(k->title));
     dlg.SetCheckEnables(k->wildCard, k->allTarget);
     return true;
 }
@@ -154,13 +154,13 @@ struct MenuEntry {
 
 void AddEntries(QMenu* menu, std::initializer_list<MenuEntry> entries) {
     for (const MenuEntry& e : entries) {
-        QAction* a = menu->addAction(U8(e.text));
+        QAction* a = menu->addAction(Qs(e.text));
         a->setData(e.id);
     }
 }
 
 QMenu* AddSubMenu(QMenu* menu, const char* title, std::initializer_list<MenuEntry> entries) {
-    QMenu* sub = menu->addMenu(U8(title));
+    QMenu* sub = menu->addMenu(Qs(title));
     AddEntries(sub, entries);
     return sub;
 }

@@ -10,6 +10,8 @@
 #include <QStyle>
 
 #include "common/workerflags.h"
+#include "model/item.h"
+#include "session/session.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/settingsdialogs.h"
@@ -26,7 +28,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(view_);
     optionDlg_ = new COptionDlg(this);
     optionDlg_->m_iAutoSerialNum = view_->Prefs().autoSerialNum ? 1 : 0;
-    optionDlg_->m_iEffectSubItem = view_->Prefs().keyWord.EffectSubItem ? 1 : 0;
+    optionDlg_->m_iEffectSubItem = view_->Session().list.keyWord.EffectSubItem ? 1 : 0;
 
     textPane_ = new QLabel(this);
     textPane_->setMinimumWidth(30);
@@ -126,9 +128,19 @@ void CMainFrame::UpdateFolderPane() {
 void CMainFrame::OnOptions() {
     optionDlg_->exec();
     // Either button: the view takes the dialog object's values.
-    Settings& s = view_->Prefs();
-    s.autoSerialNum = optionDlg_->m_iAutoSerialNum;
-    s.keyWord.EffectSubItem = optionDlg_->m_iEffectSubItem;
+    CSession& session = view_->Session();
+    session.SetIntoFolders(optionDlg_->m_iEffectSubItem != 0);
+    const bool want = optionDlg_->m_iAutoSerialNum != 0;
+    const bool applied = session.Root() && session.Root()->m_bNoAutoIndex == 0;
+    if (want == applied) {
+        session.settings.autoSerialNum = want ? 1 : 0;
+        return;
+    }
+    // The prefixes are added to or taken from every write name on the worker.
+    view_->StartWorker([&session, want] {
+        session.SetAutoIndex(want);
+        session.ShowFolder(session.CurFolder());
+    });
 }
 
 void CMainFrame::OnColors() {

@@ -15,7 +15,7 @@ namespace dov {
 
 namespace {
 
-QString U8(const char* utf8) {
+QString Qs(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
@@ -24,13 +24,13 @@ constexpr int kModeNum = 5;
 }  // namespace
 
 CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(U8("ファイル名の長さ制限"));
-    auto* group = new QGroupBox(U8("選択"), this);
+    setWindowTitle(Qs("ファイル名の長さ制限"));
+    auto* group = new QGroupBox(Qs("選択"), this);
     auto* v = new QVBoxLayout(group);
     m_pButtons = new QButtonGroup(this);
     int id = 0;
     for (const char* text : {"長さを指定", "DOS形式", "ISO Level2", "JOLIET", "ROMEO"}) {
-        auto* radio = new QRadioButton(U8(text), group);
+        auto* radio = new QRadioButton(Qs(text), group);
         m_pButtons->addButton(radio, id++);
         v->addWidget(radio);
     }
@@ -39,7 +39,7 @@ CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
     connect(m_pButtons, &QButtonGroup::idClicked, this, &CNameLimitDlg::OnPreset);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(Qs("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CNameLimitDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CNameLimitDlg::reject);
     auto* layout = new QVBoxLayout(this);
@@ -79,7 +79,7 @@ void CNameLimitDlg::Message(const QString& text) {
         return;
     }
     QMessageBox box(this);
-    box.setWindowTitle(U8("Dovreth"));
+    box.setWindowTitle(Qs("Dovreth"));
     box.setIcon(QMessageBox::Warning);
     box.setText(text);
     box.exec();

@@ -58,6 +58,7 @@ class QtHost : public QObject, public IHost {
     // At shutdown: questions get their default answer at once, so a worker that is being
     // joined cannot wait for a window that no longer answers.
     void SetShuttingDown() { shuttingDown_ = true; }
+    void SetFlags(WorkerFlags* flags) { flags_ = flags; }
 
     // The folder whose rows the list shows (for ListRowChanged); set on the window thread by
     // the view and by ListShowFolder.

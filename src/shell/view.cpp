@@ -22,6 +22,8 @@
 #include "model/item.h"
 #include "model/loader.h"
 #include "model/parts_array.h"
+#include "rename/tree_edit.h"
+#include "session/session.h"
 #include "shell/filedialog.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
@@ -71,14 +73,12 @@ CMyItem* ItemOfNode(const QTreeWidgetItem* node) {
 
 CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     setObjectName("view");
-    flags_ = std::make_unique<WorkerFlags>();
-    host_ = new QtHost(this, flags_.get(), this);
+    host_ = new QtHost(this, nullptr, this);
     TraceReset(DefaultTracePath());
     SetTraceFailureHandler([this](const std::string& msg) {
         QMetaObject::invokeMethod(
             this, [this, msg] { host_->Ask(ToQt(msg), MsgKind::Ok); }, Qt::QueuedConnection);
     });
-    loader_ = std::make_unique<CItemLoader>(*host_, DefaultTracePath());
 
     BuildControls();
     PlaceAtReference();
@@ -87,7 +87,12 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     connect(host_, &QtHost::treeFolderAdded, this,
             [this](CMyItem* folder, CMyItem* parent, const QString& label) {
                 if (nodes_.contains(folder)) return;
-                AddNode(folder, nodes_.value(parent, nullptr), label);
+                QTreeWidgetItem* parentNode = nodes_.value(parent, nullptr);
+                AddNode(folder, parentNode, label);
+                if (!parentNode) {
+                    QSignalBlocker b(tree_);
+                    tree_->setCurrentItem(nodes_.value(folder));
+                }
             });
     connect(host_, &QtHost::treeFolderRemoved, this, &CKestrelView::RemoveNode);
     connect(host_, &QtHost::treeFolderChanged, this, [this](CMyItem* folder, const QString& l) {
@@ -100,54 +105,63 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     connect(host_, &QtHost::listShowFolder, this,
             [this](CMyItem* folder, std::vector<ListRow> rows) {
                 listModel_->SetRows(folder, std::move(rows));
+                curFolder_ = folder;
                 curRow_ = -1;
                 curItem_ = nullptr;
                 rowChosen_ = false;
+                if (QTreeWidgetItem* n = nodes_.value(folder, nullptr);
+                    n && tree_->currentItem() != n) {
+                    QSignalBlocker b(tree_);
+                    tree_->setCurrentItem(n);
+                }
                 emit currentFolderChanged();
             });
     connect(host_, &QtHost::listRowChanged, this,
             [this](int row, ListRow data) { listModel_->SetRow(row, std::move(data)); });
 
-    // Start-up: the settings, then an empty edit tree.
-    settings_ = DefaultSettings();
+    // Start-up: an empty edit tree, then the settings.
+    session_ = std::make_unique<CSession>(*host_);
+    host_->SetFlags(&session_->flags);
+    session_->settings.loadFolder = ProgramFolder();
+    session_->settings.writeFolder = ProgramFolder();
     LoadSettings();
     Button(kIdStop)->setChecked(false);
     Button(kIdStop)->setEnabled(false);
     ApplyColors();
-    if (!ResetTree()) flags_->quitReq = true;
     CheckAndChangeTreeBtnState(false, true);
 }
 
 CKestrelView::~CKestrelView() {
     // A worker still running is stopped; questions it asks now get their default answer.
-    flags_->stopReq = true;
-    flags_->quitReq = true;
+    session_->flags.stopReq = true;
+    session_->flags.quitReq = true;
     host_->SetShuttingDown();
     if (worker_.joinable()) worker_.join();
     SetTraceFailureHandler(nullptr);
     SaveSettings();
     listModel_->Clear();
+    session_.reset();
 }
 
 WorkerFlags& CKestrelView::Flags() const {
-    return *flags_;
+    return session_->flags;
 }
 Settings& CKestrelView::Prefs() {
-    return settings_;
+    return session_->settings;
 }
 CMyItem* CKestrelView::RootItem() const {
-    return root_.get();
+    return session_ ? session_->Root() : nullptr;
 }
 bool CKestrelView::WorkerRunning() const {
-    return flags_->busy.load() || worker_.joinable();
+    return Flags().busy.load() || worker_.joinable();
 }
 
 void CKestrelView::LoadSettings() {
-    dov::LoadSettings(SettingsPath(), settings_);
+    session_->LoadSettingsFile();
 }
 
 void CKestrelView::SaveSettings() {
-    if (int e = dov::SaveSettings(SettingsPath(), settings_))
+    if (int e = session_->SaveSettingsFile())
         TraceF(DefaultTracePath(), "※　設定ファイルの保存に失敗 errno[%d]\n", e);
 }
 
@@ -204,7 +218,7 @@ void CKestrelView::BuildControls() {
     list_->viewport()->installEventFilter(this);
     connect(listModel_, &CItemListModel::labelEdited, this, &CKestrelView::OnListLabelEdited);
     connect(list_, &QTreeView::clicked, this, [this](const QModelIndex& i) {
-        if (flags_->busy || flags_->transition) return;
+        if (Flags().busy || Flags().transition) return;
         focusSide_ = 1;
         rowChosen_ = true;
         ShowItem(i.row());
@@ -217,13 +231,13 @@ void CKestrelView::BuildControls() {
         if (!QApplication::mouseButtons().testFlag(Qt::NoButton)) RecordColumnFractions();
     });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (flags_->busy) return;
+        if (Flags().busy) return;
         if (QPushButton* b = Button(kIdDeleteItems); b && focusSide_ == 1)
             b->setEnabled(list_->selectionModel()->hasSelection());
     });
     connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& cur) {
-                if (flags_->busy || !cur.isValid()) return;
+                if (Flags().busy || !cur.isValid()) return;
                 const QModelIndexList sel = list_->selectionModel()->selectedRows();
                 int first = cur.row();
                 for (const QModelIndex& s : sel) first = std::min(first, s.row());
@@ -323,10 +337,9 @@ void CKestrelView::PlaceAtReference() {
 }
 
 void CKestrelView::RecordColumnFractions() {
-    const double w = std::max(
-        1, list_->viewport()->width() > 1 ? list_->viewport()->width() : list_->width() - 4);
+    const int w = std::max(1, list_->width() - 2 * list_->frameWidth());
     for (int c = 0; c < 4; ++c)
-        colFractions_[static_cast<std::size_t>(c)] = list_->columnWidth(c) / w;
+        colFractions_[static_cast<std::size_t>(c)] = list_->columnWidth(c) / double(w);
 }
 
 void CKestrelView::ApplyLayout(QSize size) {
@@ -339,7 +352,8 @@ void CKestrelView::ApplyLayout(QSize size) {
                          static_cast<int>(std::lround(p.ref.width() * sx)),
                          static_cast<int>(std::lround(p.ref.height() * sy)));
     }
-    const int w = list_->viewport()->width();
+    // The list's client width follows from its new size (the viewport is laid out later).
+    const int w = list_->width() - 2 * list_->frameWidth();
     if (w > 1) {
         QSignalBlocker block(list_->header());
         for (int c = 0; c < 4; ++c)
@@ -356,7 +370,7 @@ void CKestrelView::resizeEvent(QResizeEvent* e) {
 // ---- Colours ------------------------------------------------------------------------------
 
 void CKestrelView::ApplyColors() {
-    const auto& c = settings_.colors;
+    const auto& c = Prefs().colors;
     SetColors(tree_, c[kTreeText], c[kTreeBack]);
     SetColors(list_, c[kListText], c[kListBack]);
     SetColors(fOrg_, c[kOrgFileName], c[kOrgFileNameBack]);
@@ -365,7 +379,7 @@ void CKestrelView::ApplyColors() {
     for (QLineEdit* f : {fIndex_, fSize_, fDate_}) SetColors(f, c[kFileInfoText], c[kFileInfoBack]);
     for (QLabel* l : captions_) SetColors(l, c[kTitleText], c[kTitleBack]);
     QPalette p = palette();
-    p.setColor(QPalette::Window, ToQColor(flags_->busy ? c[kMainWork] : c[kMainBack]));
+    p.setColor(QPalette::Window, ToQColor(Flags().busy ? c[kMainWork] : c[kMainBack]));
     setPalette(p);
     // The children keep their own colours.
     for (QWidget* w : findChildren<QPushButton*>()) w->setPalette(QApplication::palette(w));
@@ -408,7 +422,7 @@ void CKestrelView::CheckAndChangeTreeBtnState(bool setAll, bool state) {
         load->setEnabled(true);
         delItems->setEnabled(list_->selectionModel()->hasSelection());
     } else {
-        const bool isRoot = sel && sel == nodes_.value(root_.get(), nullptr);
+        const bool isRoot = sel && sel == nodes_.value(RootItem(), nullptr);
         del->setEnabled(sel && !isRoot);
         make->setEnabled(sel != nullptr);
         load->setEnabled(sel != nullptr);
@@ -417,8 +431,8 @@ void CKestrelView::CheckAndChangeTreeBtnState(bool setAll, bool state) {
 }
 
 bool CKestrelView::StartWorker(std::function<void()> body) {
-    if (flags_->busy || worker_.joinable()) return false;
-    flags_->busy = true;
+    if (Flags().busy || worker_.joinable()) return false;
+    Flags().busy = true;
     SetBusyState(true);
     try {
         worker_ = std::thread([this, body = std::move(body)] {
@@ -426,7 +440,7 @@ bool CKestrelView::StartWorker(std::function<void()> body) {
             QMetaObject::invokeMethod(this, &CKestrelView::WorkerDone, Qt::QueuedConnection);
         });
     } catch (...) {
-        flags_->busy = false;
+        Flags().busy = false;
         SetBusyState(false);
         return false;
     }
@@ -434,27 +448,26 @@ bool CKestrelView::StartWorker(std::function<void()> body) {
 }
 
 void CKestrelView::WorkerDone() {
-    flags_->transition = true;
+    Flags().transition = true;
     if (worker_.joinable()) worker_.join();
-    flags_->busy = false;
-    flags_->macroRunning = false;
-    loader_->m_bLoading = false;
+    Flags().busy = false;
+    Flags().macroRunning = false;
     SetBusyState(false);
-    const bool quit = flags_->quitReq.load() || closeAfterWorker_;
-    flags_->stopReq = false;
-    flags_->transition = false;
+    const bool quit = Flags().quitReq.load() || closeAfterWorker_;
+    Flags().stopReq = false;
+    Flags().transition = false;
     if (quit) emit closeRequested();
 }
 
 void CKestrelView::ReportStop() {
     // Called on the worker at its end.
-    if (flags_->stopReq && !flags_->quitReq)
+    if (Flags().stopReq && !Flags().quitReq)
         host_->Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::None, {});
 }
 
 void CKestrelView::OnStop() {
-    if (flags_->busy) {
-        flags_->stopReq = true;
+    if (Flags().busy) {
+        Flags().stopReq = true;
         TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
     } else {
         // Nothing runs: the button only shows its idle state.
@@ -474,33 +487,16 @@ void CKestrelView::OnClose() {
 
 bool CKestrelView::ResetTree() {
     Button(kIdStop)->setEnabled(false);
-    listModel_->Clear();
-    host_->SetShownFolder(nullptr);
     curItem_ = nullptr;
     curRow_ = -1;
-    curFolder_ = nullptr;
-    tree_->clear();
-    nodes_.clear();
-    root_.reset();
-    root_ = MakeRootItem(DefaultTracePath(), settings_.autoSerialNum != 0, this);
-    if (!root_) {
-        host_->Ask(U8("ルートアイテムの確保が出来なかったので終了します。"), MsgKind::Ok);
-        return false;
-    }
-    QTreeWidgetItem* node = AddNode(root_.get(), nullptr, U8("Root"));
-    if (!node) {
+    ClearFields();
+    // The session drops the old root's node and adds the new one, then shows the new root.
+    const bool ok = session_->Reset() == 1;
+    if (ok && !nodes_.value(RootItem(), nullptr)) {
         host_->Ask(U8("ツリーのルートアイテム作成に失敗したので終了します。"), MsgKind::Ok);
         return false;
     }
-    curFolder_ = root_.get();
-    host_->SetShownFolder(curFolder_);
-    {
-        QSignalBlocker b(tree_);
-        tree_->setCurrentItem(node);
-    }
-    ClearFields();
-    emit currentFolderChanged();
-    return true;
+    return ok;
 }
 
 QTreeWidgetItem* CKestrelView::AddNode(CMyItem* folder, QTreeWidgetItem* parentNode,
@@ -533,26 +529,26 @@ void CKestrelView::RemoveNode(CMyItem* folder) {
 }
 
 void CKestrelView::ShowFolderNode(QTreeWidgetItem* node) {
-    if (!node || flags_->busy || flags_->transition) return;
+    if (!node || Flags().busy || Flags().transition) return;
     CMyItem* folder = ItemOfNode(node);
     if (!folder) return;
     focusSide_ = 0;
-    CheckAndChangeTreeBtnState(false, true);
     ClearFields();
     if (tree_->currentItem() != node) {
         QSignalBlocker b(tree_);
         tree_->setCurrentItem(node);
     }
-    if (folder == curFolder_ && listModel_->Folder() == folder) return;
-    curFolder_ = folder;
-    curItem_ = folder;
-    curRow_ = -1;
-    host_->ListShowFolder(folder);
+    if (folder != curFolder_ || listModel_->Folder() != folder) {
+        Flags().transition = true;
+        session_->ShowFolder(folder);
+        Flags().transition = false;
+        curItem_ = folder;
+    }
     CheckAndChangeTreeBtnState(false, true);
 }
 
 void CKestrelView::OpenFolderRow(int row) {
-    if (flags_->busy || flags_->transition) return;
+    if (Flags().busy || Flags().transition) return;
     const ListRow* r = listModel_->Row(row);
     if (!r || !r->isFolder) return;
     if (QTreeWidgetItem* n = nodes_.value(r->item, nullptr)) {
@@ -589,7 +585,7 @@ void CKestrelView::ShowFields(CMyItem* item) {
 }
 
 void CKestrelView::ShowItem(int row) {
-    if (flags_->busy) return;
+    if (Flags().busy) return;
     const ListRow* r = listModel_->Row(row);
     if (!r) return;
     curRow_ = row;
@@ -602,58 +598,40 @@ void CKestrelView::ShowMessage(const char* utf8) {
 }
 
 void CKestrelView::SetItemNewName(CMyItem* item, int row, const std::string& name) {
-    item->m_strNewName = name;
-    item->UpdateWriteName();
-    if (row >= 0) listModel_->SetRow(row, ListRow::Of(item));
-    if (QTreeWidgetItem* n = nodes_.value(item, nullptr)) {
-        settingLabel_ = true;
-        n->setText(0, ToQt(name));
-        settingLabel_ = false;
+    if (row >= 0 && session_->RowItem(row) == item) {
+        session_->SetNewName(row, name);
+    } else {
+        // A folder of the tree that the list does not show.
+        item->m_strNewName = name;
+        item->UpdateWriteName();
+        session_->Host().TreeFolderChanged(item);
     }
     if (item == curItem_) ShowFields(item);
 }
 
 bool CKestrelView::TypeNewName(const QString& text) {
-    if (flags_->busy || curRow_ < 0 || !curItem_ || !rowChosen_) return false;
+    if (Flags().busy || curRow_ < 0 || !curItem_ || !rowChosen_) return false;
     auto cp = FromQt(text);
     if (!cp) {
         ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
         return false;
     }
-    if (!CMyItem::IsUsableNameString(*cp)) {
-        ShowMessage("\\ / : , ; * ? < > | \nの文字はファイル名として使えません");
-        return false;
-    }
-    if (root_ && root_->m_bNoAutoIndex == 1) {
-        const auto& rows = listModel_->Rows();
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (static_cast<int>(i) != curRow_ && rows[i].newName == *cp) {
-                ShowMessage("一つのフォルダに同じ名前は使えません");
-                return false;
-            }
-        }
-    }
-    if (cp->empty()) return false;
-    SetItemNewName(curItem_, curRow_, *cp);
+    if (session_->SetNewName(curRow_, *cp) != 1) return false;
+    ShowFields(curItem_);
     list_->setFocus();
     return true;
 }
 
 void CKestrelView::OnListLabelEdited(int row, const QString& text) {
-    if (flags_->busy) return;
-    const ListRow* r = listModel_->Row(row);
-    if (!r) return;
+    if (Flags().busy || !listModel_->Row(row)) return;
     auto cp = FromQt(text);
     if (!cp) {
         ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
         return;
     }
     // The label editor takes the same refusals as the field.
-    if (!CMyItem::IsUsableNameString(*cp)) {
-        ShowMessage("\\ / : , ; * ? < > | \nの文字はファイル名として使えません");
-        return;
-    }
-    SetItemNewName(r->item, row, *cp);
+    session_->SetNewName(row, *cp);
+    if (row == curRow_ && curItem_) ShowFields(curItem_);
 }
 
 void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
@@ -664,7 +642,7 @@ void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
         node->setText(0, ToQt(item->m_strNewName));
         settingLabel_ = false;
     };
-    if (flags_->busy || item == root_.get()) return restore();
+    if (Flags().busy || item == RootItem()) return restore();
     const QString text = node->text(0);
     auto cp = FromQt(text);
     if (text.isEmpty()) return restore();
@@ -704,7 +682,7 @@ void CKestrelView::SelectListRow(int row) {
 }
 
 void CKestrelView::SelectAllRows() {
-    if (flags_->busy) return;
+    if (Flags().busy) return;
     list_->selectAll();
     list_->setFocus();
     const std::vector<int> rows = SelectedRows();
@@ -712,35 +690,48 @@ void CKestrelView::SelectAllRows() {
 }
 
 void CKestrelView::RefreshRows() {
-    host_->SetShownFolder(curFolder_);
-    listModel_->SetRows(curFolder_, ListRow::OfFolder(curFolder_));
+    session_->ShowFolder(curFolder_);
 }
 
 // ---- Commands -----------------------------------------------------------------------------
 
 void CKestrelView::OnLoad() {
     if (WorkerRunning() || !curFolder_) return;
-    fileDialog_->SetInitialFolder(settings_.loadFolder);
+    fileDialog_->SetInitialFolder(Prefs().loadFolder);
     if (fileDialog_->exec() != QDialog::Accepted) return;
-    settings_.loadFolder = fileDialog_->CurrentFolder();
+    Prefs().loadFolder = fileDialog_->CurrentFolder();
     LoadEntries(fileDialog_->CurrentFolder(), fileDialog_->Selected());
 }
 
 void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo> picked) {
     CMyItem* target = curFolder_;
     if (!target) return;
-    StartWorker([this, target, folder, picked = std::move(picked)]() mutable {
-        loader_->LoadPickedEntries(target, folder, std::move(picked));
+    // Entries whose names the program cannot hold are not loaded.
+    std::vector<std::string> names;
+    int unreadable = 0;
+    for (const EntryInfo& e : picked) {
+        if (e.nameOk && !e.name.empty())
+            names.push_back(e.name);
+        else
+            ++unreadable;
+    }
+    if (unreadable > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, Sj("%d個のファイル情報の取得に失敗").c_str(), unreadable);
+        host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
+    }
+    if (names.empty()) return;
+    StartWorker([this, target, folder, names = std::move(names)] {
+        session_->Load(folder, names, target);
         ReportStop();
     });
 }
 
 void CKestrelView::SortByColumn(int column) {
-    if (WorkerRunning() || flags_->transition || !curFolder_) return;
+    if (WorkerRunning() || Flags().transition || !curFolder_) return;
     CMyItem* folder = curFolder_;
     StartWorker([this, folder, column] {
-        loader_->SortSubItems(folder, column);
-        host_->ListShowFolder(folder);
+        if (session_->CurFolder() == folder) session_->SortByColumn(column);
     });
 }
 
@@ -749,23 +740,16 @@ void CKestrelView::OnMakeFolder() {
     QTreeWidgetItem* sel = tree_->currentItem();
     CMyItem* parent = ItemOfNode(sel);
     if (!parent) return;
-    CMyItem* item = parent->MakeSubFold();
-    if (!item) {
-        TraceF(DefaultTracePath(), "※　サブフォルダ作成に失敗　CKestrelView::AddFoldToTree()\n");
-        return;
-    }
-    item->m_bUserMakeFold = 1;
-    item->UpdateWriteName();
-    AddNode(item, sel, ToQt(item->m_strNewName));
+    CMyItem* item = AddFoldToTree(parent, session_->Host());
+    if (!item) return;
+    if (!nodes_.value(item, nullptr)) ShowMessage("ツリーアイテムへのデータセットに失敗");
     sel->setExpanded(true);
     if (curFolder_ == parent) {
         RefreshRows();
         const int last = listModel_->rowCount() - 1;
-        curRow_ = last;
-        curItem_ = item;
         rowChosen_ = true;
-        ShowFields(item);
         SelectListRow(last);
+        ShowItem(last);
         focusSide_ = 1;
         list_->setFocus();
     }
@@ -773,44 +757,31 @@ void CKestrelView::OnMakeFolder() {
 
 void CKestrelView::OnDeleteFolder() {
     if (WorkerRunning()) return;
-    QTreeWidgetItem* sel = tree_->currentItem();
-    CMyItem* item = ItemOfNode(sel);
-    if (!item || item == root_.get() || !item->m_pParent) return;
-    CMyItem* parent = item->m_pParent;
-    QTreeWidgetItem* parentNode = sel->parent();
-    TraceF(DefaultTracePath(), "選択アイテム[%08X]を削除します。IdInFold[%d] ItemName[%s]\n",
-           static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(item)), item->m_iArrayIndex,
-           item->m_strNewName.c_str());
-    const int pos = parent->FindSubItemPos(item);
-    if (pos < 0) return;
-    listModel_->Clear();
-    RemoveNode(item);
+    CMyItem* item = ItemOfNode(tree_->currentItem());
+    if (!item || item == RootItem()) return;
     if (curItem_ == item) curItem_ = nullptr;
-    parent->DeleteSubItem(pos);
-    parent->RenumberSubItems();
-    curFolder_ = nullptr;
-    ShowFolderNode(parentNode);
+    CMyItem* parent = RemoveTreeFolder(item, session_->Host());
+    if (!parent) return;
+    if (QTreeWidgetItem* n = nodes_.value(parent, nullptr)) {
+        curFolder_ = nullptr;  // shows the parent even when the session already did
+        ShowFolderNode(n);
+    }
 }
 
 void CKestrelView::OnDeleteItems() {
     if (WorkerRunning() || !curFolder_) return;
     const std::vector<int> rows = SelectedRows();
     if (rows.empty()) return;
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        CMyItem* item = curFolder_->GetSubItem(*it);
-        if (!item) continue;
-        RemoveNode(item);
-        curFolder_->DeleteSubItem(*it);
-    }
-    curFolder_->RenumberSubItems();
+    CMyItem* folder = curFolder_;
+    const ListDeleteResult r = DeleteSelectListItems(folder, rows, session_->Host());
+    const int keepRow = curRow_;
     RefreshRows();
     const int n = listModel_->rowCount();
     if (n > 0) {
-        const int row = std::clamp(curRow_, 0, n - 1);
-        curRow_ = row;
-        curItem_ = listModel_->Row(row)->item;
-        ShowFields(curItem_);
+        const int row = r.ok && r.hasCurrentItem ? r.currentRow : std::clamp(keepRow, 0, n - 1);
+        rowChosen_ = true;
         SelectListRow(row);
+        ShowItem(row);
     } else {
         curRow_ = -1;
         curItem_ = nullptr;
@@ -821,7 +792,7 @@ void CKestrelView::OnDeleteItems() {
 
 void CKestrelView::NewTree() {
     if (WorkerRunning()) return;
-    if (!ResetTree()) flags_->quitReq = true;
+    if (!ResetTree()) Flags().quitReq = true;
     CheckAndChangeTreeBtnState(false, true);
 }
 

@@ -30,7 +30,7 @@ class QTreeWidgetItem;
 namespace dov {
 
 class CMyFileDialog;
-class CItemLoader;
+class CSession;
 class QtHost;
 struct WorkerFlags;
 
@@ -42,6 +42,7 @@ class CKestrelView : public QWidget {
 
     // ---- What the frame and the tests reach --------------------------------------------
     QtHost* Host() const { return host_; }
+    CSession& Session() const { return *session_; }
     WorkerFlags& Flags() const;
     Settings& Prefs();
     CMyItem* RootItem() const;
@@ -143,11 +144,8 @@ class CKestrelView : public QWidget {
     void SyncSelectionToSession();
     void ShowMessage(const char* utf8);
 
-    // What the view owns for the whole run.
-    std::unique_ptr<WorkerFlags> flags_;
-    Settings settings_;
-    std::unique_ptr<CMyItem> root_;
-    std::unique_ptr<CItemLoader> loader_;
+    // What the view owns for the whole run lives in the session.
+    std::unique_ptr<CSession> session_;
     CMyItem* curFolder_ = nullptr;
     bool closeAfterWorker_ = false;
     QtHost* host_ = nullptr;

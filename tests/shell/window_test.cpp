@@ -1,0 +1,283 @@
+// The window driven through its real widgets on the offscreen platform.
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <atomic>
+#include <memory>
+
+#include "common/paths.h"
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "session/session.h"
+#include "shell/app.h"
+#include "shell/listmodel.h"
+#include "shell/mainframe.h"
+#include "shell/settingsdialogs.h"
+#include "shell/view.h"
+#include "shell_test_support.h"
+#include "support/test_support.h"
+
+using namespace dov;
+using namespace shelltest;
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<dovtest::TempDir> dir_;
+    std::unique_ptr<CMainFrame> frame_;
+    CKestrelView* view_ = nullptr;
+
+    // A folder "data" with a sub-folder and three files, loaded under the root.
+    void MakeAndLoad() {
+        dir_->WriteFile("data/b.txt", std::string(1234, 'x'));
+        dir_->WriteFile("data/a.txt", "a");
+        dir_->WriteFile("data/c.txt", "");
+        dir_->WriteFile("data/sub/inner.txt", "in");
+        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {"data"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+    }
+    QTreeWidgetItem* Node(const char* utf8) {
+        auto found = view_->Tree()->findItems(QString::fromUtf8(utf8),
+                                              Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void ClickTree(QTreeWidgetItem* n) {
+        QTreeWidget* t = view_->Tree();
+        t->scrollToItem(n);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
+    }
+    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
+        QTreeView* l = view_->List();
+        const QModelIndex i = view_->ListModel()->index(row, 1);
+        l->scrollTo(i);
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualRect(i).center());
+    }
+    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<dovtest::TempDir>();
+        frame_ = std::make_unique<CMainFrame>();
+        view_ = frame_->View();
+        AnswerDefaults(view_->Host());
+        frame_->resize(1000, 700);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        frame_.reset();
+        dir_.reset();
+    }
+
+    void frameHasItsTitleMenusAndMinimumSize() {
+        QCOMPARE(frame_->windowTitle(), QString::fromUtf8("Dovreth Version 2.65"));
+        QCOMPARE(frame_->minimumSize(), QSize(640, 430));
+        for (const char* a : {"fileNew", "fileOpen", "fileSave", "fileSaveAs", "fileExit",
+                              "viewStatusBar", "options", "colors", "about"})
+            QVERIFY2(frame_->Action(a), a);
+        QCOMPARE(frame_->Action("fileNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(view_->Tree()->topLevelItem(0)->text(0), QString::fromUtf8("Root"));
+        QHeaderView* h = view_->List()->header();
+        QCOMPARE(h->model()->headerData(0, Qt::Horizontal).toString(),
+                 QString::fromUtf8("新しいファイル名"));
+        QCOMPARE(h->model()->headerData(3, Qt::Horizontal).toString(),
+                 QString::fromUtf8("ファイルサイズ"));
+        // Idle with the root selected: STOP off, "削除" off, the rest on.
+        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(!view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        QVERIFY(view_->Button(CKestrelView::kIdMakeFolder)->isEnabled());
+        QVERIFY(view_->Button(CKestrelView::kIdLoad)->isEnabled());
+    }
+
+    void loadsAFolderAndShowsItsRowsWhenClicked() {
+        MakeAndLoad();
+        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        QCOMPARE(RowName(0), QString("data"));
+        QTreeWidgetItem* data = Node("data");
+        QVERIFY(data);
+        ClickTree(data);
+        QCOMPARE(view_->ListModel()->rowCount(), 4);
+        QCOMPARE(RowName(0), QString("sub"));  // folders first, then names
+        QCOMPARE(RowName(1), QString("a.txt"));
+        QCOMPARE(RowName(2), QString("b.txt"));
+        const QModelIndex size = view_->ListModel()->index(2, 3);
+        QCOMPARE(size.data().toString(), QString("1,234"));
+        QVERIFY(size.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+        QVERIFY(frame_->FolderPane()->text().endsWith("data"));
+        // Selecting a row fills the fields.
+        ClickRow(2);
+        QCOMPARE(view_->OrgField()->text(), QString("b.txt"));
+        QCOMPARE(view_->SizeField()->text(), QString("1,234"));
+        QVERIFY(view_->DateField()->text().contains(
+            QRegularExpression(R"(^\d{4}/\d\d/\d\d \(\w{3}\) \d\d:\d\d:\d\d$)")));
+        // "削除" follows the tree: enabled for a folder other than the root.
+        ClickTree(data);
+        QVERIFY(view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        // A double click on a folder row opens it.
+        const QModelIndex sub = view_->ListModel()->index(0, 0);
+        QTest::mousePress(view_->List()->viewport(), Qt::LeftButton, {},
+                          view_->List()->visualRect(sub).center());
+        QTest::mouseDClick(view_->List()->viewport(), Qt::LeftButton, {},
+                           view_->List()->visualRect(sub).center());
+        QTRY_COMPARE(RowName(0), QString("inner.txt"));
+    }
+
+    void typedNamesAreCheckedAndForbiddenOnesKeepTheOldName() {
+        MakeAndLoad();
+        ClickTree(Node("data"));
+        ClickRow(1);
+        QLineEdit* edit = view_->EditField();
+        for (const char* bad : {"a/b", "x*y", "caf\xC3\xA9"}) {  // é has no CP932 form
+            view_->Host()->ClearMessages();
+            edit->setFocus();
+            edit->setText(QString::fromUtf8(bad));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QCOMPARE(int(view_->Host()->Messages().size()), 1);
+            QCOMPARE(RowName(1), QString("a.txt"));
+            QCOMPARE(
+                SawMessage(view_->Host(), QString::fromUtf8("の文字はファイル名として使えません")),
+                bad[0] != 'c');
+        }
+        edit->setText(QString::fromUtf8("新しい名前.txt"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(RowName(1), QString::fromUtf8("新しい名前.txt"));
+        QCOMPARE(view_->CurrentItem()->m_strNewName, Cp("新しい名前.txt"));
+        QVERIFY(view_->List()->hasFocus());
+    }
+
+    void deletingRowsKeepsTheCurrentRowPosition() {
+        MakeAndLoad();
+        ClickTree(Node("data"));
+        ClickRow(1);
+        ClickRow(2, Qt::ControlModifier);
+        QCOMPARE(view_->List()->selectionModel()->selectedRows().size(), 2);
+        QVERIFY(view_->Button(CKestrelView::kIdDeleteItems)->isEnabled());
+        QTest::mouseClick(view_->Button(CKestrelView::kIdDeleteItems), Qt::LeftButton);
+        QCOMPARE(view_->ListModel()->rowCount(), 2);
+        QCOMPARE(RowName(0), QString("sub"));
+        QCOMPARE(RowName(1), QString("c.txt"));
+        QCOMPARE(view_->CurrentRow(), 1);
+        QCOMPARE(view_->OrgField()->text(), QString("c.txt"));
+        // The Delete key does the same; deleting the folder row drops its tree node.
+        ClickRow(0);
+        QTest::keyClick(view_->List(), Qt::Key_Delete);
+        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        QVERIFY(!Node("sub"));
+    }
+
+    void makeAndRemoveTreeFolders() {
+        ClickTree(view_->Tree()->topLevelItem(0));
+        QTest::mouseClick(view_->Button(CKestrelView::kIdMakeFolder), Qt::LeftButton);
+        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        QVERIFY(RowName(0).startsWith(QString::fromUtf8("新規フォルダ_")));
+        QTreeWidgetItem* made = Node(RowName(0).toUtf8().constData());
+        QVERIFY(made);
+        ClickTree(made);
+        QVERIFY(view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        QTest::mouseClick(view_->Button(CKestrelView::kIdDeleteFolder), Qt::LeftButton);
+        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(view_->ListModel()->rowCount(), 0);
+        QCOMPARE(view_->Tree()->currentItem(), view_->Tree()->topLevelItem(0));
+    }
+
+    void stopWhileIdleDoesNothing() {
+        QPushButton* stop = view_->Button(CKestrelView::kIdStop);
+        view_->OnStop();
+        QVERIFY(!view_->Flags().stopReq);
+        QVERIFY(!stop->isChecked());
+        QVERIFY(!stop->isEnabled());
+    }
+
+    void aWorkerAsksAndWaitsWhileTheWindowRuns() {
+        std::atomic<int> answer{-1};
+        view_->Host()->SetAnswerer([](const QString& text, MsgKind kind) {
+            return (kind == MsgKind::YesNo && text == QString::fromUtf8("続けますか"))
+                       ? MsgAnswer::Yes
+                       : MsgAnswer::No;
+        });
+        QVERIFY(view_->StartWorker([&] {
+            answer = static_cast<int>(
+                view_->Host()->Message(Cp("続けますか"), MsgKind::YesNo, MsgIcon::Question, {}));
+        }));
+        QVERIFY(!view_->Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(!frame_->Action("fileNew")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        QCOMPARE(answer.load(), static_cast<int>(MsgAnswer::Yes));
+        QVERIFY(view_->Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(frame_->Action("fileNew")->isEnabled());
+    }
+
+    void closingWhileAWorkerRunsChecksStopAndClosesAfterIt() {
+        std::atomic<bool> release{false};
+        QVERIFY(view_->StartWorker([&] {
+            while (!release && !view_->Flags().quitReq) QThread::yieldCurrentThread();
+            while (!release) QThread::yieldCurrentThread();
+        }));
+        frame_->close();
+        QVERIFY(frame_->isVisible());
+        QVERIFY(view_->Button(CKestrelView::kIdStop)->isChecked());
+        QVERIFY(view_->Flags().quitReq);
+        release = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!frame_->isVisible(), 30000);
+    }
+
+    void resizingBelowTheStartUpSizeLeavesTheLayout() {
+        const QSize ref = view_->ReferenceSize();
+        view_->resize(ref);
+        const QRect atRef = view_->List()->geometry();
+        const QRect treeAtRef = view_->Tree()->geometry();
+        view_->resize(ref.width() - 100, ref.height() - 80);
+        QCOMPARE(view_->List()->geometry(), atRef);
+        view_->resize(ref.width() * 2, ref.height() * 2);
+        QCOMPARE(view_->List()->geometry().width(), atRef.width() * 2);
+        QCOMPARE(view_->List()->geometry().x(), atRef.x() * 2);
+        QCOMPARE(view_->Tree()->geometry().height(), treeAtRef.height() * 2);
+    }
+
+    void coloursApplyOnOkAndReachTheSettingsFile() {
+        CColorDlg dlg(view_->Prefs().colors);
+        dlg.chooser = [](ColorRef& c) {
+            c = 0x0000FF;  // red
+            return true;
+        };
+        QTest::mouseClick(dlg.Swatch(kTreeBack), Qt::LeftButton);
+        QCOMPARE(dlg.Colors()[kTreeBack], 0x0000FFu);
+        QCOMPARE(view_->Prefs().colors[kTreeBack], 0x000000u);  // not before OK
+        view_->Prefs().colors = dlg.Colors();
+        view_->ApplyColors();
+        QCOMPARE(view_->Tree()->palette().color(QPalette::Base), QColor(255, 0, 0));
+        const std::string ini = dir_->home() + "/dovreth.ini";
+        frame_.reset();
+        const std::string text = dovtest::ReadNative(ini);
+        QVERIFY(text.find("TreeBack=255\r\n") != std::string::npos);
+        QVERIFY(text.find("MainBack=8421504\r\n") != std::string::npos);
+    }
+
+    void aSecondCopyEndsAtOnceAndServerStartsShowNothing() {
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir_->path()));
+        SingleInstanceLock lock;
+        QVERIFY(lock.Acquire());
+        QProcess second;
+        second.start(QStringLiteral(DOVRETH_EXE), {});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QProcess server;
+        server.start(QStringLiteral(DOVRETH_EXE), {QStringLiteral("-Embedding")});
+        QVERIFY(server.waitForFinished(60000));
+        QCOMPARE(server.exitCode(), 0);
+        QVERIFY(IsServerStart({"x", "/Automation"}));
+        QVERIFY(!IsServerStart({"x", "file.dvt"}));
+    }
+};
+
+DOV_QTEST_MAIN(WindowTest)
+#include "window_test.moc"
