@@ -2,7 +2,8 @@
 # Dovreth's one entry point for a newcomer and for CI.
 #   scripts/dev.sh run    install what is missing, build, start the program
 #   scripts/dev.sh test   install what is missing, build, run every test (then again under
-#                         AddressSanitizer and UndefinedBehaviorSanitizer)
+#                         AddressSanitizer and UndefinedBehaviorSanitizer, then the
+#                         fuzz targets for a fixed time each)
 #   scripts/dev.sh setup  only install what is missing
 #   scripts/dev.sh build  only build (into build/)
 set -euo pipefail
@@ -64,6 +65,14 @@ case "${1:-}" in
                   -DDOVRETH_BUILD_GUI=OFF >/dev/null
             cmake --build build-asan -j "$jobs"
             ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+        fi
+        if [ "${DOVRETH_SKIP_FUZZ:-0}" != "1" ]; then
+            echo "== The readers and parsers under libFuzzer (${DOVRETH_FUZZ_SECONDS:-30} s each) =="
+            cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DDOVRETH_FUZZ=ON \
+                  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+                  -DDOVRETH_FUZZ_SECONDS="${DOVRETH_FUZZ_SECONDS:-30}" >/dev/null
+            cmake --build build-fuzz -j "$jobs"
+            ( cd build-fuzz && ctest --output-on-failure --timeout 900 )
         fi
         ;;
     *)

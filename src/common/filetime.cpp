@@ -38,7 +38,7 @@ std::string FormatLocalTime(std::int64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
     localtime_r(&t, &local);
-    char buf[32];
+    char buf[96];
     std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return buf;
