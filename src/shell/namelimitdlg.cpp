@@ -45,6 +45,7 @@ CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);
+    setMinimumWidth(260);
 
     SetLimit(m_iLimitSize, m_iLimitMode);
 }
