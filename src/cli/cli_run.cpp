@@ -136,8 +136,17 @@ class Runner {
         bool ok = LoadPaths(args.paths);
         for (std::size_t i = 0; ok && i < args.actions.size(); ++i) {
             ok = Perform(args.actions[i]);
-            if (ok && Stopped())
+            if (!ok || !Stopped()) continue;
+            // A direct rename is never cut short (STOP is only reported): when it was the last
+            // thing asked for, everything asked for was done.
+            if (args.actions[i].kind == ActionKind::Rename) {
+                if (i + 1 == args.actions.size()) break;
+                ok = Fail(kExitFailed,
+                          "stopped by Ctrl+C: the rename ran to its end, the options after it "
+                          "were not run");
+            } else {
                 ok = Fail(kExitFailed, "stopped by Ctrl+C during " + args.actions[i].option);
+            }
         }
         host_.EndProgress();
         std::fflush(stdout);

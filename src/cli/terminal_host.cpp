@@ -19,7 +19,7 @@ void OnInterrupt(int) {
     if (g_interrupts == 1) {
         if (g_stopFlag) g_stopFlag->store(true);
         static const char msg[] =
-            "\ndovreth-cli: stopping after the current item (press Ctrl+C again to quit at "
+            "\ndovreth-cli: Ctrl+C: stopping (press Ctrl+C again to quit at "
             "once)\n";
         ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
         (void)r;
