@@ -102,6 +102,7 @@ CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
     std::vector<EntryInfo> picked;
     picked.reserve(names.size());
     for (const std::string& n : names) {
+        if (n.empty() || n == "." || n == ".." || FindCharDbcs(n, '/') >= 0) continue;
         // The picked entries carry their directory records, as the file dialog's listing
         // gives them; an entry that cannot be read is dropped by the loader's own check.
         EntryInfo e;

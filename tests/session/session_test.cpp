@@ -86,3 +86,17 @@ TEST_F(SessionTest, SaveOpenRoundTripAndInfo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SessionLoad, PickedNamesThatAreNotNamesAreDropped) {
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    tmp.WriteFile("d/a.txt");
+    dov::CSession s(host);
+    const std::string d = *dov::Utf8ToCp932(tmp / "d");
+    EXPECT_EQ(s.Load(d, {"", ".", "..", "x/y", "a.txt"}).added, 1);
+    EXPECT_EQ(s.Root()->m_dwNumInFolder, 1u);
+}
+
+}  // namespace
