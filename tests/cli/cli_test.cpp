@@ -309,4 +309,26 @@ TEST_F(CliTest, SettingsComeFromTheIniFile) {
     EXPECT_EQ(tmp.ReadFile("home/dovreth.ini"), before);
 }
 
+TEST_F(CliTest, NoProgressLineWhenStandardErrorIsNotATerminal) {
+    for (int i = 0; i < 4000; ++i) tmp.WriteFile("many/f" + std::to_string(i));
+    CliResult r = Run({"many", "--folder", "many", "--select-all", "--exec",
+                       "PasteLeftListString(\"p_\")", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tmp.Exists("many/p_f3999"));
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliTest, AnEntryCp932CannotHoldIsLeftOutAndLeftAlone) {
+    tmp.WriteFile("mixed/a.txt", "a");
+    tmp.WriteFile("mixed/caf\xC3\xA9.txt", "e");
+    CliResult r = Run({"mixed", "--folder", "mixed", "--select-all", "--exec",
+                       "PasteLeftListString(\"p_\")", "--list", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "a.txt\tp_a.txt\tp_a.txt\n");
+    EXPECT_FALSE(r.err.empty());  // the loader's message
+    EXPECT_EQ(tmp.ReadFile("mixed/caf\xC3\xA9.txt"), "e");
+    EXPECT_TRUE(tmp.Exists("mixed/p_a.txt"));
+}
+
 }  // namespace
