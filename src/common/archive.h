@@ -51,6 +51,7 @@ class CArchive {
     static CArchive LoadFrom(IFile& file, std::optional<std::uint64_t> size = std::nullopt);
     // Loading from memory; the view must outlive the archive.
     static CArchive LoadFrom(std::string_view data);
+    static CArchive LoadFrom(std::string&& data) = delete;  // would dangle
 
     CArchive(CArchive&&) noexcept;
     CArchive& operator=(CArchive&&) = delete;

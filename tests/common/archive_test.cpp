@@ -96,21 +96,25 @@ TEST(Archive, IntegersAreLittleEndianWithoutPadding) {
 }
 
 TEST(Archive, LongerLengthFormsAreReadAndWideMarkerIsRefused) {
-    CArchive a =
-        CArchive::LoadFrom(std::string("\xFF\x03\x00"
-                                       "abc",
-                                       6));
+    // The archive reads memory in place: the data must outlive it.
+    const std::string sixteen(
+        "\xFF\x03\x00"
+        "abc",
+        6);
+    const std::string thirtyTwo(
+        "\xFF\xFF\xFF\x02\x00\x00\x00"
+        "ab",
+        9);
+    const std::string wide(
+        "\xFF\xFE\xFF\x01"
+        "a",
+        5);
+    CArchive a = CArchive::LoadFrom(sixteen);
     EXPECT_EQ(a.ReadString(), "abc");
-    CArchive b =
-        CArchive::LoadFrom(std::string("\xFF\xFF\xFF\x02\x00\x00\x00"
-                                       "ab",
-                                       9));
+    CArchive b = CArchive::LoadFrom(thirtyTwo);
     EXPECT_EQ(b.ReadString(), "ab");
     EXPECT_FALSE(a.Failed() || b.Failed());
-    CArchive c =
-        CArchive::LoadFrom(std::string("\xFF\xFE\xFF\x01"
-                                       "a",
-                                       5));
+    CArchive c = CArchive::LoadFrom(wide);
     EXPECT_EQ(c.ReadString(), "");
     EXPECT_EQ(c.GetError(), CArchive::Error::Damaged);
 }
