@@ -413,7 +413,8 @@ int CSaveDataFile::LoadWorker(std::unique_ptr<CMyItem>& root, const std::string&
             oldVersion = true;
         } else {
             Serialize(ar, *root);
-            readError = ar.Failed();
+            // The root record always stands for a folder: anything else is damaged data.
+            readError = ar.Failed() || (!m_bLoadError && !root->m_bIsFolder);
         }
         file->Close();
     } catch (...) {

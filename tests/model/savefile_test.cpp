@@ -301,6 +301,12 @@ TEST(SaveFile, CountsAndLengthsCannotOutgrowTheFile) {
         b += std::string("\xFF\xFF\xFF\xF0\xFF\xFF\x7F", 7) + "short";  // a 2 GB name
         cases.push_back({"string longer than the file", b, 0, nullptr});
     }
+    {
+        std::string b = Header();
+        CArchive ar = CArchive::StoreTo(b);
+        RawRecord(ar, false, 0);
+        cases.push_back({"root record of a file", b, 0, nullptr});
+    }
     cases.push_back({"too deep", NestedFile(dov::kMaxSaveDepth + 1), 0, nullptr});
     cases.push_back({"deepest allowed", NestedFile(dov::kMaxSaveDepth), 1, ""});
     cases.push_back({"wide-string marker", std::string("\xFF\xFE\xFF\x1B", 4), 0, nullptr});
