@@ -47,7 +47,7 @@ namespace dov {
 inline constexpr char kSaveVersionText[] = "This save data version is 3";
 // Folder levels below the root that a file may nest.
 inline constexpr int kMaxSaveDepth = 4000;
-// The shortest item record: 30 words, 2 bytes, 12 empty strings (1 byte each)... = 147 bytes.
+// The shortest item record: 33 words, 3 bytes and 12 empty strings (1 byte each) = 147 bytes.
 inline constexpr int kMinRecordBytes = 147;
 
 class CSaveDataFile {
