@@ -33,6 +33,14 @@ bool IsFolderItem(const CMyItem* p) {
     return p->m_bIsFolder != 0;
 }
 
+// The add order of a new sub-item: the owner's files + folders + 1. The counts may hold
+// anything while a save file supplies the sub-items (the stored values stand until the records
+// have been read), so the sum wraps instead of overflowing.
+std::int32_t NextAddOrder(const CMyItem& owner) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(owner.m_iFileNum) +
+                                     static_cast<std::uint32_t>(owner.m_iFoldNum) + 1u);
+}
+
 }  // namespace
 
 CMyPartsArray::CMyPartsArray() = default;
@@ -74,7 +82,7 @@ CMyItem* CMyPartsArray::MakeNewFolder() {
         item->m_strTracePath = m_strTracePath;
         item->m_iKindIndex = o.m_iFoldNum;
         item->m_iArrayIndex = static_cast<std::int32_t>(o.m_dwNumInFolder);
-        item->m_iAddOrder = o.m_iFileNum + o.m_iFoldNum + 1;
+        item->m_iAddOrder = NextAddOrder(o);
         item->m_iLayer = m_iLayer + 1;
         item->m_bNoAutoIndex = o.m_bNoAutoIndex;
         if (item->SetToFolder() != 0) throw std::bad_alloc();
@@ -119,7 +127,7 @@ CMyItem* CMyPartsArray::MakeNewFile() {
         item->m_pParent = m_pOwner;
         item->m_iKindIndex = o.m_iFileNum;
         item->m_iArrayIndex = static_cast<std::int32_t>(o.m_dwNumInFolder);
-        item->m_iAddOrder = o.m_iFileNum + o.m_iFoldNum + 1;
+        item->m_iAddOrder = NextAddOrder(o);
         item->m_bIsFolder = 0;
         item->m_iLayer = m_iLayer + 1;
         item->m_bNoAutoIndex = o.m_bNoAutoIndex;
