@@ -113,8 +113,7 @@ CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
         }
         picked.push_back(std::move(e));
     }
-    CItemLoader loader(Host(), tracePath);
-    return loader.LoadPickedEntries(under, diskFolder, std::move(picked));
+    return Loader().LoadPickedEntries(under, diskFolder, std::move(picked));
 }
 
 int CSession::LoadPaths(const std::vector<std::string>& paths) {
@@ -287,8 +286,7 @@ std::string CSession::InfoText() const {
 
 void CSession::SortByColumn(int column) {
     if (!list.pFolder) return;
-    if (!loader_) loader_ = std::make_unique<CItemLoader>(Host(), tracePath);
-    loader_->SortSubItems(list.pFolder, column);
+    Loader().SortSubItems(list.pFolder, column);
     ShowFolder(list.pFolder);
 }
 

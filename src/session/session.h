@@ -152,6 +152,7 @@ class CSession {
 
   private:
     class SessionHost;
+    CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;
     std::unique_ptr<CMyItem> root_;
