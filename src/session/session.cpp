@@ -67,6 +67,12 @@ IHost& CSession::Host() {
     return *host_;
 }
 
+CItemLoader& CSession::Loader() {
+    // One loader for the whole run: it remembers each column's next sort direction.
+    if (!loader_) loader_ = std::make_unique<CItemLoader>(Host(), tracePath);
+    return *loader_;
+}
+
 void CSession::LoadSettingsFile() {
     LoadSettings(SettingsPath(), settings);
     list.keyWord = settings.keyWord;
