@@ -141,6 +141,13 @@ void CItemListModel::SetRow(int row, ListRow data) {
     emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
+void CItemListModel::UpdateRows(CMyItem* folder, std::vector<ListRow> rows) {
+    if (folder != folder_ || rows.size() != rows_.size()) return SetRows(folder, std::move(rows));
+    rows_ = std::move(rows);
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumnCount - 1));
+}
+
 const ListRow* CItemListModel::Row(int row) const {
     if (row < 0 || row >= static_cast<int>(rows_.size())) return nullptr;
     return &rows_[static_cast<std::size_t>(row)];

@@ -48,6 +48,9 @@ class CItemListModel : public QAbstractTableModel {
 
     void SetRows(CMyItem* folder, std::vector<ListRow> rows);
     void SetRow(int row, ListRow data);
+    // Rewrites the rows in place when their number did not change (the view's selection and
+    // current row stay); otherwise as SetRows.
+    void UpdateRows(CMyItem* folder, std::vector<ListRow> rows);
     void Clear() { SetRows(nullptr, {}); }
     const ListRow* Row(int row) const;
     CMyItem* Folder() const { return folder_; }

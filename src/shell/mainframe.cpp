@@ -41,6 +41,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(view_, &CKestrelView::closeRequested, this, [this] { close(); });
     connect(view_, &CKestrelView::currentFolderChanged, this, &CMainFrame::UpdateFolderPane);
     connect(view_, &CKestrelView::busyChanged, this, &CMainFrame::UpdateCommands);
+    connect(view_, &CKestrelView::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
+    connect(view_, &CKestrelView::progressText, textPane_, &QLabel::setText);
     UpdateFolderPane();
     UpdateCommands();
 }
@@ -60,9 +62,12 @@ void CMainFrame::BuildMenus() {
     };
     QMenu* file = menuBar()->addMenu(U8("ﾌｧｲﾙ(&F)"));
     QAction* newAct = act(file, "新規作成(&N)", "fileNew", QKeySequence(Qt::CTRL | Qt::Key_N));
-    act(file, "開く(&O)...", "fileOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
-    act(file, "上書き保存(&S)", "fileSave", QKeySequence(Qt::CTRL | Qt::Key_S));
-    act(file, "名前を付けて保存(&A)...", "fileSaveAs");
+    QAction* openAct = act(file, "開く(&O)...", "fileOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* saveAct = act(file, "上書き保存(&S)", "fileSave", QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction* saveAsAct = act(file, "名前を付けて保存(&A)...", "fileSaveAs");
+    connect(openAct, &QAction::triggered, view_, &CKestrelView::OnOpen);
+    connect(saveAct, &QAction::triggered, view_, &CKestrelView::OnSave);
+    connect(saveAsAct, &QAction::triggered, view_, &CKestrelView::OnSaveAs);
     file->addSeparator();
     recentMenu_ = file->addMenu(U8("最近使ったﾌｧｲﾙ"));
     recentMenu_->setObjectName("recentFiles");
@@ -116,8 +121,11 @@ void CMainFrame::UpdateRecentFiles() {
         return;
     }
     int i = 1;
-    for (const auto& f : files)
-        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i++).arg(ToQt(f)));
+    for (const auto& f : files) {
+        const QString path = ToQt(f);
+        QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i++).arg(path));
+        connect(a, &QAction::triggered, view_, [this, path] { view_->OpenRecentFile(path); });
+    }
 }
 
 void CMainFrame::UpdateFolderPane() {

@@ -1,14 +1,17 @@
 #include "shell/view.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
@@ -19,9 +22,13 @@
 #include "common/sizetext.h"
 #include "common/trace.h"
 #include "common/workerflags.h"
+#include "macro/macro_runner.h"
 #include "model/item.h"
 #include "model/loader.h"
 #include "model/parts_array.h"
+#include "rename/copy_rename.h"
+#include "rename/make_tree.h"
+#include "rename/rename_engine.h"
 #include "rename/tree_edit.h"
 #include "session/session.h"
 #include "shell/filedialog.h"
@@ -129,9 +136,81 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     Button(kIdStop)->setEnabled(false);
     ApplyColors();
     CheckAndChangeTreeBtnState(false, true);
+
+    // The context menus, built once.
+    listMenu_ = BuildListContextMenu(this);
+    listMenu_->setObjectName("listMenu");
+    connect(listMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        if (const int id = CommandIdOf(a)) OnListCommand(id);
+    });
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (Flags().busy || Flags().transition) return;
+        const QModelIndex i = list_->indexAt(pos);
+        if (!i.isValid()) return;  // no menu over empty list space
+        focusSide_ = 1;
+        rowChosen_ = true;
+        ShowItem(i.row());
+        listMenu_->popup(list_->viewport()->mapToGlobal(pos));
+    });
+    treeMenu_ = BuildTreeContextMenu(this);
+    treeMenu_->setObjectName("treeMenu");
+    connect(treeMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        if (CommandIdOf(a) == CMD_TEXT_TREE) OnTextTree(treeMenuTarget_);
+    });
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        treeMenuTarget_ = ItemOfNode(tree_->itemAt(pos));
+        if (!treeMenuTarget_) return;
+        treeMenu_->popup(tree_->viewport()->mapToGlobal(pos));
+    });
+
+    // The command dialogs' refusals and notes are message boxes of the host.
+    commandUi_.message = [this](const QString& text) { host_->Ask(text, MsgKind::Ok); };
+    choosers_.folder = [this](const QString& start) {
+        return QFileDialog::getExistingDirectory(this, U8("フォルダの選択"), start);
+    };
+    auto fileChooser = [this](bool save, const QString& start) {
+        QFileDialog dlg(this, U8(save ? "Dovreth　データセーブ" : "Dovreth　データロード"), start,
+                        U8("Save Files (*.dvt)"));
+        dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dlg.setDefaultSuffix(QStringLiteral("dvt"));
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
+        return dlg.selectedFiles().front();
+    };
+    choosers_.openFile = [fileChooser](const QString& start) { return fileChooser(false, start); };
+    choosers_.saveFile = [fileChooser](const QString& start) { return fileChooser(true, start); };
+
+    // The progress timer of the rename and the copy.
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(host_, &QtHost::progress, this, [this](long long done, long long total) {
+        progressDone_ = done;
+        progressTotal_ = total;
+    });
+    connect(progressTimer_, &QTimer::timeout, this, [this] {
+        if (!WorkerRunning()) {
+            progressTimer_->stop();
+            emit progressText(QString());
+            update();
+            return;
+        }
+        if (progressTotal_ > 0)
+            emit progressText(QStringLiteral("%1 / %2").arg(progressDone_).arg(progressTotal_));
+    });
+
+    // Drags start on the list's and the tree's surfaces; F1 to F12 are looked at before any
+    // widget or shortcut sees them.
+    tree_->viewport()->installEventFilter(this);
+    list_->setDragEnabled(true);  // a press on a selected row keeps the selection for a drag
+    list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    qApp->installEventFilter(this);
 }
 
 CKestrelView::~CKestrelView() {
+    qApp->removeEventFilter(this);
+    SetDragCursor(false);
     // A worker still running is stopped; questions it asks now get their default answer.
     session_->flags.stopReq = true;
     session_->flags.quitReq = true;
@@ -306,9 +385,8 @@ void CKestrelView::BuildControls() {
     connect(close, &QPushButton::clicked, this, &CKestrelView::OnClose);
     connect(makeFold, &QPushButton::clicked, this, &CKestrelView::OnMakeFolder);
     connect(delFold, &QPushButton::clicked, this, &CKestrelView::OnDeleteFolder);
-    // Rename and copy run through their own dialogs and questions, added with the commands.
-    Q_UNUSED(rename);
-    Q_UNUSED(copy);
+    connect(rename, &QPushButton::clicked, this, &CKestrelView::OnRename);
+    connect(copy, &QPushButton::clicked, this, &CKestrelView::OnCopy);
 
     // The start-up layout of the form, in dialog units.
     placed_ = {
@@ -453,6 +531,11 @@ void CKestrelView::WorkerDone() {
     Flags().busy = false;
     Flags().macroRunning = false;
     SetBusyState(false);
+    if (afterWorker_) {
+        auto after = std::move(afterWorker_);
+        afterWorker_ = nullptr;
+        after();
+    }
     const bool quit = Flags().quitReq.load() || closeAfterWorker_;
     Flags().stopReq = false;
     Flags().transition = false;
@@ -461,8 +544,12 @@ void CKestrelView::WorkerDone() {
 
 void CKestrelView::ReportStop() {
     // Called on the worker at its end.
-    if (Flags().stopReq && !Flags().quitReq)
+    if (Flags().stopReq && !Flags().quitReq) {
         host_->Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::None, {});
+        if (readingSave_)
+            host_->Message(Sj("読み込み中のデータはクリアされます"), MsgKind::Ok, MsgIcon::None,
+                           {});
+    }
 }
 
 void CKestrelView::OnStop() {
@@ -792,13 +879,430 @@ void CKestrelView::OnDeleteItems() {
 
 void CKestrelView::NewTree() {
     if (WorkerRunning()) return;
-    if (!ResetTree()) Flags().quitReq = true;
-    CheckAndChangeTreeBtnState(false, true);
+    CMyItem* root = RootItem();
+    if (!root || root->m_dwNumInFolder == 0) return;
+    if (host_->Ask(U8("現在の内容を破棄しますか？"), MsgKind::YesNo, MsgIcon::Question) !=
+        MsgAnswer::Yes)
+        return;
+    curItem_ = nullptr;
+    curRow_ = -1;
+    ClearFields();
+    session_->saveFilePath.clear();  // a later Save asks for a file again
+    if (StartWorker([this] {
+            if (session_->Reset() != 1) Flags().quitReq = true;
+        }))
+        Button(kIdStop)->setEnabled(false);
+}
+
+bool CKestrelView::ConfirmDiscard() {
+    CMyItem* root = RootItem();
+    if (session_->saveFilePath.empty() && !(root && root->m_dwNumInFolder > 0)) return true;
+    return host_->Ask(U8("現在のデータは全て破棄されますがよろしいですか？"), MsgKind::YesNo,
+                      MsgIcon::Question) == MsgAnswer::Yes;
+}
+
+void CKestrelView::OpenRecentFile(const QString& path) {
+    if (WorkerRunning() || !ConfirmDiscard()) return;
+    OpenFile(path);
+}
+
+void CKestrelView::OnOpen() {
+    if (WorkerRunning() || !ConfirmDiscard()) return;
+    const QString path = choosers_.openFile(ToQt(ProgramFolder()));
+    if (path.isEmpty()) return;
+    OpenFile(path);
+}
+
+void CKestrelView::OpenFile(const QString& path) {
+    if (WorkerRunning()) return;
+    const auto cp = FromQt(path);
+    if (!cp) {
+        host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
+        return;
+    }
+    curItem_ = nullptr;
+    curRow_ = -1;
+    ClearFields();
+    readingSave_ = true;
+    // A failed load leaves the program open with the tree the session leaves (a fresh root).
+    if (!StartWorker([this, p = *cp] {
+            session_->Open(p);
+            ReportStop();
+        })) {
+        readingSave_ = false;
+        return;
+    }
+    Button(kIdStop)->setEnabled(false);  // reading a save data file is not interrupted
+    afterWorker_ = [this] {
+        readingSave_ = false;
+        emit recentFilesChanged();
+    };
+}
+
+void CKestrelView::OnSave() {
+    if (WorkerRunning()) return;
+    if (session_->saveFilePath.empty()) return OnSaveAs();
+    host_->Ask(U8("次のファイルに保存します。\n[ %1 ]").arg(ToQt(session_->saveFilePath)),
+               MsgKind::Ok);
+    StartWorker([this] {
+        session_->Save();
+        ReportStop();
+    });
+}
+
+void CKestrelView::OnSaveAs() {
+    if (WorkerRunning()) return;
+    const QString path = choosers_.saveFile(ToQt(ProgramFolder()));
+    if (path.isEmpty()) return;
+    const auto cp = FromQt(path);
+    if (!cp) {
+        host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
+        return;
+    }
+    if (StartWorker([this, p = *cp] {
+            session_->SaveAs(p);
+            ReportStop();
+        }))
+        afterWorker_ = [this] { emit recentFilesChanged(); };
+}
+
+// ---- List commands ------------------------------------------------------------------------
+
+void CKestrelView::SyncSelectionToSession() {
+    session_->ClearSelection();
+    const int n = session_->RowCount();
+    for (int r : SelectedRows())
+        if (r < n) session_->list.SetSelected(r, true);
+    session_->list.iCurrentRow = curRow_ < n ? curRow_ : -1;
+}
+
+void CKestrelView::SyncSelectionFromSession() {
+    QItemSelection sel;
+    const int n = std::min(listModel_->rowCount(), session_->RowCount());
+    int first = -1;
+    for (int r = 0; r < n; ++r) {
+        if (!session_->list.IsSelected(r)) continue;
+        if (first < 0) first = r;
+        sel.select(listModel_->index(r, 0), listModel_->index(r, CItemListModel::kColumnCount - 1));
+    }
+    QItemSelectionModel* m = list_->selectionModel();
+    m->select(sel, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The first selected row becomes the current one.
+    if (first >= 0) {
+        m->setCurrentIndex(listModel_->index(first, 0), QItemSelectionModel::NoUpdate);
+        ShowItem(first);
+    }
+}
+
+void CKestrelView::RefreshRowsKeepingSelection() {
+    if (!curFolder_ || WorkerRunning()) return;
+    host_->SetShownFolder(curFolder_);
+    listModel_->UpdateRows(curFolder_, ListRow::OfFolder(curFolder_));
+    if (curItem_ && curRow_ >= 0) ShowFields(curItem_);
+}
+
+void CKestrelView::OnListCommand(int id) {
+    if (id == CMD_SELECT_ALL) return SelectAllRows();
+    if (WorkerRunning() || Flags().transition || !curFolder_) return;
+    SyncSelectionToSession();
+    if (id == CMD_INFO) {
+        host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
+        return;
+    }
+    if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
+    if (!StartWorker([this, id] { session_->RunListCommand(id); })) return;
+    afterWorker_ = [this, id] {
+        RefreshRowsKeepingSelection();
+        if (id == CMD_FIND) SyncSelectionFromSession();
+    };
+}
+
+void CKestrelView::OnTextTree(CMyItem* folder) {
+    if (!folder || WorkerRunning()) return;
+    // The node may have gone since the menu opened.
+    bool known = false;
+    for (auto it = nodes_.cbegin(); it != nodes_.cend() && !known; ++it) known = it.key() == folder;
+    if (!known) return;
+    TextTreeOutput(folder, session_->Host());
+}
+
+// ---- Rename and copy ----------------------------------------------------------------------
+
+bool CKestrelView::ProgressTimerActive() const {
+    return progressTimer_->isActive();
+}
+
+void CKestrelView::StartProgressTimer() {
+    progressDone_ = progressTotal_ = 0;
+    update();
+    progressTimer_->start();
+}
+
+void CKestrelView::OnRename() {
+    if (WorkerRunning() || !RootItem()) return;
+    auto run = std::make_shared<CRenameRun>(RootItem(), session_->depth, session_->Host());
+    RenameOptions options;
+    options.autoSerialNum = session_->AutoIndex();
+    if (!run->ConfirmStart(options)) return;
+    if (!StartWorker([run] { run->RenameItemBySort(); })) return;
+    // Afterwards the rows show the items with their new paths.
+    afterWorker_ = [this] { RefreshRowsKeepingSelection(); };
+    StartProgressTimer();
+}
+
+void CKestrelView::OnCopy() {
+    CMyItem* root = RootItem();
+    if (WorkerRunning() || !root || root->m_dwNumInFolder == 0) return;
+    auto run = std::make_shared<CCopyRun>(session_->Host(), session_->tracePath);
+    CopyOptions options;
+    options.autoSerialNum = session_->AutoIndex();
+    if (!run->ConfirmStart(root, options)) return;
+    // A cancelled choice copies nothing and keeps the output folder of the settings.
+    const QString chosen = choosers_.folder(ToQt(Prefs().writeFolder));
+    if (chosen.isEmpty()) return;
+    const auto folder = FromQt(chosen);
+    if (!folder) {
+        ShowMessage("入力された文字にはファイル名として使えない文字が含まれています");
+        return;
+    }
+    if (!run->PrepareBuffer()) return;
+    Prefs().writeFolder = *folder;
+    if (!StartWorker([run, root, f = *folder] { run->Run(root, f); })) {
+        ShowMessage("スレッドの作成に失敗");
+        return;
+    }
+    afterWorker_ = [this] { RefreshRowsKeepingSelection(); };
+    StartProgressTimer();
+}
+
+// ---- Macros -------------------------------------------------------------------------------
+
+bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
+    const int num =
+        MacroFileNumForKey(fKey, mods & Qt::AltModifier, mods & Qt::ShiftModifier,
+                           mods & Qt::ControlModifier, listModel_->rowCount(),
+                           Dragging() || listDragPending_, WorkerRunning() || Flags().transition);
+    if (num <= 0) return false;
+    list_->setFocus();
+    if (!MacroCanStart(num, session_->tracePath)) return false;
+    SyncSelectionToSession();
+    if (!StartWorker([this, num] { session_->RunMacro(num); })) return false;
+    afterWorker_ = [this] {
+        RefreshRowsKeepingSelection();
+        SyncSelectionFromSession();
+    };
+    return true;
+}
+
+// ---- Drag and drop ------------------------------------------------------------------------
+
+void CKestrelView::SetDragCursor(bool on) {
+    if (on == cursorOverridden_) return;
+    cursorOverridden_ = on;
+    if (on)
+        QApplication::setOverrideCursor(QCursor(Qt::DragMoveCursor));
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+bool CKestrelView::BeginListDrag() {
+    listDragPending_ = false;
+    if (Flags().busy || Flags().transition || Dragging()) return false;
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return false;
+    dragRows_ = rows;
+    dragItems_.clear();
+    for (int r : rows) dragItems_.push_back(listModel_->Row(r)->item);
+    listDrag_ = true;
+    SetDragCursor(true);
+    return true;
+}
+
+bool CKestrelView::BeginTreeDrag(QTreeWidgetItem* node) {
+    treeDragPending_ = nullptr;
+    if (Flags().busy || Flags().transition || Dragging()) return false;
+    CMyItem* item = ItemOfNode(node);
+    if (!item || item == RootItem()) return false;  // the top node stays
+    treeDrag_ = node;
+    SetDragCursor(true);
+    return true;
+}
+
+void CKestrelView::CancelDrags() {
+    listDragPending_ = false;
+    listDrag_ = false;
+    treeDragPending_ = nullptr;
+    treeDrag_ = nullptr;
+    SetDragCursor(false);
+}
+
+bool CKestrelView::ListDropWithin(int dropRow) {
+    CMyItem* folder = curFolder_;
+    if (!folder || dropRow < 0) return false;
+    auto moved = std::make_shared<int>(-1);
+    if (!StartWorker([this, folder, rows = dragRows_, dropRow, moved] {
+            *moved = ListDropMove(folder, rows, dropRow, session_->Host());
+        }))
+        return false;
+    afterWorker_ = [this, moved, count = static_cast<int>(dragRows_.size())] {
+        RefreshRowsKeepingSelection();
+        if (*moved < 0) return;
+        // The moved block stays selected, its first row current.
+        QItemSelection sel(listModel_->index(*moved, 0),
+                           listModel_->index(*moved + count - 1, CItemListModel::kColumnCount - 1));
+        list_->selectionModel()->select(
+            sel, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list_->selectionModel()->setCurrentIndex(listModel_->index(*moved, 0),
+                                                 QItemSelectionModel::NoUpdate);
+        rowChosen_ = true;
+        ShowItem(*moved);
+    };
+    return true;
+}
+
+void CKestrelView::EndDragAt(const QPoint& global) {
+    const bool wasList = listDrag_;
+    QTreeWidgetItem* dragNode = treeDrag_;
+    listDragPending_ = false;
+    listDrag_ = false;
+    treeDragPending_ = nullptr;
+    treeDrag_ = nullptr;
+    SetDragCursor(false);
+    if ((!wasList && !dragNode) || WorkerRunning()) return;
+
+    const QPoint tp = tree_->viewport()->mapFromGlobal(global);
+    if (tree_->viewport()->rect().contains(tp)) {
+        // Empty space below the nodes is the top node.
+        QTreeWidgetItem* targetNode = tree_->itemAt(tp);
+        if (!targetNode) targetNode = nodes_.value(RootItem(), nullptr);
+        CMyItem* target = ItemOfNode(targetNode);
+        if (!target) return;
+        if (wasList) {
+            StartWorker([this, target, rows = dragRows_, items = dragItems_] {
+                ItemDropToTree(target, rows, items, session_->Host());
+            });
+        } else {
+            CMyItem* dragged = ItemOfNode(dragNode);
+            CMyItem* selected = ItemOfNode(tree_->currentItem());
+            if (!dragged) return;
+            if (StartWorker([this, dragged, target, selected] {
+                    TreeItemDropToTree(dragged, target, session_->Host(), selected);
+                })) {
+                repaint();
+                afterWorker_ = [this] {
+                    if (QTreeWidgetItem* n = tree_->currentItem()) tree_->scrollToItem(n);
+                };
+            }
+        }
+        return;
+    }
+    const QPoint lp = list_->viewport()->mapFromGlobal(global);
+    if (wasList && list_->viewport()->rect().contains(lp)) {
+        const QModelIndex i = list_->indexAt(lp);
+        ListDropWithin(i.isValid() ? i.row() : listModel_->rowCount() - 1);
+    }
+}
+
+bool CKestrelView::HandleListMouse(QObject* obj, QEvent* e) {
+    Q_UNUSED(obj);
+    auto* m = static_cast<QMouseEvent*>(e);
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (m->button() == Qt::LeftButton && !Flags().busy && !Flags().transition &&
+                list_->indexAt(m->position().toPoint()).isValid()) {
+                listDragPending_ = true;
+                pressPos_ = m->position().toPoint();
+            }
+            return false;
+        case QEvent::MouseMove:
+            if (!(m->buttons() & Qt::LeftButton)) {
+                if (Dragging() || listDragPending_ || treeDragPending_) CancelDrags();
+                return false;
+            }
+            if (listDrag_) return true;
+            if (listDragPending_ && (m->position().toPoint() - pressPos_).manhattanLength() >=
+                                        QApplication::startDragDistance())
+                return BeginListDrag();
+            return false;
+        case QEvent::MouseButtonRelease:
+            if (m->button() != Qt::LeftButton) return false;
+            listDragPending_ = false;
+            if (!listDrag_) return false;
+            EndDragAt(m->globalPosition().toPoint());
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CKestrelView::HandleTreeMouse(QEvent* e) {
+    auto* m = static_cast<QMouseEvent*>(e);
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (m->button() == Qt::LeftButton && !Flags().busy && !Flags().transition) {
+                QTreeWidgetItem* n = tree_->itemAt(m->position().toPoint());
+                if (n && ItemOfNode(n) != RootItem()) {
+                    treeDragPending_ = n;
+                    pressPos_ = m->position().toPoint();
+                }
+            }
+            return false;
+        case QEvent::MouseMove:
+            if (!(m->buttons() & Qt::LeftButton)) {
+                if (Dragging() || listDragPending_ || treeDragPending_) CancelDrags();
+                return false;
+            }
+            if (treeDrag_) return true;
+            if (treeDragPending_) {
+                if ((m->position().toPoint() - pressPos_).manhattanLength() >=
+                    QApplication::startDragDistance())
+                    BeginTreeDrag(treeDragPending_);
+                return true;  // no drag-selecting in the tree
+            }
+            return false;
+        case QEvent::MouseButtonRelease:
+            if (m->button() != Qt::LeftButton) return false;
+            treeDragPending_ = nullptr;
+            if (!treeDrag_) return false;
+            EndDragAt(m->globalPosition().toPoint());
+            return true;
+        default:
+            return false;
+    }
 }
 
 // ---- Keyboard -----------------------------------------------------------------------------
 
+bool CKestrelView::FileKeys(QKeyEvent* k) {
+    const int key = k->key();
+    if (key < Qt::Key_F1 || key > Qt::Key_F12) return false;
+    return CheckAndExeFuncKey(key - Qt::Key_F1 + 1, k->modifiers());
+}
+
 bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
+    // F1 to F12 of this window, before shortcuts and the menu bar (F10) can take them.
+    if (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (k->key() >= Qt::Key_F1 && k->key() <= Qt::Key_F12 && w && w->window() == window() &&
+            !QApplication::activeModalWidget()) {
+            if (e->type() == QEvent::ShortcutOverride) {
+                e->accept();
+                return false;
+            }
+            FileKeys(k);
+            return true;
+        }
+    }
+    if (obj == list_->viewport() &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
+         e->type() == QEvent::MouseButtonRelease))
+        return HandleListMouse(obj, e);
+    if (obj == tree_->viewport() &&
+        (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
+         e->type() == QEvent::MouseButtonRelease))
+        return HandleTreeMouse(e);
+    if (obj != tree_ && obj != list_ && obj != fEdit_) return false;
     if (e->type() == QEvent::FocusIn) {
         if (obj == tree_) focusSide_ = 0;
         if (obj == list_) focusSide_ = 1;
@@ -816,6 +1320,12 @@ bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
         return false;
     }
     if (obj == list_) {
+        // While rows are dragged, Page Up and Page Down scroll by 200 pixels.
+        if (listDrag_ && (k->key() == Qt::Key_PageUp || k->key() == Qt::Key_PageDown)) {
+            QScrollBar* bar = list_->verticalScrollBar();
+            bar->setValue(bar->value() + (k->key() == Qt::Key_PageUp ? -200 : 200));
+            return true;
+        }
         if (ctrl && !alt && k->key() == Qt::Key_A) {
             SelectAllRows();
             return true;

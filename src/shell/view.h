@@ -17,12 +17,15 @@
 
 #include "common/fs.h"
 #include "session/settings.h"
+#include "shell/commands.h"
 #include "shell/listmodel.h"
 
 class CMyItem;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QTimer;
 class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -72,8 +75,44 @@ class CKestrelView : public QWidget {
     void SelectAllRows();
     void SelectListRow(int row);
 
-    // Frame commands.
+    // Frame commands: New, Open (with a file chosen already: a recent file), Save, Save As.
     void NewTree();
+    void OnOpen();
+    void OpenFile(const QString& path);
+    void OpenRecentFile(const QString& path);
+    void OnSave();
+    void OnSaveAs();
+
+    // The list's context menu commands and the tree's text output.
+    void OnListCommand(int id);
+    void OnTextTree(CMyItem* folder);
+    // "直接変更" and "コピーして実行".
+    void OnRename();
+    void OnCopy();
+    // F1 to F12 (fKey 1 to 12) with the modifiers held; true when a macro started.
+    bool CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods);
+
+    // Drags: list rows (the selected rows) and tree folders, and their drops. A point is in
+    // global coordinates.
+    bool BeginListDrag();
+    bool BeginTreeDrag(QTreeWidgetItem* node);
+    void EndDragAt(const QPoint& global);
+    void CancelDrags();
+    bool Dragging() const { return listDrag_ || treeDrag_ != nullptr; }
+
+    // What the window asks the user besides message boxes, replaceable by tests: the output
+    // folder, the save data file to open and to save. An empty result is a cancel.
+    struct Choosers {
+        std::function<QString(const QString& start)> folder;
+        std::function<QString(const QString& start)> openFile;
+        std::function<QString(const QString& start)> saveFile;
+    };
+    Choosers& FileChoosers() { return choosers_; }
+    // The command dialogs' runner and message (see CommandUi).
+    CommandUi& CommandDialogs() { return commandUi_; }
+    QMenu* ListMenu() const { return listMenu_; }
+    QMenu* TreeMenu() const { return treeMenu_; }
+    bool ProgressTimerActive() const;
 
     // The reset to an empty edit tree; false when it failed.
     bool ResetTree();
@@ -115,6 +154,8 @@ class CKestrelView : public QWidget {
 
   signals:
     void closeRequested();
+    void recentFilesChanged();
+    void progressText(QString text);
     void currentFolderChanged();
     void busyChanged(bool busy);
 
@@ -143,6 +184,14 @@ class CKestrelView : public QWidget {
     std::vector<int> SelectedRows() const;
     void SyncSelectionToSession();
     void ShowMessage(const char* utf8);
+    void SyncSelectionFromSession();
+    void RefreshRowsKeepingSelection();
+    void StartProgressTimer();
+    bool ListDropWithin(int dropRow);
+    bool HandleListMouse(QObject* obj, QEvent* e);
+    bool HandleTreeMouse(QEvent* e);
+    bool FileKeys(QKeyEvent* k);
+    bool ConfirmDiscard();
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
@@ -176,6 +225,27 @@ class CKestrelView : public QWidget {
     bool readingSave_ = false;
 
     std::thread worker_;
+    // Runs on the window thread once the running worker has ended and the view is idle.
+    std::function<void()> afterWorker_;
+
+    QMenu* listMenu_ = nullptr;
+    QMenu* treeMenu_ = nullptr;
+    CMyItem* treeMenuTarget_ = nullptr;
+    CommandUi commandUi_;
+    Choosers choosers_;
+    QTimer* progressTimer_ = nullptr;
+    long long progressDone_ = 0, progressTotal_ = 0;
+
+    // Drag state.
+    bool listDragPending_ = false;
+    QPoint pressPos_;
+    bool listDrag_ = false;
+    std::vector<int> dragRows_;
+    std::vector<CMyItem*> dragItems_;
+    QTreeWidgetItem* treeDragPending_ = nullptr;
+    QTreeWidgetItem* treeDrag_ = nullptr;
+    bool cursorOverridden_ = false;
+    void SetDragCursor(bool on);
 };
 
 }  // namespace dov
