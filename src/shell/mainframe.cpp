@@ -134,7 +134,11 @@ void CMainFrame::UpdateFolderPane() {
 }
 
 void CMainFrame::OnOptions() {
-    optionDlg_->exec();
+    if (view_->WorkerRunning()) return;
+    if (runOptionDialog)
+        runOptionDialog(*optionDlg_);
+    else
+        optionDlg_->exec();
     // Either button: the view takes the dialog object's values.
     CSession& session = view_->Session();
     session.SetIntoFolders(optionDlg_->m_iEffectSubItem != 0);

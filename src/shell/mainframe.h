@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -26,6 +27,8 @@ class CMainFrame : public QMainWindow {
     // The options and colour commands (menu オプション).
     void OnOptions();
     void OnColors();
+    // Runs the options dialog (default: exec); tests play the user's part.
+    std::function<int(COptionDlg&)> runOptionDialog;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

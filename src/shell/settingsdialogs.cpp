@@ -45,9 +45,13 @@ COptionDlg::COptionDlg(QWidget* parent) : QDialog(parent) {
     v->addWidget(OkCancel(this));
 }
 
-int COptionDlg::exec() {
+void COptionDlg::Prepare() {
     auto_->setChecked(m_iAutoSerialNum != 0);
     effect_->setChecked(m_iEffectSubItem != 0);
+}
+
+int COptionDlg::exec() {
+    Prepare();
     return QDialog::exec();
 }
 

@@ -22,6 +22,8 @@ class COptionDlg : public QDialog {
     int m_iEffectSubItem = 0;
     int exec() override;
     void accept() override;
+    // Puts the values into the boxes (exec does this first).
+    void Prepare();
     QCheckBox* AutoBox() const { return auto_; }
     QCheckBox* EffectBox() const { return effect_; }
 

@@ -1,0 +1,556 @@
+// The window's commands end to end through its widgets on a temporary folder: the list's menu
+// with its dialogs, F-key macros, direct rename and copy, the save data file commands, the
+// options, and drags between the list and the tree.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "session/session.h"
+#include "shell/keyworddlg.h"
+#include "shell/listmodel.h"
+#include "shell/mainframe.h"
+#include "shell/namelimitdlg.h"
+#include "shell/serialdlg.h"
+#include "shell/settingsdialogs.h"
+#include "shell/view.h"
+#include "shell_test_support.h"
+#include "support/test_support.h"
+
+using namespace dov;
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QAction* FindAction(QMenu* menu, int id) {
+    for (QAction* a : menu->actions()) {
+        if (CommandIdOf(a) == id) return a;
+        if (a->menu())
+            if (QAction* found = FindAction(a->menu(), id)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class WorkflowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<dovtest::TempDir> dir_;
+    std::unique_ptr<CMainFrame> frame_;
+    CKestrelView* view_ = nullptr;
+    // Yes/No answers given in order; once used up, questions get No.
+    std::vector<MsgAnswer> answers_;
+
+    void Load(const std::string& folder) {
+        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {folder}));
+        WaitIdle();
+    }
+    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000); }
+    QTreeWidgetItem* Node(const char* utf8) {
+        auto found = view_->Tree()->findItems(U(utf8), Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void ClickTree(QTreeWidgetItem* n) {
+        QTreeWidget* t = view_->Tree();
+        if (n->parent()) n->parent()->setExpanded(true);
+        t->scrollToItem(n);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
+        WaitIdle();
+    }
+    QPoint RowPoint(int row) {
+        const QModelIndex i = view_->ListModel()->index(row, 1);
+        view_->List()->scrollTo(i);
+        return view_->List()->visualRect(i).center();
+    }
+    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(view_->List()->viewport(), Qt::LeftButton, mods, RowPoint(row));
+    }
+    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
+    QStringList RowNames() {
+        QStringList names;
+        for (int r = 0; r < view_->ListModel()->rowCount(); ++r) names << RowName(r);
+        return names;
+    }
+    int SelectedCount() { return int(view_->List()->selectionModel()->selectedRows().size()); }
+    void SelectAll() {
+        view_->List()->setFocus();
+        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
+    }
+    void Command(int id) {
+        QAction* a = FindAction(view_->ListMenu(), id);
+        QVERIFY2(a, qPrintable(QString::number(id)));
+        a->trigger();
+        WaitIdle();
+    }
+    template <class Dlg>
+    void PlayDialog(std::function<void(Dlg&)> play) {
+        view_->CommandDialogs().runDialog = [play](QDialog& d) {
+            auto* dlg = qobject_cast<Dlg*>(&d);
+            if (!dlg) return int(QDialog::Rejected);
+            dlg->show();
+            play(*dlg);
+            dlg->hide();
+            return dlg->result();
+        };
+    }
+    // "photos" with three pictures and a folder "old" with one file.
+    void LoadPhotos() {
+        for (const char* f : {"photos/IMG_001 beach.jpg", "photos/IMG_002 beach.jpg",
+                              "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
+            dir_->WriteFile(f, "data");
+        Load("photos");
+        ClickTree(Node("photos"));
+        QCOMPARE(view_->ListModel()->rowCount(), 4);
+    }
+    bool Exists(const std::string& rel) { return fs::exists(*dir_ / rel); }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<dovtest::TempDir>();
+        frame_ = std::make_unique<CMainFrame>();
+        view_ = frame_->View();
+        answers_.clear();
+        view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
+            if (kind != MsgKind::YesNo) return MsgAnswer::Ok;
+            if (answers_.empty()) return MsgAnswer::No;
+            const MsgAnswer a = answers_.front();
+            answers_.erase(answers_.begin());
+            return a;
+        });
+        frame_->resize(1000, 700);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        frame_.reset();
+        dir_.reset();
+    }
+
+    void menuCommandsEditTheSelectedRowsThroughTheirDialogs() {
+        LoadPhotos();
+        // Only the three pictures: rows 1 to 3 (the folder comes first).
+        ClickRow(1);
+        ClickRow(3, Qt::ShiftModifier);
+        QCOMPARE(SelectedCount(), 3);
+
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            QCOMPARE(d.windowTitle(), U("キーワードの入力： 指定文字列を消去"));
+            d.KeyEdit(0)->setText(" beach");
+            d.accept();
+        });
+        Command(CMD_CUT_KEY);
+        QCOMPARE(RowNames(), (QStringList{"old", "IMG_001.jpg", "IMG_002.jpg", "IMG_003.jpg"}));
+        QCOMPARE(SelectedCount(), 3);  // the rows are redrawn, the selection stays
+        QCOMPARE(view_->EditField()->text(), U("IMG_003.jpg"));  // the row clicked last
+
+        // Cancel changes nothing.
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            d.KeyEdit(0)->setText("IMG");
+            d.reject();
+        });
+        Command(CMD_CUT_KEY);
+        QCOMPARE(RowName(1), U("IMG_001.jpg"));
+
+        // Numbering with the detailed settings as they stand, then cutting to a length.
+        const QStringList before = RowNames();
+        int shown = 0;
+        PlayDialog<CSerialDlg>([&shown](CSerialDlg& d) {
+            ++shown;
+            d.accept();
+        });
+        Command(CMD_SERIAL_DETAIL);
+        QCOMPARE(shown, 1);
+        const QStringList numbered = RowNames();
+        QCOMPARE(numbered[0], U("old"));
+        for (int r = 1; r <= 3; ++r) QVERIFY2(numbered[r] != before[r], qPrintable(numbered[r]));
+        QCOMPARE(numbered.mid(1).removeDuplicates(), 0);
+
+        PlayDialog<CNameLimitDlg>([](CNameLimitDlg& d) {
+            QTest::mouseClick(d.Radio(0), Qt::LeftButton);
+            d.LimitEdit()->setText("9");
+            d.accept();
+        });
+        Command(CMD_LIMIT);
+        for (int r = 1; r <= 3; ++r) {
+            QVERIFY2(Cp(RowName(r).toStdString()).size() <= 9, qPrintable(RowName(r)));
+            QVERIFY(RowName(r) != numbered[r]);
+        }
+        QCOMPARE(view_->Prefs().limitSize, 9);
+
+        // "元のファイル名に戻す", then "全て選択" and "情報".
+        Command(CMD_RESET_NAME);
+        QCOMPARE(RowName(2), U("IMG_002 beach.jpg"));
+        Command(CMD_SELECT_ALL);
+        QCOMPARE(SelectedCount(), 4);
+        view_->Host()->ClearMessages();
+        Command(CMD_INFO);
+        QCOMPARE(int(view_->Host()->Messages().size()), 1);
+        const QString info = view_->Host()->Messages().front();
+        QVERIFY2(info.startsWith(U("【アイテム情報】\n\n選択アイテム数 ： 4 \nトータルサイズ： 16\n"
+                                   "フォルダ数： 1\nファイル数： 4\n")),
+                 qPrintable(info));
+
+        // "検索" selects the rows whose names hold the text.
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            d.KeyEdit(0)->setText("002");
+            d.accept();
+        });
+        Command(CMD_FIND);
+        QCOMPARE(SelectedCount(), 1);
+        QVERIFY(view_->List()->selectionModel()->isRowSelected(2, {}));
+        QCOMPARE(view_->OrgField()->text(), U("IMG_002 beach.jpg"));
+    }
+
+    void commandsDoNotStartWhileAWorkerRuns() {
+        LoadPhotos();
+        SelectAll();
+        std::atomic<bool> release{false};
+        QVERIFY(view_->StartWorker([&] {
+            while (!release) QThread::yieldCurrentThread();
+        }));
+        int shown = 0;
+        view_->CommandDialogs().runDialog = [&shown](QDialog&) {
+            ++shown;
+            return int(QDialog::Accepted);
+        };
+        for (int id : {CMD_CUT_KEY, CMD_PASTE_LEFT, CMD_SERIAL_DETAIL, CMD_LIMIT})
+            FindAction(view_->ListMenu(), id)->trigger();
+        QTest::keyClick(view_->List(), Qt::Key_F1);
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        release = true;
+        WaitIdle();
+        QCOMPARE(shown, 0);
+        QVERIFY(view_->Host()->Messages().empty());
+        QCOMPARE(RowName(1), U("IMG_001 beach.jpg"));
+    }
+
+    void functionKeysRunTheirMacroFiles() {
+        LoadPhotos();
+        dir_->WriteFile("home/DovMac01.txt", "SelectListAll()\nPasteLeftListString(\"A_\")\n");
+        dir_->WriteFile("home/DovMac10.txt", "SelectListAll()\nPasteRightListString(\"_Z\")\n");
+        view_->List()->setFocus();
+        // Not with Shift held.
+        QTest::keyClick(view_->List(), Qt::Key_F1, Qt::ShiftModifier);
+        WaitIdle();
+        QCOMPARE(RowName(1), U("IMG_001 beach.jpg"));
+        QTest::keyClick(view_->List(), Qt::Key_F1);
+        WaitIdle();
+        QCOMPARE(RowName(1), U("A_IMG_001 beach.jpg"));
+        QCOMPARE(SelectedCount(), 4);  // the macro's selection shows in the list
+        // F10 reaches its macro too, whichever control has the focus.
+        view_->Tree()->setFocus();
+        QTest::keyClick(view_->Tree(), Qt::Key_F10);
+        WaitIdle();
+        QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
+        // A key without its file does nothing to the names.
+        QTest::keyClick(view_->List(), Qt::Key_F5);
+        WaitIdle();
+        QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
+    }
+
+    void directRenameAnsweredYesRenamesOnDiskAndWritesTheLog() {
+        LoadPhotos();
+        SelectAll();
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            d.KeyEdit(0)->setText(" beach");
+            d.accept();
+        });
+        Command(CMD_CUT_KEY);
+        // No (the default) leaves the disk alone.
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        WaitIdle();
+        QVERIFY(
+            SawMessage(view_->Host(), U("直接改名するとやり直しは出来ませんがよろしいですか？")));
+        QVERIFY(Exists("photos/IMG_001 beach.jpg"));
+        // Yes renames.
+        view_->Host()->ClearMessages();
+        answers_ = {MsgAnswer::Yes};
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QVERIFY(view_->ProgressTimerActive());
+        WaitIdle();
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->ProgressTimerActive(), 30000);
+        for (const char* f : {"photos/IMG_001.jpg", "photos/IMG_002.jpg", "photos/IMG_003.jpg",
+                              "photos/old/note.txt"})
+            QVERIFY2(Exists(f), f);
+        QVERIFY(!Exists("photos/IMG_001 beach.jpg"));
+        const std::string log = dovtest::ReadNative(dir_->home() + "/RenameLog.txt");
+        QVERIFY(log.find(Cp("リネームに成功しました。")) != std::string::npos);
+        QVERIFY(log.find("IMG_002.jpg") != std::string::npos);
+        // The rows show the items at their new places; the buttons are back.
+        QCOMPARE(RowName(1), U("IMG_001.jpg"));
+        ClickRow(2);
+        QCOMPARE(view_->OrgField()->text(), U("IMG_002.jpg"));
+        QVERIFY(view_->Button(CKestrelView::kIdRename)->isEnabled());
+        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+    }
+
+    void copyWritesTheTreeIntoTheChosenFolderAndRemembersIt() {
+        LoadPhotos();
+        SelectAll();
+        Command(CMD_SERIAL_0_UP);
+        const QStringList names = RowNames();
+        fs::create_directories(*dir_ / "out");
+        QString asked;
+        view_->FileChoosers().folder = [&](const QString& start) {
+            asked = start;
+            return QString();  // cancelled: nothing is copied
+        };
+        QTest::mouseClick(view_->Button(CKestrelView::kIdCopy), Qt::LeftButton);
+        WaitIdle();
+        QCOMPARE(asked, QString::fromStdString(dir_->home()));  // the program's folder at first
+        QVERIFY(!Exists("out/Root"));
+        QCOMPARE(view_->Prefs().writeFolder, Cp(dir_->home()));
+
+        const QString out = QString::fromStdString(*dir_ / "out");
+        view_->FileChoosers().folder = [&](const QString&) { return out; };
+        QTest::mouseClick(view_->Button(CKestrelView::kIdCopy), Qt::LeftButton);
+        WaitIdle();
+        for (int r = 0; r < 4; ++r) {
+            const std::string rel = "out/Root/photos/" + names[r].toStdString();
+            QVERIFY2(Exists(rel), rel.c_str());
+        }
+        QVERIFY(Exists("out/Root/photos/" + names[0].toStdString() + "/note.txt"));
+        QVERIFY(Exists("photos/IMG_001 beach.jpg"));  // the originals stay
+        QVERIFY(SawMessage(view_->Host(), U("【 実行結果 】")));
+        QCOMPARE(view_->Prefs().writeFolder, Cp(out.toStdString()));
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->ProgressTimerActive(), 30000);
+    }
+
+    void saveNewAndOpenGiveTheSameTree() {
+        LoadPhotos();
+        SelectAll();
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            d.KeyEdit(0)->setText("X_");
+            d.accept();
+        });
+        Command(CMD_PASTE_LEFT);
+        const QStringList edited = RowNames();
+        const QString file = QString::fromStdString(*dir_ / "job.dvt");
+        view_->FileChoosers().saveFile = [&](const QString&) { return file; };
+        frame_->Action("fileSaveAs")->trigger();
+        WaitIdle();
+        QVERIFY(Exists("job.dvt"));
+
+        // New asks first; No keeps everything.
+        frame_->Action("fileNew")->trigger();
+        WaitIdle();
+        QVERIFY(SawMessage(view_->Host(), U("現在の内容を破棄しますか？")));
+        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 1);
+        answers_ = {MsgAnswer::Yes};
+        frame_->Action("fileNew")->trigger();
+        WaitIdle();
+        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(view_->ListModel()->rowCount(), 0);
+        QCOMPARE(frame_->windowTitle(), U("Dovreth Version 2.65"));
+
+        // Open on an empty tree asks nothing.
+        view_->Host()->ClearMessages();
+        view_->FileChoosers().openFile = [&](const QString&) { return file; };
+        frame_->Action("fileOpen")->trigger();
+        WaitIdle();
+        QVERIFY(view_->Host()->Messages().empty());
+        ClickTree(Node("photos"));
+        QCOMPARE(RowNames(), edited);
+        QVERIFY(Node("X_old"));
+
+        // Save now writes back to the file it came from after saying so.
+        frame_->Action("fileSave")->trigger();
+        WaitIdle();
+        QVERIFY(SawMessage(view_->Host(), U("次のファイルに保存します。\n[ ") + file + " ]"));
+
+        // The recent-file list offers it; opening it asks before discarding.
+        QMenu* recent = frame_->findChild<QMenu*>("recentFiles");
+        QVERIFY(recent);
+        QAction* first = recent->actions().value(0);
+        QVERIFY(first && first->text().endsWith(file));
+        view_->Host()->ClearMessages();
+        first->trigger();  // answered No
+        WaitIdle();
+        QVERIFY(SawMessage(view_->Host(), U("現在のデータは全て破棄されますがよろしいですか？")));
+        QCOMPARE(RowNames(), edited);
+        answers_ = {MsgAnswer::Yes};
+        first->trigger();
+        WaitIdle();
+        ClickTree(Node("photos"));
+        QCOMPARE(RowNames(), edited);
+    }
+
+    void aFailedLoadOrSaveLeavesTheProgramOpen() {
+        LoadPhotos();
+        dir_->WriteFile("broken.dvt", "not a save data file at all");
+        answers_ = {MsgAnswer::Yes};
+        view_->FileChoosers().openFile = [&](const QString&) {
+            return QString::fromStdString(*dir_ / "broken.dvt");
+        };
+        frame_->Action("fileOpen")->trigger();
+        WaitIdle();
+        QVERIFY(frame_->isVisible());
+        QVERIFY(!view_->Flags().quitReq);
+        QCOMPARE(view_->Tree()->topLevelItem(0)->text(0), U("Root"));
+        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
+        QVERIFY(!view_->Host()->Messages().empty());
+
+        LoadPhotos();
+        view_->FileChoosers().saveFile = [&](const QString&) {
+            return QString::fromStdString(*dir_ / "missing/dir/x.dvt");
+        };
+        view_->Host()->ClearMessages();
+        frame_->Action("fileSaveAs")->trigger();
+        WaitIdle();
+        QVERIFY(frame_->isVisible());
+        QVERIFY(!view_->Host()->Messages().empty());
+        QCOMPARE(view_->ListModel()->rowCount(), 4);
+    }
+
+    void theAutomaticIndexOptionAddsAndRemovesThePrefixes() {
+        LoadPhotos();
+        ClickRow(1);
+        QCOMPARE(view_->WriteField()->text(), U("IMG_001 beach.jpg"));
+        auto setOption = [this](bool on) {
+            frame_->runOptionDialog = [on](COptionDlg& d) {
+                d.Prepare();
+                d.AutoBox()->setChecked(on);
+                d.accept();
+                return int(d.result());
+            };
+            frame_->Action("options")->trigger();
+            WaitIdle();
+        };
+        setOption(true);
+        QCOMPARE(view_->Prefs().autoSerialNum, 1);
+        ClickRow(1);
+        QCOMPARE(view_->WriteField()->text(), U("000_IMG_001 beach.jpg"));
+        setOption(false);
+        QCOMPARE(view_->Prefs().autoSerialNum, 0);
+        ClickRow(1);
+        QCOMPARE(view_->WriteField()->text(), U("IMG_001 beach.jpg"));
+    }
+
+    void rowsDraggedOntoATreeFolderMoveThere() {
+        LoadPhotos();
+        QTreeWidgetItem* old = Node("old");
+        QVERIFY(old);
+        old->parent()->setExpanded(true);
+        QTreeView* list = view_->List();
+        ClickRow(2);
+        ClickRow(3, Qt::ControlModifier);
+        QCOMPARE(SelectedCount(), 2);
+        // Press on a selected row, move past the drag distance, release over the tree node.
+        const QPoint start = RowPoint(2);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(list->viewport(), start + QPoint(0, 30));
+        QVERIFY(view_->Dragging());
+        QVERIFY(QApplication::overrideCursor());
+        QTreeWidget* tree = view_->Tree();
+        const QPoint overOld = tree->viewport()->mapToGlobal(tree->visualItemRect(old).center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {},
+                            list->viewport()->mapFromGlobal(overOld));
+        WaitIdle();
+        QVERIFY(!view_->Dragging());
+        QVERIFY(!QApplication::overrideCursor());
+        QCOMPARE(RowNames(), (QStringList{"old", "IMG_001 beach.jpg"}));
+        ClickTree(Node("old"));
+        QCOMPARE(RowNames(), (QStringList{"note.txt", "IMG_002 beach.jpg", "IMG_003 beach.jpg"}));
+
+        // Rows dropped on empty tree space go to the root.
+        ClickRow(0);
+        const QPoint p = RowPoint(0);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseMove(list->viewport(), p + QPoint(0, 30));
+        const QPoint empty = tree->viewport()->mapToGlobal(
+            QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 5));
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {},
+                            list->viewport()->mapFromGlobal(empty));
+        WaitIdle();
+        ClickTree(tree->topLevelItem(0));
+        QCOMPARE(RowNames(), (QStringList{"photos", "note.txt"}));
+    }
+
+    void rowsDraggedWithinTheListMoveAsABlock() {
+        LoadPhotos();
+        QTreeView* list = view_->List();
+        ClickRow(1);
+        const QPoint start = RowPoint(1);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(list->viewport(), start + QPoint(0, 30));
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, RowPoint(3));
+        WaitIdle();
+        QCOMPARE(RowNames(), (QStringList{"old", "IMG_002 beach.jpg", "IMG_003 beach.jpg",
+                                          "IMG_001 beach.jpg"}));
+        QCOMPARE(view_->CurrentRow(), 3);
+        QCOMPARE(view_->OrgField()->text(), U("IMG_001 beach.jpg"));
+    }
+
+    void treeFoldersDragOntoOthersButNeverIntoThemselves() {
+        dir_->WriteFile("a/inner/x.txt", "x");
+        dir_->WriteFile("b/y.txt", "y");
+        Load("a");
+        Load("b");
+        QTreeWidget* tree = view_->Tree();
+        tree->expandAll();
+        auto drag = [&](QTreeWidgetItem* from, QTreeWidgetItem* to) {
+            const QPoint s = tree->visualItemRect(from).center();
+            QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, s);
+            QTest::mouseMove(tree->viewport(), s + QPoint(0, 25));
+            QVERIFY(view_->Dragging());
+            QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {},
+                                tree->visualItemRect(to).center());
+            WaitIdle();
+            tree->expandAll();
+        };
+        // Into its own sub-folder: refused with the message, nothing moves.
+        view_->Host()->ClearMessages();
+        drag(Node("a"), Node("inner"));
+        QVERIFY(SawMessage(view_->Host(),
+                           U("ドロップ先がドラッグアイテムの子に属することは出来ません")));
+        QCOMPARE(Node("inner")->parent(), Node("a"));
+        // Onto another folder: it moves there with its sub-folders.
+        drag(Node("a"), Node("b"));
+        QCOMPARE(Node("a")->parent(), Node("b"));
+        QCOMPARE(Node("inner")->parent(), Node("a"));
+        ClickTree(Node("b"));
+        QCOMPARE(RowNames(), (QStringList{"y.txt", "a"}));
+    }
+
+    void treeTextOutputWritesTextTree() {
+        LoadPhotos();
+        view_->TreeMenu();
+        QTreeWidget* tree = view_->Tree();
+        const QPoint at = tree->visualItemRect(Node("photos")).center();
+        emit tree->customContextMenuRequested(at);
+        QAction* a = FindAction(view_->TreeMenu(), CMD_TEXT_TREE);
+        QVERIFY(a);
+        QCOMPARE(a->text(), U("ツリー構造をテキスト出力"));
+        view_->TreeMenu()->hide();
+        a->trigger();
+        QVERIFY(SawMessage(view_->Host(), U("テキスト出力完了")));
+        const std::string text = dovtest::ReadNative(dir_->home() + "/TextTree.txt");
+        QVERIFY(text.find("IMG_002 beach.jpg") != std::string::npos);
+        // No menu over empty list space.
+        view_->ListMenu()->hide();
+        emit view_->List()->customContextMenuRequested(
+            QPoint(5, view_->List()->viewport()->height() - 3));
+        QVERIFY(!view_->ListMenu()->isVisible());
+    }
+};
+
+DOV_QTEST_MAIN(WorkflowTest)
+#include "workflow_test.moc"
