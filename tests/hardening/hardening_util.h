@@ -1,0 +1,71 @@
+// Helpers of the hardening tests: a full listing of a folder on disk (that works on any name
+// and at any depth), a session over a temporary folder, and a file system with faults.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/fs.h"
+#include "session/session.h"
+#include "support/test_support.h"
+
+namespace hardtest {
+
+// One entry of a listing: its kind and, for a file, its size and content (a digest for large
+// files), for a link its target.
+struct Entry {
+    char kind = '?';  // 'd' folder, 'f' file, 'l' link, 'p' FIFO, '?' anything else
+    unsigned mode = 0;
+    unsigned long long size = 0;
+    std::string content;  // the file's bytes up to 64 KiB, else a digest; the link's target
+    bool operator==(const Entry&) const = default;
+};
+
+// Every entry below a native folder by its relative path (raw bytes as on disk), links not
+// followed. Works through descriptors, so neither path length nor names get in the way.
+// The program's own folder "home" is left out at the top level.
+using Listing = std::map<std::string, Entry>;
+Listing List(const std::string& folder);
+
+// A readable account of the difference between two listings (empty when equal).
+std::string Diff(const Listing& before, const Listing& after);
+
+// The file contents of a listing as a multiset: what must survive any run.
+std::multiset<std::string> Contents(const Listing& l);
+
+// The real file system with faults on request. A hook returning -1 lets the call through;
+// any other value is the result.
+class FaultFs : public dov::PosixFileSystem {
+  public:
+    std::function<int(const std::string&, const std::string&)> onRename;
+    std::function<int(const std::string&, std::unique_ptr<dov::IFile>&)> onCreateNew;
+    std::function<std::unique_ptr<dov::IFile>(const std::string&, std::unique_ptr<dov::IFile>)>
+        wrapCreate;
+
+    int RenameNoReplace(const std::string& from, const std::string& to) override;
+    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
+};
+
+// CP932 path of a native path in the temporary folder.
+std::string Cp(const std::string& native);
+
+// Sets an item's new name and its write name.
+void SetName(CMyItem* item, const std::string& newName);
+
+// The sub-item of folder with this original name (nullptr if none).
+CMyItem* Sub(CMyItem* folder, const std::string& orgName);
+
+// Counts the occurrences of needle in hay.
+int Count(const std::string& hay, const std::string& needle);
+
+// The program's own files of the current test.
+std::string HomeFile(const std::string& name);
+
+// Whether permission bits bind this process (they do not for root).
+bool PermissionsBind();
+
+}  // namespace hardtest
