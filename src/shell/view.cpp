@@ -76,6 +76,33 @@ CMyItem* ItemOfNode(const QTreeWidgetItem* node) {
 
 }  // namespace
 
+// F1 to F12 of the view's window, looked at before shortcuts and the menu bar (F10) can take
+// them. An application-wide filter of its own, so that the view's filters on its controls see
+// each event once.
+class CKestrelView::FunctionKeyFilter : public QObject {
+  public:
+    explicit FunctionKeyFilter(CKestrelView* view) : QObject(view), view_(view) {}
+
+  protected:
+    bool eventFilter(QObject* obj, QEvent* e) override {
+        if (e->type() != QEvent::ShortcutOverride && e->type() != QEvent::KeyPress) return false;
+        auto* k = static_cast<QKeyEvent*>(e);
+        auto* w = qobject_cast<QWidget*>(obj);
+        if (k->key() < Qt::Key_F1 || k->key() > Qt::Key_F12 || !w ||
+            w->window() != view_->window() || QApplication::activeModalWidget())
+            return false;
+        if (e->type() == QEvent::ShortcutOverride) {
+            e->accept();  // the key comes as a key press, not as a shortcut
+            return false;
+        }
+        view_->CheckAndExeFuncKey(k->key() - Qt::Key_F1 + 1, k->modifiers());
+        return true;
+    }
+
+  private:
+    CKestrelView* view_;
+};
+
 // ---- Construction -------------------------------------------------------------------------
 
 CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
@@ -205,11 +232,12 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     tree_->viewport()->installEventFilter(this);
     list_->setDragEnabled(true);  // a press on a selected row keeps the selection for a drag
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    qApp->installEventFilter(this);
+    fkeyFilter_ = new FunctionKeyFilter(this);
+    qApp->installEventFilter(fkeyFilter_);
 }
 
 CKestrelView::~CKestrelView() {
-    qApp->removeEventFilter(this);
+    qApp->removeEventFilter(fkeyFilter_);
     SetDragCursor(false);
     // A worker still running is stopped; questions it asks now get their default answer.
     session_->flags.stopReq = true;
@@ -1019,10 +1047,7 @@ void CKestrelView::OnListCommand(int id) {
 
 void CKestrelView::OnTextTree(CMyItem* folder) {
     if (!folder || WorkerRunning()) return;
-    // The node may have gone since the menu opened.
-    bool known = false;
-    for (auto it = nodes_.cbegin(); it != nodes_.cend() && !known; ++it) known = it.key() == folder;
-    if (!known) return;
+    if (!nodes_.contains(folder)) return;  // the node went since the menu opened
     TextTreeOutput(folder, session_->Host());
 }
 
@@ -1273,27 +1298,7 @@ bool CKestrelView::HandleTreeMouse(QEvent* e) {
 
 // ---- Keyboard -----------------------------------------------------------------------------
 
-bool CKestrelView::FileKeys(QKeyEvent* k) {
-    const int key = k->key();
-    if (key < Qt::Key_F1 || key > Qt::Key_F12) return false;
-    return CheckAndExeFuncKey(key - Qt::Key_F1 + 1, k->modifiers());
-}
-
 bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
-    // F1 to F12 of this window, before shortcuts and the menu bar (F10) can take them.
-    if (e->type() == QEvent::ShortcutOverride || e->type() == QEvent::KeyPress) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        auto* w = qobject_cast<QWidget*>(obj);
-        if (k->key() >= Qt::Key_F1 && k->key() <= Qt::Key_F12 && w && w->window() == window() &&
-            !QApplication::activeModalWidget()) {
-            if (e->type() == QEvent::ShortcutOverride) {
-                e->accept();
-                return false;
-            }
-            FileKeys(k);
-            return true;
-        }
-    }
     if (obj == list_->viewport() &&
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
          e->type() == QEvent::MouseButtonRelease))
@@ -1302,7 +1307,6 @@ bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
          e->type() == QEvent::MouseButtonRelease))
         return HandleTreeMouse(e);
-    if (obj != tree_ && obj != list_ && obj != fEdit_) return false;
     if (e->type() == QEvent::FocusIn) {
         if (obj == tree_) focusSide_ = 0;
         if (obj == list_) focusSide_ = 1;

@@ -190,7 +190,6 @@ class CKestrelView : public QWidget {
     bool ListDropWithin(int dropRow);
     bool HandleListMouse(QObject* obj, QEvent* e);
     bool HandleTreeMouse(QEvent* e);
-    bool FileKeys(QKeyEvent* k);
     bool ConfirmDiscard();
 
     // What the view owns for the whole run lives in the session.
@@ -228,6 +227,8 @@ class CKestrelView : public QWidget {
     // Runs on the window thread once the running worker has ended and the view is idle.
     std::function<void()> afterWorker_;
 
+    class FunctionKeyFilter;
+    FunctionKeyFilter* fkeyFilter_ = nullptr;
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
     CMyItem* treeMenuTarget_ = nullptr;
