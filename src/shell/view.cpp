@@ -95,8 +95,9 @@ class CKestrelView::FunctionKeyFilter : public QObject {
             e->accept();  // the key comes as a key press, not as a shortcut
             return false;
         }
-        view_->CheckAndExeFuncKey(k->key() - Qt::Key_F1 + 1, k->modifiers());
-        return true;
+        // A key that started a macro ends here; any other goes on to the controls (F2 edits a
+        // label when the list is empty).
+        return view_->CheckAndExeFuncKey(k->key() - Qt::Key_F1 + 1, k->modifiers());
     }
 
   private:

@@ -266,6 +266,16 @@ class WorkflowTest : public QObject {
         QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
     }
 
+    void functionKeysWithAnEmptyListReachTheControls() {
+        dir_->WriteFile("home/DovMac02.txt", "ClearAllItem()\n");
+        QTreeWidget* tree = view_->Tree();
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_F2);
+        QVERIFY(!view_->WorkerRunning());
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor && tree->isAncestorOf(editor));  // the label editor opened
+    }
+
     void directRenameAnsweredYesRenamesOnDiskAndWritesTheLog() {
         LoadPhotos();
         SelectAll();
