@@ -1247,8 +1247,11 @@ bool CKestrelView::HandleListMouse(QObject* obj, QEvent* e) {
             }
             if (listDrag_) return true;
             if (listDragPending_ && (m->position().toPoint() - pressPos_).manhattanLength() >=
-                                        QApplication::startDragDistance())
-                return BeginListDrag();
+                                        QApplication::startDragDistance()) {
+                // Qt's own drag never starts; a drag without rows simply does nothing.
+                BeginListDrag();
+                return true;
+            }
             return false;
         case QEvent::MouseButtonRelease:
             if (m->button() != Qt::LeftButton) return false;
