@@ -92,8 +92,10 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
 }
 
 const std::string& Sj(const char* utf8Literal) {
+    // Keyed by content, not by address: a caller that passes a temporary buffer still gets the
+    // right text. The map's nodes never move, so the returned reference stays valid.
     static std::mutex mu;
-    static std::unordered_map<const char*, std::string> cache;
+    static std::unordered_map<std::string, std::string> cache;
     std::lock_guard<std::mutex> lock(mu);
     auto it = cache.find(utf8Literal);
     if (it != cache.end()) return it->second;

@@ -14,7 +14,7 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
 // A UTF-8 text from the program's own source (a message, a caption, a trace format) in CP932.
-// Results are cached per literal, so the hot paths pay for the conversion once. A text that
+// Results are cached by text, so the hot paths pay for the conversion once. A text that
 // cannot be converted (a programming error) comes back with its bytes escaped.
 const std::string& Sj(const char* utf8Literal);
 

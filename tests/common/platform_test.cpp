@@ -162,3 +162,15 @@ TEST_F(FsTest, AtomicWriteKeepsTheOldFileOnFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CodePage, CachedConversionFollowsTheTextNotItsAddress) {
+    std::string buf = "表";
+    const std::string first = dov::Sj(buf.c_str());
+    buf = "あ";  // same buffer, new text
+    EXPECT_EQ(first, "\x95\x5C");
+    EXPECT_EQ(dov::Sj(buf.c_str()), "\x82\xA0");
+}
+
+}  // namespace
