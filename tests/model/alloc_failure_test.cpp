@@ -79,6 +79,10 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
+// The replaced operators pair malloc with free on purpose; GCC cannot see that they match.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept {
     std::free(p);
 }
