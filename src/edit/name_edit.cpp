@@ -358,17 +358,14 @@ std::vector<int> CollectHits(const std::string& name, bool bAll, bool bAtEnd, Hi
 
 }  // namespace
 
-int CNameEdit::PasteItemStrKeyLeft(CMyItem* pItem, const std::string& key, const std::string& text,
-                                   bool bWild) {
-    if (!pItem) {
-        TraceF(m_strTracePath, "※　引数が無効です PasteItemStrKeyLeft()\n");
-        TraceF(m_strTracePath, "　　pItem[%s]\n", PtrText(pItem).c_str());
-        return -1;
-    }
+// Inserts text at every keyword hit (its start, or with bAtEnd its end) of the item's new name,
+// right to left so that the offsets stay valid, with the descent into folders.
+int CNameEdit::PasteAtKeyHits(CMyItem* pItem, const std::string& key, const std::string& text,
+                              bool bWild, bool bAtEnd) {
     return WithDescent(pItem, [&](CMyItem* it) {
         bool stopped = false;
         const std::vector<int> offsets = CollectHits(
-            it->m_strNewName, m_keys.EnableAllTarget != 0, false,
+            it->m_strNewName, m_keys.EnableAllTarget != 0, bAtEnd,
             [&](const std::string& n, int s, int* l) { return Hit(n, key, s, bWild, l); },
             [&] { return Stop(); }, &stopped);
         int changed = 0;
@@ -383,6 +380,16 @@ int CNameEdit::PasteItemStrKeyLeft(CMyItem* pItem, const std::string& key, const
     });
 }
 
+int CNameEdit::PasteItemStrKeyLeft(CMyItem* pItem, const std::string& key, const std::string& text,
+                                   bool bWild) {
+    if (!pItem) {
+        TraceF(m_strTracePath, "※　引数が無効です PasteItemStrKeyLeft()\n");
+        TraceF(m_strTracePath, "　　pItem[%s]\n", PtrText(pItem).c_str());
+        return -1;
+    }
+    return PasteAtKeyHits(pItem, key, text, bWild, false);
+}
+
 int CNameEdit::PasteItemStrKeyRight(CMyItem* pItem, const std::string& key, const std::string& text,
                                     bool bWild) {
     if (!pItem) {
@@ -390,22 +397,7 @@ int CNameEdit::PasteItemStrKeyRight(CMyItem* pItem, const std::string& key, cons
         TraceF(m_strTracePath, "　　pItem[%s]\n", PtrText(pItem).c_str());
         return -1;
     }
-    return WithDescent(pItem, [&](CMyItem* it) {
-        bool stopped = false;
-        const std::vector<int> offsets = CollectHits(
-            it->m_strNewName, m_keys.EnableAllTarget != 0, true,
-            [&](const std::string& n, int s, int* l) { return Hit(n, key, s, bWild, l); },
-            [&] { return Stop(); }, &stopped);
-        int changed = 0;
-        if (!text.empty()) {
-            for (auto o = offsets.rbegin(); o != offsets.rend(); ++o) {
-                it->m_strNewName.insert(static_cast<std::size_t>(*o), text);
-                changed = 1;
-            }
-        }
-        if (changed) RefreshItem(it);
-        return stopped ? -1 : changed;
-    });
+    return PasteAtKeyHits(pItem, key, text, bWild, true);
 }
 
 // ---- Replace and reset ------------------------------------------------------------------

@@ -124,6 +124,8 @@ class CNameEdit {
     template <class Op>
     int WithDescent(CMyItem* pItem, Op op);
     int Hit(const std::string& name, const std::string& key, int iStart, bool bWild, int* piLen);
+    int PasteAtKeyHits(CMyItem* pItem, const std::string& key, const std::string& text, bool bWild,
+                       bool bAtEnd);
     template <class Fn>
     int Guarded(const char* where, Fn fn);
     bool Stop();
