@@ -11,26 +11,12 @@
 #include "common/filetime.h"
 #include "common/sjis.h"
 #include "common/trace.h"
+#include "model/item_trace.h"
 #include "model/parts_array.h"
 
-// One trace line; a failure inside the trace writer (even out of memory) never escapes.
-#define DOV_TRACE(path, ...)                  \
-    do {                                      \
-        try {                                 \
-            dov::TraceF((path), __VA_ARGS__); \
-        } catch (...) {                       \
-        }                                     \
-    } while (0)
+using dov::PosOf;
 
 namespace {
-
-std::string PosOf(const CMyItem* p) noexcept {
-    try {
-        if (p) return p->PosString();
-    } catch (...) {
-    }
-    return {};
-}
 
 void LowerCount(std::int32_t& n, int by = 1) {
     n = std::max(0, n - by);

@@ -8,26 +8,11 @@
 
 #include "common/codepage.h"
 #include "common/trace.h"
+#include "model/item_trace.h"
 
-// One trace line; a failure inside the trace writer (even out of memory) never escapes.
-#define DOV_TRACE(path, ...)                  \
-    do {                                      \
-        try {                                 \
-            dov::TraceF((path), __VA_ARGS__); \
-        } catch (...) {                       \
-        }                                     \
-    } while (0)
+using dov::PosOf;
 
 namespace {
-
-// The position string of an item for a trace line ("" when it cannot be made).
-std::string PosOf(const CMyItem* p) noexcept {
-    try {
-        if (p) return p->PosString();
-    } catch (...) {
-    }
-    return {};
-}
 
 bool IsFolderItem(const CMyItem* p) {
     return p->m_bIsFolder != 0;
