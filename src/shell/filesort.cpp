@@ -7,14 +7,13 @@
 
 #include "common/codepage.h"
 #include "common/trace.h"
+#include "model/loader.h"
 #include "model/sortorder.h"
 
 namespace dov {
 
 int CompareEntrySize(const FindData& a, const FindData& b) {
-    if (a.nFileSizeHigh != b.nFileSizeHigh) return a.nFileSizeHigh > b.nFileSizeHigh ? 1 : -1;
-    if (a.nFileSizeLow != b.nFileSizeLow) return a.nFileSizeLow > b.nFileSizeLow ? 1 : -1;
-    return 0;
+    return Compare64BitData(&a, &b);
 }
 
 int CompareFileTimeStruct(const FileTime& a, const FileTime& b) {
@@ -24,15 +23,7 @@ int CompareFileTimeStruct(const FileTime& a, const FileTime& b) {
 }
 
 int CompareEntryName(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return CompareNameNoCase(a, b);
 }
 
 namespace {
