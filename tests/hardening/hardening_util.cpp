@@ -10,7 +10,6 @@
 #include <set>
 
 #include "common/codepage.h"
-#include "common/paths.h"
 #include "model/item.h"
 
 namespace hardtest {
@@ -151,16 +150,6 @@ CMyItem* Sub(CMyItem* folder, const std::string& orgName) {
         if (s && s->m_strOrgName == orgName) return s;
     }
     return nullptr;
-}
-
-int Count(const std::string& hay, const std::string& needle) {
-    int n = 0;
-    for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-    return n;
-}
-
-std::string HomeFile(const std::string& name) {
-    return dovtest::ReadNative(dov::ProgramFolderNative() + "/" + name);
 }
 
 bool PermissionsBind() {

@@ -59,11 +59,9 @@ void SetName(CMyItem* item, const std::string& newName);
 // The sub-item of folder with this original name (nullptr if none).
 CMyItem* Sub(CMyItem* folder, const std::string& orgName);
 
-// Counts the occurrences of needle in hay.
-int Count(const std::string& hay, const std::string& needle);
-
-// The program's own files of the current test.
-std::string HomeFile(const std::string& name);
+// Counts the occurrences of needle in hay; the program's own files of the current test.
+using dovtest::Count;
+using dovtest::HomeFile;
 
 // Whether permission bits bind this process (they do not for root).
 bool PermissionsBind();

@@ -70,16 +70,6 @@ void Rename(CMyItem* item, const std::string& newName) {
     item->UpdateWriteName();
 }
 
-int Count(const std::string& hay, const std::string& needle) {
-    int n = 0;
-    for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
-    return n;
-}
-
-std::string HomeFile(const std::string& name) {
-    return dovtest::ReadNative(dov::ProgramFolderNative() + "/" + name);
-}
-
 std::string TraceText() {
     return HomeFile("DataTrace.txt");
 }

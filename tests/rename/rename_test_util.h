@@ -33,12 +33,12 @@ CMyItem* At(CMyItem* folder, const std::string& chain);
 // Sets the new name and refreshes the write name.
 void Rename(CMyItem* item, const std::string& newName);
 
-// Counts the occurrences of needle in hay.
-int Count(const std::string& hay, const std::string& needle);
+// Counts the occurrences of needle in hay; the program's own files of the current test.
+using dovtest::Count;
+using dovtest::HomeFile;
 
 // The trace file of the current test's program folder.
 std::string TraceText();
-std::string HomeFile(const std::string& name);
 
 // The real file system with faults on request. A hook returning -1 lets the call through;
 // any other value is the result.

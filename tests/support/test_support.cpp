@@ -61,6 +61,16 @@ std::string ReadNative(const std::string& nativePath) {
 
 std::string Sj(const char* utf8) { return dov::Sj(utf8); }
 
+int Count(const std::string& hay, const std::string& needle) {
+    int n = 0;
+    for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
+    return n;
+}
+
+std::string HomeFile(const std::string& name) {
+    return ReadNative(dov::ProgramFolderNative() + "/" + name);
+}
+
 dov::MsgAnswer RecordingHost::Message(const std::string& text, dov::MsgKind kind, dov::MsgIcon,
                                       const std::string&) {
     messages.push_back({text, kind});

@@ -40,6 +40,12 @@ std::string ReadNative(const std::string& nativePath);
 // UTF-8 literal -> CP932 bytes (for writing expected names in tests).
 std::string Sj(const char* utf8);
 
+// Counts the occurrences of needle in hay (overlapping ones too).
+int Count(const std::string& hay, const std::string& needle);
+
+// A file of the program's own folder of the current test ("" when missing).
+std::string HomeFile(const std::string& name);
+
 struct RecordedMessage {
     std::string text;  // CP932
     dov::MsgKind kind;
