@@ -22,6 +22,22 @@ bool IsAbsolute(const std::string& path) {
 // Progress is reported in steps so that a window's display is not flooded.
 constexpr int kProgressStep = 256;
 
+// Runs fn(item, index) on each sub-item of pFolder in array order and stops at the first false.
+// A sub-item that cannot be had is reported by onMissing(index) and ends the walk with false.
+template <class OnMissing, class Fn>
+bool EachSubItem(CMyItem* pFolder, OnMissing onMissing, Fn fn) {
+    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
+    for (int i = 0; i < n; ++i) {
+        CMyItem* item = pFolder->GetSubItem(i);
+        if (!item) {
+            onMissing(i);
+            return false;
+        }
+        if (!fn(item, i)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
@@ -171,85 +187,75 @@ int CRenameRun::RenameItemBySort() {
 bool CRenameRun::PreRenameCheck() {
     m_depth.ResetIndex();
     if (!m_pRoot) return false;
-    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* item = m_pRoot->GetSubItem(i);
-        if (!item) {
+    const bool ok = EachSubItem(
+        m_pRoot,
+        [&](int i) {
             TraceF(m_strTracePath, "※　ルートのサブアイテム[%d]の取得に失敗 PreRenameCheck()\n", i);
-            return false;
-        }
-        if (!m_depth.SetAndCheckItem(item)) return false;
-        if (item->m_bIsFolder && !CheckSubItemDepth(item)) return false;
-    }
-    return m_depth.SortByDepth();
+        },
+        [&](CMyItem* item, int) {
+            return m_depth.SetAndCheckItem(item) && (!item->m_bIsFolder || CheckSubItemDepth(item));
+        });
+    return ok && m_depth.SortByDepth();
 }
 
 bool CRenameRun::CheckSubItemDepth(CMyItem* pFolder) {
     if (!pFolder) return false;
-    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* item = pFolder->GetSubItem(i);
-        if (!item) {
+    return EachSubItem(
+        pFolder,
+        [&](int i) {
             TraceF(m_strTracePath,
                    "※　アイテム=\"%s\" のサブアイテム[%d]の取得に失敗 CheckSubItemDepth()\n",
                    pFolder->m_strNewName.c_str(), i);
-            return false;
-        }
-        if (!m_depth.SetAndCheckItem(item)) return false;
-        if (item->m_bIsFolder && !CheckSubItemDepth(item)) return false;
-    }
-    return true;
+        },
+        [&](CMyItem* item, int) {
+            return m_depth.SetAndCheckItem(item) && (!item->m_bIsFolder || CheckSubItemDepth(item));
+        });
 }
 
 bool CRenameRun::MakeSubUserMakeFold() {
     if (!m_pRoot) return false;
-    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* item = m_pRoot->GetSubItem(i);
-        if (!item) {
+    return EachSubItem(
+        m_pRoot,
+        [&](int i) {
             TraceF(
                 m_strTracePath,
                 "※　ルート直下アイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tSubIndex= "
                 "%d\n",
                 i);
-            return false;
-        }
-        if (item->m_bUserMakeFold) {
-            TraceF(
-                m_strTracePath,
-                "※　ルート直下のアイテムは作成できません。MakeSubUserMakeFold()\n\tPath= \"%s\"  "
-                "NewName= \"%s\"  SubIndex= %d\n",
-                item->m_strOrgPath.c_str(), item->m_strNewName.c_str(), i);
-            return false;
-        }
-        if (item->m_bIsFolder && !MakeSubUserMakeFold(item)) return false;
-    }
-    return true;
+        },
+        [&](CMyItem* item, int i) {
+            if (item->m_bUserMakeFold) {
+                TraceF(m_strTracePath,
+                       "※　ルート直下のアイテムは作成できません。MakeSubUserMakeFold()\n\tPath= "
+                       "\"%s\"  NewName= \"%s\"  SubIndex= %d\n",
+                       item->m_strOrgPath.c_str(), item->m_strNewName.c_str(), i);
+                return false;
+            }
+            return !item->m_bIsFolder || MakeSubUserMakeFold(item);
+        });
 }
 
 bool CRenameRun::MakeSubUserMakeFold(CMyItem* pFolder) {
     if (!pFolder) return false;
-    const int n = static_cast<int>(pFolder->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* item = pFolder->GetSubItem(i);
-        if (!item) {
+    return EachSubItem(
+        pFolder,
+        [&](int i) {
             TraceF(m_strTracePath,
                    "※　サブアイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tParentPath= "
                    "\"%s\"  ParentNewName= \"%s\"  SubIndex= %d\n",
                    pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
-            return false;
-        }
-        if (!item->m_bIsFolder) continue;  // user-made files are never created on disk
-        if (item->m_bUserMakeFold && !MakeUserMakeFold(item)) {
-            TraceF(m_strTracePath,
-                   "※　サブフォルダの作成に失敗。MakeSubUserMakeFold()\n\tParentPath= \"%s\"  "
-                   "ParentNewName= \"%s\"  SubIndex= %d\n",
-                   pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
-            return false;
-        }
-        if (!MakeSubUserMakeFold(item)) return false;
-    }
-    return true;
+        },
+        [&](CMyItem* item, int i) {
+            if (!item->m_bIsFolder) return true;  // user-made files are never created on disk
+            if (item->m_bUserMakeFold && !MakeUserMakeFold(item)) {
+                TraceF(m_strTracePath,
+                       "※　サブフォルダの作成に失敗。MakeSubUserMakeFold()\n\tParentPath= \"%s\"  "
+                       "ParentNewName= \"%s\"  SubIndex= %d\n",
+                       pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
+                return false;
+            }
+            return MakeSubUserMakeFold(item);
+        });
 }
 
 bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
@@ -390,17 +396,13 @@ void CRenameRun::AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum,
 
 bool CRenameRun::RefreshOrgPathByParent() {
     if (!m_pRoot) return false;
-    const int n = static_cast<int>(m_pRoot->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* item = m_pRoot->GetSubItem(i);
-        if (!item) {
+    return EachSubItem(
+        m_pRoot,
+        [&](int i) {
             TraceF(m_strTracePath,
                    "※　ルート直下のアイテム[%d]取得に失敗。RefreshOrgPathByParent()\n", i);
-            return false;
-        }
-        if (!RefreshOrgPathByParent(item)) return false;
-    }
-    return true;
+        },
+        [&](CMyItem* item, int) { return RefreshOrgPathByParent(item); });
 }
 
 bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
@@ -415,20 +417,16 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
         RefreshItemName(pItem, path);
     }
     if (!pItem->m_bIsFolder) return true;
-    const int n = static_cast<int>(pItem->m_dwNumInFolder);
-    for (int i = 0; i < n; ++i) {
-        CMyItem* sub = pItem->GetSubItem(i);
-        if (!sub) {
+    return EachSubItem(
+        pItem,
+        [&](int i) {
             TraceF(
                 m_strTracePath,
                 "※　サブアイテムが取得できませんでした。RefreshOrgPathByParent()\n\tPath= \"%s\"  "
                 "NewName= \"%s\"  Index[%d]\n",
                 pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str(), i);
-            return false;
-        }
-        if (!RefreshOrgPathByParent(sub)) return false;
-    }
-    return true;
+        },
+        [&](CMyItem* sub, int) { return RefreshOrgPathByParent(sub); });
 }
 
 bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
