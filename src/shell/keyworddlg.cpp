@@ -149,16 +149,20 @@ void CKeyWordDlg::showEvent(QShowEvent* event) {
     m_edits[0]->selectAll();
 }
 
-void CKeyWordDlg::Message(const QString& text) {
-    if (m_message) {
-        m_message(text);
+void ShowDlgMessage(QWidget* parent, const DlgMessageFn& fn, const QString& text) {
+    if (fn) {
+        fn(text);
         return;
     }
-    QMessageBox box(this);
+    QMessageBox box(parent);
     box.setWindowTitle(Qs("Dovreth"));
     box.setIcon(QMessageBox::Warning);
     box.setText(text);
     box.exec();
+}
+
+void CKeyWordDlg::Message(const QString& text) {
+    ShowDlgMessage(this, m_message, text);
 }
 
 void CKeyWordDlg::accept() {

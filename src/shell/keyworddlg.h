@@ -25,6 +25,9 @@ namespace dov {
 // the window put their own function in.
 using DlgMessageFn = std::function<void(const QString& text)>;
 
+// Shows a refusal with fn when there is one, else in a warning message box over parent.
+void ShowDlgMessage(QWidget* parent, const DlgMessageFn& fn, const QString& text);
+
 // Carries the edit layer's refusals (CP932 texts given to IHost::Message) to a dialog's
 // message function.
 class DlgMessageHost : public IHost {

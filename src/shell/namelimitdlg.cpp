@@ -4,7 +4,6 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -75,15 +74,7 @@ void CNameLimitDlg::showEvent(QShowEvent* event) {
 }
 
 void CNameLimitDlg::Message(const QString& text) {
-    if (m_message) {
-        m_message(text);
-        return;
-    }
-    QMessageBox box(this);
-    box.setWindowTitle(Qs("Dovreth"));
-    box.setIcon(QMessageBox::Warning);
-    box.setText(text);
-    box.exec();
+    ShowDlgMessage(this, m_message, text);
 }
 
 void CNameLimitDlg::accept() {

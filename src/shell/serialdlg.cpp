@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -217,15 +216,7 @@ void CSerialDlg::showEvent(QShowEvent* event) {
 }
 
 void CSerialDlg::Message(const QString& text) {
-    if (m_message) {
-        m_message(text);
-        return;
-    }
-    QMessageBox box(this);
-    box.setWindowTitle(Qs("Dovreth"));
-    box.setIcon(QMessageBox::Warning);
-    box.setText(text);
-    box.exec();
+    ShowDlgMessage(this, m_message, text);
 }
 
 void CSerialDlg::accept() {
