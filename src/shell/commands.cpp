@@ -8,15 +8,12 @@
 #include "session/session.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
+#include "shell/qttext.h"
 #include "shell/serialdlg.h"
 
 namespace dov {
 
 namespace {
-
-QString Qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 struct KeyWordDlgSetup {
     int id;
@@ -106,9 +103,9 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
     const KeyWordDlgSetup* k = FindKeyWordDlgSetup(id);
     if (!k) return false;
     dlg.SetFieldNum(k->fieldNum);
-    if (k->label1) dlg.SetLabel(0, Qs(k->label1));
-    if (k->label2) dlg.SetLabel(1, Qs(k->label2));
-    dlg.SetTitle(Qs(k->title));
+    if (k->label1) dlg.SetLabel(0, U8(k->label1));
+    if (k->label2) dlg.SetLabel(1, U8(k->label2));
+    dlg.SetTitle(U8(k->title));
     dlg.SetCheckEnables(k->wildCard, k->allTarget);
     return true;
 }
@@ -154,13 +151,13 @@ struct MenuEntry {
 
 void AddEntries(QMenu* menu, std::initializer_list<MenuEntry> entries) {
     for (const MenuEntry& e : entries) {
-        QAction* a = menu->addAction(Qs(e.text));
+        QAction* a = menu->addAction(U8(e.text));
         a->setData(e.id);
     }
 }
 
 QMenu* AddSubMenu(QMenu* menu, const char* title, std::initializer_list<MenuEntry> entries) {
-    QMenu* sub = menu->addMenu(Qs(title));
+    QMenu* sub = menu->addMenu(U8(title));
     AddEntries(sub, entries);
     return sub;
 }

@@ -10,16 +10,9 @@
 #include <QVBoxLayout>
 
 #include "common/codepage.h"
+#include "shell/qttext.h"
 
 namespace dov {
-
-namespace {
-
-QString Qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-}  // namespace
 
 MsgAnswer DlgMessageHost::Message(const std::string& text, MsgKind kind, MsgIcon,
                                   const std::string&) {
@@ -49,7 +42,7 @@ bool QStringToCp932(const QString& text, std::string* pOut, QString* pRefusal) {
     }
     if (pRefusal)
         *pRefusal =
-            Qs("入力された文字列に Shift_JIS で表せない文字「%1」が含まれています").arg(bad);
+            U8("入力された文字列に Shift_JIS で表せない文字「%1」が含まれています").arg(bad);
     return false;
 }
 
@@ -69,7 +62,7 @@ bool Cp932Field::Read(const QLineEdit* edit, std::string* pOut, QString* pRefusa
 }
 
 CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(Qs("キーワードの入力"));
+    setWindowTitle(U8("キーワードの入力"));
     auto* grid = new QGridLayout;
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(this);
@@ -81,10 +74,10 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
         m_edits[static_cast<std::size_t>(i)] = edit;
     }
     grid->setColumnStretch(1, 1);
-    m_pWildCard = new QCheckBox(Qs("ワイルドカードを使う"), this);
-    m_pAllTarget = new QCheckBox(Qs("ヒットするキーを全て対象にする"), this);
+    m_pWildCard = new QCheckBox(U8("ワイルドカードを使う"), this);
+    m_pAllTarget = new QCheckBox(U8("ヒットするキーを全て対象にする"), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(Qs("ｷｬﾝｾﾙ"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CKeyWordDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CKeyWordDlg::reject);
 
@@ -95,19 +88,19 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
     setMinimumWidth(420);
 
-    m_labels[0]->setText(Qs("キーワード1"));
-    m_labels[1]->setText(Qs("キーワード2"));
-    m_labels[2]->setText(Qs("キーワード3"));
+    m_labels[0]->setText(U8("キーワード1"));
+    m_labels[1]->setText(U8("キーワード2"));
+    m_labels[2]->setText(U8("キーワード3"));
 }
 
 void CKeyWordDlg::SetFieldNum(int iNum) {
     m_iFieldNum = iNum < 1 ? 1 : (iNum > 3 ? 3 : iNum);
     if (m_iFieldNum == 1) {
-        m_labels[0]->setText(Qs("指定文字列"));
+        m_labels[0]->setText(U8("指定文字列"));
     } else {
-        m_labels[0]->setText(Qs("指定文字列１"));
-        m_labels[1]->setText(Qs("指定文字列２"));
-        m_labels[2]->setText(Qs("挿入文字列"));
+        m_labels[0]->setText(U8("指定文字列１"));
+        m_labels[1]->setText(U8("指定文字列２"));
+        m_labels[2]->setText(U8("挿入文字列"));
     }
     for (int i = 0; i < 3; ++i) {
         const bool shown = i < m_iFieldNum;
@@ -155,7 +148,7 @@ void ShowDlgMessage(QWidget* parent, const DlgMessageFn& fn, const QString& text
         return;
     }
     QMessageBox box(parent);
-    box.setWindowTitle(Qs("Dovreth"));
+    box.setWindowTitle(U8("Dovreth"));
     box.setIcon(QMessageBox::Warning);
     box.setText(text);
     box.exec();

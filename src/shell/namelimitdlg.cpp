@@ -9,27 +9,24 @@
 #include <QVBoxLayout>
 
 #include "edit/name_limit.h"
+#include "shell/qttext.h"
 
 namespace dov {
 
 namespace {
-
-QString Qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 constexpr int kModeNum = 5;
 
 }  // namespace
 
 CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(Qs("ファイル名の長さ制限"));
-    auto* group = new QGroupBox(Qs("選択"), this);
+    setWindowTitle(U8("ファイル名の長さ制限"));
+    auto* group = new QGroupBox(U8("選択"), this);
     auto* v = new QVBoxLayout(group);
     m_pButtons = new QButtonGroup(this);
     int id = 0;
     for (const char* text : {"長さを指定", "DOS形式", "ISO Level2", "JOLIET", "ROMEO"}) {
-        auto* radio = new QRadioButton(Qs(text), group);
+        auto* radio = new QRadioButton(U8(text), group);
         m_pButtons->addButton(radio, id++);
         v->addWidget(radio);
     }
@@ -38,7 +35,7 @@ CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
     connect(m_pButtons, &QButtonGroup::idClicked, this, &CNameLimitDlg::OnPreset);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(Qs("ｷｬﾝｾﾙ"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CNameLimitDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CNameLimitDlg::reject);
     auto* layout = new QVBoxLayout(this);

@@ -14,13 +14,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "shell/qttext.h"
+
 namespace dov {
 
 namespace {
-
-QString Qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 // White text on orange while enabled, on grey while disabled; the widget switches by itself.
 void PaintField(QWidget* w) {
@@ -52,7 +50,7 @@ void PaintField(QWidget* w) {
 }  // namespace
 
 CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(Qs("連番付けの設定"));
+    setWindowTitle(U8("連番付けの設定"));
 
     auto makeGroup = [this](Group g, const QString& caption,
                             std::initializer_list<const char*> texts, QVBoxLayout** ppBox) {
@@ -61,7 +59,7 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
         auto* buttons = new QButtonGroup(this);
         int id = 0;
         for (const char* t : texts) {
-            auto* radio = new QRadioButton(Qs(t), box);
+            auto* radio = new QRadioButton(U8(t), box);
             buttons->addButton(radio, id++);
             v->addWidget(radio);
         }
@@ -78,50 +76,50 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
 
     QVBoxLayout* v = nullptr;
     QGroupBox* pos = makeGroup(
-        kPos, Qs("挿入位置"),
+        kPos, U8("挿入位置"),
         {"左端", "右端", "拡張子前", "キー直前", "キー直後", "キーの間を入換", "キーと間を入換"},
         &v);
-    m_pWildCard = new QCheckBox(Qs("ワイルドカードの使用"), pos);
+    m_pWildCard = new QCheckBox(U8("ワイルドカードの使用"), pos);
     m_pKey1 = makeEdit();
     m_pKey2 = makeEdit();
     v->addWidget(m_pWildCard);
     auto* keys = new QFormLayout;
-    keys->addRow(Qs("Keyword 1"), m_pKey1);
-    keys->addRow(Qs("Keyword 2"), m_pKey2);
+    keys->addRow(U8("Keyword 1"), m_pKey1);
+    keys->addRow(U8("Keyword 2"), m_pKey2);
     v->addLayout(keys);
 
-    QGroupBox* sep = makeGroup(kSep, Qs("区切り"), {"無し", "左のみ", "右のみ", "左右両方"}, &v);
+    QGroupBox* sep = makeGroup(kSep, U8("区切り"), {"無し", "左のみ", "右のみ", "左右両方"}, &v);
     m_pSepL = makeEdit();
     m_pSepR = makeEdit();
     auto* seps = new QFormLayout;
-    seps->addRow(Qs("左の区切"), m_pSepL);
-    seps->addRow(Qs("右の区切"), m_pSepR);
+    seps->addRow(U8("左の区切"), m_pSepL);
+    seps->addRow(U8("右の区切"), m_pSepR);
     v->addLayout(seps);
 
     QGroupBox* upDown =
-        makeGroup(kUpDown, Qs("昇順／降順"), {"昇順（0→1→2...）", "降順（...2→1→0）"}, &v);
+        makeGroup(kUpDown, U8("昇順／降順"), {"昇順（0→1→2...）", "降順（...2→1→0）"}, &v);
 
-    QGroupBox* delta = makeGroup(kDelta, Qs("変化量"), {"標準（変化量=1）", "変化量を指定"}, &v);
+    QGroupBox* delta = makeGroup(kDelta, U8("変化量"), {"標準（変化量=1）", "変化量を指定"}, &v);
     m_pDelta = makeEdit();
     v->addWidget(m_pDelta);
 
-    QGroupBox* preset = makeGroup(kPreset, Qs("先頭データの初期値"),
+    QGroupBox* preset = makeGroup(kPreset, U8("先頭データの初期値"),
                                   {"初期値は0", "初期値はIndex値", "初期値を指定"}, &v);
     m_pPreset = makeEdit();
     auto* presetRow = new QFormLayout;
-    presetRow->addRow(Qs("指定初期値："), m_pPreset);
+    presetRow->addRow(U8("指定初期値："), m_pPreset);
     v->addLayout(presetRow);
 
-    QGroupBox* digit = makeGroup(kDigit, Qs("桁数設定"), {"桁数指定無し", "桁数指定"}, &v);
+    QGroupBox* digit = makeGroup(kDigit, U8("桁数設定"), {"桁数指定無し", "桁数指定"}, &v);
     m_pDigit = new QComboBox(this);
     for (int i = 1; i <= 8; ++i) m_pDigit->addItem(QString::number(i));
     PaintField(m_pDigit);
     auto* digitRow = new QFormLayout;
-    digitRow->addRow(Qs("設定桁数："), m_pDigit);
+    digitRow->addRow(U8("設定桁数："), m_pDigit);
     v->addLayout(digitRow);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(Qs("ｷｬﾝｾﾙ"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CSerialDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CSerialDlg::reject);
 
