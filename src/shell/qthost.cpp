@@ -80,6 +80,7 @@ MsgAnswer QtHost::Message(const std::string& text, MsgKind kind, MsgIcon icon,
 }
 
 bool QtHost::StopRequested() {
+    if (stopPollHook_) stopPollHook_();
     return flags_ && flags_->stopReq.load();
 }
 bool QtHost::QuitRequested() {
@@ -122,6 +123,7 @@ void QtHost::ListRowChanged(int row) {
 }
 
 void QtHost::Progress(long long done, long long total) {
+    if (progressHook_) progressHook_(done, total);
     Post([this, done, total] { emit progress(done, total); });
 }
 

@@ -55,6 +55,14 @@ class QtHost : public QObject, public IHost {
     const std::vector<QString>& Messages() const { return messages_; }
     void ClearMessages() { messages_.clear(); }
 
+    // For tests: hooks that run on the calling thread (the worker) at each poll of STOP, before
+    // the flags are read, and at each progress step, so that a test can act at a known point
+    // of a long operation. Set them while no worker runs.
+    using StopPollHook = std::function<void()>;
+    using ProgressHook = std::function<void(long long done, long long total)>;
+    void SetStopPollHook(StopPollHook hook) { stopPollHook_ = std::move(hook); }
+    void SetProgressHook(ProgressHook hook) { progressHook_ = std::move(hook); }
+
     // At shutdown: questions get their default answer at once, so a worker that is being
     // joined cannot wait for a window that no longer answers.
     void SetShuttingDown() { shuttingDown_ = true; }
@@ -80,6 +88,8 @@ class QtHost : public QObject, public IHost {
     QPointer<QWidget> window_;
     WorkerFlags* flags_;
     Answerer answerer_;
+    StopPollHook stopPollHook_;
+    ProgressHook progressHook_;
     std::vector<QString> messages_;
     std::atomic<bool> shuttingDown_{false};
     std::atomic<CMyItem*> shownFolder_{nullptr};

@@ -350,9 +350,10 @@ void CKestrelView::BuildControls() {
                 int first = cur.row();
                 for (const QModelIndex& s : sel) first = std::min(first, s.row());
                 ShowItem(sel.isEmpty() ? cur.row() : first);
-                if (QPushButton* b = Button(kIdDeleteItems);
-                    b && !b->isEnabled() && focusSide_ == 1)
-                    b->setEnabled(true);
+                // A current row without a selection (the focus came to the list) deletes
+                // nothing, so the button follows the selection.
+                if (QPushButton* b = Button(kIdDeleteItems); b && focusSide_ == 1)
+                    b->setEnabled(list_->selectionModel()->hasSelection());
             });
 
     auto field = [this](const char* name, bool readOnly, bool right) {
@@ -800,9 +801,20 @@ void CKestrelView::SelectListRow(int row) {
 void CKestrelView::SelectAllRows() {
     if (Flags().busy) return;
     list_->selectAll();
+    SelectItemMessage();
+}
+
+void CKestrelView::SelectItemMessage() {
     list_->setFocus();
+    focusSide_ = 1;
     const std::vector<int> rows = SelectedRows();
-    if (!rows.empty()) ShowItem(rows.front());
+    if (!rows.empty()) {
+        // The first selected row becomes the current one, for the keys as for the fields.
+        list_->selectionModel()->setCurrentIndex(listModel_->index(rows.front(), 0),
+                                                 QItemSelectionModel::NoUpdate);
+        ShowItem(rows.front());
+    }
+    CheckAndChangeTreeBtnState(false, true);
 }
 
 void CKestrelView::RefreshRows() {
@@ -1039,7 +1051,11 @@ void CKestrelView::OnListCommand(int id) {
         return;
     }
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
-    if (!StartWorker([this, id] { session_->RunListCommand(id); })) return;
+    if (!StartWorker([this, id] {
+            session_->RunListCommand(id);
+            ReportStop();
+        }))
+        return;
     afterWorker_ = [this, id] {
         RefreshRowsKeepingSelection();
         if (id == CMD_FIND) SyncSelectionFromSession();
@@ -1112,7 +1128,11 @@ bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
     list_->setFocus();
     if (!MacroCanStart(num, session_->tracePath)) return false;
     SyncSelectionToSession();
-    if (!StartWorker([this, num] { session_->RunMacro(num); })) return false;
+    if (!StartWorker([this, num] {
+            session_->RunMacro(num);
+            ReportStop();
+        }))
+        return false;
     afterWorker_ = [this] {
         RefreshRowsKeepingSelection();
         SyncSelectionFromSession();
@@ -1229,70 +1249,51 @@ void CKestrelView::EndDragAt(const QPoint& global) {
     }
 }
 
-bool CKestrelView::HandleListMouse(QObject* obj, QEvent* e) {
-    Q_UNUSED(obj);
+// A press on a row (list) or on a folder other than the top node (tree) makes a drag pending;
+// moving far enough with the button held starts it; releasing the button ends it. A move
+// without the button held clears every drag.
+bool CKestrelView::HandleDragMouse(bool onList, QEvent* e) {
     auto* m = static_cast<QMouseEvent*>(e);
+    const QPoint pos = m->position().toPoint();
+    const bool dragging = onList ? listDrag_ : treeDrag_ != nullptr;
     switch (e->type()) {
         case QEvent::MouseButtonPress:
-            if (m->button() == Qt::LeftButton && !Flags().busy && !Flags().transition &&
-                list_->indexAt(m->position().toPoint()).isValid()) {
+            if (m->button() != Qt::LeftButton || Flags().busy || Flags().transition) return false;
+            if (onList) {
+                if (!list_->indexAt(pos).isValid()) return false;
                 listDragPending_ = true;
-                pressPos_ = m->position().toPoint();
+            } else {
+                QTreeWidgetItem* n = tree_->itemAt(pos);
+                if (!n || ItemOfNode(n) == RootItem()) return false;
+                treeDragPending_ = n;
             }
+            pressPos_ = pos;
             return false;
-        case QEvent::MouseMove:
+        case QEvent::MouseMove: {
             if (!(m->buttons() & Qt::LeftButton)) {
                 if (Dragging() || listDragPending_ || treeDragPending_) CancelDrags();
                 return false;
             }
-            if (listDrag_) return true;
-            if (listDragPending_ && (m->position().toPoint() - pressPos_).manhattanLength() >=
-                                        QApplication::startDragDistance()) {
+            if (dragging) return true;
+            const bool far =
+                (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance();
+            if (onList) {
                 // Qt's own drag never starts; a drag without rows simply does nothing.
+                if (!listDragPending_ || !far) return false;
                 BeginListDrag();
                 return true;
             }
-            return false;
+            if (!treeDragPending_) return false;
+            if (far) BeginTreeDrag(treeDragPending_);
+            return true;  // no drag-selecting in the tree
+        }
         case QEvent::MouseButtonRelease:
             if (m->button() != Qt::LeftButton) return false;
-            listDragPending_ = false;
-            if (!listDrag_) return false;
-            EndDragAt(m->globalPosition().toPoint());
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool CKestrelView::HandleTreeMouse(QEvent* e) {
-    auto* m = static_cast<QMouseEvent*>(e);
-    switch (e->type()) {
-        case QEvent::MouseButtonPress:
-            if (m->button() == Qt::LeftButton && !Flags().busy && !Flags().transition) {
-                QTreeWidgetItem* n = tree_->itemAt(m->position().toPoint());
-                if (n && ItemOfNode(n) != RootItem()) {
-                    treeDragPending_ = n;
-                    pressPos_ = m->position().toPoint();
-                }
-            }
-            return false;
-        case QEvent::MouseMove:
-            if (!(m->buttons() & Qt::LeftButton)) {
-                if (Dragging() || listDragPending_ || treeDragPending_) CancelDrags();
-                return false;
-            }
-            if (treeDrag_) return true;
-            if (treeDragPending_) {
-                if ((m->position().toPoint() - pressPos_).manhattanLength() >=
-                    QApplication::startDragDistance())
-                    BeginTreeDrag(treeDragPending_);
-                return true;  // no drag-selecting in the tree
-            }
-            return false;
-        case QEvent::MouseButtonRelease:
-            if (m->button() != Qt::LeftButton) return false;
-            treeDragPending_ = nullptr;
-            if (!treeDrag_) return false;
+            if (onList)
+                listDragPending_ = false;
+            else
+                treeDragPending_ = nullptr;
+            if (!dragging) return false;
             EndDragAt(m->globalPosition().toPoint());
             return true;
         default:
@@ -1302,19 +1303,59 @@ bool CKestrelView::HandleTreeMouse(QEvent* e) {
 
 // ---- Keyboard -----------------------------------------------------------------------------
 
+bool CKestrelView::ListKey(QKeyEvent* k) {
+    // Page Up and Page Down scroll by the whole rows that fit in the list and move the current
+    // row by as many rows, so it keeps its place on the screen; End scrolls to the last page,
+    // Home to the top, and the list's own handling of these keys follows (it moves the current
+    // row); Delete deletes the selected rows.
+    QScrollBar* bar = list_->verticalScrollBar();
+    const int key = k->key();
+    switch (key) {
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            int rowHeight = list_->visualRect(listModel_->index(0, 0)).height();
+            if (rowHeight <= 0) rowHeight = std::max(1, list_->sizeHintForRow(0));
+            const int rows = std::max(1, list_->viewport()->height() / rowHeight);
+            const int sign = key == Qt::Key_PageUp ? -1 : 1;
+            bar->setValue(bar->value() + sign * rows * rowHeight);
+            if (k->modifiers() & Qt::ShiftModifier) return false;  // the list extends the range
+            const QModelIndex cur = list_->currentIndex();
+            const int last = listModel_->rowCount() - 1;
+            const int row = std::clamp((cur.isValid() ? cur.row() : 0) + sign * rows, 0, last);
+            list_->selectionModel()->setCurrentIndex(
+                listModel_->index(row, 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            return true;
+        }
+        case Qt::Key_End:
+            bar->setValue(bar->maximum());
+            return false;
+        case Qt::Key_Home:
+            bar->setValue(0);
+            return false;
+        case Qt::Key_Delete:
+            OnDeleteItems();
+            return false;
+        default:
+            return false;
+    }
+}
+
 bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
     if (obj == list_->viewport() &&
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
          e->type() == QEvent::MouseButtonRelease))
-        return HandleListMouse(obj, e);
+        return HandleDragMouse(true, e);
     if (obj == tree_->viewport() &&
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
          e->type() == QEvent::MouseButtonRelease))
-        return HandleTreeMouse(e);
+        return HandleDragMouse(false, e);
     if (e->type() == QEvent::FocusIn) {
         if (obj == tree_) focusSide_ = 0;
         if (obj == list_) focusSide_ = 1;
-        if (obj == tree_ || obj == list_) CheckAndChangeTreeBtnState(false, true);
+        // While a worker runs the buttons stay as the busy state set them.
+        if ((obj == tree_ || obj == list_) && !Flags().busy)
+            CheckAndChangeTreeBtnState(false, true);
     }
     if (e->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, e);
     auto* k = static_cast<QKeyEvent*>(e);
@@ -1343,10 +1384,7 @@ bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
             fEdit_->selectAll();
             return true;
         }
-        if (!ctrl && !alt && k->key() == Qt::Key_Delete && listModel_->rowCount() > 0) {
-            OnDeleteItems();
-            return true;
-        }
+        if (!ctrl && !alt && listModel_->rowCount() > 0) return ListKey(k);
     }
     return QWidget::eventFilter(obj, e);
 }

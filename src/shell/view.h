@@ -24,6 +24,7 @@ class CMyItem;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QKeyEvent;
 class QPushButton;
 class QTimer;
 class QTreeView;
@@ -72,7 +73,10 @@ class CKestrelView : public QWidget {
     bool TypeNewName(const QString& text);       // Enter in field 1011
     void SortByColumn(int column);               // list header click
     void OpenFolderRow(int row);                 // list double click
-    void SelectAllRows();
+    void SelectAllRows();  // "全て選択" and Ctrl+A, then the select-item step
+    // The select-item step: the list gets the focus and the first selected row becomes the
+    // current row and item, with the fields refreshed.
+    void SelectItemMessage();
     void SelectListRow(int row);
 
     // Frame commands: New, Open (with a file chosen already: a recent file), Save, Save As.
@@ -188,8 +192,8 @@ class CKestrelView : public QWidget {
     void RefreshRowsKeepingSelection();
     void StartProgressTimer();
     bool ListDropWithin(int dropRow);
-    bool HandleListMouse(QObject* obj, QEvent* e);
-    bool HandleTreeMouse(QEvent* e);
+    bool HandleDragMouse(bool onList, QEvent* e);
+    bool ListKey(QKeyEvent* k);
     bool ConfirmDiscard();
 
     // What the view owns for the whole run lives in the session.

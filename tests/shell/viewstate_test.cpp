@@ -1,0 +1,479 @@
+// The main view's keys, its select-all step, its button states in the busy and idle states,
+// and STOP during long workers (load, direct rename, copy, a macro, a name edit). STOP is
+// pressed from a hook in the host at a known point of the worker, never after a delay.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "session/session.h"
+#include "shell/commands.h"
+#include "shell/keyworddlg.h"
+#include "shell/listmodel.h"
+#include "shell/mainframe.h"
+#include "shell/view.h"
+#include "shell_test_support.h"
+#include "support/test_support.h"
+
+using namespace dov;
+using namespace shelltest;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString U(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QAction* FindAction(QMenu* menu, int id) {
+    for (QAction* a : menu->actions()) {
+        if (CommandIdOf(a) == id) return a;
+        if (a->menu())
+            if (QAction* found = FindAction(a->menu(), id)) return found;
+    }
+    return nullptr;
+}
+
+int IndexOf(const std::vector<QString>& messages, const QString& part) {
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        if (messages[i].contains(part)) return static_cast<int>(i);
+    return -1;
+}
+
+const char* const kStopReport = "中止ボタンによって中止されました";
+
+}  // namespace
+
+class ViewStateTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<dovtest::TempDir> dir_;
+    std::unique_ptr<CMainFrame> frame_;
+    CKestrelView* view_ = nullptr;
+    MsgAnswer yesNo_ = MsgAnswer::No;
+    // Set by the STOP click that a hook made: the button showed pressed while busy.
+    std::atomic<bool> stopShownPressed_{false};
+    std::atomic<int> stopClicks_{0};
+
+    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000); }
+    QPushButton* Btn(int id) { return view_->Button(id); }
+    void Load(const std::vector<std::string>& names) {
+        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), names));
+        WaitIdle();
+    }
+    QTreeWidgetItem* Node(const char* utf8) {
+        auto found = view_->Tree()->findItems(U(utf8), Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void ClickTree(QTreeWidgetItem* n) {
+        QTreeWidget* t = view_->Tree();
+        if (n->parent()) n->parent()->setExpanded(true);
+        t->scrollToItem(n);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
+        WaitIdle();
+    }
+    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
+        QTreeView* l = view_->List();
+        const QModelIndex i = view_->ListModel()->index(row, 1);
+        l->scrollTo(i);
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualRect(i).center());
+    }
+    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
+    int ListCurrentRow() { return view_->List()->currentIndex().row(); }
+    int SelectedCount() { return int(view_->List()->selectionModel()->selectedRows().size()); }
+    // A folder "many" of 120 files, shown in the list.
+    void LoadMany() {
+        for (int i = 0; i < 120; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "many/f%03d.txt", i);
+            dir_->WriteFile(name, "x");
+        }
+        Load({"many"});
+        ClickTree(Node("many"));
+        QCOMPARE(view_->ListModel()->rowCount(), 120);
+    }
+    int RowHeight() { return view_->List()->visualRect(view_->ListModel()->index(0, 0)).height(); }
+    int PagePixels() {
+        const int h = RowHeight();
+        return std::max(1, view_->List()->viewport()->height() / h) * h;
+    }
+
+    // Presses STOP through its button on the window thread; the calling worker waits until
+    // the click has been handled, so the worker goes on with the stop request set.
+    void ClickStopFromWorker() {
+        QPushButton* stop = Btn(CKestrelView::kIdStop);
+        auto click = [this, stop] {
+            stop->click();
+            stopShownPressed_ = stop->isChecked() && stop->isEnabled();
+            ++stopClicks_;
+        };
+        if (QThread::currentThread() == stop->thread())
+            click();
+        else
+            QMetaObject::invokeMethod(stop, click, Qt::BlockingQueuedConnection);
+    }
+    // After a stopped worker: idle again, STOP up and disabled, the request cleared.
+    void CheckIdleAfterStop() {
+        WaitIdle();
+        QCOMPARE(stopClicks_.load(), 1);
+        QVERIFY(stopShownPressed_);
+        QPushButton* stop = Btn(CKestrelView::kIdStop);
+        QVERIFY(!stop->isChecked());
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(!view_->Flags().stopReq);
+        QVERIFY(!view_->Flags().busy);
+        for (int id : {CKestrelView::kIdClose, CKestrelView::kIdCopy, CKestrelView::kIdRename})
+            QVERIFY(Btn(id)->isEnabled());
+        QVERIFY(frame_->Action("fileNew")->isEnabled());
+    }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<dovtest::TempDir>();
+        frame_ = std::make_unique<CMainFrame>();
+        view_ = frame_->View();
+        yesNo_ = MsgAnswer::No;
+        stopShownPressed_ = false;
+        stopClicks_ = 0;
+        view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
+            return kind == MsgKind::YesNo ? yesNo_ : MsgAnswer::Ok;
+        });
+        frame_->resize(1000, 700);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void cleanup() {
+        if (view_) {
+            view_->Host()->SetStopPollHook(nullptr);
+            view_->Host()->SetProgressHook(nullptr);
+        }
+        frame_.reset();
+        dir_.reset();
+    }
+
+    // ---- Keys of the list -------------------------------------------------------------------
+
+    void pageKeysScrollByWholePagesThenMoveTheCurrentRow() {
+        LoadMany();
+        ClickRow(0);
+        QTreeView* list = view_->List();
+        QScrollBar* bar = list->verticalScrollBar();
+        QCOMPARE(bar->value(), 0);
+        const int page = PagePixels();
+        const int pageRows = page / RowHeight();
+        QVERIFY(pageRows > 1);
+        // The list scrolls by one page of whole rows; the current row follows to the top row.
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QCOMPARE(bar->value(), page);
+        QCOMPARE(ListCurrentRow(), pageRows);
+        QCOMPARE(list->indexAt(QPoint(5, 1)).row(), pageRows);  // the top row
+        QCOMPARE(view_->OrgField()->text(), RowName(pageRows));
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QCOMPARE(bar->value(), 2 * page);
+        QCOMPARE(ListCurrentRow(), 2 * pageRows);
+        QTest::keyClick(list, Qt::Key_PageUp);
+        QCOMPARE(bar->value(), page);
+        QCOMPARE(ListCurrentRow(), pageRows);
+        QCOMPARE(SelectedCount(), 1);
+        // End: the last page and the last row; Home: the top and the first row.
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(ListCurrentRow(), 119);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(ListCurrentRow(), 0);
+        // The keys moved the current row, so the fields follow.
+        QCOMPARE(view_->OrgField()->text(), U("f000.txt"));
+    }
+
+    void pageKeysDuringAListDragScrollBy200PixelsAndStopThere() {
+        LoadMany();
+        ClickRow(3);
+        QVERIFY(view_->BeginListDrag());
+        QTreeView* list = view_->List();
+        QScrollBar* bar = list->verticalScrollBar();
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QCOMPARE(bar->value(), 200);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QCOMPARE(bar->value(), 400);
+        QTest::keyClick(list, Qt::Key_PageUp);
+        QCOMPARE(bar->value(), 200);
+        // The keys end there: the current row and the selection stay.
+        QCOMPARE(ListCurrentRow(), 3);
+        QCOMPARE(SelectedCount(), 1);
+        view_->CancelDrags();
+        QVERIFY(!view_->Dragging());
+    }
+
+    void ctrlAAndTheMenuSelectAllMakeTheFirstRowCurrent() {
+        LoadMany();
+        ClickRow(7);
+        QCOMPARE(view_->CurrentRow(), 7);
+        view_->Tree()->setFocus();  // the menu's select-all brings the focus back to the list
+        QAction* all = FindAction(view_->ListMenu(), CMD_SELECT_ALL);
+        QVERIFY(all);
+        all->trigger();
+        QCOMPARE(SelectedCount(), 120);
+        QVERIFY(view_->List()->hasFocus());
+        QCOMPARE(view_->CurrentRow(), 0);
+        QCOMPARE(ListCurrentRow(), 0);
+        QCOMPARE(view_->OrgField()->text(), U("f000.txt"));
+        QVERIFY(Btn(CKestrelView::kIdDeleteItems)->isEnabled());
+        QVERIFY(!Btn(CKestrelView::kIdDeleteFolder)->isEnabled());
+
+        ClickRow(9);
+        QCOMPARE(SelectedCount(), 1);
+        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedCount(), 120);
+        QCOMPARE(view_->CurrentRow(), 0);
+        QCOMPARE(ListCurrentRow(), 0);
+        QCOMPARE(view_->EditField()->text(), U("f000.txt"));
+        // The next arrow key goes on from the first row, not from the row clicked before.
+        QTest::keyClick(view_->List(), Qt::Key_Down);
+        QCOMPARE(ListCurrentRow(), 1);
+        QCOMPARE(view_->OrgField()->text(), U("f001.txt"));
+    }
+
+    void clipboardKeysWorkInTheNameFieldNotInTheFrame() {
+        LoadMany();
+        ClickRow(2);
+        QList<QSignalSpy*> spies;
+        for (QAction* menu : frame_->menuBar()->actions())
+            if (menu->menu())
+                for (QAction* a : menu->menu()->actions())
+                    if (!a->shortcut().isEmpty()) spies << new QSignalSpy(a, &QAction::triggered);
+        QLineEdit* edit = view_->EditField();
+        edit->setFocus();
+        QCOMPARE(edit->text(), U("f002.txt"));
+        QApplication::clipboard()->clear();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), U("f002.txt"));
+        edit->setSelection(0, 4);
+        QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(edit->text(), U(".txt"));
+        QCOMPARE(QApplication::clipboard()->text(), U("f002"));
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), U(".txtf002"));
+        for (QSignalSpy* s : spies) QCOMPARE(s->count(), 0);
+        qDeleteAll(spies);
+        // Nothing reached the item before Enter.
+        QCOMPARE(RowName(2), U("f002.txt"));
+    }
+
+    void deleteKeyWithoutRowsOrWithCtrlDoesNothing() {
+        LoadMany();
+        ClickRow(0);
+        QTest::keyClick(view_->List(), Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(view_->ListModel()->rowCount(), 120);
+        QTest::keyClick(view_->List(), Qt::Key_Delete);
+        QCOMPARE(view_->ListModel()->rowCount(), 119);
+        QCOMPARE(RowName(0), U("f001.txt"));
+        QCOMPARE(view_->OrgField()->text(), U("f001.txt"));
+    }
+
+    // ---- Button states ----------------------------------------------------------------------
+
+    void buttonStatesFollowTheFocusSideAndTheBusyState() {
+        dir_->WriteFile("data/sub/x.txt", "x");
+        dir_->WriteFile("data/a.txt", "a");
+        Load({"data"});
+        QTreeWidget* tree = view_->Tree();
+        auto state = [&] {
+            QString s;
+            for (int id :
+                 {CKestrelView::kIdDeleteFolder, CKestrelView::kIdMakeFolder, CKestrelView::kIdLoad,
+                  CKestrelView::kIdDeleteItems, CKestrelView::kIdClose, CKestrelView::kIdCopy,
+                  CKestrelView::kIdRename, CKestrelView::kIdStop})
+                s += Btn(id)->isEnabled() ? '1' : '0';
+            return s;
+        };
+        // Tree side, the root: no "削除"; "フォルダ作成" and "読み込み"; no "アイテム削除".
+        ClickTree(tree->topLevelItem(0));
+        QCOMPARE(state(), QString("01101110"));
+        // Tree side, another folder: "削除" too.
+        ClickTree(Node("data"));
+        QCOMPARE(state(), QString("11101110"));
+        // List side without a selection, then with one.
+        view_->List()->clearSelection();
+        view_->List()->setFocus();
+        QCOMPARE(state(), QString("01101110"));
+        ClickRow(1);
+        QCOMPARE(state(), QString("01111110"));
+
+        // Busy: every command button off, STOP on and up; focus changes keep it so.
+        std::atomic<bool> release{false};
+        QVERIFY(view_->StartWorker([&] {
+            while (!release) QThread::yieldCurrentThread();
+        }));
+        QCOMPARE(state(), QString("00000001"));
+        QVERIFY(!Btn(CKestrelView::kIdStop)->isChecked());
+        tree->setFocus();
+        QVERIFY(tree->hasFocus());
+        QCOMPARE(state(), QString("00000001"));
+        view_->List()->setFocus();
+        QVERIFY(view_->List()->hasFocus());
+        QCOMPARE(state(), QString("00000001"));
+        ClickRow(0);  // ignored while busy
+        QCOMPARE(state(), QString("00000001"));
+        release = true;
+        WaitIdle();
+        // Idle on the list side again: STOP off, the buttons by the focus.
+        QCOMPARE(state(), QString("01111110"));
+        QVERIFY(!Btn(CKestrelView::kIdStop)->isChecked());
+    }
+
+    // ---- STOP during long workers -----------------------------------------------------------
+
+    void stopDuringALoadEndsItAndReports() {
+        for (const char* d : {"d1", "d2", "d3", "d4", "d5"})
+            for (const char* f : {"/a.txt", "/b.txt", "/in/c.txt"})
+                dir_->WriteFile(std::string(d) + f, "data");
+        std::atomic<int> polls{0};
+        view_->Host()->SetStopPollHook([&] {
+            if (++polls == 2) ClickStopFromWorker();
+        });
+        Load({"d1", "d2", "d3", "d4", "d5"});
+        CheckIdleAfterStop();
+        QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
+        // The load ended early: what was added stays, the rest is not there.
+        CMyItem* root = view_->RootItem();
+        QVERIFY(root->m_dwNumInFolder < 5);
+        QCOMPARE(view_->ListModel()->rowCount(), int(root->m_dwNumInFolder));
+        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), int(root->m_dwNumInFolder));
+        // A later load runs to its end.
+        view_->Host()->SetStopPollHook(nullptr);
+        view_->Host()->ClearMessages();
+        view_->ShowFolderNode(view_->Tree()->topLevelItem(0));
+        Load({"d5"});
+        QVERIFY(!SawMessage(view_->Host(), U(kStopReport)));
+        QVERIFY(Node("d5"));
+    }
+
+    void stopDuringADirectRenameIsReportedAfterEveryItemIsRenamed() {
+        for (const char* f : {"ren/a.txt", "ren/b.txt", "ren/c.txt"}) dir_->WriteFile(f, "data");
+        Load({"ren"});
+        ClickTree(Node("ren"));
+        for (int row = 0; row < 3; ++row) {
+            ClickRow(row);
+            view_->EditField()->setText(U("new_") + RowName(row));
+            QTest::keyClick(view_->EditField(), Qt::Key_Return);
+        }
+        view_->Host()->SetProgressHook([&](long long done, long long total) {
+            if (done == total && stopClicks_ == 0) ClickStopFromWorker();
+        });
+        view_->Host()->ClearMessages();
+        yesNo_ = MsgAnswer::Yes;
+        QTest::mouseClick(Btn(CKestrelView::kIdRename), Qt::LeftButton);
+        CheckIdleAfterStop();
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->ProgressTimerActive(), 30000);
+        const auto& m = view_->Host()->Messages();
+        const int report = IndexOf(m, U(kStopReport));
+        const int done = IndexOf(m, U("リネーム完了"));
+        QVERIFY(report >= 0);
+        QVERIFY(done > report);
+        // A rename is not cut short: every item has its new name, none its old one.
+        for (const char* f : {"a.txt", "b.txt", "c.txt"}) {
+            QVERIFY2(fs::exists(*dir_ / (std::string("ren/new_") + f)), f);
+            QVERIFY2(!fs::exists(*dir_ / (std::string("ren/") + f)), f);
+        }
+    }
+
+    void stopDuringACopyLeavesNoHalfWrittenFile() {
+        dir_->WriteFile("src/a.dat", std::string(100000, 'a'));
+        dir_->WriteFile("src/b.dat", std::string(100000, 'b'));
+        dir_->WriteFile("src/c.dat", std::string(100000, 'c'));
+        Load({"src"});
+        const fs::path out = *dir_ / "out";
+        fs::create_directories(out);
+        view_->FileChoosers().folder = [&](const QString&) {
+            return QString::fromStdString(out.string());
+        };
+        // STOP while "b.dat" is being written: its target exists, not yet complete.
+        const fs::path b = out / "Root/src/b.dat";
+        std::atomic<bool> stoppedInB{false};
+        view_->Host()->SetStopPollHook([&] {
+            if (stopClicks_ == 0 && fs::exists(b)) {
+                stoppedInB = fs::file_size(b) < 100000;
+                ClickStopFromWorker();
+            }
+        });
+        QTest::mouseClick(Btn(CKestrelView::kIdCopy), Qt::LeftButton);
+        CheckIdleAfterStop();
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->ProgressTimerActive(), 30000);
+        QVERIFY(stoppedInB);
+        QVERIFY(SawMessage(view_->Host(), U("中止されました。")));
+        QVERIFY(SawMessage(view_->Host(), U("【 実行結果 】")));
+        // The file done before the stop is whole; the one being written and the rest are
+        // not there at all.
+        QCOMPARE(fs::file_size(out / "Root/src/a.dat"), std::uintmax_t(100000));
+        QVERIFY(!fs::exists(b));
+        QVERIFY(!fs::exists(out / "Root/src/c.dat"));
+        // The sources are untouched.
+        QCOMPARE(fs::file_size(*dir_ / "src/b.dat"), std::uintmax_t(100000));
+    }
+
+    void stopDuringAMacroEndsItAfterTheCurrentLine() {
+        dir_->WriteFile("mac/one.txt", "x");
+        dir_->WriteFile("mac/two.txt", "x");
+        Load({"mac"});
+        ClickTree(Node("mac"));
+        std::string lines = "SelectListAll()\n";
+        for (int i = 0; i < 40; ++i) lines += "PasteLeftListString(\"A\")\n";
+        dir_->WriteFile("home/DovMac03.txt", lines);
+        CMyItem* first = view_->CurrentFolder()->GetSubItem(0);
+        // The worker owns the items while it runs, so the hook may read them there.
+        view_->Host()->SetStopPollHook([&] {
+            if (stopClicks_ == 0 && first->m_strNewName.rfind("AAA", 0) == 0) ClickStopFromWorker();
+        });
+        view_->List()->setFocus();
+        QTest::keyClick(view_->List(), Qt::Key_F3);
+        CheckIdleAfterStop();
+        QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
+        // Three lines had run when STOP came; at most the line running then was finished.
+        const QString name = RowName(0);
+        QVERIFY2(name == U("AAAone.txt") || name == U("AAAAone.txt"), qPrintable(name));
+    }
+
+    void stopDuringANameEditEndsItBetweenRows() {
+        LoadMany();
+        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
+        CMyItem* tenth = view_->CurrentFolder()->GetSubItem(10);
+        view_->Host()->SetStopPollHook([&] {
+            if (stopClicks_ == 0 && tenth->m_strNewName.rfind("N_", 0) == 0) ClickStopFromWorker();
+        });
+        view_->CommandDialogs().runDialog = [](QDialog& d) {
+            auto* dlg = qobject_cast<CKeyWordDlg*>(&d);
+            if (!dlg) return int(QDialog::Rejected);
+            dlg->show();
+            dlg->KeyEdit(0)->setText("N_");
+            dlg->accept();
+            dlg->hide();
+            return dlg->result();
+        };
+        QAction* head = FindAction(view_->ListMenu(), CMD_PASTE_LEFT);
+        QVERIFY(head);
+        head->trigger();
+        CheckIdleAfterStop();
+        QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
+        QCOMPARE(RowName(10), U("N_f010.txt"));
+        QCOMPARE(RowName(119), U("f119.txt"));  // the rows after the stop are unchanged
+    }
+};
+
+DOV_QTEST_MAIN(ViewStateTest)
+#include "viewstate_test.moc"
