@@ -132,6 +132,18 @@ CMyItem* CMyPartsArray::MakeNewFile() {
 
 // ---- Adding, removing and counting -----------------------------------------------------------
 
+int CMyPartsArray::ReserveSlots(std::int32_t n) {
+    if (n <= 0 || static_cast<std::size_t>(n) <= m_arParts.size()) return 0;
+    try {
+        m_arParts.reserve(static_cast<std::size_t>(n));
+        m_arParts.resize(static_cast<std::size_t>(n));
+        m_iCapacity = n;
+        return 0;
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
+
 int CMyPartsArray::AddParts(CMyItem* pParts) {
     if (!pParts) {
         DOV_TRACE(m_strTracePath,

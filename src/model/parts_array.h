@@ -92,6 +92,11 @@ class CMyPartsArray {
     // caller keeps the item).
     int AddParts(CMyItem* pParts);
 
+    // Makes room for exactly n slots at once when fewer are allocated (used when the number of
+    // items to come is known, as in a save file, so a folder of one item does not take a whole
+    // step of slots). 0, or -1 when memory runs out (nothing changes).
+    int ReserveSlots(std::int32_t n);
+
     // Deletes the item at index (with its subtree), moves later entries down, lowers the kind
     // number of later items of the same kind. 0; -1 for an empty array, an index out of range
     // or an empty slot (trace line, no change). The owner renumbers afterwards.

@@ -251,6 +251,11 @@ void CSaveDataFile::SerializeSubItems(CArchive& ar, CMyItem& item, bool storing)
             rest && static_cast<std::uint64_t>(count) * kMinRecordBytes > *rest) {
             ar.Fail(CArchive::Error::EndOfStream);
         }
+        // The slots for exactly the items that follow: memory stays in proportion to the file
+        // even when it holds many small folders.
+        if (!ar.Failed() && item.m_pArray->ReserveSlots(static_cast<std::int32_t>(count)) != 0) {
+            ar.Fail(CArchive::Error::Damaged);
+        }
         std::int32_t files = 0, folders = 0;
         for (std::uint32_t i = 0; i < count && !ar.Failed() && !m_bLoadError; ++i) {
             CMyItem* sub = item.MakeSubFile();

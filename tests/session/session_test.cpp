@@ -6,6 +6,7 @@
 
 #include "common/codepage.h"
 #include "model/item.h"
+#include "model/parts_array.h"
 #include "support/test_support.h"
 
 namespace {
@@ -97,6 +98,29 @@ TEST(SessionLoad, PickedNamesThatAreNotNamesAreDropped) {
     const std::string d = *dov::Utf8ToCp932(tmp / "d");
     EXPECT_EQ(s.Load(d, {"", ".", "..", "x/y", "a.txt"}).added, 1);
     EXPECT_EQ(s.Root()->m_dwNumInFolder, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SessionOpen, AFolderReadFromASaveFileTakesOnlyTheSlotsItNeeds) {
+    // A save file of many small folders must not cost a whole step of slots per folder.
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    for (int i = 0; i < 3; ++i) tmp.WriteFile("d/f" + std::to_string(i) + "/one.txt", "x");
+    dov::CSession s(host);
+    s.LoadPaths({*dov::Utf8ToCp932(tmp / "d")});
+    const std::string file = *dov::Utf8ToCp932(tmp / "t.dvt");
+    ASSERT_EQ(s.SaveAs(file), 1);
+    ASSERT_EQ(s.Open(file), 1);
+    CMyItem* f1 = s.FindFolder("d/f1");
+    ASSERT_NE(f1, nullptr);
+    EXPECT_EQ(f1->m_dwNumInFolder, 1u);
+    EXPECT_EQ(f1->m_pArray->m_arParts.size(), 1u);
+    // Adding to such a folder afterwards still works and grows it.
+    ASSERT_NE(f1->MakeSubFile(), nullptr);
+    EXPECT_EQ(f1->m_dwNumInFolder, 2u);
 }
 
 }  // namespace
