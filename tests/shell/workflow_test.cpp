@@ -28,27 +28,11 @@
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
+#include "view_test_helpers.h"
 
 using namespace dov;
 using namespace shelltest;
 namespace fs = std::filesystem;
-
-namespace {
-
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QAction* FindAction(QMenu* menu, int id) {
-    for (QAction* a : menu->actions()) {
-        if (CommandIdOf(a) == id) return a;
-        if (a->menu())
-            if (QAction* found = FindAction(a->menu(), id)) return found;
-    }
-    return nullptr;
-}
-
-}  // namespace
 
 class WorkflowTest : public QObject {
     Q_OBJECT
