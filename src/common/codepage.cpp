@@ -12,7 +12,7 @@ namespace {
 
 // One iconv handle per thread and direction: handles are not safe to share between threads.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
@@ -47,12 +47,11 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 
-std::optional<std::string> RoundTripChecked(Converter& fwd, Converter& back,
-                                            std::string_view in) {
+std::optional<std::string> RoundTripChecked(Converter& fwd, Converter& back, std::string_view in) {
     auto out = fwd.Run(in);
     if (!out) return std::nullopt;
     auto again = back.Run(*out);

@@ -19,10 +19,12 @@ namespace {
 std::atomic<IFileSystem*> g_override{nullptr};
 
 // CP932 path -> native path; nullopt when the bytes cannot be converted.
-std::optional<std::string> Native(const std::string& cp932) { return Cp932ToUtf8(cp932); }
+std::optional<std::string> Native(const std::string& cp932) {
+    return Cp932ToUtf8(cp932);
+}
 
 class PosixFile : public IFile {
-public:
+  public:
     explicit PosixFile(int fd) : fd_(fd) {}
     ~PosixFile() override {
         if (fd_ >= 0) ::close(fd_);
@@ -55,12 +57,13 @@ public:
         return r == 0 ? 0 : errno;
     }
 
-private:
+  private:
     int fd_;
 };
 
 bool SameEntry(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     if (::lstat(a.c_str(), &sa) != 0 || ::lstat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -111,8 +114,9 @@ int RawRenameNoReplace(const std::string& from, const std::string& to, bool forc
     // is not supported".
     if (to.size() > from.size() && to.compare(0, from.size(), from) == 0 && to[from.size()] == '/')
         return EINVAL;
-    int r = forceFallback ? -1 : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
-                                             RENAME_NOREPLACE);
+    int r = forceFallback
+                ? -1
+                : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (r == 0) return 0;
     int e = forceFallback ? EINVAL : errno;
     if (e == EINVAL || e == ENOSYS) return FallbackNoReplace(from, to);
@@ -208,8 +212,8 @@ int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string&
         // A case-only rename on a case-insensitive file system meets the entry itself: go
         // through a temporary name that nothing else uses.
         for (int i = 0; i < 100; ++i) {
-            std::string tmp = *nf + ".dovreth-tmp" + std::to_string(::getpid()) + "_" +
-                              std::to_string(i);
+            std::string tmp =
+                *nf + ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
             int e1 = RawRenameNoReplace(*nf, tmp, forceNoReplaceFallback);
             if (e1 == EEXIST) continue;
             if (e1 != 0) return e1;
@@ -291,7 +295,9 @@ IFileSystem& Fs() {
     return o ? *o : real;
 }
 
-void SetFileSystem(IFileSystem* fs) { g_override.store(fs); }
+void SetFileSystem(IFileSystem* fs) {
+    g_override.store(fs);
+}
 
 int ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();

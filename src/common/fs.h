@@ -41,11 +41,11 @@ struct FileStatus {
     std::int32_t m_ctime = 0;  // seconds since 1970
     std::int32_t m_mtime = 0;
     std::int32_t m_atime = 0;
-    std::int32_t m_size = 0;        // the size as a signed 32-bit value, as stored
-    std::uint8_t m_attribute = 0;   // 0x10 folder, 0x01 not writable
+    std::int32_t m_size = 0;       // the size as a signed 32-bit value, as stored
+    std::uint8_t m_attribute = 0;  // 0x10 folder, 0x01 not writable
     std::uint8_t m_padding = 0;
-    std::string m_szFullName;       // up to 259 bytes in the save file
-    std::uint64_t size64 = 0;       // the true size, kept in memory only
+    std::string m_szFullName;  // up to 259 bytes in the save file
+    std::uint64_t size64 = 0;  // the true size, kept in memory only
     bool operator==(const FileStatus&) const = default;
 };
 
@@ -71,7 +71,7 @@ struct EntryInfo {
 
 // An open file for reading or writing.
 class IFile {
-public:
+  public:
     virtual ~IFile() = default;
     // Bytes read (0 at the end) or -errno.
     virtual long long Read(void* buf, std::size_t n) = 0;
@@ -82,7 +82,7 @@ public:
 };
 
 class IFileSystem {
-public:
+  public:
     virtual ~IFileSystem() = default;
 
     // Every entry but "." and "..", with lstat data. Entries whose names cannot be converted
@@ -114,7 +114,7 @@ public:
 
 // The real layer over the Linux system calls.
 class PosixFileSystem : public IFileSystem {
-public:
+  public:
     // Test seam: behave as if renameat2(RENAME_NOREPLACE) were unsupported (as on NFS, 9p and
     // many FUSE file systems), so the fallback path runs.
     bool forceNoReplaceFallback = false;
@@ -139,7 +139,7 @@ void SetFileSystem(IFileSystem* fs);
 
 // Installs a layer for the lifetime of a scope.
 class ScopedFileSystem {
-public:
+  public:
     explicit ScopedFileSystem(IFileSystem* fs) { SetFileSystem(fs); }
     ~ScopedFileSystem() { SetFileSystem(nullptr); }
     ScopedFileSystem(const ScopedFileSystem&) = delete;

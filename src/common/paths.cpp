@@ -92,7 +92,9 @@ const std::string& ProgramFolder() {
     return g_cp932;
 }
 
-std::string ProgramFile(std::string_view name) { return JoinPath(ProgramFolder(), name); }
+std::string ProgramFile(std::string_view name) {
+    return JoinPath(ProgramFolder(), name);
+}
 
 void ResetProgramFolderForTest() {
     std::lock_guard<std::mutex> lock(g_mu);

@@ -10,7 +10,8 @@
 
 // 0x81-0x9F or 0xE0-0xF5 (the upper bound is 0xF5, not 0xFC).
 constexpr bool IsSjisLeadByte(unsigned char c) {
-    return static_cast<unsigned char>(c ^ 0x20) >= 0xA1 && static_cast<unsigned char>(c ^ 0x20) <= 0xD5;
+    return static_cast<unsigned char>(c ^ 0x20) >= 0xA1 &&
+           static_cast<unsigned char>(c ^ 0x20) <= 0xD5;
 }
 
 // 0x40-0x7E or 0x80-0xFC.

@@ -43,7 +43,9 @@ void WriteLocked(const std::string& tracePath, std::string_view text, const char
 
 }  // namespace
 
-std::string DefaultTracePath() { return ProgramFile("DataTrace.txt"); }
+std::string DefaultTracePath() {
+    return ProgramFile("DataTrace.txt");
+}
 
 void TraceReset(const std::string& tracePath) {
     std::lock_guard<std::mutex> lock(g_mu);
@@ -81,7 +83,11 @@ void SetTraceFailureHandler(std::function<void(const std::string&)> handler) {
     g_failedPaths.clear();
 }
 
-void SetTraceEnabled(bool enabled) { g_enabled.store(enabled); }
-bool TraceEnabled() { return g_enabled.load(); }
+void SetTraceEnabled(bool enabled) {
+    g_enabled.store(enabled);
+}
+bool TraceEnabled() {
+    return g_enabled.load();
+}
 
 }  // namespace dov

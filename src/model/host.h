@@ -22,7 +22,7 @@ enum class MsgAnswer { Ok, Yes, No };
 enum class MsgIcon { None, Information, Warning, Error, Question };
 
 class IHost {
-public:
+  public:
     virtual ~IHost() = default;
 
     // A message box. text and caption are CP932; an empty caption means the program's name.
@@ -52,7 +52,7 @@ public:
 
 // A host that answers every question with the default (No) and shows nothing.
 class NullHost : public IHost {
-public:
+  public:
     MsgAnswer Message(const std::string&, MsgKind kind, MsgIcon, const std::string&) override {
         return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     }

@@ -75,7 +75,7 @@ TEST(Trace, ReportsAFileThatCannotBeOpenedOnce) {
 }
 
 class FsTest : public ::testing::Test {
-protected:
+  protected:
     dovtest::TempDir tmp;
     std::string P(const std::string& rel) { return *dov::Utf8ToCp932(tmp / rel); }
 };

@@ -13,10 +13,10 @@ TEST(SjisBytes, LeadAndTrailRanges) {
     struct Row {
         unsigned char c;
         bool lead, trail;
-    } rows[] = {{0x40, false, true},  {0x5C, false, true}, {0x7E, false, true},
-                {0x7F, false, false}, {0x80, false, true}, {0x81, true, true},
-                {0x9F, true, true},   {0xA0, false, true}, {0xDF, false, true},
-                {0xE0, true, true},   {0xF5, true, true},  {0xF6, false, true},
+    } rows[] = {{0x40, false, true},  {0x5C, false, true},  {0x7E, false, true},
+                {0x7F, false, false}, {0x80, false, true},  {0x81, true, true},
+                {0x9F, true, true},   {0xA0, false, true},  {0xDF, false, true},
+                {0xE0, true, true},   {0xF5, true, true},   {0xF6, false, true},
                 {0xFC, false, true},  {0xFD, false, false}, {0x3F, false, false}};
     for (const Row& r : rows) {
         EXPECT_EQ(IsSjisLeadByte(r.c), r.lead) << std::hex << int(r.c);

@@ -50,7 +50,9 @@ bool TempDir::Exists(const std::string& rel) const {
     return lstat((path_ + "/" + rel).c_str(), &st) == 0;
 }
 
-std::string TempDir::ReadFile(const std::string& rel) const { return ReadNative(path_ + "/" + rel); }
+std::string TempDir::ReadFile(const std::string& rel) const {
+    return ReadNative(path_ + "/" + rel);
+}
 
 std::string ReadNative(const std::string& nativePath) {
     std::ifstream in(nativePath, std::ios::binary);
@@ -59,7 +61,9 @@ std::string ReadNative(const std::string& nativePath) {
     return ss.str();
 }
 
-std::string Sj(const char* utf8) { return dov::Sj(utf8); }
+std::string Sj(const char* utf8) {
+    return dov::Sj(utf8);
+}
 
 int Count(const std::string& hay, const std::string& needle) {
     int n = 0;

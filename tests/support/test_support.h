@@ -13,7 +13,7 @@ namespace dovtest {
 // A fresh temporary folder, removed with everything in it when the object goes. It sets
 // DOVRETH_HOME to its "home" sub-folder, so the program's own files land there.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -30,7 +30,7 @@ public:
     bool Exists(const std::string& rel) const;
     std::string ReadFile(const std::string& rel) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -52,7 +52,7 @@ struct RecordedMessage {
 };
 
 class RecordingHost : public dov::IHost {
-public:
+  public:
     dov::MsgAnswer Message(const std::string& text, dov::MsgKind kind, dov::MsgIcon icon,
                            const std::string& caption) override;
     bool StopRequested() override;
