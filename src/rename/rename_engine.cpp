@@ -9,6 +9,7 @@
 #include "common/trace.h"
 #include "model/host.h"
 #include "model/item.h"
+#include "model/loader.h"
 #include "rename/make_tree.h"
 #include "rename/text_out.h"
 
@@ -17,6 +18,17 @@ namespace {
 
 bool IsAbsolute(const std::string& path) {
     return !path.empty() && path[0] == '/';
+}
+
+// Carries path along the rename of folder from -> to: when path is the folder or lies inside it
+// (whole path elements), its leading part becomes to.
+void FollowFolderRename(std::string& path, const std::string& from, const std::string& to) {
+    if (from.empty() || path.compare(0, from.size(), from) != 0) return;
+    if (path.size() == from.size()) {
+        path = to;
+    } else if (path[from.size()] == '/') {
+        path = to + path.substr(from.size());
+    }
 }
 
 // Progress is reported in steps so that a window's display is not flooded.
@@ -95,6 +107,9 @@ int CRenameRun::RenameItemBySort() {
     const int n = m_depth.GetItemNum();
     m_iRenameOkNum = 0;
     m_iRenameErrNum = 0;
+    m_failed.clear();
+    m_folderMoves.clear();
+    m_failedPaths.clear();
     IFileSystem& fs = Fs();
     for (int index = n - 1; index >= 0; --index) {
         const int done = n - index;
@@ -133,8 +148,13 @@ int CRenameRun::RenameItemBySort() {
                 AnalyzeRenameError(item, item->m_strWritePath, err);
                 item->m_bRenameFailed = 1;
                 ++m_iRenameErrNum;
+                // Deepest first: no folder holding the item on disk has been renamed yet, so
+                // its stored path is where it is now.
+                m_failed.push_back({item, item->m_strOrgPath, m_folderMoves.size()});
                 continue;
             }
+            if (item->m_bIsFolder)
+                m_folderMoves.emplace_back(item->m_strOrgPath, item->m_strWritePath);
             RefreshItemName(item, item->m_strWritePath);
             item->m_bRenameFailed = 0;
             ++m_iRenameOkNum;
@@ -146,6 +166,7 @@ int CRenameRun::RenameItemBySort() {
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
     m_host.Progress(n, n);
+    ResolveFailedPaths();
 
     // 6.
     if (m_iRenameErrNum > 0) {
@@ -158,7 +179,9 @@ int CRenameRun::RenameItemBySort() {
     }
 
     // 7. Every stored path from the root down.
-    if (!RefreshOrgPathByParent()) {
+    const bool refreshed = RefreshOrgPathByParent();
+    m_failedPaths.clear();
+    if (!refreshed) {
         // Files may already have been renamed: the log is the only record of what changed on
         // disk, so it is written with what is known before the failure is reported.
         MakeRenameLog();
@@ -394,6 +417,27 @@ void CRenameRun::AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum,
            strReason.c_str(), pItem->m_strNewName.c_str(), affected);
 }
 
+void CRenameRun::ResolveFailedPaths() {
+    for (const FailedRename& failed : m_failed) {
+        std::string path = failed.path;
+        for (std::size_t k = failed.movesBefore; k < m_folderMoves.size(); ++k)
+            FollowFolderRename(path, m_folderMoves[k].first, m_folderMoves[k].second);
+        m_failedPaths[failed.item] = path;
+    }
+}
+
+void CRenameRun::KeepRealPath(CMyItem* pItem, const std::string& strRealPath) {
+    if (!pItem) return;
+    pItem->m_strOrgPath = strRealPath;
+    pItem->m_strParentPath = ParentPath(strRealPath);
+    // The name on disk did not change; it is taken from the path in case the stored one was off.
+    const std::string name = BaseName(strRealPath);
+    if (name != pItem->m_strOrgName) {
+        pItem->m_strOrgName = name;
+        pItem->m_strOrgExt = OrgExtOf(name);
+    }
+}
+
 bool CRenameRun::RefreshOrgPathByParent() {
     if (!m_pRoot) return false;
     return EachSubItem(
@@ -407,14 +451,28 @@ bool CRenameRun::RefreshOrgPathByParent() {
 
 bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
     if (!pItem) return false;
+    // An item whose rename failed in this run stays where it really is; its new name stays as
+    // the user edited it, so that the next run tries again.
+    const auto failed = m_failedPaths.find(pItem);
     if (pItem->m_iLayer == 1) {
         const std::string own = pItem->m_strOrgPath;
         pItem->UpdateWriteName();
-        RefreshItemName(pItem, own);
+        if (failed != m_failedPaths.end()) {
+            KeepRealPath(pItem, failed->second);
+        } else {
+            RefreshItemName(pItem, own);
+        }
     } else if (pItem->m_iLayer >= 2) {
         std::string path;
         if (!GetNewPath(path, pItem)) return false;
-        RefreshItemName(pItem, path);
+        // For an item whose rename failed, the write path is the path it was to get, as the
+        // log reports it.
+        if (pItem->m_bRenameFailed) pItem->m_strWritePath = path;
+        if (failed != m_failedPaths.end()) {
+            KeepRealPath(pItem, failed->second);
+        } else {
+            RefreshItemName(pItem, path);
+        }
     }
     if (!pItem->m_bIsFolder) return true;
     return EachSubItem(

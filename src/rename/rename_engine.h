@@ -2,15 +2,20 @@
 //
 // User-made folders are created first; then every item is renamed deepest first (the depth
 // index, walked from its last entry), never replacing an existing entry; the stored paths are
-// brought up to date from the root down; RenameLog.txt records every change and checks each
-// item on disk; the user gets the counts.
+// brought up to date from the root down, an item whose rename failed keeping the path where it
+// really is; RenameLog.txt records every change and checks each item on disk; the user gets the
+// counts.
 //
 // GUI-free: questions and reports go through dov::IHost. The caller (session, command line,
 // tests) keeps other work off the tree while a run goes on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "rename/depth_info.h"
 
@@ -72,6 +77,24 @@ class CRenameRun {
 
   private:
     void ShowAndTrace(const std::string& cp932Text, int icon);
+    // After the loop: where each item whose rename failed really is (see m_failed).
+    void ResolveFailedPaths();
+    // A failed item keeps pointing at the entry it still is: path, folder and name on disk.
+    void KeepRealPath(CMyItem* pItem, const std::string& strRealPath);
+
+    // An item whose rename failed, with its path at that moment; movesBefore: how many folder
+    // renames had been made by then (only later ones can have moved it).
+    struct FailedRename {
+        CMyItem* item;
+        std::string path;
+        std::size_t movesBefore;
+    };
+    std::vector<FailedRename> m_failed;
+    // Every folder the loop renamed, in order: old full path, new full path.
+    std::vector<std::pair<std::string, std::string>> m_folderMoves;
+    // The failed items of this run and where they are after it; the path refresh uses these
+    // instead of the names the items were to get.
+    std::unordered_map<const CMyItem*, std::string> m_failedPaths;
 
     CMyItem* m_pRoot;
     CMyDepthInfo& m_depth;

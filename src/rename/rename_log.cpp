@@ -34,9 +34,19 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     }
 
     if (pItem->m_bRenameFailed) {
+        // The item is still where m_strOrgPath says, under its own name. When a folder above it
+        // was renamed, its status is read at the new place, so that later operations act on it
+        // (and never on whatever holds the name it wanted).
+        EntryInfo info;
+        if (!pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
+            Fs().Stat(pItem->m_strOrgPath, info) == 0) {
+            info.findData.cAlternateFileName.clear();
+            pItem->m_findData = info.findData;
+            pItem->m_status = info.status;
+        }
         strText = FormatSj("%s×　%sリネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n",
                            sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(),
-                           pItem->m_strOrgPath.c_str());
+                           pItem->m_strWritePath.c_str());
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
