@@ -13,7 +13,7 @@ cd "$here"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-          fonts-noto-cjk clang libclang-rt-14-dev xvfb xauth)
+          fonts-noto-cjk qt6-translations-l10n clang libclang-rt-14-dev xvfb xauth)
 
 setup() {
     local missing=()

@@ -205,7 +205,11 @@ class Runner {
                                                 "', which is loaded with everything in it");
             }
         }
-        const int added = session_.LoadPaths(cp932Paths);
+        int added = 0;
+        {
+            LoadProgressLine line(host_, session_.flags.entriesRead);
+            added = session_.LoadPaths(cp932Paths);
+        }
         host_.EndProgress();
         if (Stopped()) return Fail(kExitFailed, "stopped by Ctrl+C while loading");
         if (added < static_cast<int>(cp932Paths.size()))

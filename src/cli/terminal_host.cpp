@@ -61,7 +61,8 @@ TerminalHost::TerminalHost(std::FILE* err) : err_(err), tty_(isatty(fileno(err))
 
 MsgAnswer TerminalHost::Message(const std::string& text, MsgKind kind, MsgIcon /*icon*/,
                                 const std::string& /*caption*/) {
-    EndProgress();
+    std::lock_guard<std::mutex> hold(lock_);
+    EndProgressLocked();
     std::string shown = TrimLineEnds(DisplayUtf8(text));
     // Every line of the box as its own line; CR LF and stray CRs do not reach the terminal.
     std::string out;
@@ -82,6 +83,7 @@ MsgAnswer TerminalHost::Message(const std::string& text, MsgKind kind, MsgIcon /
 
 void TerminalHost::Progress(long long done, long long total) {
     if (!tty_) return;
+    std::lock_guard<std::mutex> hold(lock_);
     const long long size = total > 0 ? total : done;
     if (size <= kProgressThreshold) return;
     const auto now = std::chrono::steady_clock::now();
@@ -96,11 +98,44 @@ void TerminalHost::Progress(long long done, long long total) {
     lineShown_ = true;
 }
 
+void TerminalHost::ShowEntriesRead(long long n) {
+    if (!tty_ || n <= kProgressThreshold) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    std::fprintf(err_, "\rloading: %lld entries read", n);
+    std::fflush(err_);
+    lineShown_ = true;
+}
+
 void TerminalHost::EndProgress() {
+    std::lock_guard<std::mutex> hold(lock_);
+    EndProgressLocked();
+}
+
+void TerminalHost::EndProgressLocked() {
     if (!lineShown_) return;
     std::fprintf(err_, "\r\033[K");
     std::fflush(err_);
     lineShown_ = false;
+}
+
+LoadProgressLine::LoadProgressLine(TerminalHost& host, const std::atomic<long long>& counter) {
+    if (!host.Interactive()) return;
+    const long long start = counter.load();
+    thread_ = std::thread([this, &host, &counter, start] {
+        std::unique_lock<std::mutex> hold(m_);
+        while (!cv_.wait_for(hold, std::chrono::milliseconds(100), [this] { return done_; }))
+            host.ShowEntriesRead(counter.load(std::memory_order_relaxed) - start);
+    });
+}
+
+LoadProgressLine::~LoadProgressLine() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> hold(m_);
+        done_ = true;
+    }
+    cv_.notify_one();
+    thread_.join();
 }
 
 }  // namespace dov::cli

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "model/host.h"
 
@@ -25,16 +28,39 @@ class TerminalHost : public IHost {
     void SetAnswerYes(bool on) { answerYes_ = on; }
     // Removes the progress line, if one is shown.
     void EndProgress();
+    // The progress line of a load: how many entries it has read so far.
+    void ShowEntriesRead(long long n);
+    bool Interactive() const { return tty_; }
 
     // Runs with at most this many items show no progress line.
     static constexpr long long kProgressThreshold = 3000;
 
   private:
+    void EndProgressLocked();
+    // The load's progress line is written from another thread.
+    std::mutex lock_;
     std::FILE* err_;
     bool tty_;
     bool answerYes_ = false;
     bool lineShown_ = false;
     std::chrono::steady_clock::time_point last_{};
+};
+
+// While alive, shows a running load's entries read (the counter minus its value at the start)
+// on the host's progress line, every 100 ms, from a thread of its own. Does nothing when
+// standard error is not a terminal.
+class LoadProgressLine {
+  public:
+    LoadProgressLine(TerminalHost& host, const std::atomic<long long>& counter);
+    ~LoadProgressLine();
+    LoadProgressLine(const LoadProgressLine&) = delete;
+    LoadProgressLine& operator=(const LoadProgressLine&) = delete;
+
+  private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    std::thread thread_;
 };
 
 // Ctrl+C: the first press sets *stopFlag (the session's STOP request), a second one ends the

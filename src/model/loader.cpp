@@ -98,6 +98,11 @@ bool CItemLoader::StopOrQuit() {
     return stop || quit;
 }
 
+void CItemLoader::CountRead(std::size_t n) {
+    if (m_pEntriesRead)
+        m_pEntriesRead->fetch_add(static_cast<long long>(n), std::memory_order_relaxed);
+}
+
 void CItemLoader::ReduceAttributes(FindData& fd) const {
     fd.dwFileAttributes &= kAttrDirectory;
 }
@@ -216,6 +221,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
     } loading(m_bLoading);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
+    CountRead(picked.size());
     for (const EntryInfo& e : picked) {
         FindData fd = e.findData;
         if (fd.cFileName.empty()) fd.cFileName = e.name;
@@ -255,6 +261,7 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
                folderPath.c_str(), err);
         return 0;
     }
+    CountRead(entries.size());
 
     int added = 0;
     int folders = 0;

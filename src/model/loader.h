@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ class CItemLoader {
     // Set while a load runs: every name sort is then ascending.
     bool m_bLoading = false;
     std::string m_strTracePath;
+    // When set, bumped by every entry read from disk (read by another thread's progress
+    // display).
+    std::atomic<long long>* m_pEntriesRead = nullptr;
 
     // What one load did, for the caller's stop report.
     struct LoadResult {
@@ -94,6 +98,7 @@ class CItemLoader {
 
   private:
     bool StopOrQuit();
+    void CountRead(std::size_t n);
     void ReduceAttributes(FindData& fd) const;
     // Selection sort of positions [top, end] of the folder by name or size, replayed fast.
     void SortRange(CMyItem* pFolder, int top, int end, bool bySize, bool ascending);

@@ -69,7 +69,10 @@ IHost& CSession::Host() {
 
 CItemLoader& CSession::Loader() {
     // One loader for the whole run: it remembers each column's next sort direction.
-    if (!loader_) loader_ = std::make_unique<CItemLoader>(Host(), tracePath);
+    if (!loader_) {
+        loader_ = std::make_unique<CItemLoader>(Host(), tracePath);
+        loader_->m_pEntriesRead = &flags.entriesRead;
+    }
     return *loader_;
 }
 

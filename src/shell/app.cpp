@@ -4,6 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cerrno>
 #include <cstdlib>
 
@@ -49,6 +53,22 @@ bool IsServerStart(const QStringList& args) {
             return true;
     }
     return false;
+}
+
+bool InstallJapaneseQtTexts(QCoreApplication& app) {
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    auto* qt = new QTranslator(&app);
+    // qtbase holds the dialogs and buttons; qt_ja is the umbrella catalogue that loads it.
+    if (!qt->load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"), dir) &&
+        !qt->load(japanese, QStringLiteral("qt"), QStringLiteral("_"), dir)) {
+        delete qt;
+        return false;
+    }
+    // Dates and numbers in the standard dialogs as a Japanese user reads them; the program's
+    // own texts do not depend on the locale.
+    QLocale::setDefault(japanese);
+    return QCoreApplication::installTranslator(qt);
 }
 
 }  // namespace dov

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <string>
 
+class QCoreApplication;
+
 namespace dov {
 
 // One running copy per user: an exclusive lock on dovreth.lock in $XDG_RUNTIME_DIR (else the
@@ -27,5 +29,10 @@ class SingleInstanceLock {
 // Whether the command line asks to start as an embedded or automation server (-Embedding,
 // /Automation ...). There is no component registry here: such a start shows nothing and ends.
 bool IsServerStart(const QStringList& args);
+
+// Qt's own texts (standard buttons, file and colour choosers) in Japanese, whatever the
+// system locale: the rest of the program speaks Japanese too. False when Qt's Japanese
+// catalogue is not installed; the standard texts then stay English.
+bool InstallJapaneseQtTexts(QCoreApplication& app);
 
 }  // namespace dov

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -93,7 +94,7 @@ CMyFileDialog::CMyFileDialog(QtHost* host, QWidget* parent) : QDialog(parent), h
     roots_->setObjectName("drives");
     folderEdit_ = new QLineEdit(this);
     folderEdit_->setObjectName("currentFolder");
-    folderEdit_->setReadOnly(true);
+    folderEdit_->installEventFilter(this);
     upBtn_ = new QPushButton(U8("上のフォルダ"), this);
     upBtn_->setObjectName("up");
     allBtn_ = new QPushButton(U8("全部選択"), this);
@@ -213,6 +214,53 @@ void CMyFileDialog::ShowFolder(const std::string& folder) {
         }
     }
     if (best >= 0) roots_->setCurrentIndex(best);
+}
+
+bool CMyFileDialog::eventFilter(QObject* obj, QEvent* e) {
+    // Enter in the folder field goes to the typed path instead of pressing "選択決定".
+    if (obj == folderEdit_ && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            GoToTypedPath();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(obj, e);
+}
+
+bool CMyFileDialog::GoToTypedPath() {
+    if (sorting_) return false;
+    QString typed = folderEdit_->text().trimmed();
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    // Only whole absolute paths; "." and ".." are resolved here, links are not followed.
+    const QString clean = QDir::cleanPath(typed);
+    const auto path = Utf8ToCp932(clean.toStdString());
+    EntryInfo st;
+    if (!clean.startsWith(QLatin1Char('/')) || !path || Fs().Stat(*path, st) != 0) {
+        host_->Ask(U8("指定されたパスが見つかりません。\n") + typed, MsgKind::Ok, MsgIcon::Warning);
+        folderEdit_->setText(ToQt(currentFolder_));
+        return false;
+    }
+    if (st.isDir) {
+        ShowFolder(*path);
+        return true;
+    }
+    const std::string parent = ParentPath(*path);
+    ShowFolder(parent.empty() ? std::string("/") : parent);
+    const std::string name = BaseName(*path);
+    const auto& entries = model_->Entries();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].nameOk && entries[i].name == name) {
+            list_->setCurrentIndex(model_->index(static_cast<int>(i), 0));
+            list_->selectionModel()->select(
+                model_->index(static_cast<int>(i), 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            list_->setFocus();
+            break;
+        }
+    }
+    return true;
 }
 
 void CMyFileDialog::GoUp() {

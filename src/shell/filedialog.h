@@ -60,6 +60,10 @@ class CMyFileDialog : public QDialog {
     void GoUp();
     void OpenRow(int row);
     void SelectAll();
+    // The path typed or pasted into the folder field (Enter): a folder is shown, a file shows
+    // its folder with the file picked; anything else gets a message and the field goes back
+    // to the folder shown. True when the path was found.
+    bool GoToTypedPath();
     void SortByColumn(int column);  // starts the sort worker
     bool Sorting() const { return sorting_; }
     void accept() override;  // "選択決定"
@@ -69,6 +73,9 @@ class CMyFileDialog : public QDialog {
     QComboBox* Roots() const { return roots_; }
     QLineEdit* FolderEdit() const { return folderEdit_; }
     CFileEntryModel* Model() const { return model_; }
+
+  protected:
+    bool eventFilter(QObject* obj, QEvent* e) override;
 
   private:
     void Prepare();

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dovreth"));
+    dov::InstallJapaneseQtTexts(app);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QFont font(QStringLiteral("Noto Sans CJK JP"));
     font.setPointSize(9);

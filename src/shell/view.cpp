@@ -622,7 +622,9 @@ QTreeWidgetItem* CKestrelView::AddNode(CMyItem* folder, QTreeWidgetItem* parentN
     settingLabel_ = true;
     n->setText(0, label);
     n->setData(0, kItemRole, QVariant::fromValue(static_cast<void*>(folder)));
-    n->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    // One icon shared by every node: a fresh standard icon decodes its pictures again.
+    static const QIcon folderIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    n->setIcon(0, folderIcon);
     n->setFlags(n->flags() | Qt::ItemIsEditable);
     settingLabel_ = false;
     nodes_.insert(folder, n);

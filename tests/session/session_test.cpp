@@ -26,6 +26,8 @@ TEST_F(SessionTest, LoadEditRenameEndToEnd) {
     tmp.WriteFile("photos/sub/c.jpg", "C");
     dov::CSession s(host);
     ASSERT_EQ(s.LoadPaths({P("photos")}), 1);
+    // The progress counter saw the picked folder and the four entries under it.
+    EXPECT_EQ(s.flags.entriesRead.load(), 5);
     CMyItem* photos = s.FindFolder("photos");
     ASSERT_NE(photos, nullptr);
     EXPECT_EQ(s.FindFolder("photos/sub")->m_strNewName, "sub");

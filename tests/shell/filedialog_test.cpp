@@ -107,6 +107,34 @@ class FileDialogTest : public QObject {
         QCOMPARE(dlg_->Selected()[1].name, std::string("c.txt"));
     }
 
+    void aTypedPathIsShownOrRefusedWithAMessage() {
+        const QString f = QString::fromStdString(dir_->path() + "/f");
+        struct Case {
+            QString typed;
+            std::string folder;  // shown afterwards
+            QString picked;      // the selected row, if any
+            bool found;
+        } cases[] = {
+            {f + "/Zdir/../ydir/", dir_->path() + "/f/ydir", {}, true},
+            {"  " + f + "/c.txt", dir_->path() + "/f", "c.txt", true},
+            {f + "/missing", dir_->path() + "/f", {}, false},
+            {"f/Zdir", dir_->path() + "/f", {}, false},  // not absolute
+        };
+        dlg_->show();
+        for (const Case& c : cases) {
+            dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+            host_->ClearMessages();
+            dlg_->FolderEdit()->setText(c.typed);
+            QTest::keyClick(dlg_->FolderEdit(), Qt::Key_Return);
+            QCOMPARE(dlg_->CurrentFolder(), Cp(c.folder));
+            QCOMPARE(dlg_->FolderEdit()->text(), QString::fromStdString(c.folder));
+            QCOMPARE(SawMessage(host_.get(), QString::fromUtf8("パスが見つかりません")), !c.found);
+            const auto rows = dlg_->List()->selectionModel()->selectedRows();
+            QCOMPARE(rows.isEmpty() ? QString() : rows.front().data().toString(), c.picked);
+            QVERIFY(dlg_->isVisible());  // Enter stayed in the field
+        }
+    }
+
     void selectAllPicksEveryRow() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
         QTest::mouseClick(dlg_->findChild<QPushButton*>("selectAll"), Qt::LeftButton);
