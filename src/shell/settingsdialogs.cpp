@@ -132,14 +132,29 @@ void CColorDlg::Choose(int id) {
 
 // ---- About box ----------------------------------------------------------------------------
 
-void ShowAboutBox(QWidget* parent) {
-    QMessageBox box(parent);
-    box.setWindowTitle(U8("Dovrethのバージョン情報"));
+void SetUpAboutBox(QMessageBox& box, QWidget* parent) {
+    const QString title = U8("Dovrethのバージョン情報");
+    box.setWindowTitle(title);
     box.setIconPixmap(parent ? parent->windowIcon().pixmap(48, 48) : QPixmap());
     box.setText(U8("Dovreth Version 2.65"));
     box.setInformativeText(U8("設定・ログの保存先: ") +
                            QString::fromStdString(ProgramFolderNative()));
     box.setStandardButtons(QMessageBox::Ok);
+    // A path breaks at every '/' when wrapped: keep it whole.
+    if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        info->setWordWrap(false);
+    // The title bar shows the whole title only when the box is wide enough for it and for the
+    // window manager's buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int width = box.fontMetrics().horizontalAdvance(title) * 3 / 2 + 120;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+void ShowAboutBox(QWidget* parent) {
+    QMessageBox box(parent);
+    SetUpAboutBox(box, parent);
     box.exec();
 }
 

@@ -10,6 +10,8 @@
 class QCheckBox;
 class QPushButton;
 
+class QMessageBox;
+
 namespace dov {
 
 // "動作設定": the automatic index prefix and the into-folders option.
@@ -53,7 +55,9 @@ class CColorDlg : public QDialog {
     std::array<QPushButton*, kColorCount> swatches_{};
 };
 
-// The about box: the version and the folder the program keeps its files in.
+// The about box: the version and the folder the program keeps its files in. The folder stays
+// on one line and the box is wide enough for its whole title.
+void SetUpAboutBox(QMessageBox& box, QWidget* parent);
 void ShowAboutBox(QWidget* parent);
 
 }  // namespace dov
