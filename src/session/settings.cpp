@@ -89,6 +89,10 @@ void LoadSettings(const std::string& iniPath, Settings& s) {
         auto v = p.GetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
         s.colors[i] = static_cast<ColorRef>(v) & 0x00FFFFFFu;
     }
+    s.changedNameText =
+        static_cast<ColorRef>(p.GetInt(kColorSetting, kChangedNameTextKey,
+                                       static_cast<std::int32_t>(s.changedNameText))) &
+        0x00FFFFFFu;
 
     SerialSettings& d = s.serial;
     ReadInt(p, kSerialDialog, "UseWildCard", d.UseWildCard);
@@ -137,6 +141,9 @@ int SaveSettings(const std::string& iniPath, const Settings& s) {
     p.SetInt(kKeyWord, "EnableAllTarget", s.keyWord.EnableAllTarget);
     for (int i = 0; i < kColorCount; ++i)
         p.SetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
+    if (s.changedNameText != kDefaultChangedNameText ||
+        p.HasKey(kColorSetting, kChangedNameTextKey))
+        p.SetInt(kColorSetting, kChangedNameTextKey, static_cast<std::int32_t>(s.changedNameText));
 
     const SerialSettings& d = s.serial;
     p.SetInt(kSerialDialog, "UseWildCard", d.UseWildCard);

@@ -57,6 +57,13 @@ const char* ColorKey(int id);
 // The colours used when the file has none.
 const std::array<ColorRef, kColorCount>& DefaultColors();
 
+// The text colour of list rows whose write name differs from the name on disk, so that the
+// list previews what a rename changes. It lives beside the sixteen colours, under its own
+// key in "ColorSetting", which is written only once it differs from this default or the file
+// has it already: a file of a user who never sets it stays byte for byte as it was.
+inline constexpr ColorRef kDefaultChangedNameText = MakeRgb(255, 200, 0);
+inline constexpr const char* kChangedNameTextKey = "ChangedNameText";
+
 // All texts are CP932.
 struct Settings {
     // ProgramData
@@ -71,6 +78,7 @@ struct Settings {
     int limitMode = 2;
     KeyWordSettings keyWord;
     std::array<ColorRef, kColorCount> colors = DefaultColors();
+    ColorRef changedNameText = kDefaultChangedNameText;
     SerialSettings serial;  // section "SerialDialog"
     // "Recent File List" File1..File4, newest first.
     std::vector<std::string> recentFiles;

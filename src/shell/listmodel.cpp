@@ -22,6 +22,7 @@ ListRow ListRow::Of(const CMyItem* item) {
     r.size = (static_cast<std::uint64_t>(item->m_findData.nFileSizeHigh) << 32) |
              item->m_findData.nFileSizeLow;
     r.isFolder = item->m_bIsFolder != 0;
+    r.renamed = item->m_strWriteName != item->m_strOrgName;
     return r;
 }
 
@@ -65,6 +66,9 @@ QVariant CItemListModel::data(const QModelIndex& index, int role) const {
                 case kSize:
                     return SizeText(r->size);
             }
+            break;
+        case Qt::ForegroundRole:
+            if (r->renamed && renamedColor_.isValid()) return renamedColor_;
             break;
         case Qt::DecorationRole:
             if (index.column() == kNewName) return r->isFolder ? folderIcon_ : fileIcon_;
@@ -146,6 +150,13 @@ void CItemListModel::UpdateRows(CMyItem* folder, std::vector<ListRow> rows) {
     rows_ = std::move(rows);
     if (!rows_.empty())
         emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumnCount - 1));
+}
+
+void CItemListModel::SetRenamedColor(const QColor& c) {
+    renamedColor_ = c;
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumnCount - 1),
+                         {Qt::ForegroundRole});
 }
 
 const ListRow* CItemListModel::Row(int row) const {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QIcon>
 #include <cstdint>
 #include <string>
@@ -23,6 +24,7 @@ struct ListRow {
     int kindIndex = 0;
     std::uint64_t size = 0;
     bool isFolder = false;
+    bool renamed = false;  // the write name differs from the name on disk
 
     static ListRow Of(const CMyItem* item);
     // One row per sub-item, in the folder's order (none for a missing or file item).
@@ -56,6 +58,9 @@ class CItemListModel : public QAbstractTableModel {
     CMyItem* Folder() const { return folder_; }
     const std::vector<ListRow>& Rows() const { return rows_; }
 
+    // The text colour of renamed rows (an invalid colour: drawn like the others).
+    void SetRenamedColor(const QColor& c);
+
     // Whether label editing is allowed (not while a worker runs).
     void SetEditable(bool on) { editable_ = on; }
 
@@ -69,6 +74,7 @@ class CItemListModel : public QAbstractTableModel {
     CMyItem* folder_ = nullptr;
     std::vector<ListRow> rows_;
     bool editable_ = true;
+    QColor renamedColor_;
     QIcon fileIcon_, folderIcon_;
 };
 

@@ -157,8 +157,10 @@ void CMainFrame::OnOptions() {
 
 void CMainFrame::OnColors() {
     CColorDlg dlg(view_->Prefs().colors, this);
+    dlg.SetChangedNameColor(view_->Prefs().changedNameText);
     if (dlg.exec() != QDialog::Accepted) return;
     view_->Prefs().colors = dlg.Colors();
+    view_->Prefs().changedNameText = dlg.ChangedNameColor();
     view_->ApplyColors();
 }
 

@@ -80,20 +80,22 @@ CColorDlg::CColorDlg(const std::array<ColorRef, kColorCount>& colors, QWidget* p
         {"補助情報の文字色", kFileInfoText},    {"補助情報の背景色", kFileInfoBack},
     };
     auto* grid = new QGridLayout;
-    for (int i = 0; i < kColorCount; ++i) {
-        const int id = kRows[i].id;
+    auto addSwatch = [&](int id, const char* key, const char* caption, int row, int col) {
         auto* swatch = new QPushButton(this);
-        swatch->setObjectName(QString::fromLatin1(ColorKey(id)));
+        swatch->setObjectName(QString::fromLatin1(key));
         swatch->setFixedSize(44, 22);
         swatch->setFlat(true);
         swatch->setAutoFillBackground(true);
         swatches_[static_cast<std::size_t>(id)] = swatch;
         connect(swatch, &QPushButton::clicked, this, [this, id] { Choose(id); });
-        const int row = i / 2, col = (i % 2) * 2;
         grid->addWidget(swatch, row, col);
-        grid->addWidget(new QLabel(U8(kRows[i].caption), this), row, col + 1);
+        grid->addWidget(new QLabel(U8(caption), this), row, col + 1);
         Paint(id);
-    }
+    };
+    for (int i = 0; i < kColorCount; ++i)
+        addSwatch(kRows[i].id, ColorKey(kRows[i].id), kRows[i].caption, i / 2, (i % 2) * 2);
+    addSwatch(kChangedNameSwatch, kChangedNameTextKey, "名前が変わる行の文字色", kColorCount / 2,
+              0);
     grid->setHorizontalSpacing(10);
     grid->setColumnMinimumWidth(1, 150);
     auto* v = new QVBoxLayout(this);
@@ -101,22 +103,30 @@ CColorDlg::CColorDlg(const std::array<ColorRef, kColorCount>& colors, QWidget* p
     v->addWidget(OkCancel(this));
 }
 
+ColorRef& CColorDlg::ColorOf(int id) {
+    return id == kChangedNameSwatch ? changedName_ : colors_[static_cast<std::size_t>(id)];
+}
+
+void CColorDlg::SetChangedNameColor(ColorRef c) {
+    SetColor(kChangedNameSwatch, c);
+}
+
 void CColorDlg::Paint(int id) {
     QPushButton* s = swatches_[static_cast<std::size_t>(id)];
-    const QColor c = ToQColor(colors_[static_cast<std::size_t>(id)]);
+    const QColor c = ToQColor(ColorOf(id));
     s->setStyleSheet(
         QStringLiteral("QPushButton { background-color: %1; border: 1px solid #404040; }")
             .arg(c.name()));
 }
 
 void CColorDlg::SetColor(int id, ColorRef c) {
-    if (id < 0 || id >= kColorCount) return;
-    colors_[static_cast<std::size_t>(id)] = c & 0xFFFFFFu;
+    if (id < 0 || id > kChangedNameSwatch) return;
+    ColorOf(id) = c & 0xFFFFFFu;
     Paint(id);
 }
 
 void CColorDlg::Choose(int id) {
-    ColorRef c = colors_[static_cast<std::size_t>(id)];
+    ColorRef c = ColorOf(id);
     bool ok = false;
     if (chooser) {
         ok = chooser(c);

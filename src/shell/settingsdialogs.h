@@ -34,15 +34,19 @@ class COptionDlg : public QDialog {
     QCheckBox* effect_;
 };
 
-// "Dovreth　カラー設定ダイアログ": sixteen swatches, each opening the colour chooser.
+// "Dovreth　カラー設定ダイアログ": sixteen swatches, each opening the colour chooser, and
+// below them the swatch of the changed names' colour (id kChangedNameSwatch).
 class CColorDlg : public QDialog {
     Q_OBJECT
   public:
     CColorDlg(const std::array<ColorRef, kColorCount>& colors, QWidget* parent = nullptr);
     const std::array<ColorRef, kColorCount>& Colors() const { return colors_; }
+    static constexpr int kChangedNameSwatch = kColorCount;
+    ColorRef ChangedNameColor() const { return changedName_; }
+    void SetChangedNameColor(ColorRef c);
     // The swatch of a colour (tests click it).
     QPushButton* Swatch(int id) const { return swatches_[static_cast<std::size_t>(id)]; }
-    // Sets a swatch as the chooser would after OK.
+    // Sets a swatch as the chooser would after OK (also kChangedNameSwatch).
     void SetColor(int id, ColorRef c);
 
     // For tests: picks the colour instead of the chooser (return false for "cancelled").
@@ -51,8 +55,10 @@ class CColorDlg : public QDialog {
   private:
     void Choose(int id);
     void Paint(int id);
+    ColorRef& ColorOf(int id);
     std::array<ColorRef, kColorCount> colors_;
-    std::array<QPushButton*, kColorCount> swatches_{};
+    ColorRef changedName_ = kDefaultChangedNameText;
+    std::array<QPushButton*, kColorCount + 1> swatches_{};
 };
 
 // The about box: the version and the folder the program keeps its files in. The folder stays

@@ -481,6 +481,7 @@ void CKestrelView::ApplyColors() {
     const auto& c = Prefs().colors;
     SetColors(tree_, c[kTreeText], c[kTreeBack]);
     SetColors(list_, c[kListText], c[kListBack]);
+    listModel_->SetRenamedColor(ToQColor(Prefs().changedNameText));
     SetColors(fOrg_, c[kOrgFileName], c[kOrgFileNameBack]);
     SetColors(fEdit_, c[kEditName], c[kEditNameBack]);
     SetColors(fWrite_, c[kMakeName], c[kMakeNameBack]);

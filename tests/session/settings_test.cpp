@@ -123,6 +123,31 @@ TEST(Settings, KeepsForeignKeysAndAcceptsHandEditedFiles) {
     EXPECT_EQ(text.find("[ColorSetting]"), std::string::npos);  // the existing section is reused
 }
 
+TEST(Settings, TheChangedNameColourIsWrittenOnlyOnceItIsSetOrKnown) {
+    dovtest::TempDir dir;
+    struct Case {
+        const char* before;  // the file's text before the save
+        dov::ColorRef colour;
+        bool written;
+    } cases[] = {
+        {"", dov::kDefaultChangedNameText, false},
+        {"", 0x123456, true},
+        {"[ColorSetting]\r\nChangedNameText=1193046\r\n", dov::kDefaultChangedNameText, true},
+    };
+    for (const Case& c : cases) {
+        dir.WriteFile("c.ini", c.before);
+        dov::Settings s = dov::DefaultSettings();
+        dov::LoadSettings(dir / "c.ini", s);
+        s.changedNameText = c.colour;
+        ASSERT_EQ(dov::SaveSettings(dir / "c.ini", s), 0);
+        const std::string key = "ChangedNameText=" + std::to_string(c.colour) + "\r\n";
+        EXPECT_EQ(dir.ReadFile("c.ini").find(key) != std::string::npos, c.written) << c.before;
+        dov::Settings back = dov::DefaultSettings();
+        dov::LoadSettings(dir / "c.ini", back);
+        EXPECT_EQ(back.changedNameText, c.colour);
+    }
+}
+
 TEST(Settings, RecentFilesMoveToTheTopAndStopAtFour) {
     dov::Settings s;
     for (const char* f : {"a", "b", "c", "d", "e", "c"}) dov::AddRecentFile(s, f);
