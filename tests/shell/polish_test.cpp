@@ -6,10 +6,13 @@
 #include <QPushButton>
 
 #include "shell/app.h"
+#include "shell/filedrop.h"
 #include "shell/settingsdialogs.h"
 #include "shell_test_support.h"
+#include "support/test_support.h"
 
 using namespace dov;
+using namespace shelltest;
 
 class PolishTest : public QObject {
     Q_OBJECT
@@ -22,6 +25,28 @@ class PolishTest : public QObject {
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8("キャンセル"));
         QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QString::fromUtf8("保存"));
         QCOMPARE(box.button(QDialogButtonBox::Open)->text(), QString::fromUtf8("開く"));
+    }
+
+    void droppedFilesAreGroupedByFolderAndStrangersRefused() {
+        dovtest::TempDir dir;
+        dir.WriteFile("d/a.txt");
+        dir.WriteFile("d/sub/inner.txt");
+        dir.WriteFile("e/b.txt");
+        auto url = [&](const std::string& rel) {
+            return QUrl::fromLocalFile(QString::fromStdString(dir / rel));
+        };
+        const DropReading r = ReadDroppedUrls({
+            url("d/a.txt"), url("d/sub"), url("d/sub/inner.txt"),  // inside a dropped folder
+            url("e/b.txt"), url("d/missing"), QUrl("https://example.org/x"),
+            QUrl::fromLocalFile("/"), url("d/./a.txt"),  // the same entry again
+        });
+        QCOMPARE(r.refused, 4);
+        QCOMPARE(int(r.folders.size()), 2);
+        QCOMPARE(r.folders[0].folder, Cp(dir / "d"));
+        QCOMPARE(int(r.folders[0].picked.size()), 2);
+        QCOMPARE(r.folders[0].picked[0].name, std::string("a.txt"));
+        QVERIFY(r.folders[0].picked[1].isDir);
+        QCOMPARE(r.folders[1].folder, Cp(dir / "e"));
     }
 
     void aboutBoxKeepsTheFolderOnOneLineAndRoomForItsTitle() {
