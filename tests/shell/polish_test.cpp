@@ -1,13 +1,17 @@
 // What a user sees of the window beyond its commands: Qt's own texts in Japanese, controls
 // that fit the window, fields and focus that follow the user's actions.
 #include <QDialogButtonBox>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOption>
 
 #include "shell/app.h"
 #include "shell/filedrop.h"
 #include "shell/settingsdialogs.h"
+#include "shell/treelines.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
 
@@ -47,6 +51,24 @@ class PolishTest : public QObject {
         QCOMPARE(r.folders[0].picked[0].name, std::string("a.txt"));
         QVERIFY(r.folders[0].picked[1].isDir);
         QCOMPARE(r.folders[1].folder, Cp(dir / "e"));
+    }
+
+    void treeBranchesAreDrawnAsLines() {
+        // The branch of an item with a sibling below it and no children: only a line.
+        CTreeLinesStyle style;
+        QStyleOption opt;
+        opt.rect = QRect(0, 0, 20, 20);
+        opt.state = QStyle::State_Item | QStyle::State_Sibling;
+        opt.palette.setColor(QPalette::Dark, Qt::black);
+        QImage img(20, 20, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        QPainter p(&img);
+        style.drawPrimitive(QStyle::PE_IndicatorBranch, &opt, &p);
+        p.end();
+        int inked = 0;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x) inked += img.pixel(x, y) != qRgb(255, 255, 255);
+        QVERIFY(inked >= 10);
     }
 
     void aboutBoxKeepsTheFolderOnOneLineAndRoomForItsTitle() {
