@@ -2,31 +2,40 @@
 // its root the way the file selection dialog does, and prints the time from the start of the
 // load to the list's first painted rows and the process's peak resident memory.
 //
-// With --stop MS or --close MS it presses STOP, or closes the window, MS milliseconds into the
-// load and prints how long the window took to be idle again, or to be gone.
+// With --stop MS or --close MS it presses STOP, or closes the window, MS milliseconds into a
+// job and prints how long the window took to be idle again, or to be gone. The job is the load
+// itself, or (--during) a name edit over every row of the loaded folder and everything in it,
+// a copy of the whole tree into a new folder, or a macro doing the same edit.
 //
-// Usage: window_load FOLDER [--stop MS | --close MS]   (run by bench/window_load_bench.sh)
+// Usage: window_load FOLDER [--stop MS | --close MS] [--during load|edit|copy|macro]
+// (bench/window_load_bench.sh runs the load beside dovreth-cli)
 #include <sys/resource.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "common/codepage.h"
 #include "common/fs.h"
+#include "common/paths.h"
+#include "session/session.h"
 #include "shell/filesort.h"
+#include "shell/keyworddlg.h"
 #include "shell/mainframe.h"
 #include "shell/qthost.h"
 #include "shell/view.h"
 
 namespace {
 
-// Notes the first paint of the list after the load has ended.
 // Notes the first event of a type once armed, and ends the event loop.
 class EventWatch : public QObject {
   public:
@@ -48,15 +57,34 @@ class EventWatch : public QObject {
     QEvent::Type type_;
 };
 
+void WaitIdle(dov::CKestrelView* view) {
+    while (view->WorkerRunning()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: window_load FOLDER [--stop MS | --close MS] "
+                 "[--during load|edit|copy|macro]\n");
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: window_load FOLDER [--stop MS | --close MS]\n");
-        return 2;
+    if (argc < 2) return Usage();
+    std::string mode, during = "load";
+    int after = 0;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string opt = argv[i];
+        if (opt == "--stop" || opt == "--close") {
+            mode = opt.substr(2);
+            after = std::atoi(argv[i + 1]);
+        } else if (opt == "--during") {
+            during = argv[i + 1];
+        } else {
+            return Usage();
+        }
     }
-    const std::string mode = argc == 4 ? argv[2] : "";
-    const int after = argc == 4 ? std::atoi(argv[3]) : 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::string dir = argv[1];
@@ -74,8 +102,11 @@ int main(int argc, char** argv) {
     frame.resize(960, 640);
     frame.show();
     dov::CKestrelView* view = frame.View();
-    view->Host()->SetAnswerer([](const QString&, dov::MsgKind kind) {
-        return kind == dov::MsgKind::YesNo ? dov::MsgAnswer::No : dov::MsgAnswer::Ok;
+    // Questions: Yes while a copy starts (its confirmations), the default otherwise.
+    bool answerYes = false;
+    view->Host()->SetAnswerer([&answerYes](const QString&, dov::MsgKind kind) {
+        if (kind != dov::MsgKind::YesNo) return dov::MsgAnswer::Ok;
+        return answerYes ? dov::MsgAnswer::Yes : dov::MsgAnswer::No;
     });
     std::vector<dov::EntryInfo> all, picked;
     dov::ListFolderEntries(*parent, all);
@@ -88,19 +119,59 @@ int main(int argc, char** argv) {
 
     QElapsedTimer clock;
     if (!mode.empty()) {
+        std::function<void()> job = [&] { view->LoadEntries(*parent, picked); };
+        if (during != "load") {
+            view->LoadEntries(*parent, picked);
+            WaitIdle(view);
+            // Every row of the loaded folder, and with them everything inside.
+            QTreeWidgetItem* root = view->Tree()->topLevelItem(0);
+            if (!root || root->childCount() == 0) return 1;
+            view->ShowFolderNode(root->child(0));
+            view->SelectAllRows();
+            view->Session().SetIntoFolders(true);
+            view->CommandDialogs().runDialog = [](QDialog& d) {
+                if (auto* k = qobject_cast<dov::CKeyWordDlg*>(&d)) k->KeyEdit(0)->setText("x_");
+                d.accept();
+                return int(QDialog::Accepted);
+            };
+            const std::string home = dov::ProgramFolderNative();
+            if (during == "edit") {
+                job = [&] { view->OnListCommand(dov::CMD_PASTE_LEFT); };
+            } else if (during == "copy") {
+                const QString out = QString::fromStdString(home + "/copy-out");
+                dov::Fs().MakeDir(*dov::Utf8ToCp932(home + "/copy-out"));
+                view->FileChoosers().folder = [out](const QString&) { return out; };
+                job = [&] {
+                    answerYes = true;
+                    view->OnCopy();
+                };
+            } else if (during == "macro") {
+                std::ofstream(home + "/DovMac01.txt")
+                    << "SelectListAll()\nPasteLeftListString(\"m_\")\n";
+                job = [&] { view->CheckAndExeFuncKey(1, {}); };
+            } else {
+                return Usage();
+            }
+        }
         // STOP: idle again (busy off); close: the window hidden.
         EventWatch gone(clock, QEvent::Hide);
         frame.installEventFilter(&gone);
         qint64 askedAt = -1, idleAt = -1;
+        bool runningWhenAsked = false;
         QObject::connect(view, &dov::CKestrelView::busyChanged, [&](bool busy) {
             if (busy || askedAt < 0 || idleAt >= 0) return;
             idleAt = clock.elapsed();
-            if (mode == "--stop")
+            if (mode == "stop")
                 QMetaObject::invokeMethod(qApp, &QApplication::quit, Qt::QueuedConnection);
         });
         QTimer::singleShot(after, [&] {
             askedAt = clock.elapsed();
-            if (mode == "--stop") {
+            runningWhenAsked = view->WorkerRunning();
+            if (!runningWhenAsked) {
+                QApplication::quit();
+                return;
+            }
+            if (mode == "stop") {
                 view->Button(dov::CKestrelView::kIdStop)->click();
             } else {
                 gone.armed = true;
@@ -108,11 +179,12 @@ int main(int argc, char** argv) {
             }
         });
         clock.start();
-        view->LoadEntries(*parent, picked);
+        job();
         app.exec();
-        const qint64 done = mode == "--stop" ? idleAt : gone.seenAt;
-        std::printf("window: %s %d ms into the load, acted after %lld ms\n", mode.c_str() + 2,
-                    after, static_cast<long long>(done < 0 ? -1 : done - askedAt));
+        const qint64 done = mode == "stop" ? idleAt : gone.seenAt;
+        std::printf("window: %s %d ms into the %s%s, acted after %lld ms\n", mode.c_str(), after,
+                    during.c_str(), runningWhenAsked ? "" : " (which had ended already)",
+                    static_cast<long long>(done < 0 ? -1 : done - askedAt));
         return done >= 0 ? 0 : 1;
     }
 
