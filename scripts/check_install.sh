@@ -84,9 +84,9 @@ check "installed dovreth-cli keeps its files in ~/.local/share/dovreth" own_fold
 if [ -x "$usr/bin/dovreth" ]; then
     mkdir -p "$work/runtime" "$work/winhome"
     chmod 700 "$work/runtime"
-    check "the window starts offscreen and ends" env QT_QPA_PLATFORM=offscreen \
+    check "the window starts offscreen with a path to load and ends" env QT_QPA_PLATFORM=offscreen \
         XDG_RUNTIME_DIR="$work/runtime" DOVRETH_HOME="$work/winhome" DOVRETH_QUIT_AFTER_START=1 \
-        timeout 120 "$usr/bin/dovreth"
+        timeout 120 "$usr/bin/dovreth" "$work/in"
 fi
 
 exit $fail
