@@ -289,7 +289,8 @@ class WindowTest : public QObject {
         QVERIFY(problem.find("missing") != std::string::npos);
         QVERIFY(StartPaths({QStringLiteral("/")}, problem).empty());
 
-        std::vector<std::string> paths = StartPaths({d + "/data/a.txt", d + "/other/./b.txt"}, problem);
+        std::vector<std::string> paths =
+            StartPaths({d + "/data/a.txt", d + "/other/./b.txt"}, problem);
         QVERIFY(problem.empty());
         QCOMPARE(paths.size(), std::size_t(2));
         QCOMPARE(paths[1], Cp(dir_->path() + "/other/b.txt"));
