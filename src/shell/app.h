@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <string>
+#include <vector>
 
 class QCoreApplication;
 
@@ -34,5 +35,11 @@ bool IsServerStart(const QStringList& args);
 // system locale: the rest of the program speaks Japanese too. False when Qt's Japanese
 // catalogue is not installed; the standard texts then stay English.
 bool InstallJapaneseQtTexts(QCoreApplication& app);
+
+// The paths on the window's command line (what a desktop entry passes), as absolute CP932
+// paths to load under the root like picked entries. When one of them cannot be loaded (it does
+// not exist, CP932 cannot hold it, it is the file-system root, or it repeats or lies inside
+// another) the result is empty and `problem` (CP932) says which: nothing is loaded then.
+std::vector<std::string> StartPaths(const QStringList& given, std::string& problem);
 
 }  // namespace dov
