@@ -116,7 +116,8 @@ int CNameEdit::Guarded(const char* where, Fn fn) {
 }
 
 bool CNameEdit::Stop() {
-    if (!m_bStopped && m_host.StopRequested()) m_bStopped = true;
+    // Closing the window ends an edit as STOP does: nothing of it is kept anyway.
+    if (!m_bStopped && (m_host.StopRequested() || m_host.QuitRequested())) m_bStopped = true;
     return m_bStopped;
 }
 

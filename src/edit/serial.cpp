@@ -348,7 +348,7 @@ int CSerialNumber::SerialNumberByDetail(const SerialSettings& s,
     int numbered = 0;
     try {
         for (CMyItem* pItem : rows) {
-            if (m_host.StopRequested()) {
+            if (m_host.StopRequested() || m_host.QuitRequested()) {
                 m_bStopped = true;
                 break;
             }

@@ -205,6 +205,18 @@ TEST(NameEdit, StopBetweenRowsAndBetweenPasses) {
         EXPECT_EQ(r.iFailed, 1);
         EXPECT_EQ(NewNames(rows), (std::vector<std::string>{"abc_d", "x_y"}));
     }
+    {
+        Tree tree;
+        auto rows = tree.Files({"a_1"});
+        CMyRegExp re;
+        Host host;
+        host.quit = true;  // the window is closing: the edit ends as on STOP
+        dov::KeyWordSettings keys;
+        keys.Key1 = "_";
+        CNameEdit edit(re, host, keys);
+        EXPECT_TRUE(edit.RunEditCommand(dov::EDIT_CUT_KEY, rows).bStopped);
+        EXPECT_EQ(NewNames(rows), (std::vector<std::string>{"a_1"}));
+    }
 }
 
 TEST(NameEdit, SelectItemsByKey) {

@@ -187,6 +187,11 @@ TEST(Serial, StopBeforeARow) {
     EXPECT_EQ(serial.SerialNumberByDetail(dov::SerialSettings{}, rows), 1);
     EXPECT_TRUE(serial.Stopped());
     EXPECT_EQ(NewNames(rows), (Names{"0a", "b"}));
+    Host closing;
+    closing.quit = true;  // closing the window ends it as STOP does
+    CSerialNumber again(re, closing);
+    EXPECT_EQ(again.SerialNumberByDetail(dov::SerialSettings{}, rows), 0);
+    EXPECT_EQ(NewNames(rows), (Names{"0a", "b"}));
 }
 
 TEST(SerialSettings, DialogOpeningResets) {
