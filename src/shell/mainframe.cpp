@@ -148,11 +148,7 @@ void CMainFrame::OnOptions() {
         session.settings.autoSerialNum = want ? 1 : 0;
         return;
     }
-    // The prefixes are added to or taken from every write name on the worker.
-    view_->StartWorker([&session, want] {
-        session.SetAutoIndex(want);
-        session.ShowFolder(session.CurFolder());
-    });
+    view_->SwitchAutoIndex(want);
 }
 
 void CMainFrame::OnColors() {

@@ -1,12 +1,16 @@
 #include "shell/view.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,8 +36,10 @@
 #include "rename/tree_edit.h"
 #include "session/session.h"
 #include "shell/filedialog.h"
+#include "shell/filedrop.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
+#include "shell/treelines.h"
 
 namespace dov {
 
@@ -220,17 +226,21 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
     connect(progressTimer_, &QTimer::timeout, this, [this] {
         if (!WorkerRunning()) {
             progressTimer_->stop();
+            loadBase_ = -1;
             emit progressText(QString());
             update();
             return;
         }
-        if (progressTotal_ > 0)
+        if (loadBase_ >= 0)
+            emit progressText(U8("%1 個読み込み済み").arg(Flags().entriesRead.load() - loadBase_));
+        else if (progressTotal_ > 0)
             emit progressText(QStringLiteral("%1 / %2").arg(progressDone_).arg(progressTotal_));
     });
 
     // Drags start on the list's and the tree's surfaces; F1 to F12 are looked at before any
     // widget or shortcut sees them.
     tree_->viewport()->installEventFilter(this);
+    setAcceptDrops(true);         // files and folders from a file manager
     list_->setDragEnabled(true);  // a press on a selected row keeps the selection for a drag
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     fkeyFilter_ = new FunctionKeyFilter(this);
@@ -295,6 +305,7 @@ void CKestrelView::BuildControls() {
     tree_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     tree_->setDragDropMode(QAbstractItemView::NoDragDrop);
     tree_->setIndentation(16);
+    UseTreeLines(tree_);
     connect(tree_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* n) { ShowFolderNode(n); });
     connect(tree_, &QTreeWidget::currentItemChanged, this,
@@ -445,28 +456,58 @@ void CKestrelView::PlaceAtReference() {
 }
 
 void CKestrelView::RecordColumnFractions() {
-    const int w = std::max(1, list_->width() - 2 * list_->frameWidth());
+    // The client width; before the list is first shown (and empty) its frame's inside.
+    const int w = std::max(1, list_->isVisible() ? list_->viewport()->width()
+                                                 : list_->width() - 2 * list_->frameWidth());
     for (int c = 0; c < 4; ++c)
         colFractions_[static_cast<std::size_t>(c)] = list_->columnWidth(c) / double(w);
 }
 
 void CKestrelView::ApplyLayout(QSize size) {
-    // Below the start-up size a dimension keeps its start-up layout.
-    const double sx = std::max(size.width(), refSize_.width()) / double(refSize_.width());
-    const double sy = std::max(size.height(), refSize_.height()) / double(refSize_.height());
+    // The form grows with the view, and shrinks with it too: at the window's minimum size the
+    // view is a little lower than the start-up layout, whose bottom row would be cut off.
+    const double sx = size.width() / double(refSize_.width());
+    const double sy = size.height() / double(refSize_.height());
     for (const Placed& p : placed_) {
         p.w->setGeometry(static_cast<int>(std::lround(p.ref.x() * sx)),
                          static_cast<int>(std::lround(p.ref.y() * sy)),
                          static_cast<int>(std::lround(p.ref.width() * sx)),
                          static_cast<int>(std::lround(p.ref.height() * sy)));
     }
-    // The list's client width follows from its new size (the viewport is laid out later).
-    const int w = list_->width() - 2 * list_->frameWidth();
-    if (w > 1) {
-        QSignalBlocker block(list_->header());
-        for (int c = 0; c < 4; ++c)
-            list_->setColumnWidth(c,
-                                  static_cast<int>(w * colFractions_[static_cast<std::size_t>(c)]));
+    // The date shows whole: it takes the room it lacks from the size field on its left.
+    const QString sample = QStringLiteral("0000/00/00 (Wed) 00:00:00");
+    const int need = QFontMetrics(font()).horizontalAdvance(sample) + 16;
+    const int lack = std::min(need - fDate_->width(), fSize_->width() / 3);
+    if (lack > 0 && captions_.size() == 6) {
+        QLabel* dateCaption = captions_[5];
+        fSize_->resize(fSize_->width() - lack, fSize_->height());
+        dateCaption->move(dateCaption->x() - lack, dateCaption->y());
+        fDate_->setGeometry(fDate_->x() - lack, fDate_->y(), fDate_->width() + lack,
+                            fDate_->height());
+    }
+    // Still too narrow for a large font: the date's own font gets smaller.
+    QFont dateFont = font();
+    const int text = QFontMetrics(dateFont).horizontalAdvance(sample);
+    const int room = fDate_->width() - 16;
+    if (text > room && dateFont.pointSizeF() > 0)
+        dateFont.setPointSizeF(std::max(6.0, dateFont.pointSizeF() * room / text));
+    fDate_->setFont(dateFont);
+    // The columns follow when the list's viewport gets its new size (FitColumns).
+}
+
+void CKestrelView::FitColumns() {
+    // The client width: without the frame and without a vertical scroll bar when one shows.
+    const int w = list_->viewport()->width();
+    if (w <= 1) return;
+    QSignalBlocker block(list_->header());
+    // Rounded at the column edges, so the widths add up to the share of the width they had.
+    double edge = 0;
+    int left = 0;
+    for (int c = 0; c < 4; ++c) {
+        edge += w * colFractions_[static_cast<std::size_t>(c)];
+        const int right = static_cast<int>(std::lround(edge));
+        list_->setColumnWidth(c, right - left);
+        left = right;
     }
 }
 
@@ -852,10 +893,15 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
         host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
     }
     if (names.empty()) return;
-    StartWorker([this, target, folder, names = std::move(names)] {
-        session_->Load(folder, names, target);
-        ReportStop();
-    });
+    const long long base = Flags().entriesRead.load();
+    if (StartWorker([this, target, folder, names = std::move(names)] {
+            session_->Load(folder, names, target);
+            ReportStop();
+        })) {
+        // The status bar counts the entries read so far.
+        StartProgressTimer();
+        loadBase_ = base;
+    }
 }
 
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
@@ -864,6 +910,50 @@ void CKestrelView::LoadPaths(std::vector<std::string> paths) {
         session_->LoadPaths(paths);
         ReportStop();
     });
+}
+
+// ---- Files dropped from a file manager ------------------------------------------------------
+
+void CKestrelView::dragEnterEvent(QDragEnterEvent* e) {
+    if (!WorkerRunning() && HasLocalFiles(e->mimeData())) e->acceptProposedAction();
+}
+
+void CKestrelView::dragMoveEvent(QDragMoveEvent* e) {
+    if (!WorkerRunning() && HasLocalFiles(e->mimeData())) e->acceptProposedAction();
+}
+
+void CKestrelView::dropEvent(QDropEvent* e) {
+    if (WorkerRunning() || !HasLocalFiles(e->mimeData())) return;
+    e->acceptProposedAction();
+    LoadDroppedUrls(e->mimeData()->urls());
+}
+
+void CKestrelView::LoadDroppedUrls(const QList<QUrl>& urls) {
+    if (WorkerRunning() || !curFolder_) return;
+    DropReading r = ReadDroppedUrls(urls);
+    if (r.refused > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, Sj("%d個のファイル情報の取得に失敗").c_str(), r.refused);
+        host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
+    }
+    // One folder's entries after the other, each loaded like picked entries.
+    droppedFolders_ = std::move(r.folders);
+    LoadNextDroppedFolder();
+}
+
+void CKestrelView::LoadNextDroppedFolder() {
+    if (droppedFolders_.empty()) return;
+    DroppedFolder next = std::move(droppedFolders_.front());
+    droppedFolders_.erase(droppedFolders_.begin());
+    LoadEntries(next.folder, std::move(next.picked));
+    if (!WorkerRunning()) return LoadNextDroppedFolder();
+    afterWorker_ = [this] {
+        if (Flags().stopReq || Flags().quitReq || closeAfterWorker_)
+            droppedFolders_.clear();
+        else
+            QMetaObject::invokeMethod(this, &CKestrelView::LoadNextDroppedFolder,
+                                      Qt::QueuedConnection);
+    };
 }
 
 void CKestrelView::SortByColumn(int column) {
@@ -1032,10 +1122,16 @@ void CKestrelView::SyncSelectionFromSession() {
     QItemSelection sel;
     const int n = std::min(listModel_->rowCount(), session_->RowCount());
     int first = -1;
+    // One range per run of selected rows: a range per row makes every later selection test
+    // walk them all, which a macro selecting 100,000 rows turns into minutes.
     for (int r = 0; r < n; ++r) {
         if (!session_->list.IsSelected(r)) continue;
         if (first < 0) first = r;
-        sel.select(listModel_->index(r, 0), listModel_->index(r, CItemListModel::kColumnCount - 1));
+        int last = r;
+        while (last + 1 < n && session_->list.IsSelected(last + 1)) ++last;
+        sel.select(listModel_->index(r, 0),
+                   listModel_->index(last, CItemListModel::kColumnCount - 1));
+        r = last;
     }
     QItemSelectionModel* m = list_->selectionModel();
     m->select(sel, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -1051,6 +1147,12 @@ void CKestrelView::RefreshRowsKeepingSelection() {
     host_->SetShownFolder(curFolder_);
     listModel_->UpdateRows(curFolder_, ListRow::OfFolder(curFolder_));
     if (curItem_ && curRow_ >= 0) ShowFields(curItem_);
+}
+
+void CKestrelView::SwitchAutoIndex(bool on) {
+    SyncSelectionToSession();
+    if (StartWorker([this, on] { session_->SetAutoIndex(on); }))
+        afterWorker_ = [this] { RefreshRowsKeepingSelection(); };
 }
 
 void CKestrelView::OnListCommand(int id) {
@@ -1235,9 +1337,18 @@ void CKestrelView::EndDragAt(const QPoint& global) {
         CMyItem* target = ItemOfNode(targetNode);
         if (!target) return;
         if (wasList) {
-            StartWorker([this, target, rows = dragRows_, items = dragItems_] {
-                ItemDropToTree(target, rows, items, session_->Host());
-            });
+            if (StartWorker([this, target, rows = dragRows_, items = dragItems_] {
+                    ItemDropToTree(target, rows, items, session_->Host());
+                })) {
+                // The fields do not go on showing a row that moved away.
+                afterWorker_ = [this] {
+                    if (!curItem_ || curRow_ < 0 || session_->RowItem(curRow_) != curItem_) {
+                        curItem_ = nullptr;
+                        curRow_ = -1;
+                        ClearFields();
+                    }
+                };
+            }
         } else {
             CMyItem* dragged = ItemOfNode(dragNode);
             CMyItem* selected = ItemOfNode(tree_->currentItem());
@@ -1353,6 +1464,7 @@ bool CKestrelView::ListKey(QKeyEvent* k) {
 }
 
 bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
+    if (obj == list_->viewport() && e->type() == QEvent::Resize) FitColumns();
     if (obj == list_->viewport() &&
         (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove ||
          e->type() == QEvent::MouseButtonRelease))
@@ -1390,7 +1502,9 @@ bool CKestrelView::eventFilter(QObject* obj, QEvent* e) {
             SelectAllRows();
             return true;
         }
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && curRow_ >= 0) {
+        // Enter ending a label edit reaches the list too: the focus stays there.
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && curRow_ >= 0 &&
+            list_->hasFocus()) {
             fEdit_->setFocus();
             fEdit_->selectAll();
             return true;

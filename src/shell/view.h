@@ -18,6 +18,7 @@
 #include "common/fs.h"
 #include "session/settings.h"
 #include "shell/commands.h"
+#include "shell/filedrop.h"
 #include "shell/listmodel.h"
 
 class CMyItem;
@@ -63,6 +64,9 @@ class CKestrelView : public QWidget {
     // The user's actions, as the buttons, the tree and the list reach them.
     void OnLoad();  // "読み込み"
     void LoadEntries(const std::string& folder, std::vector<EntryInfo> picked);
+    // Files and folders dropped from a file manager: loaded like picked entries, a folder's
+    // entries at a time; what cannot be loaded is counted in one message.
+    void LoadDroppedUrls(const QList<QUrl>& urls);
     // Loads absolute CP932 paths under the root, each as a picked entry of its own folder.
     void LoadPaths(std::vector<std::string> paths);
     void OnDeleteItems();                        // "アイテム削除"
@@ -120,6 +124,10 @@ class CKestrelView : public QWidget {
     QMenu* TreeMenu() const { return treeMenu_; }
     bool ProgressTimerActive() const;
 
+    // The index prefix option: every write name gains or loses its prefix on the worker; the
+    // list keeps its rows' selection and the fields show the current item's new write name.
+    void SwitchAutoIndex(bool on);
+
     // The reset to an empty edit tree; false when it failed.
     bool ResetTree();
 
@@ -167,6 +175,9 @@ class CKestrelView : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
     bool eventFilter(QObject* obj, QEvent* e) override;
 
   private:
@@ -174,6 +185,7 @@ class CKestrelView : public QWidget {
     void PlaceAtReference();
     void RecordColumnFractions();
     void ApplyLayout(QSize size);
+    void FitColumns();
     void SetBusyState(bool busy);
     void CheckAndChangeTreeBtnState(bool setAll, bool state);
     void ClearFields();
@@ -197,6 +209,7 @@ class CKestrelView : public QWidget {
     bool HandleDragMouse(bool onList, QEvent* e);
     bool ListKey(QKeyEvent* k);
     bool ConfirmDiscard();
+    void LoadNextDroppedFolder();
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
@@ -242,6 +255,9 @@ class CKestrelView : public QWidget {
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
+    long long loadBase_ = -1;
+    std::vector<DroppedFolder> droppedFolders_;  // dropped entries still to load  // entries read
+                                                 // before the running load began (-1: no load)
 
     // Drag state.
     bool listDragPending_ = false;

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTreeView>
@@ -229,17 +230,100 @@ class WindowTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!frame_->isVisible(), 30000);
     }
 
-    void resizingBelowTheStartUpSizeLeavesTheLayout() {
+    void theLayoutScalesWithTheViewAndFitsTheMinimumWindow() {
         const QSize ref = view_->ReferenceSize();
         view_->resize(ref);
         const QRect atRef = view_->List()->geometry();
         const QRect treeAtRef = view_->Tree()->geometry();
-        view_->resize(ref.width() - 100, ref.height() - 80);
-        QCOMPARE(view_->List()->geometry(), atRef);
+        // At the window's minimum size every control lies inside the view and the date shows
+        // whole (the view is then lower than the start-up layout).
+        MakeAndLoad();
+        ClickTree(Node("data"));
+        ClickRow(1);
+        frame_->resize(frame_->minimumSize());
+        auto allInside = [this] {
+            for (QWidget* w : view_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (w->isVisible() && !view_->rect().contains(w->geometry())) return false;
+            return view_->height() < view_->ReferenceSize().height();
+        };
+        QTRY_VERIFY(allInside());
+        QLineEdit* date = view_->DateField();
+        QVERIFY(!date->text().isEmpty());
+        QVERIFY(date->fontMetrics().horizontalAdvance(date->text()) <=
+                date->contentsRect().width() - 8);
         view_->resize(ref.width() * 2, ref.height() * 2);
         QCOMPARE(view_->List()->geometry().width(), atRef.width() * 2);
         QCOMPARE(view_->List()->geometry().x(), atRef.x() * 2);
         QCOMPARE(view_->Tree()->geometry().height(), treeAtRef.height() * 2);
+    }
+
+    void listColumnsFitItsClientWidthWithAScrollBar() {
+        for (int i = 0; i < 40; ++i) dir_->WriteFile("many/f" + std::to_string(i) + ".txt", "");
+        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {"many"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        ClickTree(Node("many"));
+        QTreeView* l = view_->List();
+        QTRY_VERIFY(l->verticalScrollBar()->isVisible());
+        int sum = 0;
+        for (int c = 0; c < 4; ++c) sum += l->columnWidth(c);
+        QVERIFY(sum <= l->viewport()->width());
+        QVERIFY(sum >= l->viewport()->width() * 98 / 100);
+        QVERIFY(!l->horizontalScrollBar()->isVisible());
+    }
+
+    void aLabelEditKeepsTheFocusInTheListAndRenamedRowsHaveTheirColour() {
+        MakeAndLoad();
+        ClickTree(Node("data"));
+        ClickRow(0);
+        QTreeView* l = view_->List();
+        l->setFocus();
+        l->edit(view_->ListModel()->index(0, 0));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->setText("z.txt");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(l->hasFocus());
+        QCOMPARE(RowName(0), QString("z.txt"));
+        QTest::keyClick(l, Qt::Key_Down);
+        QCOMPARE(l->currentIndex().row(), 1);
+        // The renamed row is drawn in its own colour, the others as the list draws them.
+        const QColor renamed =
+            view_->ListModel()->index(0, 0).data(Qt::ForegroundRole).value<QColor>();
+        QCOMPARE(renamed, QColor(255, 200, 0));
+        QVERIFY(!view_->ListModel()->index(1, 0).data(Qt::ForegroundRole).isValid());
+    }
+
+    void droppedFilesLoadLikePickedEntriesFolderByFolder() {
+        dir_->WriteFile("d1/a.txt");
+        dir_->WriteFile("d2/b.txt");
+        auto url = [&](const std::string& rel) {
+            return QUrl::fromLocalFile(QString::fromStdString(*dir_ / rel));
+        };
+        view_->LoadDroppedUrls({url("d1/a.txt"), url("d2/b.txt"), url("d2/none")});
+        QTRY_COMPARE_WITH_TIMEOUT(int(view_->RootItem()->m_dwNumInFolder), 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        QVERIFY(SawMessage(view_->Host(), QString::fromUtf8("1個のファイル情報の取得に失敗")));
+        QCOMPARE(RowName(0), QString("a.txt"));
+        QCOMPARE(RowName(1), QString("b.txt"));
+    }
+
+    void theStatusBarCountsTheEntriesALoadHasRead() {
+        for (int i = 0; i < 5; ++i) dir_->WriteFile("big/f" + std::to_string(i), "");
+        // The load waits at its fourth poll until the status bar has shown a count.
+        std::atomic<int> polls{0};
+        std::atomic<bool> seen{false};
+        view_->Host()->SetStopPollHook([&] {
+            if (++polls != 4) return;
+            for (int i = 0; i < 3000 && !seen; ++i) QThread::msleep(10);
+        });
+        QSignalSpy texts(view_, &CKestrelView::progressText);
+        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {"big"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!texts.isEmpty() && texts.last().at(0).toString().endsWith(
+                                                         QString::fromUtf8("個読み込み済み")),
+                                 30000);
+        seen = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        view_->Host()->SetStopPollHook(nullptr);
     }
 
     void coloursApplyOnOkAndReachTheSettingsFile() {

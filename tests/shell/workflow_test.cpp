@@ -428,14 +428,15 @@ class WorkflowTest : public QObject {
             frame_->Action("options")->trigger();
             WaitIdle();
         };
+        // The field follows at once and the row stays selected.
         setOption(true);
         QCOMPARE(view_->Prefs().autoSerialNum, 1);
-        ClickRow(1);
         QCOMPARE(view_->WriteField()->text(), U("000_IMG_001 beach.jpg"));
+        QCOMPARE(SelectedCount(), 1);
         setOption(false);
         QCOMPARE(view_->Prefs().autoSerialNum, 0);
-        ClickRow(1);
         QCOMPARE(view_->WriteField()->text(), U("IMG_001 beach.jpg"));
+        QCOMPARE(SelectedCount(), 1);
     }
 
     void rowsDraggedOntoATreeFolderMoveThere() {
@@ -447,6 +448,7 @@ class WorkflowTest : public QObject {
         ClickRow(2);
         ClickRow(3, Qt::ControlModifier);
         QCOMPARE(SelectedCount(), 2);
+        QCOMPARE(view_->OrgField()->text(), U("IMG_003 beach.jpg"));
         // Press on a selected row, move past the drag distance, release over the tree node.
         const QPoint start = RowPoint(2);
         QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
@@ -461,6 +463,7 @@ class WorkflowTest : public QObject {
         QVERIFY(!view_->Dragging());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(RowNames(), (QStringList{"old", "IMG_001 beach.jpg"}));
+        QCOMPARE(view_->OrgField()->text(), QString());  // the fields let the moved row go
         ClickTree(Node("old"));
         QCOMPARE(RowNames(), (QStringList{"note.txt", "IMG_002 beach.jpg", "IMG_003 beach.jpg"}));
 
