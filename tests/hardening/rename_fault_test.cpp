@@ -39,7 +39,7 @@ struct RenameRun {
     dov::PosixFileSystem posix;
     std::unique_ptr<dov::ScopedFileSystem> scoped;
     std::unique_ptr<dov::CSession> s;
-    dov::RenameCounts counts;
+    dov::Counts counts;
 
     explicit RenameRun(bool fallback) {
         posix.forceNoReplaceFallback = fallback;
@@ -63,7 +63,11 @@ struct RenameRun {
         }
         return cur;
     }
-    int Go() { return s->Rename(&counts); }
+    dov::Outcome Go() {
+        const dov::CommandResult r = s->Rename();
+        counts = r.counts;
+        return r.outcome;
+    }
     std::string Trace() { return HomeFile("DataTrace.txt"); }
     std::string Log() { return HomeFile("RenameLog.txt"); }
 };
@@ -93,7 +97,7 @@ TEST(RenameFault, EveryTargetAlreadyExists) {
         SetName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
         const int failures = n + 3;
         // Only the renames fail: in.txt is found in its folder, which kept its old name.
@@ -141,7 +145,7 @@ TEST(RenameFault, SwapsChainsAndCyclesLoseNothing) {
                 SetName(it, rn.to);
             }
             const Listing before = List(r.tmp.path());
-            EXPECT_EQ(r.Go(), 1);
+            EXPECT_EQ(r.Go(), dov::Outcome::Done);
             const Listing after = List(r.tmp.path());
             // Every file is still there once, with its content.
             EXPECT_EQ(hardtest::Contents(after), hardtest::Contents(before));
@@ -197,7 +201,7 @@ TEST(RenameFault, FolderWithContentsAndUserMadeFoldersInOneRun) {
         SetName(r.Item("D"), "D2");
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         const Listing after = List(r.tmp.path());
         EXPECT_EQ(hardtest::Contents(after), hardtest::Contents(before));
         std::map<std::string, std::string> files;
@@ -249,7 +253,7 @@ TEST(RenameFault, ReadOnlyFolderGivesAccessDeniedRows) {
         }
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         Listing expected = before;
         expected["open/c2.txt"] = expected["open/c.txt"];
         expected.erase("open/c.txt");
@@ -282,7 +286,7 @@ TEST(RenameFault, NamesThatAreNotValidCp932GiveInvalidArgumentRows) {
         SetName(r.Item("d/ok.txt"), "ok2.txt");
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         Listing expected = before;
         expected["d/ok2.txt"] = expected["d/ok.txt"];
         expected.erase("d/ok.txt");
@@ -304,7 +308,7 @@ TEST(RenameFault, UserMadeFolderWithAnInvalidNameStopsBeforeTheDisk) {
     SetName(made, "bad\x82");
     SetName(r.Item("d/a.txt"), "a2.txt");
     const Listing before = List(r.tmp.path());
-    EXPECT_EQ(r.Go(), -1);
+    EXPECT_EQ(r.Go(), dov::Outcome::Stopped);
     EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
 }
 
