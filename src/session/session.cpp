@@ -11,11 +11,11 @@
 #include "edit/name_edit.h"
 #include "edit/name_limit.h"
 #include "edit/serial.h"
+#include "macro/macro_parser.h"
 #include "macro/macro_runner.h"
 #include "model/item.h"
 #include "model/parts_array.h"
 #include "model/savefile.h"
-#include "macro/macro_parser.h"
 #include "rename/copy_rename.h"
 #include "rename/depth_info.h"
 #include "rename/make_tree.h"
@@ -248,8 +248,8 @@ int CSession::RunListCommand(int id) {
                 all.push_back(list_->RowItem(r));
                 sel.push_back(list_->IsSelected(r));
             }
-            int n =
-                edit.SelectItemsByKey(all, sel, list_->keyWord.Key1, list_->keyWord.UseWildCard != 0);
+            int n = edit.SelectItemsByKey(all, sel, list_->keyWord.Key1,
+                                          list_->keyWord.UseWildCard != 0);
             for (int r = 0; r < list_->RowCount(); ++r)
                 list_->SetSelected(r, sel[static_cast<std::size_t>(r)]);
             return n;
@@ -429,8 +429,25 @@ CommandResult CSession::RunConfirmedRename() {
 }
 
 CommandResult CSession::Rename() {
-    if (!ConfirmRename()) return {};
-    return RunConfirmedRename();
+    rename_.reset();
+    RenameOptions options;
+    options.autoSerialNum = AutoIndex();
+    RenameCounts counts;
+    CommandResult out;
+    switch (DirectRename(root_.get(), *depth_, options, Host(), &counts)) {
+        case 0:
+            out.outcome = Outcome::Done;
+            break;
+        case 1:
+            return out;  // a check failed or the user declined
+        default:
+            out.outcome = Outcome::Stopped;
+            break;
+    }
+    out.counts.ok = counts.ok;
+    out.counts.failed = counts.failed;
+    out.counts.items = counts.itemNum;
+    return out;
 }
 
 bool CSession::ConfirmCopy() {
@@ -462,8 +479,17 @@ CommandResult CSession::RunConfirmedCopy(const std::string& outputFolder) {
 }
 
 CommandResult CSession::CopyTo(const std::string& outputFolder) {
-    if (!ConfirmCopy() || !PrepareCopy()) return {};
-    return RunConfirmedCopy(outputFolder);
+    copy_.reset();
+    CCopyRun run(Host(), tracePath);
+    CopyOptions options;
+    options.autoSerialNum = AutoIndex();
+    CommandResult out;
+    if (CopyAndRename(run, root_.get(), outputFolder, options) != 0) return out;
+    settings.writeFolder = outputFolder;
+    out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
+    out.counts.ok = run.m_iCopyOkNum;
+    out.counts.failed = run.m_iCopyErrNum;
+    return out;
 }
 
 bool CSession::WriteTextTree(CMyItem* folder) {

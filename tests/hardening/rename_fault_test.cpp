@@ -21,8 +21,8 @@ using hardtest::Diff;
 using hardtest::HomeFile;
 using hardtest::List;
 using hardtest::Listing;
-using hardtest::SetName;
-using hardtest::Sub;
+using dovtest::SetNewName;
+using dovtest::ByOrgName;
 
 const char* Mode(bool fallback) {
     return fallback ? "no-replace fallback" : "renameat2";
@@ -58,7 +58,7 @@ struct RenameRun {
         while (cur && p <= chain.size()) {
             std::size_t slash = chain.find('/', p);
             if (slash == std::string::npos) slash = chain.size();
-            cur = Sub(cur, *dov::Utf8ToCp932(chain.substr(p, slash - p)));
+            cur = ByOrgName(cur, *dov::Utf8ToCp932(chain.substr(p, slash - p)));
             p = slash + 1;
         }
         return cur;
@@ -91,10 +91,10 @@ TEST(RenameFault, EveryTargetAlreadyExists) {
         r.tmp.MakeDir("d/taken_empty");
         r.Load({"d"});
         for (int i = 0; i < n; ++i)
-            SetName(r.Item("d/f" + std::to_string(i) + ".txt"), "t" + std::to_string(i) + ".txt");
-        SetName(r.Item("d/dir"), "taken_by_file");        // a folder onto a file
-        SetName(r.Item("d/fileToDir.txt"), "taken_dir");  // a file onto a folder
-        SetName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
+            SetNewName(r.Item("d/f" + std::to_string(i) + ".txt"), "t" + std::to_string(i) + ".txt");
+        SetNewName(r.Item("d/dir"), "taken_by_file");        // a folder onto a file
+        SetNewName(r.Item("d/fileToDir.txt"), "taken_dir");  // a file onto a folder
+        SetNewName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
         const Listing before = List(r.tmp.path());
 
         EXPECT_EQ(r.Go(), dov::Outcome::Done);
@@ -142,7 +142,7 @@ TEST(RenameFault, SwapsChainsAndCyclesLoseNothing) {
             for (const Rn& rn : c.renames) {
                 CMyItem* it = r.Item(rn.from);
                 ASSERT_NE(it, nullptr) << rn.from;
-                SetName(it, rn.to);
+                SetNewName(it, rn.to);
             }
             const Listing before = List(r.tmp.path());
             EXPECT_EQ(r.Go(), dov::Outcome::Done);
@@ -184,7 +184,7 @@ TEST(RenameFault, FolderWithContentsAndUserMadeFoldersInOneRun) {
         dovtest::RecordingHost editHost;
         CMyItem* made = dov::AddFoldToTree(r.Item("D"), editHost);
         ASSERT_NE(made, nullptr);
-        SetName(made, Sj("新しい"));
+        SetNewName(made, Sj("新しい"));
         CMyItem* e = r.Item("E");
         CMyItem* c = r.Item("E/c.txt");
         CMyItem* d = r.Item("E/d.txt");
@@ -193,12 +193,12 @@ TEST(RenameFault, FolderWithContentsAndUserMadeFoldersInOneRun) {
             if (e->GetSubItem(static_cast<int>(i)) == c || e->GetSubItem(static_cast<int>(i)) == d)
                 rows.push_back(static_cast<int>(i));
         ASSERT_TRUE(dov::ItemDropToTree(made, rows, {c, d}, editHost));
-        SetName(c, "c2.txt");
-        SetName(r.Item("D/a.txt"), "a2.txt");
-        SetName(r.Item("D/sub/b.txt"), "b2.txt");
-        SetName(r.Item("D/sub/deeper"), "deeper2");
-        SetName(r.Item("D/sub"), "sub2");
-        SetName(r.Item("D"), "D2");
+        SetNewName(c, "c2.txt");
+        SetNewName(r.Item("D/a.txt"), "a2.txt");
+        SetNewName(r.Item("D/sub/b.txt"), "b2.txt");
+        SetNewName(r.Item("D/sub/deeper"), "deeper2");
+        SetNewName(r.Item("D/sub"), "sub2");
+        SetNewName(r.Item("D"), "D2");
         const Listing before = List(r.tmp.path());
 
         EXPECT_EQ(r.Go(), dov::Outcome::Done);
@@ -245,9 +245,9 @@ TEST(RenameFault, ReadOnlyFolderGivesAccessDeniedRows) {
         r.tmp.WriteFile("locked/b.txt", "b");
         r.tmp.WriteFile("open/c.txt", "c");
         r.Load({"locked", "open"});
-        SetName(r.Item("locked/a.txt"), "a2.txt");
-        SetName(r.Item("locked/b.txt"), "b2.txt");
-        SetName(r.Item("open/c.txt"), "c2.txt");
+        SetNewName(r.Item("locked/a.txt"), "a2.txt");
+        SetNewName(r.Item("locked/b.txt"), "b2.txt");
+        SetNewName(r.Item("open/c.txt"), "c2.txt");
         if (bind) {
             ASSERT_EQ(chmod((r.tmp / "locked").c_str(), 0555), 0);
         }
@@ -280,10 +280,10 @@ TEST(RenameFault, NamesThatAreNotValidCp932GiveInvalidArgumentRows) {
         r.tmp.WriteFile("d/sub/c.txt", "c");
         r.tmp.WriteFile("d/ok.txt", "ok");
         r.Load({"d"});
-        SetName(r.Item("d/a.txt"), "cut\x82");
-        SetName(r.Item("d/b.txt"), "unassigned\x85\x40.txt");
-        SetName(r.Item("d/sub"), "sub\x81");
-        SetName(r.Item("d/ok.txt"), "ok2.txt");
+        SetNewName(r.Item("d/a.txt"), "cut\x82");
+        SetNewName(r.Item("d/b.txt"), "unassigned\x85\x40.txt");
+        SetNewName(r.Item("d/sub"), "sub\x81");
+        SetNewName(r.Item("d/ok.txt"), "ok2.txt");
         const Listing before = List(r.tmp.path());
 
         EXPECT_EQ(r.Go(), dov::Outcome::Done);
@@ -305,8 +305,8 @@ TEST(RenameFault, UserMadeFolderWithAnInvalidNameStopsBeforeTheDisk) {
     dovtest::RecordingHost editHost;
     CMyItem* made = dov::AddFoldToTree(r.Item("d"), editHost);
     ASSERT_NE(made, nullptr);
-    SetName(made, "bad\x82");
-    SetName(r.Item("d/a.txt"), "a2.txt");
+    SetNewName(made, "bad\x82");
+    SetNewName(r.Item("d/a.txt"), "a2.txt");
     const Listing before = List(r.tmp.path());
     EXPECT_EQ(r.Go(), dov::Outcome::Stopped);
     EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
