@@ -197,6 +197,14 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
     });
 }
 
+void CKestrelView::LoadPaths(std::vector<std::string> paths) {
+    if (WorkerRunning() || paths.empty()) return;
+    StartWorker([this, paths = std::move(paths)] {
+        session_->LoadPaths(paths);
+        ReportStop();
+    });
+}
+
 void CKestrelView::SortByColumn(int column) {
     CMyItem* folder = session_->CurFolder();
     if (WorkerRunning() || Flags().transition || !folder) return;
