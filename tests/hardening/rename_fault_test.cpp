@@ -15,6 +15,8 @@
 
 namespace {
 
+using dovtest::ByOrgName;
+using dovtest::SetNewName;
 using dovtest::Sj;
 using hardtest::Count;
 using hardtest::Cp;
@@ -22,8 +24,6 @@ using hardtest::Diff;
 using hardtest::HomeFile;
 using hardtest::List;
 using hardtest::Listing;
-using dovtest::SetNewName;
-using dovtest::ByOrgName;
 
 const char* Mode(bool fallback) {
     return fallback ? "no-replace fallback" : "renameat2";
@@ -92,7 +92,8 @@ TEST(RenameFault, EveryTargetAlreadyExists) {
         r.tmp.MakeDir("d/taken_empty");
         r.Load({"d"});
         for (int i = 0; i < n; ++i)
-            SetNewName(r.Item("d/f" + std::to_string(i) + ".txt"), "t" + std::to_string(i) + ".txt");
+            SetNewName(r.Item("d/f" + std::to_string(i) + ".txt"),
+                       "t" + std::to_string(i) + ".txt");
         SetNewName(r.Item("d/dir"), "taken_by_file");        // a folder onto a file
         SetNewName(r.Item("d/fileToDir.txt"), "taken_dir");  // a file onto a folder
         SetNewName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
