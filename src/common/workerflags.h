@@ -10,7 +10,6 @@ struct WorkerFlags {
     std::atomic<bool> stopReq{false};     // STOP was pressed (m_bStopReq)
     std::atomic<bool> quitReq{false};     // close was asked for while busy (m_bQuitReq)
     std::atomic<bool> transition{false};  // the view is between its busy and idle states
-    std::atomic<bool> macroRunning{false};
     // Entries read from disk by loads so far (only grows): the progress display shows how far
     // the running load got by the difference from its value when the load began.
     std::atomic<long long> entriesRead{0};
