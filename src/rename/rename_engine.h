@@ -76,6 +76,7 @@ class CRenameRun {
     const std::string& TracePath() const { return m_strTracePath; }
 
   private:
+    void TrustLoadedFolders();
     void ShowAndTrace(const std::string& cp932Text, int icon);
     // After the loop: where each item whose rename failed really is (see m_failed).
     void ResolveFailedPaths();

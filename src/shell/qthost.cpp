@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "common/trace.h"
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "shell/qttext.h"
@@ -68,6 +69,7 @@ MsgAnswer QtHost::Ask(const QString& text, MsgKind kind, MsgIcon icon, const QSt
 
 MsgAnswer QtHost::Message(const std::string& text, MsgKind kind, MsgIcon icon,
                           const std::string& caption) {
+    TraceFlush();  // what led to the message is on disk before it shows
     const QString qtext = ToQt(text);
     const QString qcaption = caption.empty() ? QString() : ToQt(caption);
     if (OnWindowThread()) return Ask(qtext, kind, icon, qcaption);
