@@ -124,6 +124,14 @@ int FaultFs::RenameNoReplace(const std::string& from, const std::string& to) {
     return PosixFileSystem::RenameNoReplace(from, to);
 }
 
+int FaultFs::MakeDir(const std::string& path) {
+    if (onMakeDir) {
+        int r = onMakeDir(path);
+        if (r >= 0) return r;
+    }
+    return PosixFileSystem::MakeDir(path);
+}
+
 int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) {
     if (onCreateNew) {
         int r = onCreateNew(path, out);

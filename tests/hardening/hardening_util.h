@@ -45,8 +45,10 @@ class FaultFs : public dov::PosixFileSystem {
     std::function<int(const std::string&, std::unique_ptr<dov::IFile>&)> onCreateNew;
     std::function<std::unique_ptr<dov::IFile>(const std::string&, std::unique_ptr<dov::IFile>)>
         wrapCreate;
+    std::function<int(const std::string&)> onMakeDir;
 
     int RenameNoReplace(const std::string& from, const std::string& to) override;
+    int MakeDir(const std::string& path) override;
     int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
 };
 
