@@ -83,6 +83,17 @@ bool CCopyRun::PrepareBuffer() {
 
 void CCopyRun::Run(CMyItem* root, const std::string& outputFolder) {
     if (!root || outputFolder.empty()) return;
+    OperationScope operation;
+    // What is read lies below the folders holding the loaded entries; what is written lies
+    // below the output folder the user chose. Nothing below either that is a link is entered.
+    IFileSystem& fs = Fs();
+    fs.TrustFolder(outputFolder);
+    for (std::uint32_t i = 0; i < root->m_dwNumInFolder; ++i) {
+        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
+            const std::string parent = ParentPath(item->m_strOrgPath);
+            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
+        }
+    }
     CopyItemToFolder(root, outputFolder);
 }
 
@@ -259,17 +270,6 @@ int CopyAndRename(CCopyRun& run, CMyItem* root, const std::string& outputFolder,
                   const CopyOptions& options) {
     if (!run.ConfirmStart(root, options)) return 1;
     if (!run.PrepareBuffer()) return 1;
-    OperationScope operation;
-    // What is read lies below the folders holding the loaded entries; what is written lies
-    // below the output folder the user chose. Nothing below either that is a link is entered.
-    IFileSystem& fs = Fs();
-    fs.TrustFolder(outputFolder);
-    for (std::uint32_t i = 0; i < root->m_dwNumInFolder; ++i) {
-        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
-            const std::string parent = ParentPath(item->m_strOrgPath);
-            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
-        }
-    }
     run.m_iCopyOkNum = 0;
     run.m_iCopyErrNum = 0;
     run.Run(root, outputFolder);

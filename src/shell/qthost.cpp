@@ -126,7 +126,14 @@ void QtHost::ListRowChanged(int row) {
 
 void QtHost::Progress(long long done, long long total) {
     if (progressHook_) progressHook_(done, total);
-    Post([this, done, total] { emit progress(done, total); });
+    // Only counters: the window's timer reads them; no call is queued per step.
+    progressTotal_.store(total, std::memory_order_relaxed);
+    progressDone_.store(done, std::memory_order_relaxed);
+}
+
+void QtHost::ResetProgress() {
+    progressDone_.store(0);
+    progressTotal_.store(0);
 }
 
 }  // namespace dov
