@@ -32,14 +32,17 @@ struct Sink {
     std::string pending;
 };
 
-std::string ToCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 8);
+// Appends text with each '\n' that does not follow a '\r' (within this text) as CR LF.
+void AppendCrLf(std::string& out, std::string_view text) {
+    std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
-        out.push_back(text[i]);
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out.append(text.data() + start, i - start);
+            out.push_back('\r');
+            start = i;
+        }
     }
-    return out;
+    out.append(text.data() + start, text.size() - start);
 }
 
 bool WriteAllFd(int fd, const std::string& data) {
@@ -90,7 +93,7 @@ class TraceState {
         }
         Sink& sink = sinks_[tracePath];
         if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) return;
-        sink.pending += ToCrLf(text);
+        AppendCrLf(sink.pending, text);
         if (sink.pending.size() >= kBlock) {
             Flush(tracePath, sink);
             return;
@@ -209,15 +212,24 @@ void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     va_start(ap, fmtUtf8);
     va_list ap2;
     va_copy(ap2, ap);
-    int n = std::vsnprintf(nullptr, 0, fmt.c_str(), ap);
+    // Most lines fit the stack buffer: formatted once.
+    char buf[1024];
+    const int n = std::vsnprintf(buf, sizeof buf, fmt.c_str(), ap);
     va_end(ap);
-    std::string text;
-    if (n > 0) {
-        text.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(text.data(), text.size(), fmt.c_str(), ap2);
-        text.resize(static_cast<std::size_t>(n));
+    if (n <= 0) {
+        va_end(ap2);
+        TraceWrite(tracePath, {});
+        return;
     }
+    if (static_cast<std::size_t>(n) < sizeof buf) {
+        va_end(ap2);
+        TraceWrite(tracePath, std::string_view(buf, static_cast<std::size_t>(n)));
+        return;
+    }
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), fmt.c_str(), ap2);
     va_end(ap2);
+    text.resize(static_cast<std::size_t>(n));
     TraceWrite(tracePath, text);
 }
 
