@@ -13,6 +13,7 @@
 #include "common/trace.h"
 #include "model/host.h"
 #include "model/item.h"
+#include "rename/rename_engine.h"
 #include "rename/text_out.h"
 
 namespace dov {
@@ -86,14 +87,8 @@ void CCopyRun::Run(CMyItem* root, const std::string& outputFolder) {
     OperationScope operation;
     // What is read lies below the folders holding the loaded entries; what is written lies
     // below the output folder the user chose. Nothing below either that is a link is entered.
-    IFileSystem& fs = Fs();
-    fs.TrustFolder(outputFolder);
-    for (std::uint32_t i = 0; i < root->m_dwNumInFolder; ++i) {
-        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
-            const std::string parent = ParentPath(item->m_strOrgPath);
-            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
-        }
-    }
+    Fs().TrustFolder(outputFolder);
+    TrustLoadedFolders(root);
     CopyItemToFolder(root, outputFolder);
 }
 

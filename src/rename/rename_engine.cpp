@@ -58,16 +58,14 @@ CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
         root && !root->m_strTracePath.empty() ? root->m_strTracePath : DefaultTracePath();
 }
 
-void CRenameRun::TrustLoadedFolders() {
-    // The entries under the root are what the user loaded: the disk is reached from the folders
-    // that hold them, and nothing below them that is a link is followed.
+void TrustLoadedFolders(CMyItem* root) {
     IFileSystem& fs = Fs();
-    for (std::uint32_t i = 0; i < m_pRoot->m_dwNumInFolder; ++i)
-        if (const CMyItem* item = m_pRoot->GetSubItem(static_cast<int>(i)))
-            {
-                const std::string parent = ParentPath(item->m_strOrgPath);
-                fs.TrustFolder(parent.empty() ? std::string("/") : parent);
-            }
+    for (std::uint32_t i = 0; root && i < root->m_dwNumInFolder; ++i) {
+        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
+            const std::string parent = ParentPath(item->m_strOrgPath);
+            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
+        }
+    }
 }
 
 void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
@@ -99,7 +97,7 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
 int CRenameRun::RenameItemBySort() {
     if (!m_pRoot) return -1;
     OperationScope operation;
-    TrustLoadedFolders();
+    TrustLoadedFolders(m_pRoot);
 
     // 1. The tree as it stands, with the names on disk.
     WritePreRenameTree(m_pRoot, nullptr);
