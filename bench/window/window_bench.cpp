@@ -45,7 +45,7 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::string cli = argc > 1 ? argv[1] : "build/src/cli/dovreth-cli";
+    const std::string cli = fs::absolute(argc > 1 ? argv[1] : "build/src/cli/dovreth-cli").string();
     const int n = argc > 2 ? std::atoi(argv[2]) : 100000;
     char tmpl[] = "/tmp/dovreth-window-bench-XXXXXX";
     if (!mkdtemp(tmpl)) return 2;
