@@ -133,9 +133,10 @@ class TraceState {
 
     bool Open(const std::string& tracePath, Sink& sink, int mode) {
         auto native = Cp932ToUtf8(tracePath);
-        sink.fd =
-            native ? ::open(native->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | mode, 0666) : -1;
+        // Never written through a link or into anything but a regular file.
+        sink.fd = native ? OpenOwnFileForWrite(*native, mode == O_APPEND) : -1;
         if (sink.fd >= 0) return true;
+        sink.fd = -1;
         if (onFailure_ && failedPaths_.insert(tracePath).second)
             onFailure_(Sj("トレース用ファイルが開けません"));
         return false;
