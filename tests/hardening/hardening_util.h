@@ -13,6 +13,7 @@
 #include "session/session.h"
 #include "support/fake_fs.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace hardtest {
 
@@ -43,11 +44,8 @@ using dovtest::FaultFs;
 // CP932 path of a native path in the temporary folder.
 std::string Cp(const std::string& native);
 
-// Sets an item's new name and its write name.
-void SetName(CMyItem* item, const std::string& newName);
-
-// The sub-item of folder with this original name (nullptr if none).
-CMyItem* Sub(CMyItem* folder, const std::string& orgName);
+using dovtest::ByOrgName;
+using dovtest::SetNewName;
 
 // Counts the occurrences of needle in hay; the program's own files of the current test.
 using dovtest::Count;
