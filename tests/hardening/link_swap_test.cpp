@@ -12,9 +12,11 @@
 #include "hardening_util.h"
 #include "model/item.h"
 #include "rename/tree_edit.h"
+#include "support/tree_support.h"
 
 namespace {
 
+using dovtest::SetNewName;
 using dovtest::Sj;
 using hardtest::Count;
 using hardtest::Cp;
@@ -22,8 +24,6 @@ using hardtest::Diff;
 using hardtest::HomeFile;
 using hardtest::List;
 using hardtest::Listing;
-using hardtest::SetName;
-using hardtest::Sub;
 
 const std::string kNotFound = Sj("で指定したファイルまたはパスを検出できない。");
 
@@ -51,10 +51,13 @@ struct Swap {
         EXPECT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
         outside = List(tmp / "outside");
     }
-    CMyItem* Item(const char* folder, const char* name) { return Sub(s.FindFolder(folder), name); }
+    CMyItem* Item(const char* folder, const char* name) {
+        return dovtest::ByOrgName(s.FindFolder(folder), name);
+    }
     void PrefixFiles() {
-        for (const char* n : {"a.txt"}) SetName(Item("t/keep", n), std::string("p_") + n);
-        for (const char* n : {"b.txt", "c.txt"}) SetName(Item("t/sub", n), std::string("p_") + n);
+        for (const char* n : {"a.txt"}) SetNewName(Item("t/keep", n), std::string("p_") + n);
+        for (const char* n : {"b.txt", "c.txt"})
+            SetNewName(Item("t/sub", n), std::string("p_") + n);
     }
     // A MakeDir that makes the folder and at once swaps it for a link to `to`.
     void SwapWhenMade(const std::string& suffix, const std::string& to) {
@@ -73,8 +76,7 @@ TEST(LinkSwap, ALoadedFolderSwappedBeforeTheRenameIsNotFollowed) {
     Swap w;
     w.PrefixFiles();
     SwapForLink(w.tmp / "t/sub", w.tmp / "outside");
-    dov::RenameCounts counts;
-    w.s.Rename(&counts);
+    const dov::Counts counts = w.s.Rename().counts;
     EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
     EXPECT_TRUE(w.tmp.Exists("t/keep/p_a.txt"));
     EXPECT_TRUE(w.tmp.Exists("t/sub.real/b.txt"));
@@ -91,8 +93,7 @@ TEST(LinkSwap, AUserMadeFolderSwappedAfterItsCreationIsNotFollowed) {
     ASSERT_TRUE(
         dov::ItemDropToTree(made, {0, 1}, {sub->GetSubItem(0), sub->GetSubItem(1)}, w.host));
     w.SwapWhenMade("/" + made->m_strNewName, "outside");
-    dov::RenameCounts counts;
-    w.s.Rename(&counts);
+    const dov::Counts counts = w.s.Rename().counts;
     EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
     EXPECT_TRUE(w.tmp.Exists("t/sub/b.txt"));
     EXPECT_TRUE(w.tmp.Exists("t/sub/c.txt"));
@@ -104,7 +105,7 @@ TEST(LinkSwap, AnOutputFolderSwappedDuringACopyIsNotFollowed) {
     w.tmp.MakeDir("out");
     w.tmp.MakeDir("elsewhere");
     w.SwapWhenMade("/sub", "elsewhere");
-    ASSERT_EQ(w.s.CopyTo(Cp(w.tmp / "out")), 1);
+    ASSERT_EQ(w.s.CopyTo(Cp(w.tmp / "out")).outcome, dov::Outcome::Done);
     EXPECT_EQ(Diff({}, List(w.tmp / "elsewhere")), "");
     EXPECT_EQ(w.tmp.ReadFile("out/Root/t/keep/a.txt"), "a");
     EXPECT_EQ(w.host.messages.back().text,
@@ -140,15 +141,14 @@ TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
     dov::ScopedFileSystem scoped(&fs);
     dov::CSession s(host);
     ASSERT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
-    CMyItem* top = Sub(s.Root(), "t");
+    CMyItem* top = dovtest::ByOrgName(s.Root(), "t");
     ASSERT_NE(top, nullptr);
     ASSERT_NE(s.FindFolder(chain), nullptr);
-    CMyItem* bottom = Sub(s.FindFolder(chain), "f.txt");
+    CMyItem* bottom = dovtest::ByOrgName(s.FindFolder(chain), "f.txt");
     ASSERT_NE(bottom, nullptr);
-    SetName(top, "t" + std::string(200, 'x'));
-    SetName(bottom, "g.txt");
-    dov::RenameCounts counts;
-    s.Rename(&counts);
+    SetNewName(top, "t" + std::string(200, 'x'));
+    SetNewName(bottom, "g.txt");
+    const dov::Counts counts = s.Rename().counts;
     // Every item's path changed: the top, each folder of the chain, the file.
     EXPECT_EQ(counts.ok, static_cast<unsigned>(levels + 2));
     EXPECT_EQ(counts.failed, 0u);

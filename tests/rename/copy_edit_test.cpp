@@ -15,12 +15,12 @@
 
 namespace {
 
-using dovtest::Sj;
 using dovtest::AtNewNames;
+using dovtest::SetNewName;
+using dovtest::Sj;
 using renametest::Count;
 using renametest::Load;
 using renametest::NewRoot;
-using dovtest::SetNewName;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
@@ -210,7 +210,8 @@ TEST(CopyAndRename, ReadsTheItemsPathAndPlacesAFileOnlyWhenComplete) {
     f.tmp.WriteFile("src/b.txt", "sibling");
     f.tmp.MakeDir("out");
     f.LoadSrc({"a.txt"});
-    At(f.root.get(), "a.txt")->m_status.m_szFullName = dov::JoinPath(f.tmp / "src", "b.txt");
+    AtNewNames(f.root.get(), "a.txt")->m_status.m_szFullName =
+        dov::JoinPath(f.tmp / "src", "b.txt");
     // Looks at the final name whenever a block is written.
     struct Watched : dov::IFile {
         std::unique_ptr<dov::IFile> file;
