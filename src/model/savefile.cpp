@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <new>
 #include <optional>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "common/codepage.h"
@@ -41,7 +43,82 @@ bool IsAbsolute(const std::string& p) {
     return !p.empty() && p[0] == '/';
 }
 
+// An absolute path of non-empty elements, none "." or "..", without NUL bytes; "/" itself too.
+bool IsCleanPath(const std::string& p) {
+    if (!IsAbsolute(p) || p.find('\0') != std::string::npos) return false;
+    if (p == "/") return true;
+    std::size_t start = 1;
+    while (start <= p.size()) {
+        std::size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        const std::string_view elem(p.data() + start, end - start);
+        if (elem.empty() || elem == "." || elem == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The path of an item, its stored parent path and its name agree, and the status path is the
+// path as far as its field holds it.
+bool ItemPathAgrees(const CMyItem& item) {
+    const std::string& path = item.m_strOrgPath;
+    if (!IsCleanPath(path)) return false;
+    // Byte by byte: the name is one whole element whatever its bytes are.
+    if (path == "/") {
+        if (!item.m_strParentPath.empty()) return false;
+    } else if (item.m_strOrgName.find('/') != std::string::npos ||
+               path != item.m_strParentPath + "/" + item.m_strOrgName) {
+        return false;
+    }
+    return item.m_status.m_szFullName == FitField(path, 260);
+}
+
+void CollectFolders(const CMyItem& folder, std::unordered_set<std::string>& known) {
+    if (!folder.m_pArray) return;
+    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem* sub = folder.m_pArray->GetAt(i);
+        if (!sub) continue;
+        if (sub->m_iLayer == 1) known.insert(sub->m_strParentPath);
+        if (sub->m_bIsFolder) {
+            if (!sub->m_strOrgPath.empty()) known.insert(sub->m_strOrgPath);
+            CollectFolders(*sub, known);
+        }
+    }
+}
+
+bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::string>& known,
+                        std::string* why) {
+    if (!folder.m_pArray) return true;
+    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem* sub = folder.m_pArray->GetAt(i);
+        if (!sub) continue;
+        bool ok;
+        if (sub->m_strOrgPath.empty()) {
+            ok = sub->m_bIsFolder && sub->m_bUserMakeFold;
+        } else if (!ItemPathAgrees(*sub)) {
+            ok = false;
+        } else if (sub->m_iLayer <= 1) {
+            ok = true;
+        } else {
+            ok = (!folder.m_strOrgPath.empty() && sub->m_strParentPath == folder.m_strOrgPath) ||
+                 known.count(sub->m_strParentPath) > 0;
+        }
+        if (!ok) {
+            if (why) *why = sub->m_strOrgPath;
+            return false;
+        }
+        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, known, why)) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool StoredPathsConsistent(const CMyItem& root, std::string* why) {
+    std::unordered_set<std::string> known;
+    CollectFolders(root, known);
+    return SubPathsConsistent(root, known, why);
+}
 
 CSaveDataFile::CSaveDataFile(IHost& host, std::string tracePath, bool autoIndex)
     : m_strTracePath(std::move(tracePath)), m_bAutoIndex(autoIndex), host_(host) {}
@@ -418,8 +495,15 @@ int CSaveDataFile::LoadWorker(std::unique_ptr<CMyItem>& root, const std::string&
             oldVersion = true;
         } else {
             Serialize(ar, *root);
-            // The root record always stands for a folder: anything else is damaged data.
+            // The root record always stands for a folder: anything else is damaged data. So is
+            // a tree whose stored paths lead somewhere the tree does not show.
             readError = ar.Failed() || (!m_bLoadError && !root->m_bIsFolder);
+            std::string why;
+            if (!readError && !m_bLoadError && !StoredPathsConsistent(*root, &why)) {
+                TraceF(m_strTracePath, "※　保存されたパスがツリーと一致しません\n\t[%s]\n",
+                       why.c_str());
+                readError = true;
+            }
         }
         file->Close();
     } catch (...) {

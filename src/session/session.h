@@ -99,6 +99,8 @@ class CSession {
     // Loads absolute paths (CP932) one after another under the root, each as a picked entry
     // of its own folder. Returns the number of paths that became items.
     int LoadPaths(const std::vector<std::string>& paths);
+    // The entries the loads so far left out (see CItemLoader::LeftOut).
+    const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the

@@ -850,8 +850,17 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
     }
     if (names.empty()) return;
     StartWorker([this, target, folder, names = std::move(names)] {
-        session_->Load(folder, names, target);
+        const CItemLoader::LoadResult r = session_->Load(folder, names, target);
         ReportStop();
+        if (r.leftOut > 0) {
+            char text[256];
+            std::snprintf(text, sizeof text,
+                          Sj("名前を扱えないため読み込まなかったアイテムが%lld個あります。\n詳細は "
+                             "DataTrace.txt に記されました。")
+                              .c_str(),
+                          r.leftOut);
+            host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
+        }
     });
 }
 
