@@ -65,6 +65,7 @@ struct EntryInfo {
     std::uint64_t size = 0;
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
+    unsigned mode = 0;  // the permission bits (07777)
     FindData findData;
     FileStatus status;
 };
@@ -110,6 +111,12 @@ class IFileSystem {
 
     // Creates or truncates a file for writing.
     virtual int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) = 0;
+
+    // The target a symbolic link holds, as CP932; EINVAL when it cannot be held.
+    virtual int ReadLink(const std::string& path, std::string& target) = 0;
+
+    // Sets the permission bits (07777) of a file (links are followed).
+    virtual int SetMode(const std::string& path, unsigned mode) = 0;
 };
 
 // The real layer over the Linux system calls.
@@ -129,6 +136,8 @@ class PosixFileSystem : public IFileSystem {
     int OpenRead(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) override;
+    int ReadLink(const std::string& path, std::string& target) override;
+    int SetMode(const std::string& path, unsigned mode) override;
 };
 
 // The layer in use (the real one unless a test installed another).

@@ -426,12 +426,41 @@ int CSaveDataFile::NewWorker(std::unique_ptr<CMyItem>& root) {
 
 // ---- saving ---------------------------------------------------------------------------------
 
-int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& path) {
+namespace {
+
+// Resolves the symbolic links path may be (not those of its folders), up to a limit; mode gets
+// the permission bits of the regular file found there. 0, or the errno that stops it.
+int FollowLinks(std::string& path, std::optional<unsigned>& mode) {
+    for (int hop = 0; hop <= 40; ++hop) {
+        EntryInfo info;
+        const int err = Fs().Stat(path, info);
+        if (err == ENOENT) return 0;  // a new file (or a link to one still to be made)
+        if (err != 0) return err;
+        if (!info.isLink) {
+            if (info.isRegular) mode = info.mode;
+            return 0;
+        }
+        std::string target;
+        if (const int e = Fs().ReadLink(path, target); e != 0) return e;
+        if (target.empty()) return ENOENT;
+        path = IsAbsolute(target) ? target : JoinPath(ParentPath(path), target);
+    }
+    return ELOOP;
+}
+
+}  // namespace
+
+int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& chosen) {
     try {
         std::unique_ptr<IFile> file;
         std::string tmp;
         int err = EINVAL;
-        if (IsAbsolute(path) && !BaseName(path).empty()) {
+        // A link is followed: its target is what gets replaced, in the target's own folder, and
+        // the new file keeps the old one's permissions.
+        std::string path = chosen;
+        std::optional<unsigned> mode;
+        if (IsAbsolute(path)) err = FollowLinks(path, mode);
+        if (err == 0 && IsAbsolute(path) && !BaseName(path).empty()) {
             for (int i = 0; i < 100; ++i) {
                 tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
                 err = Fs().CreateNew(tmp, file);
@@ -449,6 +478,7 @@ int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& path) {
         bool ok = ar.Flush();
         const int closeErr = file->Close();
         ok = ok && closeErr == 0;
+        if (ok && mode && (err = Fs().SetMode(tmp, *mode)) != 0) ok = false;
         if (ok && (err = Fs().RenameReplace(tmp, path)) != 0) ok = false;
         if (!ok) {
             Fs().RemoveFile(tmp);

@@ -91,8 +91,10 @@ class CSaveDataFile {
 
     // ---- The workers' bodies (results 1 success, 0 failure; none asks to close) -----------
 
-    // Writes the tree to path (absolute): temporary file, then moved over the target. On
-    // failure a message box tells why, the old file and the tree stay as they were.
+    // Writes the tree to path (absolute): temporary file, then moved over the target. A link
+    // at path is followed (its target is replaced, in the target's folder) and the new file
+    // keeps the old one's permissions. On failure a message box tells why, the old file and
+    // the tree stay as they were.
     int SaveWorker(CMyItem& root, const std::string& path);
     // Reads path into root (a new empty item the caller made, see Open), then has the host
     // build the folder tree and show the root's items. Any failure resets the tree with the

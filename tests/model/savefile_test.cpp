@@ -1,6 +1,8 @@
 #include "model/savefile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -286,6 +288,32 @@ TEST(SaveFile, PathsThatDoNotFitTheTreeEndInTheReadErrorPath) {
         EXPECT_EQ(f.save.Open(f.root, f.Path("t.dvt")), c.loads ? 1 : 0);
         EXPECT_EQ(f.IsFreshRoot(), !c.loads);
         EXPECT_EQ(f.TraceText().find(Sj("※　データセーブエラー")) != std::string::npos, !c.loads);
+    }
+}
+
+// Saving over a file keeps its permissions; saving through a link replaces the link's target
+// and leaves the link.
+TEST(SaveFile, SavingOverAFileKeepsItsModeAndFollowsALink) {
+    for (bool viaLink : {false, true}) {
+        SCOPED_TRACE(viaLink);
+        SaveFixture f;
+        BuildTree(f);
+        f.tmp.WriteFile("real/t.dvt", "old");
+        ASSERT_EQ(::chmod((f.tmp / "real/t.dvt").c_str(), 0600), 0);
+        std::string chosen = f.Path("real/t.dvt");
+        if (viaLink) {
+            ASSERT_EQ(::symlink("real/t.dvt", (f.tmp / "link.dvt").c_str()), 0);
+            chosen = f.Path("link.dvt");
+        }
+        ASSERT_EQ(f.save.SaveAs(*f.root, chosen), 1);
+        struct stat st {};
+        ASSERT_EQ(::stat((f.tmp / "real/t.dvt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_NE(f.tmp.ReadFile("real/t.dvt"), "old");
+        if (viaLink) {
+            ASSERT_EQ(::lstat((f.tmp / "link.dvt").c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+        }
     }
 }
 
