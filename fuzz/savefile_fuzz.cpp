@@ -116,9 +116,10 @@ bool PathsFitBelow(const CMyItem& folder, const std::vector<std::string>& known)
             if (!sub.m_bIsFolder || !sub.m_bUserMakeFold) return false;
         } else {
             if (!CleanAbsolute(path)) return false;
-            const bool whole = path == "/" ? sub.m_strParentPath.empty()
-                                           : sub.m_strOrgName.find('/') == std::string::npos &&
-                                                 path == sub.m_strParentPath + "/" + sub.m_strOrgName;
+            const bool whole = path == "/"
+                                   ? sub.m_strParentPath.empty()
+                                   : sub.m_strOrgName.find('/') == std::string::npos &&
+                                         path == sub.m_strParentPath + "/" + sub.m_strOrgName;
             if (!whole || path.substr(0, 259) != sub.m_status.m_szFullName) return false;
             const bool inFolder =
                 !folder.m_strOrgPath.empty() && sub.m_strParentPath == folder.m_strOrgPath;

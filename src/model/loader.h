@@ -58,11 +58,11 @@ class CItemLoader {
 
     // What one load did, for the caller's stop report.
     struct LoadResult {
-        int added = 0;         // picked entries that became items
-        int removed = 0;       // picked entries dropped by CheckLoadFileStatus
+        int added = 0;          // picked entries that became items
+        int removed = 0;        // picked entries dropped by CheckLoadFileStatus
         long long leftOut = 0;  // entries of the folders read that were left out (see LeftOut)
-        bool stopped = false;  // STOP ended the load early
-        bool quit = false;     // the close request ended it
+        bool stopped = false;   // STOP ended the load early
+        bool quit = false;      // the close request ended it
     };
 
     // The load worker's body: adds every picked entry of the folder folderPath (absolute) to

@@ -45,7 +45,7 @@ enum class RenameStop {
 struct RenameCounts {
     std::uint32_t ok = 0;  // renamed or created, as found on disk by the log
     std::uint32_t failed = 0;
-    int itemNum = 0;                // entries of the depth index
+    int itemNum = 0;                 // entries of the depth index
     std::uint32_t notAttempted = 0;  // items STOP left alone
     RenameStop stop = RenameStop::None;
     bool logFailed = false;  // RenameLog.txt could not be written (in full)

@@ -333,7 +333,8 @@ TEST_F(CliTest, AnEntryCp932CannotHoldIsLeftOutAndLeftAlone) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "a.txt\tp_a.txt\tp_a.txt\n");
     // One line per entry left out, with its raw bytes escaped, and their number.
-    EXPECT_NE(r.err.find("dovreth-cli: left out: " + tmp.path() + "/mixed/caf\\xC3\\xA9.txt\n"
+    EXPECT_NE(r.err.find("dovreth-cli: left out: " + tmp.path() +
+                         "/mixed/caf\\xC3\\xA9.txt\n"
                          "dovreth-cli: 1 entry was left out"),
               std::string::npos)
         << r.err;

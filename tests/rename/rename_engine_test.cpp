@@ -770,10 +770,10 @@ TEST(DirectRename, ItemMovedUnderTheRootFollowsItsFolderOnDisk) {
     RunState run;
     run.Go(root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path() + "/t"), (Disk{{"Nd", "<dir>"},
-                                                 {"Nd/NA", "<dir>"},
-                                                 {"Nd/NA/NB", "<dir>"},
-                                                 {"Nd/NA/NB/Nx.txt", "x"}}));
+    EXPECT_EQ(
+        Snapshot(tmp.path() + "/t"),
+        (Disk{
+            {"Nd", "<dir>"}, {"Nd/NA", "<dir>"}, {"Nd/NA/NB", "<dir>"}, {"Nd/NA/NB/Nx.txt", "x"}}));
     EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/t/Nd/NA");
     EXPECT_EQ(a->m_strParentPath, tmp.path() + "/t/Nd");
     EXPECT_EQ(x->m_strOrgPath, tmp.path() + "/t/Nd/NA/NB/Nx.txt");
