@@ -838,7 +838,7 @@ TEST(RenameLog, IsWrittenBeforeTheEndMessagesAndItsLossIsReported) {
         EXPECT_EQ(counts.logFailed, logIsAFolder);
         ASSERT_GE(host.messages.size(), 3u);
         const std::string lost =
-            Sj("※　リネームログを書き込めませんでした。\n[ ") + tmp.home() + "/RenameLog.txt ]\n";
+            Sj("リネームログファイルを書き込めませんでした。\n") + tmp.home() + "/RenameLog.txt";
         EXPECT_EQ(host.messages[1].text == lost, logIsAFolder);
         if (!logIsAFolder) {
             // After the confirmation, every message finds the log written.
