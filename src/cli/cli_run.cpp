@@ -16,13 +16,8 @@
 #include "common/paths.h"
 #include "common/sjis.h"
 #include "common/trace.h"
-#include "macro/macro_parser.h"
-#include "macro/macro_runner.h"
 #include "model/item.h"
 #include "model/loader.h"
-#include "rename/copy_rename.h"
-#include "rename/make_tree.h"
-#include "rename/tree_edit.h"
 #include "session/session.h"
 
 namespace dov::cli {
@@ -137,8 +132,8 @@ std::string EscapeListName(const std::string& name) {
     return out;
 }
 
-std::string RenameStopReason(const RenameCounts& counts) {
-    switch (counts.stop) {
+std::string RenameStopReason(const Counts& counts) {
+    switch (counts.renameStop) {
         case RenameStop::PreCheck:
             return "nothing was renamed: the check before the rename refused the edit tree (see "
                    "DataTrace.txt)";
@@ -319,7 +314,7 @@ class Runner {
         struct stat st;
         if (stat(native.c_str(), &st) != 0)
             return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(errno));
-        if (session_.Open(cp) != 1)
+        if (session_.Open(cp) != Outcome::Done)
             return Fail(kExitUsage, "'" + a.text + "' could not be read as a save data file");
         return true;
     }
@@ -347,20 +342,15 @@ class Runner {
             return Fail(
                 kExitUsage,
                 "--exec: the statement is not valid UTF-8 or has a character CP932 cannot hold");
-        CMacroParser parser(session_.tracePath);
-        if (!parser.CheckAndSetString(*cp))
+        using Problem = StatementResult::Problem;
+        const StatementResult r = session_.RunStatement(*cp);
+        if (r.problem == Problem::NotAStatement)
             return Fail(kExitUsage, "--exec: '" + a.text + "' is not a valid macro statement");
-        parser.TraceParseResult();
-        CMacroRunner runner(session_.list, session_.Host(), session_.tracePath);
-        CMacroStatement* st = parser.GetStatement();
-        const int id = runner.CheckMacroStr(st);
-        if (id < 0)
-            return Fail(kExitUsage, "--exec: no macro function '" + DisplayUtf8(st->m_strFuncName) +
-                                        "' takes the arguments (" + st->BuildSignature() + ")");
-        session_.flags.macroRunning = true;
-        const int r = runner.ExeMacro(id, st);
-        session_.flags.macroRunning = false;
-        if (!r) return Fail(kExitUsage, "--exec: '" + a.text + "' could not be run");
+        if (r.problem == Problem::NoSuchFunction)
+            return Fail(kExitUsage, "--exec: no macro function '" + DisplayUtf8(r.funcName) +
+                                        "' takes the arguments (" + r.signature + ")");
+        if (r.problem == Problem::NotRun)
+            return Fail(kExitUsage, "--exec: '" + a.text + "' could not be run");
         return true;
     }
 
@@ -370,7 +360,7 @@ class Runner {
         int err = 0;
         if (!ReadWholeFile(native, data, err))
             return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(err));
-        int r = 0;
+        Outcome r = Outcome::Failed;
         static const char kBom[] = "\xEF\xBB\xBF";
         if (data.rfind(kBom, 0) == 0) {
             // A UTF-8 macro file: the engine reads CP932, so it gets a converted copy.
@@ -386,13 +376,13 @@ class Runner {
         } else {
             r = session_.RunMacroFile(cp);
         }
-        if (r != 1) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
+        if (r != Outcome::Done) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
         return true;
     }
 
     bool MakeDir() {
         CMyItem* folder = session_.CurFolder();
-        CMyItem* made = AddFoldToTree(folder, session_.Host());
+        CMyItem* made = session_.MakeFolder(folder);
         if (!made) return Fail(kExitFailed, "--mkdir: the new folder could not be made");
         session_.SelectOnly(folder->FindSubItemPos(made));
         return true;
@@ -404,7 +394,7 @@ class Runner {
         std::vector<int> rows = session_.SelectedRows();
         std::vector<CMyItem*> items = session_.SelectedItems();
         if (rows.empty()) return Fail(kExitUsage, "--move-to: no row is selected");
-        if (!ItemDropToTree(target, rows, items, session_.Host()))
+        if (!session_.MoveRowsToFolder(target, rows, items))
             return Fail(kExitUsage, "--move-to '" + a.text + "': the move was refused");
         session_.ShowFolder(session_.CurFolder());
         return true;
@@ -426,9 +416,7 @@ class Runner {
     bool Tree() {
         TempFile tmp;
         if (!tmp.ok()) return Fail(kExitFailed, "--tree: cannot make a temporary file");
-        CMyMakeTree maker(session_.tracePath, &session_.Host());
-        maker.m_fnShowName = EscapeListName;
-        if (!maker.MakeTree(session_.Root(), tmp.cp932(), false))
+        if (!session_.DrawTree(tmp.cp932(), EscapeListName))
             return Fail(kExitFailed, "--tree: the tree could not be drawn");
         std::string data;
         int err = 0;
@@ -447,28 +435,27 @@ class Runner {
     bool Save(const Action& a) {
         std::string cp;
         if (!ProgramPath(a.text, cp)) return false;
-        if (session_.SaveAs(cp) != 1)
+        if (session_.SaveAs(cp) != Outcome::Done)
             return Fail(kExitFailed, "the save data file '" + a.text + "' could not be written");
         return true;
     }
 
     bool Rename() {
-        RenameCounts counts;
         host_.SetAnswerYes(true);
         // A second Ctrl+C waits for the log of what was done.
         DeferQuit(true);
-        const int r = session_.Rename(&counts);
+        const CommandResult r = session_.Rename();
         DeferQuit(false);
         host_.SetAnswerYes(false);
         host_.EndProgress();
-        if (r == 0)
+        if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
         const std::string log = ProgramFolderNative() + "/RenameLog.txt";
-        if (counts.logFailed)
+        if (r.counts.logFailed)
             return Fail(kExitFailed, "the rename log '" + log + "' could not be written");
-        if (r < 0) return Fail(kExitFailed, RenameStopReason(counts));
-        if (counts.failed > 0)
-            return Fail(kExitFailed, std::to_string(counts.failed) +
+        if (r.outcome != Outcome::Done) return Fail(kExitFailed, RenameStopReason(r.counts));
+        if (r.counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " item(s) could not be renamed; see RenameLog.txt");
         return true;
     }
@@ -481,19 +468,16 @@ class Runner {
             return Fail(kExitUsage, "--copy-to '" + a.text + "': " + std::strerror(errno));
         if (!S_ISDIR(st.st_mode))
             return Fail(kExitUsage, "--copy-to '" + a.text + "': not a folder");
-        CCopyRun run(session_.Host(), session_.tracePath);
-        CopyOptions options;
-        options.autoSerialNum = session_.AutoIndex();
         host_.SetAnswerYes(true);
-        const int r = CopyAndRename(run, session_.Root(), cp, options);
+        const CommandResult r = session_.CopyTo(cp);
         host_.SetAnswerYes(false);
         host_.EndProgress();
-        if (r != 0)
+        if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was copied: the name check refused the edit tree");
         if (Stopped()) return Fail(kExitFailed, "the copy was stopped by Ctrl+C");
-        if (run.m_iCopyErrNum > 0)
+        if (r.counts.failed > 0)
             return Fail(kExitFailed,
-                        std::to_string(run.m_iCopyErrNum) + " item(s) could not be copied");
+                        std::to_string(r.counts.failed) + " item(s) could not be copied");
         return true;
     }
 

@@ -63,7 +63,18 @@ class CRenameRun {
     // The run itself (on the worker): 0 after a completed run, -1 when it stopped early.
     int RenameItemBySort();
 
-    // ---- The steps, public for the session and for tests ---------------------------------
+    std::uint32_t m_iRenameOkNum = 0;
+    std::uint32_t m_iRenameErrNum = 0;
+    // Items of the depth index the loop never reached because STOP was asked for.
+    std::uint32_t m_iNotAttemptedNum = 0;
+    RenameStop m_stop = RenameStop::None;
+    // The last MakeRenameLog could not create, write or close RenameLog.txt.
+    bool m_bLogFailed = false;
+
+    const std::string& TracePath() const { return m_strTracePath; }
+
+  private:
+    // ---- The steps of a run ----------------------------------------------------------------
     bool PreRenameCheck();
     bool CheckSubItemDepth(CMyItem* pFolder);
     bool MakeSubUserMakeFold();
@@ -84,17 +95,6 @@ class CRenameRun {
     bool MakeRenameLog();
     bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
 
-    std::uint32_t m_iRenameOkNum = 0;
-    std::uint32_t m_iRenameErrNum = 0;
-    // Items of the depth index the loop never reached because STOP was asked for.
-    std::uint32_t m_iNotAttemptedNum = 0;
-    RenameStop m_stop = RenameStop::None;
-    // The last MakeRenameLog could not create, write or close RenameLog.txt.
-    bool m_bLogFailed = false;
-
-    const std::string& TracePath() const { return m_strTracePath; }
-
-  private:
     void ShowAndTrace(const std::string& cp932Text, int icon);
     // After the loop: where each item whose rename failed, and each item directly under the
     // root, really is (see m_failed, m_rootItems).

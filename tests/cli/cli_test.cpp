@@ -244,6 +244,7 @@ TEST_F(CliTest, LimitAndAutoIndexOptions) {
 }
 
 TEST_F(CliTest, UsageErrorsAndUnreadableInputsGiveStatusTwo) {
+    tmp.WriteFile("old.dvt", std::string("\x1B") + "This save data version is 2");  // refused
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"--bogus"},
@@ -259,6 +260,7 @@ TEST_F(CliTest, UsageErrorsAndUnreadableInputsGiveStatusTwo) {
         {"photos", "--macro", "missing.txt"},
         {"--open", "missing.dvt"},
         {"--open", "photos/a.jpg"},
+        {"--open", "old.dvt"},
         {"photos", "--copy-to", "missing-folder"},
         {"photos", "--copy-to", "photos/a.jpg"},
         {"photos", "--move-to", "photos"},
