@@ -215,6 +215,10 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         ~LoadingFlag() { flag = false; }
     } loading(m_bLoading);
     const long long leftOutBefore = m_leftOut.count;
+    OperationScope operation;
+    // The user named this folder: it is reached as its path says, and nothing below it that
+    // is a link is ever entered.
+    if (IsAbsolute(folderPath)) Fs().TrustFolder(folderPath);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
     for (const EntryInfo& e : picked) {

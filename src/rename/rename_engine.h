@@ -51,6 +51,10 @@ struct RenameCounts {
     bool logFailed = false;  // RenameLog.txt could not be written (in full)
 };
 
+// The entries under the root are what the user loaded: the disk is reached from the folders that
+// hold them, and nothing below those that is a link is followed (see IFileSystem::TrustFolder).
+void TrustLoadedFolders(CMyItem* root);
+
 class CRenameRun {
   public:
     // root: the root item of the edit tree; depth: the session's depth index (refilled).
