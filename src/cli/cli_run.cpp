@@ -132,6 +132,7 @@ class Runner {
             host_.Message(msg, MsgKind::Ok, MsgIcon::Warning, {});
         });
         session_.LoadSettingsFile();
+        NoticeCutShortRun();
 
         bool ok = LoadPaths(args.paths);
         for (std::size_t i = 0; ok && i < args.actions.size(); ++i) {
@@ -155,6 +156,17 @@ class Runner {
     }
 
   private:
+    void NoticeCutShortRun() {
+        const JournalState st = session_.LastJournal();
+        if (st.exists && !st.finished)
+            std::fprintf(stderr,
+                         "dovreth-cli: the last %s did not finish; its journal holds %zu "
+                         "change(s) (--undo takes them back)\n",
+                         st.kind.c_str(), st.changes);
+        if (st.undoCutShort)
+            std::fprintf(stderr, "dovreth-cli: an undo was cut short (--undo again finishes it)\n");
+    }
+
     bool Stopped() { return session_.flags.stopReq.load() || Interrupted(); }
 
     bool Fail(int status, std::string reason) {
@@ -253,6 +265,10 @@ class Runner {
                 return Rename();
             case ActionKind::CopyTo:
                 return CopyTo(a);
+            case ActionKind::Check:
+                return Check();
+            case ActionKind::Undo:
+                return Undo();
         }
         return Fail(kExitUsage, "unknown option " + a.option);
     }
@@ -395,7 +411,37 @@ class Runner {
         return true;
     }
 
+    bool Check() {
+        const ConflictPrediction p = session_.Check();
+        std::string out;
+        for (const PredictedFailure& f : p.failures)
+            out += std::string(ConflictReasonText(f.reason)) + "\t" + DisplayUtf8(f.path) + "\t" +
+                   DisplayUtf8(f.writePath) + "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        if (!p.failures.empty())
+            return Fail(kExitFailed,
+                        std::to_string(p.failures.size()) + " rename(s) are predicted to fail");
+        if (p.stops) return Fail(kExitFailed, "the rename would stop at its depth check");
+        return true;
+    }
+
+    bool Undo() {
+        UndoReport report;
+        host_.SetAnswerYes(true);
+        const int r = session_.Undo(&report);
+        host_.SetAnswerYes(false);
+        if (r < 0)
+            return Fail(kExitFailed, "the undo could not write its journal; nothing changed");
+        if (report.skipped > 0)
+            return Fail(kExitFailed, std::to_string(report.skipped) +
+                                         " change(s) could not be undone; see RenameLog.txt");
+        return true;
+    }
+
     bool Rename() {
+        std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
+                     session_.Check().failures.size());
         RenameCounts counts;
         host_.SetAnswerYes(true);
         const int r = session_.Rename(&counts);

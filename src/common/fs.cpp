@@ -50,6 +50,10 @@ class PosixFile : public IFile {
         }
         return static_cast<long long>(done);
     }
+    int Sync() override {
+        if (fd_ < 0) return EBADF;
+        return ::fdatasync(fd_) == 0 ? 0 : errno;
+    }
     int Close() override {
         if (fd_ < 0) return 0;
         int r = ::close(fd_);

@@ -79,6 +79,8 @@ class IFile {
     virtual long long Write(const void* buf, std::size_t n) = 0;
     // 0 or errno; flushes what was written.
     virtual int Close() = 0;
+    // 0 or errno: what was written is on the disk's stable storage (fdatasync).
+    virtual int Sync() { return 0; }
 };
 
 class IFileSystem {

@@ -96,8 +96,15 @@ int CRenameRun::RenameItemBySort() {
         return -1;
     }
 
+    if (m_pWatcher && !m_pWatcher->RunStarting()) {
+        ShowAndTrace(Sj("※　ジャーナルを書き込めないので改名を中止します。"),
+                     static_cast<int>(MsgIcon::Error));
+        return -1;
+    }
+
     // 3. Folders the user made in the tree, outermost first.
     if (!MakeSubUserMakeFold()) {
+        if (m_pWatcher) m_pWatcher->RunEnded();
         ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
                      static_cast<int>(MsgIcon::Error));
         return -1;
@@ -143,7 +150,13 @@ int CRenameRun::RenameItemBySort() {
             continue;
         }
         if (item->m_strOrgPath != item->m_strWritePath) {
-            const int err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+            // A change the journal cannot announce is not made.
+            int err = EIO;
+            if (!m_pWatcher ||
+                m_pWatcher->EntryRenaming(item->m_strOrgPath, item->m_strWritePath)) {
+                err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+                if (err != 0 && m_pWatcher) m_pWatcher->ChangeFailed(err);
+            }
             if (err != 0) {
                 AnalyzeRenameError(item, item->m_strWritePath, err);
                 item->m_bRenameFailed = 1;
@@ -166,6 +179,7 @@ int CRenameRun::RenameItemBySort() {
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
     m_host.Progress(n, n);
+    if (m_pWatcher) m_pWatcher->RunEnded();
     ResolveFailedPaths();
 
     // 6.
@@ -289,7 +303,10 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
         reason = "親フォルダのパスが不明です。";
     } else if (!GetWriteName(path, pItem)) {
         reason = "フォルダ名の合成に失敗。";
-    } else if (Fs().MakeDir(path) != 0) {
+    } else if (m_pWatcher && !m_pWatcher->FolderCreating(path)) {
+        reason = "ジャーナルの書き込みに失敗。";
+    } else if (const int err = Fs().MakeDir(path); err != 0) {
+        if (m_pWatcher) m_pWatcher->ChangeFailed(err);
         reason = "フォルダの作成に失敗。";
     } else {
         RefreshItemName(pItem, path);
@@ -513,6 +530,7 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
 int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
                  RenameCounts* counts) {
     CRenameRun run(root, depth, host);
+    run.SetWatcher(options.watcher);
     if (!run.ConfirmStart(options)) return 1;
     const int r = run.RenameItemBySort();
     if (counts) {

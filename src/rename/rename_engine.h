@@ -25,9 +25,27 @@ namespace dov {
 
 class IHost;
 
+// Told of every disk change of a run before it is made (the journal listens here).
+class IRenameWatcher {
+  public:
+    virtual ~IRenameWatcher() = default;
+    // Before the first change; false: the run does not start.
+    virtual bool RunStarting() = 0;
+    // Before a user-made folder is created / an entry renamed; false: that change is not made
+    // and counts as failed.
+    virtual bool FolderCreating(const std::string& path) = 0;
+    virtual bool EntryRenaming(const std::string& from, const std::string& to) = 0;
+    // The change just announced did not happen (err: its errno).
+    virtual void ChangeFailed(int err) = 0;
+    // After the last change.
+    virtual void RunEnded() = 0;
+};
+
 struct RenameOptions {
     // The automatic index option (AutoSerialNum): asks a second confirmation.
     bool autoSerialNum = false;
+    // Told of each change before it is made (optional).
+    IRenameWatcher* watcher = nullptr;
 };
 
 // What a run ended with.
@@ -74,6 +92,7 @@ class CRenameRun {
     std::uint32_t m_iRenameErrNum = 0;
 
     const std::string& TracePath() const { return m_strTracePath; }
+    void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
 
   private:
     void ShowAndTrace(const std::string& cp932Text, int icon);
@@ -97,6 +116,7 @@ class CRenameRun {
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
 
     CMyItem* m_pRoot;
+    IRenameWatcher* m_pWatcher = nullptr;
     CMyDepthInfo& m_depth;
     IHost& m_host;
     std::string m_strTracePath;

@@ -327,6 +327,9 @@ void CSession::SetAutoIndex(bool on) {
 int CSession::Rename(RenameCounts* counts) {
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
+    // Every change is journaled before it is made, so that it can be undone.
+    CJournalWriter journal(JournalPath(), "rename");
+    options.watcher = &journal;
     switch (DirectRename(root_.get(), depth, options, Host(), counts)) {
         case 0:
             return 1;  // completed
@@ -335,6 +338,20 @@ int CSession::Rename(RenameCounts* counts) {
         default:
             return -1;  // stopped early
     }
+}
+
+ConflictPrediction CSession::Check() {
+    return PredictConflicts(root_.get());
+}
+
+int CSession::Undo(UndoReport* report) {
+    const int r = UndoLastRun(Host(), tracePath, report);
+    if (r == 0 && root_ && root_->m_dwNumInFolder > 0) {
+        Reset();
+        Host().Message(Sj("元に戻したので、編集中のデータを破棄しました。"), MsgKind::Ok,
+                       MsgIcon::Information);
+    }
+    return r == 0 ? 1 : (r == 1 ? 0 : -1);
 }
 
 int CSession::CopyTo(const std::string& outputFolder) {

@@ -19,8 +19,11 @@
 #include "macro/macro_target.h"
 #include "model/host.h"
 #include "model/loader.h"
+#include "rename/conflict_preview.h"
 #include "rename/depth_info.h"
+#include "rename/journal.h"
 #include "rename/rename_engine.h"
+#include "rename/undo.h"
 #include "session/settings.h"
 
 class CMyItem;
@@ -134,6 +137,15 @@ class CSession {
     // The direct rename with its checks and questions. 1 when it ran to the end (the counts
     // tell what failed), 0 when refused or declined, -1 when STOP ended it early.
     int Rename(RenameCounts* counts = nullptr);
+    // Which renames of a direct rename would fail now, found without writing anything.
+    ConflictPrediction Check();
+    // Undoes the last journaled run (with its question). 1 when it ran (report tells how it
+    // went), 0 when there was nothing to undo or the user declined, -1 when the undo could not
+    // keep its own journal. After a run the tree is reset: the items no longer stand where it
+    // says.
+    int Undo(UndoReport* report = nullptr);
+    // The last run's journal as found on disk (at start-up: was a run cut short?).
+    JournalState LastJournal() const { return ReadJournalState(); }
     // Copy and rename into an output folder. 1 when it ran, 0 when refused or declined.
     int CopyTo(const std::string& outputFolder);
     // TextTree.txt of the whole tree with its result message.
