@@ -195,6 +195,31 @@ int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& ou
     return e;
 }
 
+int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    std::vector<EntryInfo> entries;
+    const int e = ListDir(path, entries);
+    for (EntryInfo& info : entries) out.push_back(std::move(info.rawName));
+    return e;
+}
+
+int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    auto native = Native(path);
+    if (!native) return EINVAL;
+    DIR* dir = ::opendir(native->c_str());
+    if (!dir) return errno;
+    errno = 0;
+    while (struct dirent* de = ::readdir(dir)) {
+        if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
+            out.emplace_back(de->d_name);
+        errno = 0;
+    }
+    const int e = errno;
+    ::closedir(dir);
+    return e;
+}
+
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     auto native = Native(path);
     if (!native) return EINVAL;

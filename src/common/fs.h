@@ -91,6 +91,10 @@ class IFileSystem {
     // come back with nameOk false.
     virtual int ListDir(const std::string& path, std::vector<EntryInfo>& out) = 0;
 
+    // The names of a folder's entries as the disk has them (UTF-8 bytes), without "." and ".."
+    // and without reading each entry's status. The default takes them from ListDir.
+    virtual int ListNames(const std::string& path, std::vector<std::string>& out);
+
     // lstat of one path; the name is the path's last element.
     virtual int Stat(const std::string& path, EntryInfo& out) = 0;
 
@@ -122,6 +126,7 @@ class PosixFileSystem : public IFileSystem {
     bool forceNoReplaceFallback = false;
 
     int ListDir(const std::string& path, std::vector<EntryInfo>& out) override;
+    int ListNames(const std::string& path, std::vector<std::string>& out) override;
     int Stat(const std::string& path, EntryInfo& out) override;
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int RenameReplace(const std::string& from, const std::string& to) override;

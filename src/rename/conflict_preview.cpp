@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <deque>
+#include <memory_resource>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -20,7 +21,7 @@ using Result = std::optional<Reason>;  // nullopt: the change succeeds
 
 constexpr std::size_t kNameMax = 255;
 // A folder asked about this many times is listed once rather than probed name by name.
-constexpr unsigned kListAfterProbes = 32;
+constexpr unsigned kListAfterProbes = 16;
 
 // Plain ASCII is the same in CP932 and UTF-8 (checked once), so most paths skip the converter.
 bool AsciiIsIdentity() {
@@ -52,29 +53,40 @@ bool TooLongName(std::string_view native) {
     return false;
 }
 
+std::optional<std::string> Cp932(const std::string& native) {
+    bool ascii = AsciiIsIdentity();
+    for (std::size_t i = 0; ascii && i < native.size(); ++i)
+        ascii = static_cast<unsigned char>(native[i]) < 0x80 && native[i] != 0;
+    if (ascii) return native;
+    return Utf8ToCp932(native);
+}
+
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 // The disk as the run will see it, built lazily from the real one, which is never changed.
 // Names are keyed by their UTF-8 bytes, as the disk compares them.
 class SimDisk {
   public:
-    SimDisk() {
-        Node& root = nodes_.emplace_back();
-        root.real.push_back('/');
-        root.dir = true;
-        root_ = &root;
-    }
+    SimDisk() { root_ = NewNode(nullptr, {}, kDir); }
 
     Result MakeDir(const std::string& path) {
         auto native = Native(path);
         if (!native) return Reason::NotConvertible;
         if (Result r = CheckLength(*native)) return r;
         Node* parent = nullptr;
-        std::string_view cpName, natName;
-        if (Result r = Walk(path, *native, parent, cpName, natName)) return r;
-        if (Child(parent, natName, cpName)) return Reason::Taken;
-        Node& made = nodes_.emplace_back();
-        made.dir = true;
-        made.listed = true;  // made empty by the run
-        parent->kids[std::string(natName)] = &made;
+        std::string_view natName;
+        if (Result r = Walk(*native, parent, natName)) return r;
+        if (Child(parent, natName)) return Reason::Taken;
+        Node* made = NewNode(nullptr, {}, kDir);  // made empty by the run
+        made->listed = true;
+        if (lastSlot_) {
+            *lastSlot_ = made;
+        } else {
+            parent->kids.emplace(natName, made);
+        }
         return std::nullopt;
     }
 
@@ -88,27 +100,44 @@ class SimDisk {
         if (Result r = CheckLength(*nf)) return r;
         if (Result r = CheckLength(*nt)) return r;
         Node* fromDir = nullptr;
-        std::string_view cpFrom, natFrom;
-        if (Result r = Walk(from, *nf, fromDir, cpFrom, natFrom)) return r;
-        Node* entry = Child(fromDir, natFrom, cpFrom);
+        std::string_view natFrom;
+        if (Result r = Walk(*nf, fromDir, natFrom)) return r;
+        Node* entry = Child(fromDir, natFrom);
         if (!entry) return Reason::Missing;
+        Node** fromSlot = lastSlot_;
         Node* toDir = nullptr;
-        std::string_view cpTo, natTo;
-        if (Result r = Walk(to, *nt, toDir, cpTo, natTo)) return r;
-        if (Child(toDir, natTo, cpTo)) return Reason::Taken;
-        fromDir->kids[std::string(natFrom)] = nullptr;
-        toDir->kids[std::string(natTo)] = entry;
-        if (entry->dir) dirCache_.clear();
+        std::string_view natTo;
+        if (Result r = Walk(*nt, toDir, natTo)) return r;
+        if (Child(toDir, natTo)) return Reason::Taken;
+        *fromSlot = nullptr;  // map nodes stay where they are while others are added
+        if (lastSlot_) {
+            *lastSlot_ = entry;
+        } else {
+            toDir->kids.emplace(natTo, entry);
+        }
+        // Only a folder that a remembered path runs through makes the memory stale.
+        if (entry->walked) {
+            dirCache_.clear();
+            lastDir_ = nullptr;
+        }
         return std::nullopt;
     }
 
   private:
+    enum Type : unsigned char { kUnknown, kDir, kOther };
+    struct Node;
+    using Kids = std::pmr::unordered_map<std::pmr::string, Node*, NameHash, std::equal_to<>>;
     struct Node {
-        std::string real;  // CP932 path of the entry on the real disk; "" for none
-        bool dir = false;  // can be walked through (a folder or a link)
-        bool listed = false;
+        explicit Node(std::pmr::memory_resource* pool) : kids(pool) {}
+        // Where the entry is on the real disk: its folder there and its name in that folder's
+        // map (the root and folders made by the run have none).
+        Node* up = nullptr;
+        std::string_view name;
+        Type type = kUnknown;  // kDir: can be walked through (a folder, or a link to one)
+        bool listed = false;   // every name of the folder is known
+        bool walked = false;   // a remembered folder path runs through it
         unsigned probes = 0;
-        std::unordered_map<std::string, Node*> kids;  // nullptr: known to be absent
+        Kids kids;  // nullptr: known to be absent
     };
 
     static Result CheckLength(const std::string& native) {
@@ -117,76 +146,122 @@ class SimDisk {
         return std::nullopt;
     }
 
-    Node* Child(Node* dir, std::string_view natName, std::string_view cpName) {
-        const std::string key(natName);
-        auto it = dir->kids.find(key);
-        if (it != dir->kids.end()) return it->second;
-        if (dir->real.empty() || dir->listed) return dir->kids[key] = nullptr;
-        if (++dir->probes >= kListAfterProbes) {
-            List(dir);
-            it = dir->kids.find(key);
-            return it != dir->kids.end() ? it->second : (dir->kids[key] = nullptr);
-        }
-        EntryInfo info;
-        if (Fs().Stat(JoinPath(dir->real, cpName), info) != 0) return dir->kids[key] = nullptr;
-        return dir->kids[key] = NewNode(JoinPath(dir->real, cpName), info);
-    }
-
-    Node* NewNode(std::string real, const EntryInfo& info) {
-        Node& n = nodes_.emplace_back();
-        n.real = std::move(real);
-        n.dir = info.isDir || info.isLink;
+    Node* NewNode(Node* up, std::string_view name, Type type) {
+        Node& n = nodes_.emplace_back(&pool_);
+        n.up = up;
+        n.name = name;
+        n.type = type;
         return &n;
     }
 
-    void List(Node* dir) {
-        std::vector<EntryInfo> entries;
-        if (Fs().ListDir(dir->real, entries) != 0) return;  // keep probing
-        dir->listed = true;
-        for (const EntryInfo& e : entries) {
-            auto it = dir->kids.find(e.rawName);
-            if (it != dir->kids.end()) continue;  // already known, maybe changed by the run
-            dir->kids.emplace(e.rawName, NewNode(e.nameOk ? JoinPath(dir->real, e.name) : "", e));
+    bool HasReal(const Node* n) const { return n == root_ || n->up; }
+
+    // The CP932 path of a real entry (with an extra name when given); nullopt when the disk's
+    // name cannot be written in CP932.
+    std::optional<std::string> RealPath(const Node* n, std::string_view extra = {}) const {
+        std::vector<std::string_view> parts;
+        if (!extra.empty()) parts.push_back(extra);
+        for (; n && n != root_; n = n->up) parts.push_back(n->name);
+        std::string native;
+        for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
+            native.push_back('/');
+            native.append(*it);
         }
+        if (native.empty()) native.push_back('/');
+        return Cp932(native);
     }
 
-    // The folder holding path and the path's last element (CP932 and UTF-8).
-    Result Walk(std::string_view cp, std::string_view nat, Node*& parent, std::string_view& cpLast,
-                std::string_view& natLast) {
-        if (cp.empty() || cp[0] != '/' || nat.empty() || nat[0] != '/') return Reason::Missing;
-        const std::size_t cpSlash = cp.rfind('/');
-        const std::size_t natSlash = nat.rfind('/');
-        cpLast = cp.substr(cpSlash + 1);
-        natLast = nat.substr(natSlash + 1);
+    Type TypeOf(Node* n) {
+        if (n->type == kUnknown) {
+            EntryInfo info;
+            auto cp = RealPath(n);
+            n->type =
+                cp && Fs().Stat(*cp, info) == 0 && (info.isDir || info.isLink) ? kDir : kOther;
+        }
+        return n->type;
+    }
+
+    // The entry of a name in a folder (nullptr: none); lastSlot_ gets its place in the
+    // folder's map, or nullptr when the name has none yet.
+    Node* Child(Node* dir, std::string_view natName) {
+        lastSlot_ = nullptr;
+        auto it = dir->kids.find(natName);
+        if (it == dir->kids.end() && HasReal(dir) && !dir->listed) {
+            if (++dir->probes >= kListAfterProbes && List(dir)) {
+                it = dir->kids.find(natName);
+            } else {
+                auto cp = RealPath(dir, natName);
+                EntryInfo info;
+                const bool found = cp && Fs().Stat(*cp, info) == 0;
+                it = dir->kids.emplace(natName, nullptr).first;
+                if (found)
+                    it->second = NewNode(dir, it->first, info.isDir || info.isLink ? kDir : kOther);
+            }
+        }
+        if (it == dir->kids.end()) return nullptr;
+        lastSlot_ = &it->second;
+        return it->second;
+    }
+
+    bool List(Node* dir) {
+        auto cp = RealPath(dir);
+        std::vector<std::string> names;
+        if (!cp || Fs().ListNames(*cp, names) != 0) return false;  // keep probing
+        dir->listed = true;
+        dir->kids.reserve(dir->kids.size() + names.size());
+        for (std::string& name : names) {
+            // A name already known may have been changed by the run: it stays as it is.
+            auto [it, fresh] = dir->kids.emplace(name, nullptr);
+            if (fresh) it->second = NewNode(dir, it->first, kUnknown);
+        }
+        return true;
+    }
+
+    // The folder holding a UTF-8 path, and the path's last element.
+    Result Walk(std::string_view nat, Node*& parent, std::string_view& natLast) {
+        if (nat.empty() || nat[0] != '/') return Reason::Missing;
+        const std::size_t slash = nat.rfind('/');
+        natLast = nat.substr(slash + 1);
         if (natLast.empty()) return Reason::Missing;
-        const std::string key(nat.substr(0, natSlash));
-        if (auto it = dirCache_.find(key); it != dirCache_.end()) {
-            parent = it->second;
+        const std::string_view key = nat.substr(0, slash);
+        // Items of one folder come one after another: the last folder is asked for first.
+        if (lastDir_ && key == lastKey_) {
+            parent = lastDir_;
             return std::nullopt;
         }
-        Node* cur = root_;
-        std::size_t cp0 = 1, nat0 = 1;
-        while (nat0 <= natSlash && cp0 <= cpSlash) {
-            std::size_t cpEnd = cp.find('/', cp0);
-            std::size_t natEnd = nat.find('/', nat0);
-            const std::string_view cpPart = cp.substr(cp0, cpEnd - cp0);
-            const std::string_view natPart = nat.substr(nat0, natEnd - nat0);
-            cp0 = cpEnd + 1;
-            nat0 = natEnd + 1;
-            if (natPart.empty()) continue;
-            if (!cur->dir) return Reason::Missing;
-            cur = Child(cur, natPart, cpPart);
-            if (!cur) return Reason::Missing;
+        if (auto it = dirCache_.find(key); it != dirCache_.end()) {
+            parent = it->second;
+            lastKey_.assign(key);
+            lastDir_ = parent;
+            return std::nullopt;
         }
-        if (!cur->dir) return Reason::Missing;
+        std::vector<Node*> path;
+        Node* cur = root_;
+        for (std::size_t p = 1; p <= slash;) {
+            const std::size_t end = nat.find('/', p);
+            const std::string_view part = nat.substr(p, end - p);
+            p = end + 1;
+            if (part.empty()) continue;
+            cur = Child(cur, part);
+            if (!cur || TypeOf(cur) != kDir) return Reason::Missing;
+            path.push_back(cur);
+        }
+        for (Node* n : path) n->walked = true;
         parent = cur;
-        dirCache_.emplace(key, cur);
+        dirCache_.emplace(std::string(key), cur);
+        lastKey_.assign(key);
+        lastDir_ = parent;
         return std::nullopt;
     }
 
-    std::deque<Node> nodes_;
+    // Every node and name lives in the pool and goes with it at once.
+    std::pmr::monotonic_buffer_resource pool_;
+    std::pmr::deque<Node> nodes_{&pool_};
     Node* root_ = nullptr;
-    std::unordered_map<std::string, Node*> dirCache_;  // folder path (UTF-8) -> node
+    Node** lastSlot_ = nullptr;  // set by Child
+    std::unordered_map<std::string, Node*, NameHash, std::equal_to<>> dirCache_;
+    std::string lastKey_;
+    Node* lastDir_ = nullptr;
 };
 
 bool IsAbsolute(const std::string& path) {
@@ -203,7 +278,6 @@ class Predictor {
             out_.stops = true;
             return std::move(out_);
         }
-        org_.reserve(static_cast<std::size_t>(depth_.GetItemNum()));
         if (!MakeFolders()) {
             out_.stops = true;
             return std::move(out_);
@@ -217,7 +291,8 @@ class Predictor {
             if (path == writePath) continue;
             if (Result r = disk_.Rename(path, writePath)) {
                 out_.failures.push_back({item, *r, path, writePath, false});
-            } else {
+            } else if (item->m_bIsFolder) {
+                // Only a folder's path is looked up again (by the items it holds).
                 org_[item] = std::move(writePath);
             }
         }
@@ -306,7 +381,7 @@ class Predictor {
     CMyItem* root_;
     CMyDepthInfo depth_;
     SimDisk disk_;
-    std::unordered_map<const CMyItem*, std::string> org_;  // paths the run has changed
+    std::unordered_map<const CMyItem*, std::string> org_;  // folder paths the run has changed
     ConflictPrediction out_;
 };
 

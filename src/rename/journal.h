@@ -25,8 +25,8 @@
 // holds any bytes exactly and never contains TAB or LF. An errno is decimal.
 //
 // Reading stops at the first line that has no LF (a write cut short), a bad CRC, or a shape
-// not listed above: that line and everything after it are ignored. A file cut at any byte
-// therefore reads as the lines written before the cut. Only the header must be whole.
+// not listed above: that line and everything after it are ignored. A file cut at any byte therefore
+// reads as the lines written before the cut. Only the header must be whole.
 #pragma once
 
 #include <cstdint>
@@ -107,6 +107,9 @@ class CJournalWriter : public IRenameWatcher {
     std::unique_ptr<IFile> file_;
     bool failed_ = false;
 };
+
+// An absolute path of whole names (no empty, "." or ".." element): an undo acts on no other.
+bool PlainAbsolute(std::string_view path);
 
 // CRC-32 (IEEE 802.3), as the journal's lines carry it.
 std::uint32_t Crc32(std::string_view bytes);

@@ -16,13 +16,19 @@ const char* const kSeparator = "------------------------------------------------
 
 class Undoer {
   public:
-    Undoer(IHost& host, std::string tracePath, CJournalWriter& journal)
-        : host_(host), trace_(std::move(tracePath)), journal_(journal) {}
+    Undoer(std::string tracePath, CJournalWriter& journal)
+        : trace_(std::move(tracePath)), journal_(journal) {}
 
     void Run(const Journal& j) {
         log_.Open(ProgramFile("RenameLog.txt"));
         for (auto it = j.steps.rbegin(); it != j.steps.rend(); ++it) {
             if (it->failed) continue;
+            // A journal is a file like any other: a path that is not plain is never acted on.
+            if (!PlainAbsolute(it->from) ||
+                (it->kind == JournalStep::Rename && !PlainAbsolute(it->to))) {
+                Skip(it->to, it->from, "パスが不正です");
+                continue;
+            }
             switch (it->kind) {
                 case JournalStep::Rename:
                     Rename(it->to, it->from);
@@ -118,7 +124,6 @@ class Undoer {
                      Mark(true).c_str(), path.c_str()));
     }
 
-    IHost& host_;
     std::string trace_;
     CJournalWriter& journal_;
     TextFileWriter log_;
@@ -154,7 +159,7 @@ int UndoLastRun(IHost& host, const std::string& tracePath, UndoReport* report) {
         host.Message(text, MsgKind::Ok, MsgIcon::Error);
         return -1;
     }
-    Undoer undoer(host, tracePath, own);
+    Undoer undoer(tracePath, own);
     undoer.Run(journal);
     // The undo's journal becomes the last run's: undoing again redoes what was undone.
     if (own.Finish() == 0) Fs().RenameReplace(UndoJournalPath(), JournalPath());

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "rename/journal.h"
 #include "support/test_support.h"
 
 namespace {
@@ -329,6 +331,51 @@ TEST_F(CliTest, AnEntryCp932CannotHoldIsLeftOutAndLeftAlone) {
     EXPECT_FALSE(r.err.empty());  // the loader's message
     EXPECT_EQ(tmp.ReadFile("mixed/caf\xC3\xA9.txt"), "e");
     EXPECT_TRUE(tmp.Exists("mixed/p_a.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliTest, CheckPrintsThePredictedFailuresAndChangesNothing) {
+    tmp.WriteFile("clash/b.txt", "b");
+    tmp.WriteFile("clash/c.txt", "c");
+    CliResult r = Run({"clash", "--folder", "clash", "--exec", "FindItemAll(0,\"b.txt\")", "--exec",
+                       "ReplaceListString(0,0,\"b\",\"c\")", "--check"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "taken\t" + tmp / "clash/b.txt" + "\t" + tmp / "clash/c.txt" + "\n");
+    EXPECT_EQ(tmp.ReadFile("clash/b.txt"), "b");
+    r = Run(With({"--check"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(PhotosUntouched());
+}
+
+TEST_F(CliTest, UndoTakesBackTheLastRenameAndAnUnfinishedOneIsNoticed) {
+    CliResult r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("dovreth-cli: 0 rename(s) predicted to fail\n"), std::string::npos);
+    EXPECT_FALSE(PhotosUntouched());
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("記録された変更[3]個を元に戻しますか？ -> yes"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(PhotosUntouched());
+    EXPECT_EQ(tmp.ReadFile("photos/sub/c.txt"), "C");
+
+    // A run killed after its first rename: the journal has no end marker.
+    std::filesystem::rename(tmp / "photos/a.jpg", tmp / "photos/z.jpg");
+    {
+        dov::CJournalWriter j(dov::JournalPath(), "rename");
+        ASSERT_EQ(j.Begin(), 0);
+        j.AddRename(tmp / "photos/a.jpg", tmp / "photos/z.jpg");
+    }
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the last rename did not finish; its journal holds 1 change(s)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_TRUE(PhotosUntouched());
 }
 
 }  // namespace
