@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Dovreth's one entry point for a newcomer and for CI.
 #   scripts/dev.sh run    install what is missing, build, start the program
-#   scripts/dev.sh test   install what is missing, build, run every test (then again under
+#   scripts/dev.sh test   install what is missing, build, run every test, check an install
+#                         into a staging folder (then the tests again under
 #                         AddressSanitizer and UndefinedBehaviorSanitizer, then the
 #                         fuzz targets for a fixed time each)
+#   scripts/dev.sh package  install what is missing, build, make the Debian package (build/)
 #   scripts/dev.sh setup  only install what is missing
 #   scripts/dev.sh build  only build (into build/)
 set -euo pipefail
@@ -13,7 +15,8 @@ cd "$here"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
-          fonts-noto-cjk clang libclang-rt-14-dev xvfb xauth)
+          fonts-noto-cjk clang libclang-rt-14-dev xvfb xauth
+          desktop-file-utils appstream man-db groff-base dpkg-dev file)
 
 setup() {
     local missing=()
@@ -59,6 +62,8 @@ case "${1:-}" in
         setup
         build
         run_tests build
+        echo "== Installed into a staging folder =="
+        scripts/check_install.sh build
         if [ "${DOVRETH_SKIP_SANITIZERS:-0}" != "1" ]; then
             echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
             cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDOVRETH_SANITIZE=ON \
@@ -75,8 +80,14 @@ case "${1:-}" in
             ( cd build-fuzz && ctest --output-on-failure --timeout 900 )
         fi
         ;;
+    package)
+        setup
+        build
+        ( cd build && cpack -G DEB )
+        ls build/*.deb
+        ;;
     *)
-        echo "usage: scripts/dev.sh run|test|setup|build" >&2
+        echo "usage: scripts/dev.sh run|test|package|setup|build" >&2
         exit 2
         ;;
 esac

@@ -5,6 +5,7 @@
 #include "cli/cli_args.h"
 #include "cli/cli_run.h"
 #include "cli/terminal_host.h"
+#include "common/paths.h"
 
 int main(int argc, char** argv) {
     using namespace dov::cli;
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
     }
     if (args.paths.empty() && args.actions.empty()) {
         std::fprintf(stderr, "dovreth-cli: nothing to do (see --help)\n");
+        return kExitUsage;
+    }
+    if (const std::string problem = dov::ProgramFolderProblem(); !problem.empty()) {
+        std::fprintf(stderr, "dovreth-cli: %s\n", problem.c_str());
         return kExitUsage;
     }
     TerminalHost host(stderr);

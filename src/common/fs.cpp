@@ -312,8 +312,8 @@ int PosixFileSystem::CreateNew(const std::string& path, std::unique_ptr<IFile>& 
 int PosixFileSystem::CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) {
     auto n = Native(path);
     if (!n) return EINVAL;
-    int fd = ::open(n->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
+    int fd = OpenOwnFileForWrite(*n, false);
+    if (fd < 0) return -fd;
     out = std::make_unique<PosixFile>(fd);
     return 0;
 }

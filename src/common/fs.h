@@ -114,7 +114,8 @@ class IFileSystem {
     // Creates a new file for writing; EEXIST when the path is taken.
     virtual int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) = 0;
 
-    // Creates or truncates a file for writing.
+    // Creates or empties one of the program's own files for writing; a symbolic link or anything
+    // but a regular file at the path is refused (ELOOP, EINVAL) and left as it is.
     virtual int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) = 0;
 };
 

@@ -1,12 +1,16 @@
 #include "common/paths.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "common/codepage.h"
 #include "common/sjis.h"
@@ -17,19 +21,26 @@ namespace {
 std::mutex g_mu;
 std::string g_native;
 std::string g_cp932;
+std::string g_problem;
 bool g_decided = false;
 
+// Makes the folder and any missing parents, each with mode 0700 (folders already there keep
+// theirs). True when the path is a folder at the end.
 bool MakeDirs(const std::string& path) {
     if (path.empty()) return false;
-    std::string part;
-    for (std::size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || (path[i] == '/' && i > 0)) {
-            part = path.substr(0, i);
-            if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            const std::string part = path.substr(0, i);
+            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
         }
     }
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
 }
 
 std::string ExecutableFolder() {
@@ -42,43 +53,100 @@ std::string ExecutableFolder() {
     return slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
+std::string PasswdHome() {
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    while (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &found) == ERANGE &&
+           buf.size() < (1u << 20)) {
+        buf.resize(buf.size() * 2);
+    }
+    return found && found->pw_dir ? std::string(found->pw_dir) : std::string();
+}
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+bool Absolute(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 bool Usable(const std::string& native) {
     return !native.empty() && access(native.c_str(), W_OK | X_OK) == 0 &&
            Utf8ToCp932(native).has_value();
 }
 
+std::string Trimmed(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 void Decide() {
     if (g_decided) return;
-    std::string chosen;
-    if (const char* home = std::getenv("DOVRETH_HOME"); home && *home) {
-        std::string h(home);
-        MakeDirs(h);
-        if (Usable(h)) chosen = h;
+    g_problem.clear();
+    g_native = ChooseProgramFolder(CurrentFolderSources(), g_problem);
+    if (g_native.empty()) {
+        g_cp932.clear();
+    } else {
+        auto cp = Utf8ToCp932(g_native);
+        g_cp932 = cp ? *cp : EscapeBytes(g_native);
     }
-    if (chosen.empty()) {
-        std::string exe = ExecutableFolder();
-        if (Usable(exe)) chosen = exe;
-    }
-    if (chosen.empty()) {
-        std::string base;
-        if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && xdg[0] == '/') {
-            base = xdg;
-        } else if (const char* home = std::getenv("HOME"); home && *home) {
-            base = std::string(home) + "/.local/share";
-        } else {
-            base = "/tmp";
-        }
-        chosen = base + "/dovreth";
-        MakeDirs(chosen);
-    }
-    while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
-    g_native = chosen;
-    auto cp = Utf8ToCp932(chosen);
-    g_cp932 = cp ? *cp : EscapeBytes(chosen);
     g_decided = true;
 }
 
 }  // namespace
+
+FolderSources CurrentFolderSources() {
+    FolderSources s;
+    s.dovrethHome = Env("DOVRETH_HOME");
+    s.exeFolder = ExecutableFolder();
+    s.xdgDataHome = Env("XDG_DATA_HOME");
+    s.home = Env("HOME");
+    if (!Absolute(s.xdgDataHome) && !Absolute(s.home)) s.passwdHome = PasswdHome();
+    return s;
+}
+
+std::string ChooseProgramFolder(const FolderSources& from, std::string& problem) {
+    problem.clear();
+    if (!from.dovrethHome.empty()) {
+        const std::string h = Trimmed(from.dovrethHome);
+        MakeDirs(h);
+        if (Usable(h)) return h;
+    }
+    if (Absolute(from.exeFolder)) {
+        const std::string& exe = from.exeFolder;
+        const bool buildTree =
+            Exists(JoinPath(exe, "CMakeFiles")) || Exists(JoinPath(exe, "cmake_install.cmake"));
+        const bool portable = Exists(JoinPath(exe, "dovreth.portable"));
+        if ((buildTree || portable) && Usable(exe)) return Trimmed(exe);
+    }
+    std::string base;
+    if (Absolute(from.xdgDataHome)) {
+        base = Trimmed(from.xdgDataHome);
+    } else {
+        const std::string home = Absolute(from.home) ? from.home : from.passwdHome;
+        if (!Absolute(home)) {
+            problem =
+                "no folder for the program's own files: HOME is not set and the user has no home "
+                "folder in the password database; set DOVRETH_HOME to a folder of your own";
+            return {};
+        }
+        base = JoinPath(Trimmed(home), ".local/share");
+    }
+    const std::string chosen = JoinPath(base, "dovreth");
+    const bool made = MakeDirs(chosen);
+    if (!made || !Usable(chosen)) {
+        problem = "cannot use " + chosen + " for the program's own files (" +
+                  std::strerror(made ? EACCES : errno) +
+                  "); set DOVRETH_HOME to a folder of "
+                  "your own";
+        return {};
+    }
+    return chosen;
+}
 
 const std::string& ProgramFolderNative() {
     std::lock_guard<std::mutex> lock(g_mu);
@@ -92,13 +160,46 @@ const std::string& ProgramFolder() {
     return g_cp932;
 }
 
+std::string ProgramFolderProblem() {
+    std::lock_guard<std::mutex> lock(g_mu);
+    Decide();
+    return g_problem;
+}
+
 std::string ProgramFile(std::string_view name) {
-    return JoinPath(ProgramFolder(), name);
+    const std::string& folder = ProgramFolder();
+    return folder.empty() ? std::string() : JoinPath(folder, name);
 }
 
 void ResetProgramFolderForTest() {
     std::lock_guard<std::mutex> lock(g_mu);
     g_decided = false;
+}
+
+int OpenOwnFileForWrite(const std::string& nativePath, bool append) {
+    // O_NONBLOCK keeps a FIFO from blocking the open; the file is emptied only once it is known
+    // to be a regular file.
+    int fd = ::open(
+        nativePath.c_str(),
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (append ? O_APPEND : 0), 0666);
+    if (fd < 0) return -errno;
+    struct stat st {};
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        err = EINVAL;
+    } else if (!append && ::ftruncate(fd, 0) != 0) {
+        err = errno;
+    } else {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    if (err != 0) {
+        ::close(fd);
+        return -err;
+    }
+    return fd;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -1,6 +1,9 @@
 #include "common/trace.h"
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -27,18 +30,23 @@ std::string ToCrLf(std::string_view text) {
     return out;
 }
 
-void WriteLocked(const std::string& tracePath, std::string_view text, const char* mode) {
+void WriteLocked(const std::string& tracePath, std::string_view text, bool append) {
     auto native = Cp932ToUtf8(tracePath);
-    std::FILE* f = native ? std::fopen(native->c_str(), mode) : nullptr;
-    if (!f) {
+    const int fd = native ? OpenOwnFileForWrite(*native, append) : -EINVAL;
+    if (fd < 0) {
         if (g_onFailure && g_failedPaths.insert(tracePath).second) {
             g_onFailure(Sj("トレース用ファイルが開けません"));
         }
         return;
     }
-    std::string out = ToCrLf(text);
-    std::fwrite(out.data(), 1, out.size(), f);
-    std::fclose(f);
+    const std::string out = ToCrLf(text);
+    for (std::size_t done = 0; done < out.size();) {
+        const ssize_t w = ::write(fd, out.data() + done, out.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        done += static_cast<std::size_t>(w);
+    }
+    ::close(fd);
 }
 
 }  // namespace
@@ -49,13 +57,13 @@ std::string DefaultTracePath() {
 
 void TraceReset(const std::string& tracePath) {
     std::lock_guard<std::mutex> lock(g_mu);
-    WriteLocked(tracePath, {}, "wb");
+    WriteLocked(tracePath, {}, false);
 }
 
 void TraceWrite(const std::string& tracePath, std::string_view cp932Text) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
     std::lock_guard<std::mutex> lock(g_mu);
-    WriteLocked(tracePath, cp932Text, "ab");
+    WriteLocked(tracePath, cp932Text, true);
 }
 
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {

@@ -100,9 +100,16 @@ bool CRenameRun::MakeRenameLog() {
     // Created directly (not through a temporary name): if the program dies half-way, what was
     // written so far is still there.
     std::unique_ptr<IFile> file;
-    if (Fs().CreateTruncate(path, file) != 0) {
+    if (const int err = Fs().CreateTruncate(path, file); err != 0) {
         TraceF(m_strTracePath, "※　リネームログファイルのオープンに失敗。FileName= \"%s\"\n",
                path.c_str());
+        // A link in the program's folder is never written through; the user has to know the
+        // log is missing and why.
+        m_host.Message(FormatSj(err == ELOOP ? "リネームログファイルがシンボリックリンクなので"
+                                               "書き込みませんでした。\n%s"
+                                             : "リネームログファイルを書き込めませんでした。\n%s",
+                                path.c_str()),
+                       MsgKind::Ok, MsgIcon::Warning);
         return false;
     }
     m_iRenameOkNum = 0;

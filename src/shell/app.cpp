@@ -2,10 +2,15 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <cstdlib>
+
+#include "common/codepage.h"
 
 namespace dov {
 
@@ -49,6 +54,44 @@ bool IsServerStart(const QStringList& args) {
             return true;
     }
     return false;
+}
+
+std::vector<std::string> StartPaths(const QStringList& given, std::string& problem) {
+    problem.clear();
+    std::vector<std::string> out;
+    QStringList seen;
+    auto refuse = [&](const QString& path, const char* why) {
+        const QByteArray raw = QFile::encodeName(path);
+        auto shown =
+            Utf8ToCp932(std::string(raw.constData(), static_cast<std::size_t>(raw.size())));
+        problem = Sj(why) + "\n" + (shown ? *shown : EscapeBytes(raw.toStdString())) + "\n" +
+                  Sj("何も読み込みませんでした。");
+        return std::vector<std::string>{};
+    };
+    bool onlyPaths = false;
+    for (const QString& arg : given) {
+        if (!onlyPaths && arg == QStringLiteral("--")) {
+            onlyPaths = true;
+            continue;
+        }
+        // ".", ".." and repeated separators are resolved by their text, as the shell shows them.
+        const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(arg));
+        const QByteArray raw = QFile::encodeName(path);
+        struct stat st {};
+        if (arg.isEmpty() || ::lstat(raw.constData(), &st) != 0)
+            return refuse(arg, "指定されたパスが見つかりません");
+        if (path == QStringLiteral("/")) return refuse(arg, "ルートフォルダは読み込めません");
+        auto cp = Utf8ToCp932(std::string(raw.constData(), static_cast<std::size_t>(raw.size())));
+        if (!cp) return refuse(arg, "このパスの名前は扱えません");
+        for (const QString& other : seen) {
+            if (path == other || path.startsWith(other + QLatin1Char('/')) ||
+                other.startsWith(path + QLatin1Char('/')))
+                return refuse(arg, "重なるパスが指定されています");
+        }
+        seen << path;
+        out.push_back(std::move(*cp));
+    }
+    return out;
 }
 
 }  // namespace dov

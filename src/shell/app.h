@@ -3,6 +3,7 @@
 
 #include <QStringList>
 #include <string>
+#include <vector>
 
 namespace dov {
 
@@ -27,5 +28,11 @@ class SingleInstanceLock {
 // Whether the command line asks to start as an embedded or automation server (-Embedding,
 // /Automation ...). There is no component registry here: such a start shows nothing and ends.
 bool IsServerStart(const QStringList& args);
+
+// The paths on the window's command line (what a desktop entry passes), as absolute CP932
+// paths to load under the root like picked entries. When one of them cannot be loaded (it does
+// not exist, CP932 cannot hold it, it is the file-system root, or it repeats or lies inside
+// another) the result is empty and `problem` (CP932) says which: nothing is loaded then.
+std::vector<std::string> StartPaths(const QStringList& given, std::string& problem);
 
 }  // namespace dov

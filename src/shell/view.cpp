@@ -855,6 +855,14 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
     });
 }
 
+void CKestrelView::LoadPaths(std::vector<std::string> paths) {
+    if (WorkerRunning() || paths.empty()) return;
+    StartWorker([this, paths = std::move(paths)] {
+        session_->LoadPaths(paths);
+        ReportStop();
+    });
+}
+
 void CKestrelView::SortByColumn(int column) {
     if (WorkerRunning() || Flags().transition || !curFolder_) return;
     CMyItem* folder = curFolder_;

@@ -63,6 +63,8 @@ class CKestrelView : public QWidget {
     // The user's actions, as the buttons, the tree and the list reach them.
     void OnLoad();  // "読み込み"
     void LoadEntries(const std::string& folder, std::vector<EntryInfo> picked);
+    // Loads absolute CP932 paths under the root, each as a picked entry of its own folder.
+    void LoadPaths(std::vector<std::string> paths);
     void OnDeleteItems();                        // "アイテム削除"
     void OnMakeFolder();                         // "フォルダ作成"
     void OnDeleteFolder();                       // "削除"

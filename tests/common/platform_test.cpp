@@ -43,6 +43,67 @@ TEST(ProgramFolder, HonoursDovrethHome) {
     EXPECT_EQ(dov::ProgramFile("DataTrace.txt"), tmp.home() + "/DataTrace.txt");
 }
 
+TEST(ProgramFolder, ChoosesAPrivateFolderAndNeverASharedOne) {
+    dovtest::TempDir tmp;
+    const std::string t = tmp.path();
+    tmp.MakeDir("plain");
+    tmp.MakeDir("portable");
+    tmp.WriteFile("portable/dovreth.portable");
+    tmp.MakeDir("build/CMakeFiles");
+    struct Case {
+        const char* what;
+        dov::FolderSources from;
+        std::string expected;  // "" : refused
+    };
+    const Case cases[] = {
+        {"DOVRETH_HOME first", {t + "/own/", t + "/portable", "", t + "/h", ""}, t + "/own"},
+        {"a portable copy", {"", t + "/portable", "", t + "/h", ""}, t + "/portable"},
+        {"a build tree", {"", t + "/build", "", t + "/h", ""}, t + "/build"},
+        {"an installed copy writes in the home",
+         {"", t + "/plain", "", t + "/h", ""},
+         t + "/h/.local/share/dovreth"},
+        {"XDG_DATA_HOME", {"", t + "/plain", t + "/x", t + "/h", ""}, t + "/x/dovreth"},
+        {"a relative XDG_DATA_HOME is ignored",
+         {"", "", "x", t + "/h", ""},
+         t + "/h/.local/share/dovreth"},
+        {"no HOME: the password database",
+         {"", t + "/plain", "", "", t + "/pw"},
+         t + "/pw/.local/share/dovreth"},
+        {"no home at all: refused, not /tmp", {"", t + "/plain", "", "", ""}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string problem;
+        EXPECT_EQ(dov::ChooseProgramFolder(c.from, problem), c.expected);
+        EXPECT_EQ(problem.empty(), !c.expected.empty()) << problem;
+    }
+    struct stat st {};
+    ASSERT_EQ(stat((t + "/h/.local/share/dovreth").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_FALSE(tmp.Exists("plain/DataTrace.txt"));
+}
+
+TEST(ProgramFolder, NothingIsWrittenThroughALinkOrIntoAFifo) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("victim", "keep");
+    const std::string home = tmp.home();
+    ASSERT_EQ(symlink((tmp / "victim").c_str(), (home + "/DataTrace.txt").c_str()), 0);
+    ASSERT_EQ(symlink((tmp / "victim").c_str(), (home + "/RenameLog.txt").c_str()), 0);
+    ASSERT_EQ(mkfifo((home + "/TextTree.txt").c_str(), 0600), 0);
+
+    std::vector<std::string> got;
+    dov::SetTraceFailureHandler([&](const std::string& m) { got.push_back(m); });
+    dov::TraceReset(dov::DefaultTracePath());
+    dov::TraceWrite(dov::DefaultTracePath(), "x");
+    dov::SetTraceFailureHandler(nullptr);
+    EXPECT_EQ(got, std::vector<std::string>{Sj("トレース用ファイルが開けません")});
+
+    std::unique_ptr<dov::IFile> f;
+    EXPECT_EQ(dov::Fs().CreateTruncate(dov::ProgramFile("RenameLog.txt"), f), ELOOP);
+    EXPECT_NE(dov::Fs().CreateTruncate(dov::ProgramFile("TextTree.txt"), f), 0);  // never blocks
+    EXPECT_EQ(tmp.ReadFile("victim"), "keep");
+}
+
 TEST(Trace, AppendsCp932LinesWithCrLfFromManyThreads) {
     dovtest::TempDir tmp;
     const std::string path = dov::DefaultTracePath();

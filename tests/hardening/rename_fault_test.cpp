@@ -4,6 +4,7 @@
 // be counted as failed and logged.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -306,6 +307,28 @@ TEST(RenameFault, UserMadeFolderWithAnInvalidNameStopsBeforeTheDisk) {
     const Listing before = List(r.tmp.path());
     EXPECT_EQ(r.Go(), -1);
     EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A link planted in the program's folder in place of the log: the renames still run, nothing is
+// written through the link, and the user is told the log is missing.
+TEST(RenameFault, ALinkInPlaceOfTheLogIsNeverWrittenThrough) {
+    RenameRun r(false);
+    r.tmp.WriteFile("d/f.txt", "f");
+    r.tmp.WriteFile("victim", "keep");
+    ASSERT_EQ(symlink((r.tmp / "victim").c_str(), (r.tmp.home() + "/RenameLog.txt").c_str()), 0);
+    r.Load({"d"});
+    SetName(r.Item("d/f.txt"), "g.txt");
+    r.Go();
+    EXPECT_TRUE(r.tmp.Exists("d/g.txt"));
+    EXPECT_EQ(r.tmp.ReadFile("victim"), "keep");
+    bool told = false;
+    for (const auto& m : r.host.messages)
+        told = told || m.text.find(Sj("シンボリックリンク")) != std::string::npos;
+    EXPECT_TRUE(told);
 }
 
 }  // namespace

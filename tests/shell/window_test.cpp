@@ -277,6 +277,27 @@ class WindowTest : public QObject {
         QVERIFY(IsServerStart({"x", "/Automation"}));
         QVERIFY(!IsServerStart({"x", "file.dvt"}));
     }
+
+    void commandLinePathsLoadLikePickedEntriesOrNothingLoads() {
+        dir_->WriteFile("data/a.txt", "a");
+        dir_->WriteFile("other/b.txt", "b");
+        const QString d = QString::fromStdString(dir_->path());
+        std::string problem;
+        QVERIFY(StartPaths({d + "/data", d + "/data/a.txt"}, problem).empty());  // nested
+        QVERIFY(!problem.empty());
+        QVERIFY(StartPaths({d + "/data", d + "/missing"}, problem).empty());
+        QVERIFY(problem.find("missing") != std::string::npos);
+        QVERIFY(StartPaths({QStringLiteral("/")}, problem).empty());
+
+        std::vector<std::string> paths =
+            StartPaths({d + "/data/a.txt", d + "/other/./b.txt"}, problem);
+        QVERIFY(problem.empty());
+        QCOMPARE(paths.size(), std::size_t(2));
+        QCOMPARE(paths[1], Cp(dir_->path() + "/other/b.txt"));
+        view_->LoadPaths(paths);
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        QCOMPARE(view_->Session().RowCount(), 2);
+    }
 };
 
 DOV_QTEST_MAIN(WindowTest)
