@@ -440,11 +440,12 @@ class Runner {
     }
 
     bool Rename() {
+        const ConflictPrediction predicted = session_.Check();
         std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
-                     session_.Check().failures.size());
+                     predicted.failures.size());
         RenameCounts counts;
         host_.SetAnswerYes(true);
-        const int r = session_.Rename(&counts);
+        const int r = session_.Rename(&counts, &predicted);
         host_.SetAnswerYes(false);
         host_.EndProgress();
         if (r == 0)

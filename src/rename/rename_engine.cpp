@@ -69,6 +69,12 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
         m_host.Message(Sj("※　無効なファイル名があります。"), MsgKind::Ok, MsgIcon::Warning);
         return false;
     }
+    if (options.predictedFailures > 0 &&
+        m_host.Message(FormatSj("直接改名すると[%u]個のアイテムが失敗すると予測されます。\n"
+                                "続けますか？",
+                                static_cast<unsigned>(options.predictedFailures)),
+                       MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
+        return false;
     if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
                        MsgIcon::Question) != MsgAnswer::Yes)
         return false;

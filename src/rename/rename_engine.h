@@ -46,6 +46,8 @@ struct RenameOptions {
     bool autoSerialNum = false;
     // Told of each change before it is made (optional).
     IRenameWatcher* watcher = nullptr;
+    // Renames the conflict preview expects to fail: when any, the user is asked first.
+    std::size_t predictedFailures = 0;
 };
 
 // What a run ended with.

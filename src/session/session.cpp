@@ -324,9 +324,10 @@ void CSession::SetAutoIndex(bool on) {
     if (root_) SwitchAutoIndexMode(root_.get(), on, Host());
 }
 
-int CSession::Rename(RenameCounts* counts) {
+int CSession::Rename(RenameCounts* counts, const ConflictPrediction* known) {
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
+    options.predictedFailures = known ? known->failures.size() : Check().failures.size();
     // Every change is journaled before it is made, so that it can be undone.
     CJournalWriter journal(JournalPath(), "rename");
     options.watcher = &journal;

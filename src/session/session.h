@@ -136,7 +136,9 @@ class CSession {
     // ---- Disk --------------------------------------------------------------------------------
     // The direct rename with its checks and questions. 1 when it ran to the end (the counts
     // tell what failed), 0 when refused or declined, -1 when STOP ended it early.
-    int Rename(RenameCounts* counts = nullptr);
+    // known: the preview already made of the tree as it stands (else it is made here); the
+    // user is asked first when it predicts failures.
+    int Rename(RenameCounts* counts = nullptr, const ConflictPrediction* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
     ConflictPrediction Check();
     // Undoes the last journaled run (with its question). 1 when it ran (report tells how it

@@ -422,3 +422,22 @@ TEST(Undo, NeverActsOnAPathThatIsNotPlain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Predicted failures are named in a question ahead of the others; No (the default) stops.
+TEST(SafetyNet, PredictedFailuresAreAskedAboutFirst) {
+    for (auto answer : {dov::MsgAnswer::No, dov::MsgAnswer::Yes}) {
+        UndoFixture t;
+        t.host.answers = {answer, dov::MsgAnswer::No};
+        dov::RenameOptions options;
+        options.predictedFailures = 2;
+        EXPECT_EQ(dov::DirectRename(t.root.get(), t.depth, options, t.host), 1);
+        ASSERT_EQ(t.host.messages.size(), answer == dov::MsgAnswer::Yes ? 2u : 1u);
+        EXPECT_EQ(t.host.messages[0].text,
+                  Sj("直接改名すると[2]個のアイテムが失敗すると予測されます。\n続けますか？"));
+        EXPECT_EQ(t.host.messages[0].kind, dov::MsgKind::YesNo);
+    }
+}
+
+}  // namespace
