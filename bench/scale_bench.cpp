@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     {
         Step st{"edit: paste a prefix on every row"};
         long changed = 0;
-        session.list.keyWord.Key1 = "2024_";
+        session.KeyWords().Key1 = "2024_";
         for (std::uint32_t i = 0; i < root->m_dwNumInFolder; ++i) {
             session.ShowFolder(root->GetSubItem(static_cast<int>(i)));
             session.SelectAll();
@@ -155,13 +155,13 @@ int main(int argc, char** argv) {
     const std::string save = dir + "/scale.dvt";
     {
         Step st{"save"};
-        if (session.SaveAs(save) != 1) std::printf("    SAVE FAILED\n");
+        if (session.SaveAs(save) != dov::Outcome::Done) std::printf("    SAVE FAILED\n");
         st.Done(items);
         std::printf("    file: %.1f MiB\n", std::filesystem::file_size(save) / 1048576.0);
     }
     {
         Step st{"open again"};
-        if (session.Open(save) != 1) std::printf("    OPEN FAILED\n");
+        if (session.Open(save) != dov::Outcome::Done) std::printf("    OPEN FAILED\n");
         st.Done(items);
         const long again = CountItems(session.Root());
         std::printf("    items after opening: %ld%s\n", again, again == items ? "" : "  (DIFFERS)");

@@ -14,12 +14,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/trace.h"
-#include "macro/macro_parser.h"
-#include "macro/macro_runner.h"
 #include "model/item.h"
-#include "rename/copy_rename.h"
-#include "rename/make_tree.h"
-#include "rename/tree_edit.h"
 #include "session/session.h"
 
 namespace dov::cli {
@@ -157,7 +152,7 @@ class Runner {
 
   private:
     void NoticeCutShortRun() {
-        const JournalState st = session_.LastJournal();
+        const JournalInfo st = session_.LastJournal();
         if (st.exists && !st.finished)
             std::fprintf(stderr,
                          "dovreth-cli: the last %s did not finish; its journal holds %zu "
@@ -279,7 +274,7 @@ class Runner {
         struct stat st;
         if (stat(native.c_str(), &st) != 0)
             return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(errno));
-        if (session_.Open(cp) != 1)
+        if (session_.Open(cp) != Outcome::Done)
             return Fail(kExitUsage, "'" + a.text + "' could not be read as a save data file");
         return true;
     }
@@ -307,20 +302,15 @@ class Runner {
             return Fail(
                 kExitUsage,
                 "--exec: the statement is not valid UTF-8 or has a character CP932 cannot hold");
-        CMacroParser parser(session_.tracePath);
-        if (!parser.CheckAndSetString(*cp))
+        using Problem = StatementResult::Problem;
+        const StatementResult r = session_.RunStatement(*cp);
+        if (r.problem == Problem::NotAStatement)
             return Fail(kExitUsage, "--exec: '" + a.text + "' is not a valid macro statement");
-        parser.TraceParseResult();
-        CMacroRunner runner(session_.list, session_.Host(), session_.tracePath);
-        CMacroStatement* st = parser.GetStatement();
-        const int id = runner.CheckMacroStr(st);
-        if (id < 0)
-            return Fail(kExitUsage, "--exec: no macro function '" + DisplayUtf8(st->m_strFuncName) +
-                                        "' takes the arguments (" + st->BuildSignature() + ")");
-        session_.flags.macroRunning = true;
-        const int r = runner.ExeMacro(id, st);
-        session_.flags.macroRunning = false;
-        if (!r) return Fail(kExitUsage, "--exec: '" + a.text + "' could not be run");
+        if (r.problem == Problem::NoSuchFunction)
+            return Fail(kExitUsage, "--exec: no macro function '" + DisplayUtf8(r.funcName) +
+                                        "' takes the arguments (" + r.signature + ")");
+        if (r.problem == Problem::NotRun)
+            return Fail(kExitUsage, "--exec: '" + a.text + "' could not be run");
         return true;
     }
 
@@ -330,7 +320,7 @@ class Runner {
         int err = 0;
         if (!ReadWholeFile(native, data, err))
             return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(err));
-        int r = 0;
+        Outcome r = Outcome::Failed;
         static const char kBom[] = "\xEF\xBB\xBF";
         if (data.rfind(kBom, 0) == 0) {
             // A UTF-8 macro file: the engine reads CP932, so it gets a converted copy.
@@ -346,13 +336,14 @@ class Runner {
         } else {
             r = session_.RunMacroFile(cp);
         }
-        if (r != 1) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
+        if (r != Outcome::Done)
+            return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
         return true;
     }
 
     bool MakeDir() {
         CMyItem* folder = session_.CurFolder();
-        CMyItem* made = AddFoldToTree(folder, session_.Host());
+        CMyItem* made = session_.MakeFolder(folder);
         if (!made) return Fail(kExitFailed, "--mkdir: the new folder could not be made");
         session_.SelectOnly(folder->FindSubItemPos(made));
         return true;
@@ -364,7 +355,7 @@ class Runner {
         std::vector<int> rows = session_.SelectedRows();
         std::vector<CMyItem*> items = session_.SelectedItems();
         if (rows.empty()) return Fail(kExitUsage, "--move-to: no row is selected");
-        if (!ItemDropToTree(target, rows, items, session_.Host()))
+        if (!session_.MoveRowsToFolder(target, rows, items))
             return Fail(kExitUsage, "--move-to '" + a.text + "': the move was refused");
         session_.ShowFolder(session_.CurFolder());
         return true;
@@ -386,8 +377,7 @@ class Runner {
     bool Tree() {
         TempFile tmp;
         if (!tmp.ok()) return Fail(kExitFailed, "--tree: cannot make a temporary file");
-        CMyMakeTree maker(session_.tracePath, &session_.Host());
-        if (!maker.MakeTree(session_.Root(), tmp.cp932(), false))
+        if (!session_.DrawTree(tmp.cp932()))
             return Fail(kExitFailed, "--tree: the tree could not be drawn");
         std::string data;
         int err = 0;
@@ -406,57 +396,54 @@ class Runner {
     bool Save(const Action& a) {
         std::string cp;
         if (!ProgramPath(a.text, cp)) return false;
-        if (session_.SaveAs(cp) != 1)
+        if (session_.SaveAs(cp) != Outcome::Done)
             return Fail(kExitFailed, "the save data file '" + a.text + "' could not be written");
         return true;
     }
 
     bool Check() {
-        const ConflictPrediction p = session_.Check();
+        const ConflictCheck p = session_.Check();
         std::string out;
-        for (const PredictedFailure& f : p.failures)
-            out += std::string(ConflictReasonText(f.reason)) + "\t" + DisplayUtf8(f.path) + "\t" +
-                   DisplayUtf8(f.writePath) + "\n";
+        for (const Conflict& f : p.conflicts)
+            out += f.reason + "\t" + DisplayUtf8(f.path) + "\t" + DisplayUtf8(f.writePath) + "\n";
         std::fwrite(out.data(), 1, out.size(), stdout);
         std::fflush(stdout);
-        if (!p.failures.empty())
+        if (!p.conflicts.empty())
             return Fail(kExitFailed,
-                        std::to_string(p.failures.size()) + " rename(s) are predicted to fail");
+                        std::to_string(p.conflicts.size()) + " rename(s) are predicted to fail");
         if (p.stops) return Fail(kExitFailed, "the rename would stop at its depth check");
         return true;
     }
 
     bool Undo() {
-        UndoReport report;
         host_.SetAnswerYes(true);
-        const int r = session_.Undo(&report);
+        const CommandResult r = session_.Undo();
         host_.SetAnswerYes(false);
-        if (r < 0)
+        if (r.outcome == Outcome::Failed)
             return Fail(kExitFailed, "the undo could not write its journal; nothing changed");
-        if (report.skipped > 0)
-            return Fail(kExitFailed, std::to_string(report.skipped) +
+        if (r.counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " change(s) could not be undone; see RenameLog.txt");
         return true;
     }
 
     bool Rename() {
-        const ConflictPrediction predicted = session_.Check();
+        const ConflictCheck predicted = session_.Check();
         std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
-                     predicted.failures.size());
-        RenameCounts counts;
+                     predicted.conflicts.size());
         host_.SetAnswerYes(true);
-        const int r = session_.Rename(&counts, &predicted);
+        const CommandResult r = session_.Rename(&predicted);
         host_.SetAnswerYes(false);
         host_.EndProgress();
-        if (r == 0)
+        if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
-        if (r < 0) {
+        if (r.outcome != Outcome::Done) {
             if (Stopped())
                 return Fail(kExitFailed, "the rename was stopped by Ctrl+C; see RenameLog.txt");
             return Fail(kExitFailed, "the rename ended early; see RenameLog.txt");
         }
-        if (counts.failed > 0)
-            return Fail(kExitFailed, std::to_string(counts.failed) +
+        if (r.counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " item(s) could not be renamed; see RenameLog.txt");
         return true;
     }
@@ -469,19 +456,16 @@ class Runner {
             return Fail(kExitUsage, "--copy-to '" + a.text + "': " + std::strerror(errno));
         if (!S_ISDIR(st.st_mode))
             return Fail(kExitUsage, "--copy-to '" + a.text + "': not a folder");
-        CCopyRun run(session_.Host(), session_.tracePath);
-        CopyOptions options;
-        options.autoSerialNum = session_.AutoIndex();
         host_.SetAnswerYes(true);
-        const int r = CopyAndRename(run, session_.Root(), cp, options);
+        const CommandResult r = session_.CopyTo(cp);
         host_.SetAnswerYes(false);
         host_.EndProgress();
-        if (r != 0)
+        if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was copied: the name check refused the edit tree");
         if (Stopped()) return Fail(kExitFailed, "the copy was stopped by Ctrl+C");
-        if (run.m_iCopyErrNum > 0)
+        if (r.counts.failed > 0)
             return Fail(kExitFailed,
-                        std::to_string(run.m_iCopyErrNum) + " item(s) could not be copied");
+                        std::to_string(r.counts.failed) + " item(s) could not be copied");
         return true;
     }
 

@@ -10,7 +10,6 @@ struct WorkerFlags {
     std::atomic<bool> stopReq{false};     // STOP was pressed (m_bStopReq)
     std::atomic<bool> quitReq{false};     // close was asked for while busy (m_bQuitReq)
     std::atomic<bool> transition{false};  // the view is between its busy and idle states
-    std::atomic<bool> macroRunning{false};
 };
 
 }  // namespace dov

@@ -29,27 +29,15 @@ MacroFuncRecord Rec(const char* name, const char* sig) {
 
 // STOP and the close request seen as one stop request by the edit loops, which poll only
 // StopRequested(); everything else goes to the real host.
-class StopOrQuitHost : public IHost {
+class StopOrQuitHost : public ForwardingHost {
   public:
-    StopOrQuitHost(IHost& inner, const bool& quitSet) : m_inner(inner), m_quitSet(quitSet) {}
-    MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
-                      const std::string& caption) override {
-        return m_inner.Message(text, kind, icon, caption);
-    }
+    StopOrQuitHost(IHost& inner, const bool& quitSet) : ForwardingHost(inner), m_quitSet(quitSet) {}
     bool StopRequested() override {
-        return m_quitSet || m_inner.StopRequested() || m_inner.QuitRequested();
+        return m_quitSet || Inner().StopRequested() || Inner().QuitRequested();
     }
-    bool QuitRequested() override { return m_quitSet || m_inner.QuitRequested(); }
-    void TreeFolderAdded(CMyItem* f) override { m_inner.TreeFolderAdded(f); }
-    void TreeFolderRemoved(CMyItem* f) override { m_inner.TreeFolderRemoved(f); }
-    void TreeFolderChanged(CMyItem* f) override { m_inner.TreeFolderChanged(f); }
-    void ListShowFolder(CMyItem* f) override { m_inner.ListShowFolder(f); }
-    void ListRowChanged(int row) override { m_inner.ListRowChanged(row); }
-    void ItemFieldsChanged(CMyItem* item) override { m_inner.ItemFieldsChanged(item); }
-    void Progress(long long done, long long total) override { m_inner.Progress(done, total); }
+    bool QuitRequested() override { return m_quitSet || Inner().QuitRequested(); }
 
   private:
-    IHost& m_inner;
     const bool& m_quitSet;
 };
 
@@ -521,27 +509,6 @@ void CMacroRunner::ClearAllItem() {
         m_bQuitSet = true;
         if (m_target.pFlags) m_target.pFlags->quitReq = true;
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-
-int MacroFunc(MacroThreadParam* pParam, const std::string& tracePath) {
-    if (!pParam) {
-        TraceF(TraceOrDefault(tracePath), "※　マクロ実行スレッドへの引数が無効。MacorFunc()\n");
-        return -1;
-    }
-    if (!pParam->pRunner) {
-        TraceF(TraceOrDefault(tracePath), "※　Viewクラスへのポインタが無効。MacroFunc()\n");
-        if (pParam->pFlags) pParam->pFlags->macroRunning = false;
-        return -1;
-    }
-    if (pParam->pFlags) {
-        pParam->pFlags->macroRunning = true;
-        pParam->pFlags->busy = true;
-    }
-    pParam->pRunner->ExecuteMacro(pParam->iFileNum);
-    if (pParam->pFlags) pParam->pFlags->macroRunning = false;
-    return 0;
 }
 
 }  // namespace dov

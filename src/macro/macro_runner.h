@@ -130,14 +130,4 @@ class CMacroRunner {
     bool m_bQuitSet = false;  // a failed ClearAllItem asked for the close
 };
 
-// The macro thread's parameter record and procedure (MacroFunc): sets the macro-running and
-// worker-busy flags, runs the file and clears the macro-running flag. The caller ends the busy
-// state afterwards (the worker-done handling). 0, or -1 for a record without a runner.
-struct MacroThreadParam {
-    CMacroRunner* pRunner = nullptr;
-    int iFileNum = 0;
-    WorkerFlags* pFlags = nullptr;
-};
-int MacroFunc(MacroThreadParam* pParam, const std::string& tracePath = {});
-
 }  // namespace dov

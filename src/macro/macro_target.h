@@ -1,6 +1,5 @@
-// What a macro run works on: the list (the current folder's items as rows, in array order,
-// with a selected flag per row), the settings the edit dialogs fill, and the reset that the
-// New command performs.
+// What a macro run works on: the list state (see model/list_state.h), the settings the edit
+// dialogs fill, and the reset that the New command performs.
 //
 // The owner of the edit tree (the session object of the window, the command line, a test)
 // fills one of these and hands it to CMacroRunner together with its host. The runner changes
@@ -13,6 +12,7 @@
 #include "edit/keyword_settings.h"
 #include "edit/regexp.h"
 #include "edit/serial_settings.h"
+#include "model/list_state.h"
 
 class CMyItem;
 
@@ -27,16 +27,7 @@ struct WorkerFlags;
 // shown its own message box and returns 0.
 using MacroResetTree = std::function<int(MacroTarget& target)>;
 
-struct MacroTarget {
-    // The folder shown in the list; its sub-items are the rows, in array order. May be null
-    // (an empty list).
-    CMyItem* pFolder = nullptr;
-    // One flag per row (non-zero: selected). Shorter than the row count means the missing
-    // rows are not selected; the runner grows it to the row count when it changes selection.
-    std::vector<char> selected;
-    // The row whose item the item fields show, or -1 when they show none.
-    int iCurrentRow = -1;
-
+struct MacroTarget : ListState {
     // The keyword dialog's values and the into-folders option (EffectSubItem).
     KeyWordSettings keyWord;
     // The serial numbering dialog's values.
@@ -50,17 +41,6 @@ struct MacroTarget {
 
     // The process-wide flags: a failed ClearAllItem sets the close request here (optional).
     WorkerFlags* pFlags = nullptr;
-
-    // The number of rows of the list.
-    int RowCount() const;
-    // The item of a row, or null.
-    CMyItem* RowItem(int row) const;
-    bool IsSelected(int row) const;
-    void SetSelected(int row, bool on);
-    // The items of the selected rows, in list order.
-    std::vector<CMyItem*> SelectedItems() const;
-    // The rows of the selected items, in list order.
-    std::vector<int> SelectedRows() const;
 };
 
 }  // namespace dov

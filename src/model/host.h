@@ -50,6 +50,31 @@ class IHost {
     virtual void Progress(long long /*done*/, long long /*total*/) {}
 };
 
+// A host that passes everything to another one; a decorator overrides only what it changes.
+class ForwardingHost : public IHost {
+  public:
+    explicit ForwardingHost(IHost& inner) : inner_(inner) {}
+    MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
+                      const std::string& caption) override {
+        return inner_.Message(text, kind, icon, caption);
+    }
+    bool StopRequested() override { return inner_.StopRequested(); }
+    bool QuitRequested() override { return inner_.QuitRequested(); }
+    void TreeFolderAdded(CMyItem* f) override { inner_.TreeFolderAdded(f); }
+    void TreeFolderRemoved(CMyItem* f) override { inner_.TreeFolderRemoved(f); }
+    void TreeFolderChanged(CMyItem* f) override { inner_.TreeFolderChanged(f); }
+    void ListShowFolder(CMyItem* f) override { inner_.ListShowFolder(f); }
+    void ListRowChanged(int row) override { inner_.ListRowChanged(row); }
+    void ItemFieldsChanged(CMyItem* item) override { inner_.ItemFieldsChanged(item); }
+    void Progress(long long done, long long total) override { inner_.Progress(done, total); }
+
+  protected:
+    IHost& Inner() { return inner_; }
+
+  private:
+    IHost& inner_;
+};
+
 // A host that answers every question with the default (No) and shows nothing.
 class NullHost : public IHost {
   public:

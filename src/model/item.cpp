@@ -693,10 +693,9 @@ void CMyItem::GetFoldSize64(std::uint32_t* pHigh, std::uint32_t* pLow) const {
 
 // ---- The root --------------------------------------------------------------------------------
 
-std::unique_ptr<CMyItem> MakeRootItem(const std::string& tracePath, bool autoIndex, void* pView) {
+std::unique_ptr<CMyItem> MakeRootItem(const std::string& tracePath, bool autoIndex) {
     try {
         auto root = std::make_unique<CMyItem>();
-        root->m_pView = pView;
         root->m_strTracePath = tracePath;
         if (root->SetToFolder() != 0) return nullptr;
         root->m_strOrgName = "Root";

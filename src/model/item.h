@@ -23,7 +23,7 @@
 //     FindAndClearSubItem on the old one) also works, but between the two calls both folders
 //     hold the item: nothing may delete either folder in between. Adding an item to the folder
 //     that already holds it is refused.
-//   - m_pParent, m_pView and m_hTreeItem are non-owning.
+//   - m_pParent and m_hTreeItem are non-owning.
 //
 // Threads: no locks; the view runs at most one worker on the tree at a time.
 #pragma once
@@ -62,7 +62,6 @@ class CMyItem {
     std::int32_t m_iSpare1 = 0;
     std::int32_t m_iSpare2 = 0;
     std::string m_strParentPath;  // disk folder holding the item, no trailing '/'
-    void* m_pView = nullptr;      // opaque: the window's view (copied from the parent)
     void* m_hTreeItem = nullptr;  // opaque: the tree node showing this folder, if any
     std::int32_t m_iSpare3 = 0;
     std::int32_t m_iSpare4 = 0;
@@ -246,8 +245,7 @@ class CMyItem {
     }
 };
 
-// Builds a root item as the view does: trace path, view handle,
+// Builds a root item as the view does: trace path,
 // SetToFolder, original and new name "Root", m_bNoAutoIndex = !autoIndex, UpdateWriteName.
 // nullptr when memory ran out.
-std::unique_ptr<CMyItem> MakeRootItem(const std::string& tracePath, bool autoIndex,
-                                      void* pView = nullptr);
+std::unique_ptr<CMyItem> MakeRootItem(const std::string& tracePath, bool autoIndex);

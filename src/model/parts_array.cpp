@@ -63,7 +63,6 @@ CMyItem* CMyPartsArray::MakeNewFolder() {
         item = std::make_unique<CMyItem>();
         CMyItem& o = *m_pOwner;
         item->m_pParent = m_pOwner;
-        item->m_pView = o.m_pView;
         item->m_strTracePath = m_strTracePath;
         item->m_iKindIndex = o.m_iFoldNum;
         item->m_iArrayIndex = static_cast<std::int32_t>(o.m_dwNumInFolder);

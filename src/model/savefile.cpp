@@ -343,9 +343,6 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
     }
 }
 
-int CSaveDataFile::NewWorker(std::unique_ptr<CMyItem>& root) {
-    return Reset(root);
-}
 
 // ---- saving ---------------------------------------------------------------------------------
 
@@ -454,19 +451,6 @@ int CSaveDataFile::LoadWorker(std::unique_ptr<CMyItem>& root, const std::string&
 }
 
 // ---- the commands ---------------------------------------------------------------------------
-
-bool CSaveDataFile::ConfirmNew(const CMyItem* root) {
-    if (!root || root->m_dwNumInFolder == 0) return false;
-    return host_.Message(Sj("現在の内容を破棄しますか？"), MsgKind::YesNo, MsgIcon::Question) ==
-           MsgAnswer::Yes;
-}
-
-bool CSaveDataFile::ConfirmOpen(const CMyItem* root) {
-    const bool hasData = !m_strLoadedPath.empty() || (root && root->m_dwNumInFolder > 0);
-    if (!hasData) return true;
-    return host_.Message(Sj("現在のデータは全て破棄されますがよろしいですか？"), MsgKind::YesNo,
-                         MsgIcon::Question) == MsgAnswer::Yes;
-}
 
 int CSaveDataFile::Open(std::unique_ptr<CMyItem>& root, const std::string& path) {
     std::unique_ptr<CMyItem> fresh;

@@ -86,15 +86,9 @@ class CSaveDataFile {
     // build the folder tree and show the root's items. Any failure resets the tree with the
     // matching message; an older version's file resets the tree and gives 1.
     int LoadWorker(std::unique_ptr<CMyItem>& root, const std::string& path);
-    // The New command's worker: the reset.
-    int NewWorker(std::unique_ptr<CMyItem>& root);
 
     // ---- The commands ---------------------------------------------------------------------
 
-    // New: true when the root holds anything and the user agrees to discard it.
-    bool ConfirmNew(const CMyItem* root);
-    // Open, before its file dialog: true to go on (asks only when there is something to lose).
-    bool ConfirmOpen(const CMyItem* root);
     // Open, after the dialog: the old tree goes, a new empty root takes its place, the file is
     // read into it (LoadWorker).
     int Open(std::unique_ptr<CMyItem>& root, const std::string& path);

@@ -69,7 +69,14 @@ class CRenameRun {
     // The run itself (on the worker): 0 after a completed run, -1 when it stopped early.
     int RenameItemBySort();
 
-    // ---- The steps, public for the session and for tests ---------------------------------
+    std::uint32_t m_iRenameOkNum = 0;
+    std::uint32_t m_iRenameErrNum = 0;
+
+    const std::string& TracePath() const { return m_strTracePath; }
+    void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
+
+  private:
+    // ---- The steps of a run ----------------------------------------------------------------
     bool PreRenameCheck();
     bool CheckSubItemDepth(CMyItem* pFolder);
     bool MakeSubUserMakeFold();
@@ -90,13 +97,6 @@ class CRenameRun {
     bool MakeRenameLog();
     bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
 
-    std::uint32_t m_iRenameOkNum = 0;
-    std::uint32_t m_iRenameErrNum = 0;
-
-    const std::string& TracePath() const { return m_strTracePath; }
-    void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
-
-  private:
     void ShowAndTrace(const std::string& cp932Text, int icon);
     // After the loop: where each item whose rename failed really is (see m_failed).
     void ResolveFailedPaths();

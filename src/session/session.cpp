@@ -11,53 +11,48 @@
 #include "edit/name_edit.h"
 #include "edit/name_limit.h"
 #include "edit/serial.h"
+#include "macro/macro_parser.h"
 #include "macro/macro_runner.h"
 #include "model/item.h"
 #include "model/parts_array.h"
 #include "model/savefile.h"
+#include "rename/conflict_preview.h"
 #include "rename/copy_rename.h"
+#include "rename/depth_info.h"
+#include "rename/journal.h"
 #include "rename/make_tree.h"
+#include "rename/rename_engine.h"
+#include "rename/tree_edit.h"
+#include "rename/undo.h"
 
 namespace dov {
 
 // The host the operations see: messages and notifications go to the front; STOP and the
 // close request are the session's flags or the front's own.
-class CSession::SessionHost : public IHost {
+class CSession::SessionHost : public ForwardingHost {
   public:
-    SessionHost(CSession& s, IHost& front) : s_(s), front_(front) {}
-    MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
-                      const std::string& caption) override {
-        return front_.Message(text, kind, icon, caption);
-    }
-    bool StopRequested() override { return s_.flags.stopReq.load() || front_.StopRequested(); }
-    bool QuitRequested() override { return s_.flags.quitReq.load() || front_.QuitRequested(); }
-    void TreeFolderAdded(CMyItem* f) override { front_.TreeFolderAdded(f); }
-    void TreeFolderRemoved(CMyItem* f) override { front_.TreeFolderRemoved(f); }
-    void TreeFolderChanged(CMyItem* f) override { front_.TreeFolderChanged(f); }
+    SessionHost(CSession& s, IHost& front) : ForwardingHost(front), s_(s) {}
+    bool StopRequested() override { return s_.flags.stopReq.load() || Inner().StopRequested(); }
+    bool QuitRequested() override { return s_.flags.quitReq.load() || Inner().QuitRequested(); }
     void ListShowFolder(CMyItem* f) override {
         // The list's rows follow the folder shown, whoever asked for it.
-        if (s_.list.pFolder != f) {
-            s_.list.pFolder = f;
-            s_.list.selected.clear();
-            s_.list.iCurrentRow = -1;
-        }
-        front_.ListShowFolder(f);
+        if (s_.list_->pFolder != f) s_.list_->Show(f);
+        Inner().ListShowFolder(f);
     }
-    void ListRowChanged(int row) override { front_.ListRowChanged(row); }
-    void Progress(long long done, long long total) override { front_.Progress(done, total); }
 
   private:
     CSession& s_;
-    IHost& front_;
 };
 
 CSession::CSession(IHost& front)
     : tracePath(DefaultTracePath()),
       front_(front),
-      host_(std::make_unique<SessionHost>(*this, front)) {
+      host_(std::make_unique<SessionHost>(*this, front)),
+      list_(std::make_unique<MacroTarget>()),
+      depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
-    list.pFlags = &flags;
-    list.resetTree = [this](MacroTarget&) { return Reset(); };
+    list_->pFlags = &flags;
+    list_->resetTree = [this](MacroTarget&) { return Reset(); };
     Reset();
 }
 
@@ -65,6 +60,37 @@ CSession::~CSession() = default;
 
 IHost& CSession::Host() {
     return *host_;
+}
+
+CMyItem* CSession::CurFolder() const {
+    return list_->pFolder;
+}
+ListState& CSession::List() {
+    return *list_;
+}
+const ListState& CSession::List() const {
+    return *list_;
+}
+KeyWordSettings& CSession::KeyWords() {
+    return list_->keyWord;
+}
+SerialSettings& CSession::Serial() {
+    return list_->serial;
+}
+int CSession::RowCount() const {
+    return list_->RowCount();
+}
+CMyItem* CSession::RowItem(int row) const {
+    return list_->RowItem(row);
+}
+std::vector<CMyItem*> CSession::SelectedItems() const {
+    return list_->SelectedItems();
+}
+std::vector<int> CSession::SelectedRows() const {
+    return list_->SelectedRows();
+}
+void CSession::SetIntoFolders(bool on) {
+    list_->keyWord.EffectSubItem = on ? 1 : 0;
 }
 
 CItemLoader& CSession::Loader() {
@@ -75,22 +101,20 @@ CItemLoader& CSession::Loader() {
 
 void CSession::LoadSettingsFile() {
     LoadSettings(SettingsPath(), settings);
-    list.keyWord = settings.keyWord;
-    list.serial = settings.serial;
+    list_->keyWord = settings.keyWord;
+    list_->serial = settings.serial;
     if (root_) SwitchAutoIndexMode(root_.get(), AutoIndex(), Host());
 }
 
 int CSession::SaveSettingsFile() {
-    settings.keyWord = list.keyWord;
-    settings.serial = list.serial;
+    settings.keyWord = list_->keyWord;
+    settings.serial = list_->serial;
     return SaveSettings(SettingsPath(), settings);
 }
 
 int CSession::Reset() {
     if (root_) front_.TreeFolderRemoved(root_.get());
-    list.pFolder = nullptr;
-    list.selected.clear();
-    list.iCurrentRow = -1;
+    list_->Show(nullptr);
     root_.reset();
     root_ = MakeRootItem(tracePath, AutoIndex());
     if (!root_) {
@@ -104,7 +128,7 @@ int CSession::Reset() {
 
 CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
                                        const std::vector<std::string>& names, CMyItem* under) {
-    if (!under) under = list.pFolder ? list.pFolder : root_.get();
+    if (!under) under = list_->pFolder ? list_->pFolder : root_.get();
     std::vector<EntryInfo> picked;
     picked.reserve(names.size());
     for (const std::string& n : names) {
@@ -132,14 +156,12 @@ int CSession::LoadPaths(const std::vector<std::string>& paths) {
         const std::string folder = parent.empty() ? std::string(1, '/') : std::move(parent);
         added += Load(folder, {BaseName(path)}, root_.get()).added;
     }
-    ShowFolder(list.pFolder ? list.pFolder : root_.get());
+    ShowFolder(list_->pFolder ? list_->pFolder : root_.get());
     return added;
 }
 
 void CSession::ShowFolder(CMyItem* folder) {
-    list.pFolder = folder;
-    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0);
-    list.iCurrentRow = -1;
+    list_->Show(folder);
     front_.ListShowFolder(folder);
 }
 
@@ -167,25 +189,33 @@ CMyItem* CSession::FindFolder(const std::string& treePath) const {
 }
 
 void CSession::SelectAll() {
-    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 1);
+    list_->selected.assign(static_cast<std::size_t>(list_->RowCount()), 1);
 }
 
 void CSession::SelectOnly(int row) {
-    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0);
-    if (row >= 0 && row < list.RowCount()) {
-        list.selected[static_cast<std::size_t>(row)] = 1;
-        list.iCurrentRow = row;
+    list_->selected.assign(static_cast<std::size_t>(list_->RowCount()), 0);
+    if (row >= 0 && row < list_->RowCount()) {
+        list_->selected[static_cast<std::size_t>(row)] = 1;
+        list_->iCurrentRow = row;
     }
 }
 
 void CSession::ClearSelection() {
-    list.selected.assign(static_cast<std::size_t>(list.RowCount()), 0);
+    list_->selected.assign(static_cast<std::size_t>(list_->RowCount()), 0);
+}
+
+void CSession::SetSelection(const std::vector<int>& rows, int current) {
+    ClearSelection();
+    const int n = list_->RowCount();
+    for (int r : rows)
+        if (r >= 0 && r < n) list_->SetSelected(r, true);
+    list_->iCurrentRow = current >= 0 && current < n ? current : -1;
 }
 
 int CSession::RunListCommand(int id) {
     IHost& host = Host();
-    const std::vector<CMyItem*> rows = list.SelectedItems();
-    CNameEdit edit(list.matcher, host, list.keyWord, tracePath);
+    const std::vector<CMyItem*> rows = list_->SelectedItems();
+    CNameEdit edit(list_->matcher, host, list_->keyWord, tracePath);
     auto run = [&](int op) { return edit.RunEditCommand(op, rows).iChanged; };
     switch (id) {
         case CMD_CUT_EXT:
@@ -217,37 +247,37 @@ int CSession::RunListCommand(int id) {
         case CMD_FIND: {
             std::vector<CMyItem*> all;
             std::vector<bool> sel;
-            for (int r = 0; r < list.RowCount(); ++r) {
-                all.push_back(list.RowItem(r));
-                sel.push_back(list.IsSelected(r));
+            for (int r = 0; r < list_->RowCount(); ++r) {
+                all.push_back(list_->RowItem(r));
+                sel.push_back(list_->IsSelected(r));
             }
-            int n =
-                edit.SelectItemsByKey(all, sel, list.keyWord.Key1, list.keyWord.UseWildCard != 0);
-            for (int r = 0; r < list.RowCount(); ++r)
-                list.SetSelected(r, sel[static_cast<std::size_t>(r)]);
+            int n = edit.SelectItemsByKey(all, sel, list_->keyWord.Key1,
+                                          list_->keyWord.UseWildCard != 0);
+            for (int r = 0; r < list_->RowCount(); ++r)
+                list_->SetSelected(r, sel[static_cast<std::size_t>(r)]);
             return n;
         }
         case CMD_SELECT_ALL:
             SelectAll();
-            return list.RowCount();
+            return list_->RowCount();
         case CMD_LIMIT:
             return LimitLength(settings.limitSize);
         case CMD_SERIAL_0_UP:
         case CMD_SERIAL_0_DOWN:
         case CMD_SERIAL_1_UP:
         case CMD_SERIAL_1_DOWN: {
-            CSerialNumber serial(list.matcher, host, tracePath);
+            CSerialNumber serial(list_->matcher, host, tracePath);
             return serial.SerialNumberQuick(id, rows);
         }
         case CMD_SERIAL_FROM_UP:
         case CMD_SERIAL_FROM_DOWN: {
-            CSerialNumber serial(list.matcher, host, tracePath);
-            return serial.SerialNumberSimple(list.serial.PresetData, id == CMD_SERIAL_FROM_UP,
+            CSerialNumber serial(list_->matcher, host, tracePath);
+            return serial.SerialNumberSimple(list_->serial.PresetData, id == CMD_SERIAL_FROM_UP,
                                              rows);
         }
         case CMD_SERIAL_DETAIL: {
-            CSerialNumber serial(list.matcher, host, tracePath);
-            return serial.SerialNumberByDetail(list.serial, rows);
+            CSerialNumber serial(list_->matcher, host, tracePath);
+            return serial.SerialNumberByDetail(list_->serial, rows);
         }
         case CMD_TEXT_TREE:
             return WriteTextTree() ? 1 : 0;
@@ -257,13 +287,13 @@ int CSession::RunListCommand(int id) {
 }
 
 int CSession::LimitLength(int limit) {
-    return LimitNameLengthCommand(list.SelectedItems(), limit, list.keyWord.EffectSubItem != 0,
+    return LimitNameLengthCommand(list_->SelectedItems(), limit, list_->keyWord.EffectSubItem != 0,
                                   Host());
 }
 
 std::string CSession::InfoText() const {
     std::uint64_t size = 0, folders = 0, files = 0, count = 0;
-    for (CMyItem* item : list.SelectedItems()) {
+    for (CMyItem* item : list_->SelectedItems()) {
         ++count;
         std::uint32_t hi = 0, lo = 0;
         item->GetFoldSize64(&hi, &lo);
@@ -291,21 +321,21 @@ std::string CSession::InfoText() const {
 }
 
 void CSession::SortByColumn(int column) {
-    if (!list.pFolder) return;
-    Loader().SortSubItems(list.pFolder, column);
-    ShowFolder(list.pFolder);
+    if (!list_->pFolder) return;
+    Loader().SortSubItems(list_->pFolder, column);
+    ShowFolder(list_->pFolder);
 }
 
 int CSession::SetNewName(int row, const std::string& name) {
-    CMyItem* item = list.RowItem(row);
+    CMyItem* item = list_->RowItem(row);
     if (!item) return 0;
     if (!CMyItem::IsUsableNameString(name)) {
         Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
         return 0;
     }
     if (root_ && root_->m_bNoAutoIndex == 1) {
-        for (int r = 0; r < list.RowCount(); ++r) {
-            if (r != row && list.RowItem(r)->m_strNewName == name) {
+        for (int r = 0; r < list_->RowCount(); ++r) {
+            if (r != row && list_->RowItem(r)->m_strNewName == name) {
                 Host().Message(Sj("一つのフォルダに同じ名前は使えません"));
                 return 0;
             }
@@ -319,52 +349,208 @@ int CSession::SetNewName(int row, const std::string& name) {
     return 1;
 }
 
+int CSession::SetFolderName(CMyItem* folder, const std::string& name) {
+    if (!folder || folder == root_.get()) return 0;
+    if (!CMyItem::IsUsableNameString(name)) {
+        Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
+        return 0;
+    }
+    const int row = list_->RowOf(folder);
+    if (row >= 0) return SetNewName(row, name);
+    if (name.empty()) return 0;
+    // A folder of the tree that the list does not show.
+    folder->m_strNewName = name;
+    folder->UpdateWriteName();
+    front_.TreeFolderChanged(folder);
+    return 1;
+}
+
 void CSession::SetAutoIndex(bool on) {
     settings.autoSerialNum = on ? 1 : 0;
     if (root_) SwitchAutoIndexMode(root_.get(), on, Host());
 }
 
-int CSession::Rename(RenameCounts* counts, const ConflictPrediction* known) {
+// ---- Edits of the tree ---------------------------------------------------------------------
+
+CMyItem* CSession::MakeFolder(CMyItem* parent) {
+    return parent ? AddFoldToTree(parent, Host()) : nullptr;
+}
+
+CMyItem* CSession::RemoveFolder(CMyItem* folder) {
+    if (!folder || folder == root_.get()) return nullptr;
+    return RemoveTreeFolder(folder, Host());
+}
+
+RowsDeleted CSession::DeleteRows(const std::vector<int>& rows) {
+    RowsDeleted out;
+    if (!list_->pFolder || rows.empty()) return out;
+    const ListDeleteResult r = DeleteSelectListItems(list_->pFolder, rows, Host());
+    out.ok = r.ok;
+    out.currentRow = r.currentRow;
+    out.hasCurrentItem = r.hasCurrentItem;
+    return out;
+}
+
+int CSession::MoveRows(const std::vector<int>& rows, int dropRow) {
+    if (!list_->pFolder || dropRow < 0) return -1;
+    return ListDropMove(list_->pFolder, rows, dropRow, Host());
+}
+
+bool CSession::MoveRowsToFolder(CMyItem* target, const std::vector<int>& rows,
+                                const std::vector<CMyItem*>& items) {
+    return target && ItemDropToTree(target, rows, items, Host());
+}
+
+bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) {
+    if (!dragged || dragged == root_.get()) return false;
+    return TreeItemDropToTree(dragged, target, Host(), selected);
+}
+
+// ---- Disk ------------------------------------------------------------------------------------
+
+bool CSession::ConfirmRename(const ConflictCheck* known) {
+    rename_.reset();
+    if (!root_) return false;
+    auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
-    options.predictedFailures = known ? known->failures.size() : Check().failures.size();
+    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
+    if (!run->ConfirmStart(options)) return false;
+    rename_ = std::move(run);
+    return true;
+}
+
+CommandResult CSession::RunConfirmedRename() {
+    CommandResult out;
+    std::unique_ptr<CRenameRun> run = std::move(rename_);
+    if (!run) return out;
+    // Every change is journaled before it is made, so that it can be undone.
+    journal_ = std::make_unique<CJournalWriter>(JournalPath(), "rename");
+    run->SetWatcher(journal_.get());
+    const int r = run->RenameItemBySort();
+    journal_.reset();
+    out.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
+    out.counts.ok = run->m_iRenameOkNum;
+    out.counts.failed = run->m_iRenameErrNum;
+    out.counts.items = depth_->GetItemNum();
+    return out;
+}
+
+CommandResult CSession::Rename(const ConflictCheck* known) {
+    rename_.reset();
+    RenameOptions options;
+    options.autoSerialNum = AutoIndex();
+    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
     // Every change is journaled before it is made, so that it can be undone.
     CJournalWriter journal(JournalPath(), "rename");
     options.watcher = &journal;
-    switch (DirectRename(root_.get(), depth, options, Host(), counts)) {
+    RenameCounts counts;
+    CommandResult out;
+    switch (DirectRename(root_.get(), *depth_, options, Host(), &counts)) {
         case 0:
-            return 1;  // completed
+            out.outcome = Outcome::Done;
+            break;
         case 1:
-            return 0;  // a check failed or the user declined
+            return out;  // a check failed or the user declined
         default:
-            return -1;  // stopped early
+            out.outcome = Outcome::Stopped;
+            break;
     }
+    out.counts.ok = counts.ok;
+    out.counts.failed = counts.failed;
+    out.counts.items = counts.itemNum;
+    return out;
 }
 
-ConflictPrediction CSession::Check() {
-    return PredictConflicts(root_.get());
+ConflictCheck CSession::Check() {
+    ConflictCheck out;
+    ConflictPrediction p = PredictConflicts(root_.get());
+    out.stops = p.stops;
+    out.conflicts.reserve(p.failures.size());
+    for (PredictedFailure& f : p.failures)
+        out.conflicts.push_back(
+            {f.item, ConflictReasonText(f.reason), std::move(f.path), std::move(f.writePath)});
+    return out;
 }
 
-int CSession::Undo(UndoReport* report) {
-    const int r = UndoLastRun(Host(), tracePath, report);
-    if (r == 0 && root_ && root_->m_dwNumInFolder > 0) {
+CommandResult CSession::Undo() {
+    CommandResult out;
+    UndoReport report;
+    const int r = UndoLastRun(Host(), tracePath, &report);
+    if (r == 1) return out;
+    if (r != 0) {
+        out.outcome = Outcome::Failed;
+        return out;
+    }
+    out.outcome = Outcome::Done;
+    out.counts.ok = report.reverted;
+    out.counts.failed = report.skipped;
+    out.counts.items = static_cast<int>(report.reverted + report.already + report.skipped);
+    if (root_ && root_->m_dwNumInFolder > 0) {
         Reset();
         Host().Message(Sj("元に戻したので、編集中のデータを破棄しました。"), MsgKind::Ok,
                        MsgIcon::Information);
     }
-    return r == 0 ? 1 : (r == 1 ? 0 : -1);
+    return out;
 }
 
-int CSession::CopyTo(const std::string& outputFolder) {
+JournalInfo CSession::LastJournal() const {
+    const JournalState st = ReadJournalState();
+    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind};
+}
+
+bool CSession::ConfirmCopy() {
+    copy_.reset();
+    auto run = std::make_unique<CCopyRun>(Host(), tracePath);
     CopyOptions options;
     options.autoSerialNum = AutoIndex();
-    settings.writeFolder = outputFolder;
-    return CopyAndRename(root_.get(), outputFolder, options, Host()) == 0 ? 1 : 0;
+    if (!run->ConfirmStart(root_.get(), options)) return false;
+    copy_ = std::move(run);
+    return true;
 }
 
-bool CSession::WriteTextTree() {
-    return TextTreeOutput(root_.get(), Host());
+bool CSession::PrepareCopy() {
+    if (copy_ && copy_->PrepareBuffer()) return true;
+    copy_.reset();
+    return false;
 }
+
+CommandResult CSession::RunConfirmedCopy(const std::string& outputFolder) {
+    CommandResult out;
+    std::unique_ptr<CCopyRun> run = std::move(copy_);
+    if (!run) return out;
+    settings.writeFolder = outputFolder;
+    run->Run(root_.get(), outputFolder);
+    out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
+    out.counts.ok = run->m_iCopyOkNum;
+    out.counts.failed = run->m_iCopyErrNum;
+    return out;
+}
+
+CommandResult CSession::CopyTo(const std::string& outputFolder) {
+    copy_.reset();
+    CCopyRun run(Host(), tracePath);
+    CopyOptions options;
+    options.autoSerialNum = AutoIndex();
+    CommandResult out;
+    if (CopyAndRename(run, root_.get(), outputFolder, options) != 0) return out;
+    settings.writeFolder = outputFolder;
+    out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
+    out.counts.ok = run.m_iCopyOkNum;
+    out.counts.failed = run.m_iCopyErrNum;
+    return out;
+}
+
+bool CSession::WriteTextTree(CMyItem* folder) {
+    return TextTreeOutput(folder ? folder : root_.get(), Host());
+}
+
+bool CSession::DrawTree(const std::string& path) {
+    CMyMakeTree maker(tracePath, &Host());
+    return maker.MakeTree(root_.get(), path, false);
+}
+
+// ---- Save data file ----------------------------------------------------------------------
 
 namespace {
 CSaveDataFile MakeSaveFile(CSession& s) {
@@ -375,49 +561,95 @@ CSaveDataFile MakeSaveFile(CSession& s) {
 }
 }  // namespace
 
-int CSession::SaveAs(const std::string& path) {
+bool CSession::ConfirmNew() {
+    if (!root_ || root_->m_dwNumInFolder == 0) return false;
+    return Host().Message(Sj("現在の内容を破棄しますか？"), MsgKind::YesNo, MsgIcon::Question) ==
+           MsgAnswer::Yes;
+}
+
+bool CSession::ConfirmDiscard() {
+    if (saveFilePath.empty() && !(root_ && root_->m_dwNumInFolder > 0)) return true;
+    return Host().Message(Sj("現在のデータは全て破棄されますがよろしいですか？"), MsgKind::YesNo,
+                          MsgIcon::Question) == MsgAnswer::Yes;
+}
+
+int CSession::New() {
+    saveFilePath.clear();  // a later Save asks for a file again
+    return Reset();
+}
+
+Outcome CSession::SaveAs(const std::string& path) {
     CSaveDataFile file = MakeSaveFile(*this);
-    int r = file.SaveAs(*root_, path);
-    if (r == 1) {
+    if (file.SaveAs(*root_, path) != 1) return Outcome::Failed;
+    saveFilePath = path;
+    AddRecentFile(settings, path);
+    return Outcome::Done;
+}
+
+Outcome CSession::Save() {
+    if (saveFilePath.empty()) return Outcome::NotStarted;
+    CSaveDataFile file = MakeSaveFile(*this);
+    return file.SaveWorker(*root_, saveFilePath) == 1 ? Outcome::Done : Outcome::Failed;
+}
+
+Outcome CSession::Open(const std::string& path) {
+    CSaveDataFile file = MakeSaveFile(*this);
+    list_->Show(nullptr);
+    // Whatever happens, the tree no longer comes from the file in use before.
+    saveFilePath.clear();
+    file.Open(root_, path);
+    // The file counts as loaded only when its tree was read: an old version's file is
+    // refused (the engine reports that as handled) and leaves an empty tree like a damaged
+    // one; a later Save must not write either over.
+    const bool loaded = file.m_strLoadedPath == path && !path.empty();
+    if (loaded) {
         saveFilePath = path;
         AddRecentFile(settings, path);
     }
-    return r;
+    if (!list_->pFolder || list_->pFolder != root_.get()) ShowFolder(root_.get());
+    return loaded ? Outcome::Done : Outcome::Failed;
 }
 
-int CSession::Save() {
-    if (saveFilePath.empty()) return -1;
-    CSaveDataFile file = MakeSaveFile(*this);
-    return file.SaveWorker(*root_, saveFilePath);
+// ---- Macros ----------------------------------------------------------------------------------
+
+int CSession::MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging,
+                          bool busy) const {
+    return MacroFileNumForKey(fKey, alt, shift, ctrl, list_->RowCount(), dragging, busy);
 }
 
-int CSession::Open(const std::string& path) {
-    CSaveDataFile file = MakeSaveFile(*this);
-    list.pFolder = nullptr;
-    list.selected.clear();
-    int r = file.Open(root_, path);
-    if (r == 1) {
-        saveFilePath = path;
-        AddRecentFile(settings, path);
+bool CSession::MacroCanStart(int fileNum) const {
+    return dov::MacroCanStart(fileNum, tracePath);
+}
+
+Outcome CSession::RunMacro(int fileNum) {
+    CMacroRunner runner(*list_, Host(), tracePath);
+    return runner.ExecuteMacro(fileNum) == 1 ? Outcome::Done : Outcome::Failed;
+}
+
+Outcome CSession::RunMacroFile(const std::string& path) {
+    CMacroRunner runner(*list_, Host(), tracePath);
+    return runner.ExecuteMacroFile(path) == 1 ? Outcome::Done : Outcome::Failed;
+}
+
+StatementResult CSession::RunStatement(const std::string& statement) {
+    StatementResult out;
+    CMacroParser parser(tracePath);
+    if (!parser.CheckAndSetString(statement)) {
+        out.problem = StatementResult::Problem::NotAStatement;
+        return out;
     }
-    if (!list.pFolder || list.pFolder != root_.get()) ShowFolder(root_.get());
-    return r;
-}
-
-int CSession::RunMacro(int fileNum) {
-    flags.macroRunning = true;
-    CMacroRunner runner(list, Host(), tracePath);
-    int r = runner.ExecuteMacro(fileNum);
-    flags.macroRunning = false;
-    return r;
-}
-
-int CSession::RunMacroFile(const std::string& path) {
-    flags.macroRunning = true;
-    CMacroRunner runner(list, Host(), tracePath);
-    int r = runner.ExecuteMacroFile(path);
-    flags.macroRunning = false;
-    return r;
+    parser.TraceParseResult();
+    CMacroRunner runner(*list_, Host(), tracePath);
+    CMacroStatement* st = parser.GetStatement();
+    const int id = runner.CheckMacroStr(st);
+    if (id < 0) {
+        out.problem = StatementResult::Problem::NoSuchFunction;
+        out.funcName = st->m_strFuncName;
+        out.signature = st->BuildSignature();
+        return out;
+    }
+    if (!runner.ExeMacro(id, st)) out.problem = StatementResult::Problem::NotRun;
+    return out;
 }
 
 }  // namespace dov

@@ -11,24 +11,85 @@
 // operation runs at a time, which the window's busy flag guarantees.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/workerflags.h"
-#include "macro/macro_target.h"
+#include "edit/keyword_settings.h"
+#include "edit/serial_settings.h"
 #include "model/host.h"
+#include "model/list_state.h"
 #include "model/loader.h"
-#include "rename/conflict_preview.h"
-#include "rename/depth_info.h"
-#include "rename/journal.h"
-#include "rename/rename_engine.h"
-#include "rename/undo.h"
 #include "session/settings.h"
 
+class CMyDepthInfo;
 class CMyItem;
 
 namespace dov {
+
+class CCopyRun;
+class CJournalWriter;
+class CRenameRun;
+struct MacroTarget;
+
+// How a command ended.
+enum class Outcome {
+    Done,        // it ran to its end (the counts tell what failed)
+    NotStarted,  // a check refused it or the user declined
+    Stopped,     // STOP or Ctrl+C ended it early
+    Failed,      // it could not do its work (a message has said why)
+};
+
+// What a rename or a copy did.
+struct Counts {
+    std::uint32_t ok = 0;      // items renamed or created / copied
+    std::uint32_t failed = 0;  // items that failed
+    int items = 0;             // items the run went over (the rename's depth index)
+};
+
+struct CommandResult {
+    Outcome outcome = Outcome::NotStarted;
+    Counts counts;
+};
+
+// The rows left after deleting list rows.
+struct RowsDeleted {
+    bool ok = false;              // false: nothing selected, or an error
+    int currentRow = 0;           // the row to make current
+    bool hasCurrentItem = false;  // false when the folder is empty (or after an error)
+};
+
+// A rename the conflict preview expects to fail.
+struct Conflict {
+    CMyItem* item = nullptr;
+    std::string reason;     // a short English word: "taken", "missing", "name too long", ...
+    std::string path;       // CP932: where the entry is at that moment
+    std::string writePath;  // CP932: where the run would write it
+};
+
+struct ConflictCheck {
+    std::vector<Conflict> conflicts;
+    bool stops = false;  // the run would stop before renaming (a folder it cannot make)
+};
+
+// The last journaled run (a rename or an undo) as found on disk.
+struct JournalInfo {
+    bool exists = false;        // a readable journal is there
+    bool finished = false;      // its run reached its end
+    bool undoCutShort = false;  // an undo was cut short (undo again to finish it)
+    std::size_t changes = 0;    // changes it records as made
+    std::string kind;           // "rename" or "undo"
+};
+
+// One macro statement given as text.
+struct StatementResult {
+    enum class Problem { None, NotAStatement, NoSuchFunction, NotRun };
+    Problem problem = Problem::None;
+    std::string funcName;   // NoSuchFunction: the statement's name (CP932)
+    std::string signature;  // NoSuchFunction: its argument signature
+};
 
 // List context-menu commands, by their menu ids.
 enum ListCommand : int {
@@ -70,24 +131,28 @@ class CSession {
 
     // ---- State -------------------------------------------------------------------------
     WorkerFlags flags;
-    Settings settings;         // dovreth.ini's values (keyword and serial live in `list`)
-    MacroTarget list;          // the list: folder shown, rows' selection, keyword and serial
-                               // settings, the matcher
-    CMyDepthInfo depth;        // the rename order
+    Settings settings;         // dovreth.ini's values (keyword and serial: KeyWords(), Serial())
     std::string tracePath;     // DataTrace.txt in the program's own folder
-    std::string saveFilePath;  // the save data file in use ("" before the first save)
+    std::string saveFilePath;  // the save data file in use: set only by a successful Open or
+                               // Save As, cleared by New and by an Open that did not load
 
     CMyItem* Root() const { return root_.get(); }
-    std::unique_ptr<CMyItem>& RootHolder() { return root_; }
-    CMyItem* CurFolder() const { return list.pFolder; }
+    CMyItem* CurFolder() const;
+    // The list: folder shown, rows' selection, current row. The window writes its selection
+    // here while idle; every list command reads it.
+    ListState& List();
+    const ListState& List() const;
+    // The keyword dialog's values with the into-folders option, and the serial dialog's.
+    KeyWordSettings& KeyWords();
+    SerialSettings& Serial();
     // The host every operation talks to (the front plus this session's flags).
     IHost& Host();
     IHost& Front() { return front_; }
     bool AutoIndex() const { return settings.autoSerialNum != 0; }
 
     // ---- Settings ------------------------------------------------------------------------
-    // Reads dovreth.ini (or the defaults) into `settings` and the list's keyword and serial
-    // records. Nothing is written.
+    // Reads dovreth.ini (or the defaults) into `settings`, KeyWords() and Serial(). Nothing
+    // is written.
     void LoadSettingsFile();
     // Writes them back; 0 or errno.
     int SaveSettingsFile();
@@ -108,17 +173,19 @@ class CSession {
     // root); null when there is none.
     CMyItem* FindFolder(const std::string& treePath) const;
 
-    int RowCount() const { return list.RowCount(); }
-    CMyItem* RowItem(int row) const { return list.RowItem(row); }
+    int RowCount() const;
+    CMyItem* RowItem(int row) const;
     void SelectAll();
     void SelectOnly(int row);
     void ClearSelection();
-    std::vector<CMyItem*> SelectedItems() const { return list.SelectedItems(); }
-    std::vector<int> SelectedRows() const { return list.SelectedRows(); }
+    // The window's selection: these rows selected, current the current row (-1: none).
+    void SetSelection(const std::vector<int>& rows, int current);
+    std::vector<CMyItem*> SelectedItems() const;
+    std::vector<int> SelectedRows() const;
 
     // ---- Commands --------------------------------------------------------------------------
-    // A list command by its menu id, with the keyword and serial settings as they stand in
-    // `list` (the dialogs fill them first). Returns the number of rows changed, or -1.
+    // A list command by its menu id, with the keyword and serial settings as they stand (the
+    // dialogs fill them first). Returns the number of rows changed, or -1.
     int RunListCommand(int id);
     // The length limit command over the selected rows.
     int LimitLength(int limit);
@@ -129,46 +196,98 @@ class CSession {
     // Types a new name into a row: refused with the window's messages when it holds a
     // forbidden character or, without the index prefix, repeats another row's name. 1 or 0.
     int SetNewName(int row, const std::string& name);
+    // A folder of the tree renamed through its node; a folder the list shows is a row and
+    // takes that row's checks. 1 or 0.
+    int SetFolderName(CMyItem* folder, const std::string& name);
     // Switches the automatic index prefix option and rebuilds the write names.
     void SetAutoIndex(bool on);
-    void SetIntoFolders(bool on) { list.keyWord.EffectSubItem = on ? 1 : 0; }
+    void SetIntoFolders(bool on);
+
+    // ---- Edits of the tree ---------------------------------------------------------------
+    // "フォルダ作成": a new user-made folder at the end of parent; null when refused.
+    CMyItem* MakeFolder(CMyItem* parent);
+    // "削除": removes a folder (never the root); its parent is shown and returned (null:
+    // refused).
+    CMyItem* RemoveFolder(CMyItem* folder);
+    // "アイテム削除": deletes these rows (ascending) of the folder shown.
+    RowsDeleted DeleteRows(const std::vector<int>& rows);
+    // A list drag dropped on the list: rows (ascending) of the folder shown move as a block
+    // to dropRow. The block's new first row, or -1 when refused.
+    int MoveRows(const std::vector<int>& rows, int dropRow);
+    // A list drag dropped on a folder of the tree: rows and their items, in the same order.
+    bool MoveRowsToFolder(CMyItem* target, const std::vector<int>& rows,
+                          const std::vector<CMyItem*>& items);
+    // A tree drag: folder dragged moves to the end of target; selected is the folder the
+    // tree has selected. true when it moved.
+    bool MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected);
 
     // ---- Disk --------------------------------------------------------------------------------
-    // The direct rename with its checks and questions. 1 when it ran to the end (the counts
-    // tell what failed), 0 when refused or declined, -1 when STOP ended it early.
-    // known: the preview already made of the tree as it stands (else it is made here); the
-    // user is asked first when it predicts failures.
-    int Rename(RenameCounts* counts = nullptr, const ConflictPrediction* known = nullptr);
+    // The direct rename in two steps for a window: the checks and questions (true: go on),
+    // then the run (on a worker).
+    // Every change of the run is journaled before it is made. known: the conflict preview
+    // already made of the tree as it stands (else it is made here); when it predicts failures
+    // the user is asked first.
+    bool ConfirmRename(const ConflictCheck* known = nullptr);
+    CommandResult RunConfirmedRename();
+    // Both steps at once.
+    CommandResult Rename(const ConflictCheck* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
-    ConflictPrediction Check();
-    // Undoes the last journaled run (with its question). 1 when it ran (report tells how it
-    // went), 0 when there was nothing to undo or the user declined, -1 when the undo could not
-    // keep its own journal. After a run the tree is reset: the items no longer stand where it
-    // says.
-    int Undo(UndoReport* report = nullptr);
-    // The last run's journal as found on disk (at start-up: was a run cut short?).
-    JournalState LastJournal() const { return ReadJournalState(); }
-    // Copy and rename into an output folder. 1 when it ran, 0 when refused or declined.
-    int CopyTo(const std::string& outputFolder);
-    // TextTree.txt of the whole tree with its result message.
-    bool WriteTextTree();
+    ConflictCheck Check();
+    // Undoes the last journaled run, after a question naming the number of changes. Done
+    // (counts: ok taken back, failed could not be, items recorded), NotStarted (nothing to
+    // undo, or No), Failed (the undo could not keep its own journal; nothing changed). After
+    // it the tree is reset with a message: its items no longer stand where it says.
+    CommandResult Undo();
+    // The last journaled run as found on disk (at start-up: was a run cut short?).
+    JournalInfo LastJournal() const;
+    // Copy and rename into an output folder in three steps for a window: the checks and the
+    // question (before the folder is chosen), the copy buffer, the run (on a worker).
+    bool ConfirmCopy();
+    bool PrepareCopy();
+    CommandResult RunConfirmedCopy(const std::string& outputFolder);
+    // All steps at once.
+    CommandResult CopyTo(const std::string& outputFolder);
+    // TextTree.txt of a folder (the whole tree when null) with its result message.
+    bool WriteTextTree(CMyItem* folder = nullptr);
+    // The tree's drawing into a file (CP932 path), without messages.
+    bool DrawTree(const std::string& path);
 
     // ---- Save data file ------------------------------------------------------------------
-    int SaveAs(const std::string& path);
-    int Save();
-    // Replaces the tree by a save data file, without a question. 1 or 0 (tree reset).
-    int Open(const std::string& path);
+    // New: true when the tree holds anything and the user agrees to discard it.
+    bool ConfirmNew();
+    // Open, before its file is chosen: true to go on (asks only when there is something to
+    // lose).
+    bool ConfirmDiscard();
+    // New after its question: forgets the file in use and resets the tree. 1 or 0.
+    int New();
+    Outcome SaveAs(const std::string& path);
+    // Writes to the file in use; NotStarted when there is none (the caller asks for one).
+    Outcome Save();
+    // Replaces the tree by a save data file, without a question. Done only when the file was
+    // loaded; an old version's file and a damaged one end with an empty tree, no file in use
+    // and nothing added to the recent files.
+    Outcome Open(const std::string& path);
 
     // ---- Macros --------------------------------------------------------------------------
-    // DovMacNN.txt (1 to 12) from the program's own folder.
-    int RunMacro(int fileNum);
-    int RunMacroFile(const std::string& path);
+    // The macro number a function key starts (0: none), and whether that macro may start.
+    int MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging, bool busy) const;
+    bool MacroCanStart(int fileNum) const;
+    // DovMacNN.txt (1 to 12) from the program's own folder. Done when the file was read.
+    Outcome RunMacro(int fileNum);
+    Outcome RunMacroFile(const std::string& path);
+    // One statement (CP932 text).
+    StatementResult RunStatement(const std::string& statement);
 
   private:
     class SessionHost;
     CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;
+    std::unique_ptr<MacroTarget> list_;
+    std::unique_ptr<CMyDepthInfo> depth_;
+    std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
+    std::unique_ptr<CJournalWriter> journal_;  // the journal of that run
+    std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
 };

@@ -64,12 +64,12 @@ bool SerialCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui) {
         dlg.SetSerialDlgMode(CSerialDlg::kFull);
     } else {
         // The direction and the start-value choice stay in the settings even on Cancel.
-        PrepareSerialSimple(s.list.serial, id == CMD_SERIAL_FROM_UP);
+        PrepareSerialSimple(s.Serial(), id == CMD_SERIAL_FROM_UP);
         dlg.SetSerialDlgMode(CSerialDlg::kStartOnly);
     }
-    dlg.SetSettings(s.list.serial);
+    dlg.SetSettings(s.Serial());
     if (RunDialog(ui, dlg) != QDialog::Accepted) return false;
-    s.list.serial = dlg.GetSettings();
+    s.Serial() = dlg.GetSettings();
     return true;
 }
 
@@ -90,10 +90,10 @@ bool KeyWordCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui) {
     CKeyWordDlg dlg(parent);
     if (ui.message) dlg.SetMessageFunction(ui.message);
     SetUpKeyWordDlg(dlg, id);
-    dlg.SetKeyWords(s.list.keyWord);
+    dlg.SetKeyWords(s.KeyWords());
     if (RunDialog(ui, dlg) != QDialog::Accepted) return false;
-    dlg.GetKeyWords(&s.list.keyWord);
-    if (id == CMD_REPLACE && s.list.keyWord.Key1.empty()) return false;
+    dlg.GetKeyWords(&s.KeyWords());
+    if (id == CMD_REPLACE && s.KeyWords().Key1.empty()) return false;
     return true;
 }
 

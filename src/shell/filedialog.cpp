@@ -16,9 +16,11 @@
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/trace.h"
 #include "shell/filesort.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
+#include "shell/worker.h"
 
 namespace dov {
 
@@ -152,16 +154,12 @@ CMyFileDialog::CMyFileDialog(QtHost* host, QWidget* parent) : QDialog(parent), h
         if (i >= 0 && i < static_cast<int>(rootPaths_.size()))
             ShowFolder(rootPaths_[static_cast<std::size_t>(i)]);
     });
-    sortTimer_.setInterval(100);
-    connect(&sortTimer_, &QTimer::timeout, this, &CMyFileDialog::OnSortTimer);
+    sorter_ = new CWorkerRunner(sorting_, DefaultTracePath(), this);
+    sorter_->report = [this](const QString& text) { host_->Ask(text, MsgKind::Ok); };
 }
 
 CMyFileDialog::~CMyFileDialog() {
-    JoinSorter();
-}
-
-void CMyFileDialog::JoinSorter() {
-    if (sorter_.joinable()) sorter_.join();
+    sorter_->Join();
 }
 
 void CMyFileDialog::Prepare() {
@@ -244,36 +242,25 @@ void CMyFileDialog::SetButtonsEnabled(bool on) {
 
 void CMyFileDialog::SortByColumn(int column) {
     if (sorting_ || column < 0 || column > 2) return;
-    JoinSorter();
     EntrySortKey key =
         column == 0 ? EntrySortKey::Name : (column == 1 ? EntrySortKey::Size : EntrySortKey::Date);
     bool& toggle = column == 0 ? nameAsc_ : (column == 1 ? sizeAsc_ : dateAsc_);
     const bool ascending = toggle;
     toggle = !toggle;
     sortWork_ = model_->Entries();
-    sorting_ = true;
     SetButtonsEnabled(false);
-    sortTimer_.start();
-    try {
-        sorter_ = std::thread([this, key, ascending] {
-            SortEntries(sortWork_, key, ascending);
-            sorting_ = false;
-        });
-    } catch (...) {
-        sorting_ = false;
+    const bool started =
+        sorter_->Start([this, key, ascending] { SortEntries(sortWork_, key, ascending); },
+                       [this] {
+                           model_->SetEntries(std::move(sortWork_));
+                           sortWork_.clear();
+                           SetButtonsEnabled(true);
+                       });
+    if (!started) {
         toggle = ascending;
-        sortTimer_.stop();
+        sortWork_.clear();
         SetButtonsEnabled(true);
     }
-}
-
-void CMyFileDialog::OnSortTimer() {
-    if (sorting_) return;
-    sortTimer_.stop();
-    JoinSorter();
-    model_->SetEntries(std::move(sortWork_));
-    sortWork_.clear();
-    SetButtonsEnabled(true);
 }
 
 void CMyFileDialog::reject() {

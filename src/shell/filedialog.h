@@ -5,10 +5,8 @@
 #include <QAbstractTableModel>
 #include <QDialog>
 #include <QIcon>
-#include <QTimer>
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/fs.h"
@@ -37,6 +35,8 @@ class CFileEntryModel : public QAbstractTableModel {
     std::vector<EntryInfo> entries_;
     QIcon fileIcon_, folderIcon_;
 };
+
+class CWorkerRunner;
 
 class CMyFileDialog : public QDialog {
     Q_OBJECT
@@ -73,8 +73,6 @@ class CMyFileDialog : public QDialog {
   private:
     void Prepare();
     void SetButtonsEnabled(bool on);
-    void OnSortTimer();
-    void JoinSorter();
 
     QtHost* host_;
     std::string initialFolder_;
@@ -92,10 +90,9 @@ class CMyFileDialog : public QDialog {
     CFileEntryModel* model_;
     std::vector<std::string> rootPaths_;
 
-    std::thread sorter_;
+    CWorkerRunner* sorter_ = nullptr;  // the sort runs on its own worker
     std::atomic<bool> sorting_{false};
     std::vector<EntryInfo> sortWork_;
-    QTimer sortTimer_;
 };
 
 }  // namespace dov

@@ -28,7 +28,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(view_);
     optionDlg_ = new COptionDlg(this);
     optionDlg_->m_iAutoSerialNum = view_->Prefs().autoSerialNum ? 1 : 0;
-    optionDlg_->m_iEffectSubItem = view_->Session().list.keyWord.EffectSubItem ? 1 : 0;
+    optionDlg_->m_iEffectSubItem = view_->Session().KeyWords().EffectSubItem ? 1 : 0;
 
     textPane_ = new QLabel(this);
     textPane_->setMinimumWidth(30);

@@ -15,6 +15,7 @@ QtHost::QtHost(QWidget* window, WorkerFlags* flags, QObject* parent)
     : QObject(parent), window_(window), flags_(flags) {
     qRegisterMetaType<dov::ListRow>();
     qRegisterMetaType<std::vector<dov::ListRow>>();
+    qRegisterMetaType<dov::ItemFields>();
 }
 
 bool QtHost::OnWindowThread() const {
@@ -111,6 +112,11 @@ void QtHost::ListShowFolder(CMyItem* folder) {
     Post([this, folder, rows = std::move(rows)]() mutable {
         emit listShowFolder(folder, std::move(rows));
     });
+}
+
+void QtHost::ItemFieldsChanged(CMyItem* item) {
+    ItemFields f = ItemFields::Of(item);
+    Post([this, f = std::move(f)] { emit itemFieldsChanged(f); });
 }
 
 void QtHost::ListRowChanged(int row) {

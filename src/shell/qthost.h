@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/host.h"
+#include "shell/form.h"
 #include "shell/listmodel.h"
 
 class CMyItem;
@@ -40,6 +41,7 @@ class QtHost : public QObject, public IHost {
     void TreeFolderChanged(CMyItem* folder) override;
     void ListShowFolder(CMyItem* folder) override;
     void ListRowChanged(int row) override;
+    void ItemFieldsChanged(CMyItem* item) override;
     void Progress(long long done, long long total) override;
 
     // The window thread's message box (also used by the window for its own messages).
@@ -78,6 +80,7 @@ class QtHost : public QObject, public IHost {
     void treeFolderChanged(CMyItem* folder, QString label);
     void listShowFolder(CMyItem* folder, std::vector<dov::ListRow> rows);
     void listRowChanged(int row, dov::ListRow data);
+    void itemFieldsChanged(dov::ItemFields fields);
     void progress(long long done, long long total);
 
   private:

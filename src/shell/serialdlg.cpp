@@ -53,21 +53,8 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(U8("連番付けの設定"));
 
     auto makeGroup = [this](Group g, const QString& caption,
-                            std::initializer_list<const char*> texts, QVBoxLayout** ppBox) {
-        auto* box = new QGroupBox(caption, this);
-        auto* v = new QVBoxLayout(box);
-        auto* buttons = new QButtonGroup(this);
-        int id = 0;
-        for (const char* t : texts) {
-            auto* radio = new QRadioButton(U8(t), box);
-            buttons->addButton(radio, id++);
-            v->addWidget(radio);
-        }
-        connect(buttons, &QButtonGroup::idToggled, this, [this](int, bool) { ApplyEnables(); });
-        m_groups[g] = buttons;
-        *ppBox = v;
-        return box;
-    };
+                            std::initializer_list<const char*> texts,
+                            QVBoxLayout** ppBox) { return MakeGroup(g, caption, texts, ppBox); };
     auto makeEdit = [this]() {
         auto* e = new QLineEdit(this);
         PaintField(e);
@@ -135,6 +122,23 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 
     SetSettings(SerialSettings{});
+}
+
+QGroupBox* CSerialDlg::MakeGroup(Group g, const QString& caption,
+                                 std::initializer_list<const char*> texts, QVBoxLayout** ppBox) {
+    auto* box = new QGroupBox(caption, this);
+    auto* v = new QVBoxLayout(box);
+    auto* buttons = new QButtonGroup(this);
+    int id = 0;
+    for (const char* t : texts) {
+        auto* radio = new QRadioButton(U8(t), box);
+        buttons->addButton(radio, id++);
+        v->addWidget(radio);
+    }
+    connect(buttons, &QButtonGroup::idToggled, this, [this](int, bool) { ApplyEnables(); });
+    m_groups[g] = buttons;
+    *ppBox = v;
+    return box;
 }
 
 QRadioButton* CSerialDlg::Radio(Group g, int value) const {

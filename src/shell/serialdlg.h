@@ -9,6 +9,7 @@
 #include <QColor>
 #include <QDialog>
 #include <array>
+#include <initializer_list>
 
 #include "edit/serial_settings.h"
 #include "shell/keyworddlg.h"
@@ -17,7 +18,9 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QGroupBox;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace dov {
 
@@ -69,6 +72,9 @@ class CSerialDlg : public QDialog {
   private:
     // Enables the fields for the radio choices and the mode (after every click).
     void ApplyEnables();
+    // A titled group of radio buttons (values 0, 1, ... in order); *ppBox gets its layout.
+    QGroupBox* MakeGroup(Group g, const QString& caption, std::initializer_list<const char*> texts,
+                         QVBoxLayout** ppBox);
     SerialSettings ChoicesFromButtons() const;
     void Message(const QString& text);
 

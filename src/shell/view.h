@@ -1,27 +1,27 @@
 // The main view: the folder tree on the left, the list of the current folder on the right, the
 // item fields below the list and the command buttons under them. A face over the session: it
-// shows what the session holds and hands every user action to it, running lengthy operations
-// on the one worker thread.
+// shows what the session holds and hands every user action to it, running lengthy commands on
+// the one worker thread.
+//
+// The view is wiring. Its rooms: the form (form.h: controls, layout, colours), the worker
+// runner (worker.h: busy state, follow-ups, failures), the tree pane (treepane.h), drags
+// (drag.h). The list side (fields, selection, keys) is in view_list.cpp; what each
+// button, menu entry and drop does is in view_commands.cpp.
 #pragma once
 
-#include <QHash>
-#include <QPointer>
-#include <QRect>
 #include <QWidget>
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/fs.h"
 #include "session/settings.h"
 #include "shell/commands.h"
+#include "shell/form.h"
 #include "shell/listmodel.h"
 
 class CMyItem;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QKeyEvent;
@@ -33,8 +33,11 @@ class QTreeWidgetItem;
 
 namespace dov {
 
+class CDragTracker;
 class CMyFileDialog;
 class CSession;
+class CTreePane;
+class CWorkerRunner;
 class QtHost;
 struct WorkerFlags;
 
@@ -50,7 +53,7 @@ class CKestrelView : public QWidget {
     WorkerFlags& Flags() const;
     Settings& Prefs();
     CMyItem* RootItem() const;
-    CMyItem* CurrentFolder() const { return curFolder_; }
+    CMyItem* CurrentFolder() const;
     bool WorkerRunning() const;
     // The folder the list shows (CP932 label for the status bar).
     QString CurrentFolderText() const;
@@ -104,7 +107,7 @@ class CKestrelView : public QWidget {
     bool BeginTreeDrag(QTreeWidgetItem* node);
     void EndDragAt(const QPoint& global);
     void CancelDrags();
-    bool Dragging() const { return listDrag_ || treeDrag_ != nullptr; }
+    bool Dragging() const;
 
     // What the window asks the user besides message boxes, replaceable by tests: the output
     // folder, the save data file to open and to save. An empty result is a cancel.
@@ -125,37 +128,37 @@ class CKestrelView : public QWidget {
 
     // Runs a body on the worker thread with the busy state around it; false when a worker
     // already runs or the thread could not start.
-    bool StartWorker(std::function<void()> body);
+    bool StartWorker(std::function<void()> body, std::function<void()> after = {});
 
     // Controls (for the frame's close filter and the tests).
-    QTreeWidget* Tree() const { return tree_; }
-    QTreeView* List() const { return list_; }
-    CItemListModel* ListModel() const { return listModel_; }
-    QLineEdit* EditField() const { return fEdit_; }
-    QLineEdit* OrgField() const { return fOrg_; }
-    QLineEdit* WriteField() const { return fWrite_; }
-    QLineEdit* IndexField() const { return fIndex_; }
-    QLineEdit* SizeField() const { return fSize_; }
-    QLineEdit* DateField() const { return fDate_; }
-    QPushButton* Button(int id) const;
-    QTreeWidgetItem* NodeOf(CMyItem* folder) const { return nodes_.value(folder, nullptr); }
+    QTreeWidget* Tree() const { return form_->tree; }
+    QTreeView* List() const { return form_->list; }
+    CItemListModel* ListModel() const { return form_->listModel; }
+    QLineEdit* EditField() const { return form_->edit; }
+    QLineEdit* OrgField() const { return form_->org; }
+    QLineEdit* WriteField() const { return form_->write; }
+    QLineEdit* IndexField() const { return form_->index; }
+    QLineEdit* SizeField() const { return form_->size; }
+    QLineEdit* DateField() const { return form_->date; }
+    QPushButton* Button(int id) const { return form_->Button(id); }
+    QTreeWidgetItem* NodeOf(CMyItem* folder) const;
     CMyItem* CurrentItem() const { return curItem_; }
-    int CurrentRow() const { return curRow_; }
+    int CurrentRow() const;
     CMyFileDialog* FileDialog() const { return fileDialog_; }
-    QSize ReferenceSize() const { return refSize_; }
+    QSize ReferenceSize() const { return form_->ReferenceSize(); }
 
     // Control ids of the form.
     enum : int {
-        kIdList = 1000,
-        kIdLoad = 1001,
-        kIdDeleteItems = 1002,
-        kIdClose = 1003,
-        kIdMakeFolder = 1004,
-        kIdTree = 1013,
-        kIdDeleteFolder = 1014,
-        kIdCopy = 1015,
-        kIdRename = 1016,
-        kIdStop = 1061,
+        kIdList = CViewForm::kIdList,
+        kIdLoad = CViewForm::kIdLoad,
+        kIdDeleteItems = CViewForm::kIdDeleteItems,
+        kIdClose = CViewForm::kIdClose,
+        kIdMakeFolder = CViewForm::kIdMakeFolder,
+        kIdTree = CViewForm::kIdTree,
+        kIdDeleteFolder = CViewForm::kIdDeleteFolder,
+        kIdCopy = CViewForm::kIdCopy,
+        kIdRename = CViewForm::kIdRename,
+        kIdStop = CViewForm::kIdStop,
     };
 
   signals:
@@ -170,68 +173,52 @@ class CKestrelView : public QWidget {
     bool eventFilter(QObject* obj, QEvent* e) override;
 
   private:
-    void BuildControls();
-    void PlaceAtReference();
-    void RecordColumnFractions();
-    void ApplyLayout(QSize size);
+    // Construction (view.cpp).
+    void ConnectHost();
+    void ConnectTree();
+    void ConnectList();
+    void ConnectButtons();
+    void BuildMenus();
+    void BuildChoosers();
+    void BuildWorker();
+    void BuildDrags();
+    // Busy and idle (view.cpp).
     void SetBusyState(bool busy);
     void CheckAndChangeTreeBtnState(bool setAll, bool state);
-    void ClearFields();
-    void ShowFields(CMyItem* item);
-    void WorkerDone();
     void ReportStop();
-    void RebuildTree();
-    QTreeWidgetItem* AddNode(CMyItem* folder, QTreeWidgetItem* parentNode, const QString& label);
-    void RemoveNode(CMyItem* folder);
+    void StartProgressTimer();
+    // Fields, selection, keys (view_list.cpp).
+    void ShowFields(CMyItem* item);
+    void ClearFields();
+    void ShowMessage(const char* utf8);
+    std::vector<int> SelectedRows() const;
+    void WriteSelectionToSession();
+    void ShowSessionSelection();
+    void RefreshRowsKeepingSelection();
+    void RefreshRows();
+    bool ListKey(QKeyEvent* k);
+    bool KeyPress(QObject* obj, QKeyEvent* k);
+    // Commands (view_commands.cpp).
     void OnTreeLabelEdited(QTreeWidgetItem* node);
     void OnListLabelEdited(int row, const QString& text);
-    void SetItemNewName(CMyItem* item, int row, const std::string& name);
-    void RefreshRows();
-    std::vector<int> SelectedRows() const;
-    void SyncSelectionToSession();
-    void ShowMessage(const char* utf8);
-    void SyncSelectionFromSession();
-    void RefreshRowsKeepingSelection();
-    void StartProgressTimer();
-    bool ListDropWithin(int dropRow);
-    bool HandleDragMouse(bool onList, QEvent* e);
-    bool ListKey(QKeyEvent* k);
-    bool ConfirmDiscard();
+    bool ListDropWithin(const std::vector<int>& rows, int dropRow);
+    void DropRowsOnFolder(CMyItem* target, std::vector<int> rows, std::vector<CMyItem*> items);
+    void DropFolderOnFolder(CMyItem* dragged, CMyItem* target);
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
-    CMyItem* curFolder_ = nullptr;
-    bool closeAfterWorker_ = false;
     QtHost* host_ = nullptr;
-    QTreeWidget* tree_ = nullptr;
-    QTreeView* list_ = nullptr;
-    CItemListModel* listModel_ = nullptr;
-    QLineEdit *fOrg_ = nullptr, *fEdit_ = nullptr, *fWrite_ = nullptr, *fIndex_ = nullptr,
-              *fSize_ = nullptr, *fDate_ = nullptr;
-    std::vector<QLabel*> captions_;
-    QHash<int, QPushButton*> buttons_;
+    std::unique_ptr<CViewForm> form_;
+    CTreePane* treePane_ = nullptr;
+    CWorkerRunner* worker_ = nullptr;
+    std::unique_ptr<CDragTracker> drag_;
     CMyFileDialog* fileDialog_ = nullptr;
 
-    // Layout record: each control's rectangle in the start-up layout.
-    struct Placed {
-        QWidget* w;
-        QRect ref;
-    };
-    std::vector<Placed> placed_;
-    QSize refSize_;
-    std::array<double, 4> colFractions_{};
-
-    QHash<CMyItem*, QTreeWidgetItem*> nodes_;
-    CMyItem* curItem_ = nullptr;
-    int curRow_ = -1;
-    int focusSide_ = 0;       // 0 the tree, 1 the list
-    bool rowChosen_ = false;  // a row was clicked since the list was last filled
-    bool settingLabel_ = false;
+    CMyItem* curItem_ = nullptr;  // the item the fields show (a row or the folder shown)
+    int focusSide_ = 0;           // 0 the tree, 1 the list
+    bool rowChosen_ = false;      // a row was clicked since the list was last filled
     bool readingSave_ = false;
-
-    std::thread worker_;
-    // Runs on the window thread once the running worker has ended and the view is idle.
-    std::function<void()> afterWorker_;
+    bool closeAfterWorker_ = false;
 
     class FunctionKeyFilter;
     FunctionKeyFilter* fkeyFilter_ = nullptr;
@@ -242,17 +229,6 @@ class CKestrelView : public QWidget {
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
-
-    // Drag state.
-    bool listDragPending_ = false;
-    QPoint pressPos_;
-    bool listDrag_ = false;
-    std::vector<int> dragRows_;
-    std::vector<CMyItem*> dragItems_;
-    QTreeWidgetItem* treeDragPending_ = nullptr;
-    QTreeWidgetItem* treeDrag_ = nullptr;
-    bool cursorOverridden_ = false;
-    void SetDragCursor(bool on);
 };
 
 }  // namespace dov

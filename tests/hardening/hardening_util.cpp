@@ -138,20 +138,6 @@ std::string Cp(const std::string& native) {
     return dov::Utf8ToCp932(native).value();
 }
 
-void SetName(CMyItem* item, const std::string& newName) {
-    item->m_strNewName = newName;
-    item->UpdateWriteName();
-}
-
-CMyItem* Sub(CMyItem* folder, const std::string& orgName) {
-    if (!folder) return nullptr;
-    for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
-        CMyItem* s = folder->GetSubItem(static_cast<int>(i));
-        if (s && s->m_strOrgName == orgName) return s;
-    }
-    return nullptr;
-}
-
 bool PermissionsBind() {
     return ::geteuid() != 0;
 }

@@ -12,6 +12,7 @@
 #include "common/fs.h"
 #include "session/session.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace hardtest {
 
@@ -53,11 +54,8 @@ class FaultFs : public dov::PosixFileSystem {
 // CP932 path of a native path in the temporary folder.
 std::string Cp(const std::string& native);
 
-// Sets an item's new name and its write name.
-void SetName(CMyItem* item, const std::string& newName);
-
-// The sub-item of folder with this original name (nullptr if none).
-CMyItem* Sub(CMyItem* folder, const std::string& orgName);
+using dovtest::ByOrgName;
+using dovtest::SetNewName;
 
 // Counts the occurrences of needle in hay; the program's own files of the current test.
 using dovtest::Count;

@@ -125,13 +125,12 @@ TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
         EXPECT_GT(items, 500);
 
         // Saved, opened again, and the same number of items.
-        ASSERT_EQ(s.SaveAs(Cp(tmp / "home/hostile.dvt")), 1);
-        ASSERT_EQ(s.Open(Cp(tmp / "home/hostile.dvt")), 1);
+        ASSERT_EQ(s.SaveAs(Cp(tmp / "home/hostile.dvt")), dov::Outcome::Done);
+        ASSERT_EQ(s.Open(Cp(tmp / "home/hostile.dvt")), dov::Outcome::Done);
         EXPECT_EQ(TotalItems(s.Root()), items);
 
         // A rename run over the tree as loaded changes nothing.
-        dov::RenameCounts counts;
-        EXPECT_NE(s.Rename(&counts), 0);
+        EXPECT_NE(s.Rename().outcome, dov::Outcome::NotStarted);
     }
     EXPECT_EQ(Diff(before, List(tmp.path())), "");
 }

@@ -15,6 +15,8 @@
 
 namespace {
 
+using dovtest::ByOrgName;
+using dovtest::SetNewName;
 using dovtest::Sj;
 using hardtest::Count;
 using hardtest::Cp;
@@ -22,8 +24,6 @@ using hardtest::Diff;
 using hardtest::HomeFile;
 using hardtest::List;
 using hardtest::Listing;
-using hardtest::SetName;
-using hardtest::Sub;
 
 const char* Mode(bool fallback) {
     return fallback ? "no-replace fallback" : "renameat2";
@@ -40,7 +40,7 @@ struct RenameRun {
     dov::PosixFileSystem posix;
     std::unique_ptr<dov::ScopedFileSystem> scoped;
     std::unique_ptr<dov::CSession> s;
-    dov::RenameCounts counts;
+    dov::Counts counts;
 
     explicit RenameRun(bool fallback) {
         posix.forceNoReplaceFallback = fallback;
@@ -59,12 +59,16 @@ struct RenameRun {
         while (cur && p <= chain.size()) {
             std::size_t slash = chain.find('/', p);
             if (slash == std::string::npos) slash = chain.size();
-            cur = Sub(cur, *dov::Utf8ToCp932(chain.substr(p, slash - p)));
+            cur = ByOrgName(cur, *dov::Utf8ToCp932(chain.substr(p, slash - p)));
             p = slash + 1;
         }
         return cur;
     }
-    int Go() { return s->Rename(&counts); }
+    dov::Outcome Go() {
+        const dov::CommandResult r = s->Rename();
+        counts = r.counts;
+        return r.outcome;
+    }
     std::string Trace() { return HomeFile("DataTrace.txt"); }
     std::string Log() { return HomeFile("RenameLog.txt"); }
 };
@@ -88,13 +92,14 @@ TEST(RenameFault, EveryTargetAlreadyExists) {
         r.tmp.MakeDir("d/taken_empty");
         r.Load({"d"});
         for (int i = 0; i < n; ++i)
-            SetName(r.Item("d/f" + std::to_string(i) + ".txt"), "t" + std::to_string(i) + ".txt");
-        SetName(r.Item("d/dir"), "taken_by_file");        // a folder onto a file
-        SetName(r.Item("d/fileToDir.txt"), "taken_dir");  // a file onto a folder
-        SetName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
+            SetNewName(r.Item("d/f" + std::to_string(i) + ".txt"),
+                       "t" + std::to_string(i) + ".txt");
+        SetNewName(r.Item("d/dir"), "taken_by_file");        // a folder onto a file
+        SetNewName(r.Item("d/fileToDir.txt"), "taken_dir");  // a file onto a folder
+        SetNewName(r.Item("d/emptydir"), "taken_empty");     // an empty folder onto an empty one
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
         const int failures = n + 3;
         // Only the renames fail: in.txt is found in its folder, which kept its old name.
@@ -139,10 +144,10 @@ TEST(RenameFault, SwapsChainsAndCyclesLoseNothing) {
             for (const Rn& rn : c.renames) {
                 CMyItem* it = r.Item(rn.from);
                 ASSERT_NE(it, nullptr) << rn.from;
-                SetName(it, rn.to);
+                SetNewName(it, rn.to);
             }
             const Listing before = List(r.tmp.path());
-            EXPECT_EQ(r.Go(), 1);
+            EXPECT_EQ(r.Go(), dov::Outcome::Done);
             const Listing after = List(r.tmp.path());
             // Every file is still there once, with its content.
             EXPECT_EQ(hardtest::Contents(after), hardtest::Contents(before));
@@ -181,7 +186,7 @@ TEST(RenameFault, FolderWithContentsAndUserMadeFoldersInOneRun) {
         dovtest::RecordingHost editHost;
         CMyItem* made = dov::AddFoldToTree(r.Item("D"), editHost);
         ASSERT_NE(made, nullptr);
-        SetName(made, Sj("新しい"));
+        SetNewName(made, Sj("新しい"));
         CMyItem* e = r.Item("E");
         CMyItem* c = r.Item("E/c.txt");
         CMyItem* d = r.Item("E/d.txt");
@@ -190,15 +195,15 @@ TEST(RenameFault, FolderWithContentsAndUserMadeFoldersInOneRun) {
             if (e->GetSubItem(static_cast<int>(i)) == c || e->GetSubItem(static_cast<int>(i)) == d)
                 rows.push_back(static_cast<int>(i));
         ASSERT_TRUE(dov::ItemDropToTree(made, rows, {c, d}, editHost));
-        SetName(c, "c2.txt");
-        SetName(r.Item("D/a.txt"), "a2.txt");
-        SetName(r.Item("D/sub/b.txt"), "b2.txt");
-        SetName(r.Item("D/sub/deeper"), "deeper2");
-        SetName(r.Item("D/sub"), "sub2");
-        SetName(r.Item("D"), "D2");
+        SetNewName(c, "c2.txt");
+        SetNewName(r.Item("D/a.txt"), "a2.txt");
+        SetNewName(r.Item("D/sub/b.txt"), "b2.txt");
+        SetNewName(r.Item("D/sub/deeper"), "deeper2");
+        SetNewName(r.Item("D/sub"), "sub2");
+        SetNewName(r.Item("D"), "D2");
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         const Listing after = List(r.tmp.path());
         EXPECT_EQ(hardtest::Contents(after), hardtest::Contents(before));
         std::map<std::string, std::string> files;
@@ -242,15 +247,15 @@ TEST(RenameFault, ReadOnlyFolderGivesAccessDeniedRows) {
         r.tmp.WriteFile("locked/b.txt", "b");
         r.tmp.WriteFile("open/c.txt", "c");
         r.Load({"locked", "open"});
-        SetName(r.Item("locked/a.txt"), "a2.txt");
-        SetName(r.Item("locked/b.txt"), "b2.txt");
-        SetName(r.Item("open/c.txt"), "c2.txt");
+        SetNewName(r.Item("locked/a.txt"), "a2.txt");
+        SetNewName(r.Item("locked/b.txt"), "b2.txt");
+        SetNewName(r.Item("open/c.txt"), "c2.txt");
         if (bind) {
             ASSERT_EQ(chmod((r.tmp / "locked").c_str(), 0555), 0);
         }
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         Listing expected = before;
         expected["open/c2.txt"] = expected["open/c.txt"];
         expected.erase("open/c.txt");
@@ -277,13 +282,13 @@ TEST(RenameFault, NamesThatAreNotValidCp932GiveInvalidArgumentRows) {
         r.tmp.WriteFile("d/sub/c.txt", "c");
         r.tmp.WriteFile("d/ok.txt", "ok");
         r.Load({"d"});
-        SetName(r.Item("d/a.txt"), "cut\x82");
-        SetName(r.Item("d/b.txt"), "unassigned\x85\x40.txt");
-        SetName(r.Item("d/sub"), "sub\x81");
-        SetName(r.Item("d/ok.txt"), "ok2.txt");
+        SetNewName(r.Item("d/a.txt"), "cut\x82");
+        SetNewName(r.Item("d/b.txt"), "unassigned\x85\x40.txt");
+        SetNewName(r.Item("d/sub"), "sub\x81");
+        SetNewName(r.Item("d/ok.txt"), "ok2.txt");
         const Listing before = List(r.tmp.path());
 
-        EXPECT_EQ(r.Go(), 1);
+        EXPECT_EQ(r.Go(), dov::Outcome::Done);
         Listing expected = before;
         expected["d/ok2.txt"] = expected["d/ok.txt"];
         expected.erase("d/ok.txt");
@@ -302,10 +307,10 @@ TEST(RenameFault, UserMadeFolderWithAnInvalidNameStopsBeforeTheDisk) {
     dovtest::RecordingHost editHost;
     CMyItem* made = dov::AddFoldToTree(r.Item("d"), editHost);
     ASSERT_NE(made, nullptr);
-    SetName(made, "bad\x82");
-    SetName(r.Item("d/a.txt"), "a2.txt");
+    SetNewName(made, "bad\x82");
+    SetNewName(r.Item("d/a.txt"), "a2.txt");
     const Listing before = List(r.tmp.path());
-    EXPECT_EQ(r.Go(), -1);
+    EXPECT_EQ(r.Go(), dov::Outcome::Stopped);
     EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
 }
 
@@ -321,7 +326,7 @@ TEST(RenameFault, ALinkInPlaceOfTheLogIsNeverWrittenThrough) {
     r.tmp.WriteFile("victim", "keep");
     ASSERT_EQ(symlink((r.tmp / "victim").c_str(), (r.tmp.home() + "/RenameLog.txt").c_str()), 0);
     r.Load({"d"});
-    SetName(r.Item("d/f.txt"), "g.txt");
+    SetNewName(r.Item("d/f.txt"), "g.txt");
     r.Go();
     EXPECT_TRUE(r.tmp.Exists("d/g.txt"));
     EXPECT_EQ(r.tmp.ReadFile("victim"), "keep");

@@ -528,7 +528,7 @@ TEST(MacroRunnerPieces, ConvTextToSerialParam) {
               "※　引数の文字列長が０以下  ConvTextToSerialParam()\n");
 }
 
-TEST(MacroRunnerPieces, FunctionKeysAndTheThreadProcedure) {
+TEST(MacroRunnerPieces, FunctionKeysAndFileNames) {
     EXPECT_EQ(dov::MacroFileNumForKey(1, false, false, false, 1, false, false), 1);
     EXPECT_EQ(dov::MacroFileNumForKey(12, false, false, false, 5, false, false), 12);
     EXPECT_EQ(dov::MacroFileNumForKey(1, false, false, false, 0, false, false), 0);  // empty list
@@ -541,26 +541,6 @@ TEST(MacroRunnerPieces, FunctionKeysAndTheThreadProcedure) {
     EXPECT_EQ(dov::MacroFileName(1), "DovMac01.txt");
     EXPECT_EQ(dov::MacroFileName(12), "DovMac12.txt");
 
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    dov::MacroTarget target;
-    dov::CMacroRunner runner(target, host);
-    dov::WorkerFlags flags;
-    macrotest::ResetTrace();
-    EXPECT_EQ(dov::MacroFunc(nullptr), -1);
-    dov::MacroThreadParam none{nullptr, 1, &flags};
-    flags.macroRunning = true;
-    EXPECT_EQ(dov::MacroFunc(&none), -1);
-    EXPECT_FALSE(flags.macroRunning);
-    EXPECT_EQ(macrotest::ReadTraceUtf8(),
-              "※　マクロ実行スレッドへの引数が無効。MacorFunc()\n"
-              "※　Viewクラスへのポインタが無効。MacroFunc()\n");
-    tmp.WriteFile("home/DovMac02.txt", "SetSerialUpDown(\"UPDOWN_DOWN\")\n");
-    dov::MacroThreadParam p{&runner, 2, &flags};
-    EXPECT_EQ(dov::MacroFunc(&p), 0);
-    EXPECT_TRUE(flags.busy);  // ended by the worker-done handling
-    EXPECT_FALSE(flags.macroRunning);
-    EXPECT_EQ(target.serial.UpDownType, 1);
 }
 
 }  // namespace

@@ -79,8 +79,6 @@ TEST_F(ItemTest, ChangeToFolderByForceDropsTheSubtree) {
 
 TEST_F(ItemTest, MakeSubFoldNamesAndNumbersNewFolders) {
     auto root = Root();
-    int view = 0;
-    root->m_pView = &view;
     CMyItem* file = root->MakeSubFile();
     CMyItem* f0 = root->MakeSubFold();
     CMyItem* f1 = root->MakeSubFold();
@@ -95,7 +93,6 @@ TEST_F(ItemTest, MakeSubFoldNamesAndNumbersNewFolders) {
     EXPECT_EQ(f0->m_iAddOrder, 2);
     EXPECT_EQ(f1->m_iAddOrder, 3);
     EXPECT_EQ(f0->m_iLayer, 1);
-    EXPECT_EQ(f0->m_pView, &view);
     EXPECT_EQ(f0->m_strTracePath, tracePath);
     EXPECT_TRUE(f0->m_bIsFolder && f0->m_pArray && f0->m_pArray->m_iLayer == 1);
     EXPECT_EQ(file->m_iKindIndex, 0);

@@ -441,26 +441,6 @@ TEST(SaveFile, MissingFileResetsTheTreeAndKeepsTheProgramGoing) {
     EXPECT_FALSE(f.host.quit);
 }
 
-TEST(SaveFile, CommandQuestions) {
-    SaveFixture f;
-    EXPECT_FALSE(f.save.ConfirmNew(f.root.get()));  // nothing to discard: no question
-    EXPECT_TRUE(f.save.ConfirmOpen(f.root.get()));
-    EXPECT_TRUE(f.host.messages.empty());
-    f.root->MakeSubFile();
-    f.host.answers = {dov::MsgAnswer::No, dov::MsgAnswer::Yes, dov::MsgAnswer::No};
-    EXPECT_FALSE(f.save.ConfirmNew(f.root.get()));
-    EXPECT_TRUE(f.save.ConfirmNew(f.root.get()));
-    EXPECT_FALSE(f.save.ConfirmOpen(f.root.get()));
-    ASSERT_EQ(f.host.messages.size(), 3u);
-    EXPECT_EQ(f.host.messages[0].text, Sj("現在の内容を破棄しますか？"));
-    EXPECT_EQ(f.host.messages[0].kind, dov::MsgKind::YesNo);
-    EXPECT_EQ(f.host.messages[2].text, Sj("現在のデータは全て破棄されますがよろしいですか？"));
-    CMyItem* old = f.root.get();
-    EXPECT_EQ(f.save.NewWorker(f.root), 1);
-    EXPECT_TRUE(f.IsFreshRoot());
-    EXPECT_EQ(f.host.treeRemoved, std::vector<CMyItem*>{old});
-}
-
 // Loads a valid file after many random changes: every one ends in a sound tree or a fresh one.
 TEST(SaveFile, MutatedFilesNeverBreakTheLoader) {
     SaveFixture f;

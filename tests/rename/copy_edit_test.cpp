@@ -16,11 +16,11 @@
 namespace {
 
 using dovtest::Sj;
-using renametest::At;
+using dovtest::AtNewNames;
 using renametest::Count;
 using renametest::Load;
 using renametest::NewRoot;
-using renametest::Rename;
+using dovtest::SetNewName;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
@@ -45,8 +45,8 @@ TEST(CopyAndRename, CopiesTheTreeUnderItsWriteNames) {
     f.tmp.WriteFile("src/empty.txt", "");
     f.tmp.MakeDir("out");
     f.LoadSrc({"d", "empty.txt"});
-    Rename(At(f.root.get(), "d"), "d2");
-    Rename(At(f.root.get(), "d2/a.txt"), "a2.txt");
+    SetNewName(AtNewNames(f.root.get(), "d"), "d2");
+    SetNewName(AtNewNames(f.root.get(), "d2/a.txt"), "a2.txt");
     const Disk src = Snapshot(f.tmp / "src");
     ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out/", {}, f.host), 0);
     EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"},
@@ -135,7 +135,7 @@ TEST(CopyAndRename, CopiesSizesPastFourGigabytesWhole) {
     CopyFixture f;
     f.tmp.WriteFile("src/huge.bin", "placeholder");
     f.LoadSrc({"huge.bin"});
-    CMyItem* huge = At(f.root.get(), "huge.bin");
+    CMyItem* huge = AtNewNames(f.root.get(), "huge.bin");
     const std::uint64_t size = (std::uint64_t{1} << 32) + 12345;
     huge->m_status.size64 = size;
     huge->m_status.m_size = static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
@@ -206,7 +206,7 @@ TEST(CopyAndRename, NonRegularFilesFailWithoutBlocking) {
     ASSERT_EQ(mkfifo((f.tmp / "src/pipe").c_str(), 0644), 0);
     f.tmp.MakeDir("out");
     f.LoadSrc({"pipe"});
-    ASSERT_NE(At(f.root.get(), "pipe"), nullptr);
+    ASSERT_NE(AtNewNames(f.root.get(), "pipe"), nullptr);
     ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 0);
     EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}}));
     EXPECT_EQ(f.host.messages.back().text, Report(1, 1));
@@ -228,11 +228,11 @@ TEST(CopyAndRename, StartChecks) {
     EXPECT_EQ(dov::CopyAndRename(f.root.get(), "", {}, f.host), 0);
     EXPECT_TRUE(f.host.messages.empty());
     // A forbidden character in a name.
-    Rename(At(f.root.get(), "a.txt"), "a|b");
+    SetNewName(AtNewNames(f.root.get(), "a.txt"), "a|b");
     EXPECT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 1);
     EXPECT_EQ(f.host.messages.back().text, Sj("※　無効なファイル名があります。"));
     // ".." would leave the output folder.
-    Rename(At(f.root.get(), "a|b"), "..");
+    SetNewName(AtNewNames(f.root.get(), "a|b"), "..");
     EXPECT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 0);
     EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}}));
     EXPECT_FALSE(f.tmp.Exists("out/a.txt"));
@@ -248,7 +248,7 @@ struct EditFixture {
         tmp.MakeDir(folder);
         for (const std::string& n : names) tmp.WriteFile(folder + "/" + n, n);
         Load(root.get(), tmp.path(), {folder});
-        return At(root.get(), folder);
+        return AtNewNames(root.get(), folder);
     }
 };
 
@@ -325,35 +325,35 @@ TEST(TreeEdit, ListRowsDroppedOnTheTreeMoveToTheEndOfTheTarget) {
     f.tmp.MakeDir("d/sub/inner");
     CMyItem* d = f.Files("d", {"a", "b", "c"});
     CMyItem* t = f.Files("t", {"x"});
-    d = At(f.root.get(), "d");
+    d = AtNewNames(f.root.get(), "d");
     // d now holds sub (folders first), a, b, c.
     ASSERT_EQ(Names(d), "sub a b c");
-    CMyItem* sub = At(d, "sub");
-    std::vector<CMyItem*> items{sub, At(d, "b")};
+    CMyItem* sub = AtNewNames(d, "sub");
+    std::vector<CMyItem*> items{sub, AtNewNames(d, "b")};
     ASSERT_TRUE(dov::ItemDropToTree(t, {0, 2}, items, f.host));
     EXPECT_EQ(Names(d), "a c");
     EXPECT_EQ(Names(t), "x sub b");
     EXPECT_EQ(sub->m_iLayer, 2);
-    EXPECT_EQ(At(t, "sub/inner")->m_iLayer, 3);
+    EXPECT_EQ(AtNewNames(t, "sub/inner")->m_iLayer, 3);
     EXPECT_EQ(f.host.treeRemoved, (std::vector<CMyItem*>{sub}));
     // Empty space below the nodes means the root.
-    ASSERT_TRUE(dov::ItemDropToTree(f.root.get(), {0}, {At(d, "a")}, f.host));
+    ASSERT_TRUE(dov::ItemDropToTree(f.root.get(), {0}, {AtNewNames(d, "a")}, f.host));
     EXPECT_EQ(Names(f.root.get()), "d t a");
-    EXPECT_EQ(At(f.root.get(), "a")->m_iLayer, 1);
+    EXPECT_EQ(AtNewNames(f.root.get(), "a")->m_iLayer, 1);
 }
 
 TEST(TreeEdit, RefusedDropsChangeNothing) {
     EditFixture f;
     f.tmp.MakeDir("d/sub/inner");
     CMyItem* d = f.Files("d", {"a"});
-    CMyItem* sub = At(d, "sub");
-    CMyItem* inner = At(d, "sub/inner");
+    CMyItem* sub = AtNewNames(d, "sub");
+    CMyItem* inner = AtNewNames(d, "sub/inner");
     // Onto itself and into itself: refused with the message.
     EXPECT_FALSE(dov::ItemDropToTree(sub, {0}, {sub}, f.host));
     EXPECT_FALSE(dov::ItemDropToTree(inner, {0}, {sub}, f.host));
     EXPECT_EQ(f.host.messages.size(), 2u);
     // Rows that do not match their items cannot be taken out: the drop is refused.
-    EXPECT_FALSE(dov::ItemDropToTree(f.root.get(), {0}, {At(d, "a")}, f.host));
+    EXPECT_FALSE(dov::ItemDropToTree(f.root.get(), {0}, {AtNewNames(d, "a")}, f.host));
     EXPECT_EQ(Names(d), "sub a");
     EXPECT_EQ(Names(sub), "inner");
     // Tree drags: onto its own folder nothing happens, below itself is refused, without a
@@ -373,12 +373,12 @@ TEST(TreeEdit, TreeDragMovesTheFolderWithItsBranch) {
     f.tmp.WriteFile("d/sub/f.txt", "f");
     CMyItem* d = f.Files("d", {});
     CMyItem* t = f.Files("t", {"x"});
-    d = At(f.root.get(), "d");
-    CMyItem* sub = At(d, "sub");
+    d = AtNewNames(f.root.get(), "d");
+    CMyItem* sub = AtNewNames(d, "sub");
     ASSERT_TRUE(dov::TreeItemDropToTree(sub, t, f.host, d));
     EXPECT_EQ(Names(d), "");
     EXPECT_EQ(Names(t), "x sub");  // appended; the folder is not sorted again
-    EXPECT_EQ(At(t, "sub/inner")->m_iLayer, 3);
+    EXPECT_EQ(AtNewNames(t, "sub/inner")->m_iLayer, 3);
     EXPECT_EQ(f.host.listShown.back(), d);
     const Disk disk = Snapshot(f.tmp.path());
     EXPECT_TRUE(disk.count("d/sub/f.txt"));  // the disk is not touched
@@ -390,10 +390,10 @@ TEST(TreeEdit, StopDuringATreeDragDropsTheBranchFromTheTreeOnly) {
     f.tmp.WriteFile("d/big/b.txt", "b");
     CMyItem* d = f.Files("d", {});
     CMyItem* t = f.Files("t", {});
-    d = At(f.root.get(), "d");
+    d = AtNewNames(f.root.get(), "d");
     const Disk before = Snapshot(f.tmp.path());
     f.host.stop = true;
-    EXPECT_FALSE(dov::TreeItemDropToTree(At(d, "big"), t, f.host));
+    EXPECT_FALSE(dov::TreeItemDropToTree(AtNewNames(d, "big"), t, f.host));
     EXPECT_EQ(Names(d), "");
     EXPECT_EQ(Names(t), "");
     ASSERT_FALSE(f.host.messages.empty());

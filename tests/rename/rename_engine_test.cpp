@@ -17,12 +17,12 @@
 namespace {
 
 using dovtest::Sj;
-using renametest::At;
+using dovtest::AtNewNames;
 using renametest::Count;
 using renametest::HomeFile;
 using renametest::Load;
 using renametest::NewRoot;
-using renametest::Rename;
+using dovtest::SetNewName;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
@@ -62,13 +62,13 @@ TEST(DirectRename, RenamesFilesAndTheirFoldersDeepestFirst) {
         tmp.WriteFile("top.txt", "T");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"data", "top.txt"});
-        CMyItem* data = At(root.get(), "data");
+        CMyItem* data = AtNewNames(root.get(), "data");
         ASSERT_NE(data, nullptr);
-        Rename(At(root.get(), "data/a.txt"), "x.txt");
-        Rename(At(root.get(), "data/sub/b.txt"), "y.txt");
-        Rename(At(root.get(), "data/sub"), "sub2");
-        Rename(data, "data2");
-        Rename(At(root.get(), "top.txt"), "TOP.txt");  // case only
+        SetNewName(AtNewNames(root.get(), "data/a.txt"), "x.txt");
+        SetNewName(AtNewNames(root.get(), "data/sub/b.txt"), "y.txt");
+        SetNewName(AtNewNames(root.get(), "data/sub"), "sub2");
+        SetNewName(data, "data2");
+        SetNewName(AtNewNames(root.get(), "top.txt"), "TOP.txt");  // case only
 
         RunState run;
         run.Go(root.get());
@@ -81,15 +81,15 @@ TEST(DirectRename, RenamesFilesAndTheirFoldersDeepestFirst) {
                                               {"TOP.txt", "T"}}));
         // Every stored path follows the disk, including the unchanged file inside the renamed
         // folder.
-        EXPECT_EQ(At(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
+        EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
                   tmp.path() + "/data2/sub2/y.txt");
-        EXPECT_EQ(At(root.get(), "data2/keep.txt")->m_strOrgPath, tmp.path() + "/data2/keep.txt");
-        EXPECT_EQ(At(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
-        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
-        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
-        EXPECT_EQ(At(root.get(), "data2/x.txt")->m_status.m_szFullName,
+        EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strOrgPath, tmp.path() + "/data2/keep.txt");
+        EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
+        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
+        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
+        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_status.m_szFullName,
                   tmp.path() + "/data2/x.txt");
-        EXPECT_EQ(At(root.get(), "data2/sub2/y.txt")->m_byDepth,
+        EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_byDepth,
                   Count(tmp.path() + "/data2/sub2/y.txt", "/"));
         // keep.txt changed its full path with its folder: logged as a success too.
         EXPECT_EQ(run.counts.ok, 6u);
@@ -107,7 +107,7 @@ TEST(DirectRename, WritesTheFourLineLogEntry) {
     tmp.WriteFile("data/a.txt", "x");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"data"});
-    Rename(At(root.get(), "data/a.txt"), "b.txt");
+    SetNewName(AtNewNames(root.get(), "data/a.txt"), "b.txt");
     RunState run;
     run.Go(root.get());
     const std::string d = tmp.path() + "/data/";
@@ -147,11 +147,11 @@ TEST(DirectRename, NeverReplacesAnExistingTarget) {
         tmp.MakeDir("d/g/inner");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"d"});
-        CMyItem* a = At(root.get(), "d/a.txt");
-        CMyItem* f = At(root.get(), "d/f");
-        CMyItem* in = At(root.get(), "d/f/in.txt");
-        Rename(a, "taken.txt");
-        Rename(f, "g");  // a folder onto a folder with content
+        CMyItem* a = AtNewNames(root.get(), "d/a.txt");
+        CMyItem* f = AtNewNames(root.get(), "d/f");
+        CMyItem* in = AtNewNames(root.get(), "d/f/in.txt");
+        SetNewName(a, "taken.txt");
+        SetNewName(f, "g");  // a folder onto a folder with content
         const Disk before = Snapshot(tmp.path());
         RunState run;
         run.Go(root.get());
@@ -204,8 +204,8 @@ TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
         tmp.WriteFile("d/good.txt", "g");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"d"});
-        Rename(At(root.get(), "d/bad.txt"), "bad2.txt");
-        Rename(At(root.get(), "d/good.txt"), "good2.txt");
+        SetNewName(AtNewNames(root.get(), "d/bad.txt"), "bad2.txt");
+        SetNewName(AtNewNames(root.get(), "d/good.txt"), "good2.txt");
         RunState run;
         run.Go(root.get());
         EXPECT_EQ(Snapshot(tmp.path()),
@@ -213,7 +213,7 @@ TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
         EXPECT_EQ(Count(renametest::TraceText(), Sj(c.text)), 1);
         EXPECT_EQ(run.counts.ok, 1u);
         EXPECT_EQ(run.counts.failed, 1u);
-        EXPECT_EQ(At(root.get(), "d/bad2.txt")->m_bRenameFailed, 1);
+        EXPECT_EQ(AtNewNames(root.get(), "d/bad2.txt")->m_bRenameFailed, 1);
     }
 }
 
@@ -222,7 +222,7 @@ TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
     tmp.WriteFile("d/a.txt", "a");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "cut\x82");  // a double-byte character cut in half
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "cut\x82");  // a double-byte character cut in half
     const Disk before = Snapshot(tmp.path());
     RunState run;
     run.Go(root.get());
@@ -238,13 +238,13 @@ TEST(DirectRename, CreatesUserMadeFoldersAndMovesDraggedFilesIntoThem) {
     tmp.WriteFile("d/b.txt", "b");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    CMyItem* d = At(root.get(), "d");
+    CMyItem* d = AtNewNames(root.get(), "d");
     dovtest::RecordingHost editHost;
     CMyItem* made = dov::AddFoldToTree(d, editHost);
     ASSERT_NE(made, nullptr);
     CMyItem* inner = dov::AddFoldToTree(made, editHost);  // a user-made folder inside it
-    Rename(made, "new");
-    CMyItem* a = At(root.get(), "d/a.txt");
+    SetNewName(made, "new");
+    CMyItem* a = AtNewNames(root.get(), "d/a.txt");
     ASSERT_TRUE(dov::ItemDropToTree(made, {0}, {a}, editHost));
     RunState run;
     run.Go(root.get());
@@ -270,7 +270,7 @@ TEST(DirectRename, UserMadeFolderDirectlyUnderTheRootStopsBeforeTheDisk) {
     tmp.WriteFile("d/a.txt", "a");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
     dovtest::RecordingHost editHost;
     ASSERT_NE(dov::AddFoldToTree(root.get(), editHost), nullptr);
     const Disk before = Snapshot(tmp.path());
@@ -290,9 +290,9 @@ TEST(DirectRename, FailedFolderCreationStopsBeforeAnyRename) {
     tmp.WriteFile("d/新規フォルダ_000", "in the way");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
     dovtest::RecordingHost editHost;
-    ASSERT_NE(dov::AddFoldToTree(At(root.get(), "d"), editHost), nullptr);
+    ASSERT_NE(dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost), nullptr);
     const Disk before = Snapshot(tmp.path());
     RunState run;
     run.Go(root.get());
@@ -323,10 +323,10 @@ TEST(DirectRename, EqualDepthMoveFollowsTheSortedOrder) {
         tmp.MakeDir("A/B");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"x.txt", "A"});
-        CMyItem* x = At(root.get(), "x.txt");
+        CMyItem* x = AtNewNames(root.get(), "x.txt");
         dovtest::RecordingHost editHost;
-        ASSERT_TRUE(dov::ItemDropToTree(At(root.get(), c.into), {0}, {x}, editHost));
-        Rename(At(root.get(), "A"), "A2");
+        ASSERT_TRUE(dov::ItemDropToTree(AtNewNames(root.get(), c.into), {0}, {x}, editHost));
+        SetNewName(AtNewNames(root.get(), "A"), "A2");
         RunState run;
         run.Go(root.get());
         EXPECT_EQ(Snapshot(tmp.path()), c.expected);
@@ -388,11 +388,11 @@ TEST(DirectRenameFailure, TargetThatExistsLeavesTheItemAtItsOwnFile) {
             } else {
                 Load(root.get(), tmp.path(), {"d"});
             }
-            CMyItem* a = At(root.get(), f + "a.txt");
-            CMyItem* b = At(root.get(), f + "b.txt");
+            CMyItem* a = AtNewNames(root.get(), f + "a.txt");
+            CMyItem* b = AtNewNames(root.get(), f + "b.txt");
             ASSERT_NE(a, nullptr);
             ASSERT_NE(b, nullptr);
-            Rename(a, "b.txt");
+            SetNewName(a, "b.txt");
             const Disk before = Snapshot(tmp.path());
             const std::string dir = f.empty() ? tmp.path() : tmp.path() + "/d";
 
@@ -417,7 +417,7 @@ TEST(DirectRenameFailure, TargetThatExistsLeavesTheItemAtItsOwnFile) {
             EXPECT_EQ(run.counts.failed, 1u);
 
             // A second edit and run act on a.txt; b.txt is left alone.
-            Rename(a, "c.txt");
+            SetNewName(a, "c.txt");
             RunState again;
             again.Go(root.get());
             EXPECT_EQ(again.result, 0);
@@ -455,17 +455,17 @@ TEST(DirectRenameFailure, FailedFileFollowsItsRenamedFolders) {
         tmp.WriteFile("d/AB/w.txt", "w");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"d"});
-        CMyItem* a = At(root.get(), "d/A/a.txt");
-        CMyItem* b = At(root.get(), "d/A/b.txt");
-        CMyItem* x = At(root.get(), "d/A/B/x.txt");
-        CMyItem* z = At(root.get(), "d/AB/z.txt");
-        CMyItem* folderA = At(root.get(), "d/A");
-        CMyItem* folderB = At(root.get(), "d/A/B");
-        Rename(a, "b.txt");  // taken
-        Rename(x, "y.txt");  // taken
-        Rename(z, "w.txt");  // taken
-        Rename(folderB, "B2");
-        Rename(folderA, "A2");
+        CMyItem* a = AtNewNames(root.get(), "d/A/a.txt");
+        CMyItem* b = AtNewNames(root.get(), "d/A/b.txt");
+        CMyItem* x = AtNewNames(root.get(), "d/A/B/x.txt");
+        CMyItem* z = AtNewNames(root.get(), "d/AB/z.txt");
+        CMyItem* folderA = AtNewNames(root.get(), "d/A");
+        CMyItem* folderB = AtNewNames(root.get(), "d/A/B");
+        SetNewName(a, "b.txt");  // taken
+        SetNewName(x, "y.txt");  // taken
+        SetNewName(z, "w.txt");  // taken
+        SetNewName(folderB, "B2");
+        SetNewName(folderA, "A2");
 
         RunState run;
         run.Go(root.get());
@@ -527,14 +527,14 @@ TEST(DirectRenameFailure, FailedFolderKeepsItsRenamedChildren) {
         tmp.WriteFile("d/G/other.txt", "o");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"d"});
-        CMyItem* folderF = At(root.get(), "d/F");
-        CMyItem* c = At(root.get(), "d/F/c.txt");
-        CMyItem* sub = At(root.get(), "d/F/S");
-        CMyItem* e = At(root.get(), "d/F/S/e.txt");
-        Rename(c, "c2.txt");
-        Rename(sub, "S2");
-        Rename(e, "e2.txt");
-        Rename(folderF, "G");  // taken by a folder with content
+        CMyItem* folderF = AtNewNames(root.get(), "d/F");
+        CMyItem* c = AtNewNames(root.get(), "d/F/c.txt");
+        CMyItem* sub = AtNewNames(root.get(), "d/F/S");
+        CMyItem* e = AtNewNames(root.get(), "d/F/S/e.txt");
+        SetNewName(c, "c2.txt");
+        SetNewName(sub, "S2");
+        SetNewName(e, "e2.txt");
+        SetNewName(folderF, "G");  // taken by a folder with content
 
         RunState run;
         run.Go(root.get());
@@ -564,7 +564,7 @@ TEST(DirectRenameFailure, FailedFolderKeepsItsRenamedChildren) {
         EXPECT_EQ(run.counts.failed, 1u);
 
         // The next run moves the folder with its renamed files.
-        Rename(folderF, "H");
+        SetNewName(folderF, "H");
         RunState again;
         again.Go(root.get());
         EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
@@ -594,18 +594,18 @@ TEST(DirectRenameFailure, FailedMoveIntoUserMadeFolderStaysInItsOldFolder) {
         tmp.WriteFile("d/S/T/p.txt", "p");
         auto root = NewRoot();
         Load(root.get(), tmp.path(), {"d"});
-        CMyItem* folderS = At(root.get(), "d/S");
-        CMyItem* folderT = At(root.get(), "d/S/T");
-        CMyItem* p = At(root.get(), "d/S/T/p.txt");
-        CMyItem* q = At(root.get(), "d/S/q.txt");
+        CMyItem* folderS = AtNewNames(root.get(), "d/S");
+        CMyItem* folderT = AtNewNames(root.get(), "d/S/T");
+        CMyItem* p = AtNewNames(root.get(), "d/S/T/p.txt");
+        CMyItem* q = AtNewNames(root.get(), "d/S/q.txt");
         dovtest::RecordingHost editHost;
-        CMyItem* made = dov::AddFoldToTree(At(root.get(), "d"), editHost);
+        CMyItem* made = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
         ASSERT_NE(made, nullptr);
-        Rename(made, "N");
+        SetNewName(made, "N");
         ASSERT_TRUE(dov::ItemDropToTree(made, {q->m_iArrayIndex}, {q}, editHost));
         ASSERT_TRUE(dov::ItemDropToTree(made, {p->m_iArrayIndex}, {p}, editHost));
-        Rename(p, "q.txt");  // p.txt is deeper: it takes N/q.txt first
-        Rename(folderS, "S2");
+        SetNewName(p, "q.txt");  // p.txt is deeper: it takes N/q.txt first
+        SetNewName(folderS, "S2");
 
         RunState run;
         run.Go(root.get());
@@ -634,7 +634,7 @@ TEST(DirectRenameFailure, FailedMoveIntoUserMadeFolderStaysInItsOldFolder) {
         EXPECT_EQ(run.counts.failed, 1u);
 
         // The next run moves q.txt from where it really is.
-        Rename(q, "r.txt");
+        SetNewName(q, "r.txt");
         RunState again;
         again.Go(root.get());
         EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
@@ -655,7 +655,7 @@ TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
     tmp.WriteFile("d/a.txt", "a");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
     const Disk before = Snapshot(tmp.path());
     struct Case {
         std::vector<dov::MsgAnswer> answers;
@@ -677,7 +677,7 @@ TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
         EXPECT_EQ(Snapshot(tmp.path()), before);
     }
     // A forbidden character stops the run before any question.
-    Rename(At(root.get(), "d/b.txt") ? At(root.get(), "d/b.txt") : At(root.get(), "d/a.txt"),
+    SetNewName(AtNewNames(root.get(), "d/b.txt") ? AtNewNames(root.get(), "d/b.txt") : AtNewNames(root.get(), "d/a.txt"),
            "a:b");
     RunState run;
     run.Go(root.get());
@@ -707,8 +707,8 @@ TEST(DirectRename, StopIsReportedAfterEveryItemWasHandled) {
     tmp.WriteFile("d/b.txt", "b");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "a2.txt");
-    Rename(At(root.get(), "d/b.txt"), "b2.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
+    SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
     RunState run;
     run.host.stop = true;
     run.Go(root.get());
@@ -727,8 +727,8 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
     tmp.WriteFile("d/b.txt", "b");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "a2.txt");
-    Rename(At(root.get(), "d/b.txt"), "b2.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
+    SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
     // a2.txt vanishes (another program) before the log looks at it.
     fs.onRename = [&](const std::string& from, const std::string& to) {
         int r = fs.PosixFileSystem::RenameNoReplace(from, to);
@@ -766,9 +766,9 @@ TEST(DirectRename, WritesTheLogEvenWhenThePathRefreshFails) {
     tmp.WriteFile("d/a.txt", "a");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    Rename(At(root.get(), "d/a.txt"), "b.txt");
+    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
     BreakPathsHost host;
-    host.victim = At(root.get(), "d");
+    host.victim = AtNewNames(root.get(), "d");
     CMyDepthInfo depth;
     EXPECT_EQ(dov::DirectRename(root.get(), depth, {}, host), -1);
     EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"}, {"d/b.txt", "a"}}));

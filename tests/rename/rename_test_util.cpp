@@ -44,32 +44,6 @@ void Load(CMyItem* root, const std::string& folder, const std::vector<std::strin
     loader.LoadPickedEntries(root, folder, picked);
 }
 
-CMyItem* Sub(CMyItem* folder, const std::string& newName) {
-    if (!folder) return nullptr;
-    for (int i = 0; i < static_cast<int>(folder->m_dwNumInFolder); ++i) {
-        CMyItem* s = folder->GetSubItem(i);
-        if (s && s->m_strNewName == newName) return s;
-    }
-    return nullptr;
-}
-
-CMyItem* At(CMyItem* folder, const std::string& chain) {
-    std::size_t start = 0;
-    CMyItem* cur = folder;
-    while (cur && start <= chain.size()) {
-        std::size_t slash = chain.find('/', start);
-        if (slash == std::string::npos) slash = chain.size();
-        cur = Sub(cur, chain.substr(start, slash - start));
-        start = slash + 1;
-    }
-    return cur;
-}
-
-void Rename(CMyItem* item, const std::string& newName) {
-    item->m_strNewName = newName;
-    item->UpdateWriteName();
-}
-
 std::string TraceText() {
     return HomeFile("DataTrace.txt");
 }

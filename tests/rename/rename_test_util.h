@@ -11,6 +11,7 @@
 #include "common/fs.h"
 #include "model/item.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace renametest {
 
@@ -25,13 +26,8 @@ std::unique_ptr<CMyItem> NewRoot(bool autoIndex = false);
 // order, reading folders recursively and sorting each.
 void Load(CMyItem* root, const std::string& folder, const std::vector<std::string>& names);
 
-// The sub-item of folder with this new name (nullptr if none).
-CMyItem* Sub(CMyItem* folder, const std::string& newName);
-// Walks a '/'-separated chain of new names from folder.
-CMyItem* At(CMyItem* folder, const std::string& chain);
-
-// Sets the new name and refreshes the write name.
-void Rename(CMyItem* item, const std::string& newName);
+using dovtest::AtNewNames;
+using dovtest::SetNewName;
 
 // Counts the occurrences of needle in hay; the program's own files of the current test.
 using dovtest::Count;

@@ -64,13 +64,13 @@ struct RandomTree {
         Collect(root, items, folders);
         for (CMyItem* item : items) {
             if (Pick(2) == 0) continue;
-            renametest::Rename(item, Pick(40) == 0 ? std::string(130, 'x') + Sj("長") : Name());
+            dovtest::SetNewName(item, Pick(40) == 0 ? std::string(130, 'x') + Sj("長") : Name());
         }
         dov::NullHost host;
         if (!folders.empty() && Pick(3) == 0) {
             CMyItem* made = dov::AddFoldToTree(
                 folders[static_cast<std::size_t>(Pick(static_cast<int>(folders.size())))], host);
-            if (made && Pick(2) == 0) renametest::Rename(made, Name());
+            if (made && Pick(2) == 0) dovtest::SetNewName(made, Name());
             if (made) folders.push_back(made);
         }
         for (int moves = Pick(3); moves > 0 && !folders.empty(); --moves) {
@@ -320,12 +320,12 @@ struct UndoFixture {
         tmp.WriteFile("data/f/y.txt", "y");
         tmp.WriteFile("data/" + *dov::Cp932ToUtf8(Sj("夏.jpg")), "s");
         Load(root.get(), Data(), {"f", Sj("夏.jpg")});
-        CMyItem* f = renametest::Sub(root.get(), "f");
-        renametest::Rename(renametest::Sub(f, "x.txt"), Sj("エックス.txt"));
-        renametest::Rename(f, "g");
-        renametest::Rename(renametest::Sub(root.get(), Sj("夏.jpg")), Sj("冬.jpg"));
+        CMyItem* f = dovtest::ByNewName(root.get(), "f");
+        dovtest::SetNewName(dovtest::ByNewName(f, "x.txt"), Sj("エックス.txt"));
+        dovtest::SetNewName(f, "g");
+        dovtest::SetNewName(dovtest::ByNewName(root.get(), Sj("夏.jpg")), Sj("冬.jpg"));
         CMyItem* made = dov::AddFoldToTree(f, host);
-        CMyItem* y = renametest::Sub(f, "y.txt");
+        CMyItem* y = dovtest::ByNewName(f, "y.txt");
         dov::ItemDropToTree(made, {f->FindSubItemPos(y)}, {y}, host);
     }
     int Run(dov::IRenameWatcher* w) {

@@ -37,13 +37,14 @@ TEST_F(SessionTest, LoadEditRenameEndToEnd) {
     EXPECT_EQ(s.RowItem(0)->m_strOrgName, "sub");
     EXPECT_EQ(s.RowItem(1)->m_strOrgName, "a.jpg");
     s.SelectAll();
-    s.list.keyWord.Key1 = Sj("写真_");
+    s.KeyWords().Key1 = Sj("写真_");
     EXPECT_EQ(s.RunListCommand(dov::CMD_PASTE_LEFT), 3);
     EXPECT_EQ(s.RowItem(1)->m_strNewName, Sj("写真_a.jpg"));
 
     host.answers = {dov::MsgAnswer::Yes, dov::MsgAnswer::Yes};
-    const int renamed = s.Rename();
-    ASSERT_EQ(renamed, 1);
+    const dov::CommandResult renamed = s.Rename();
+    ASSERT_EQ(renamed.outcome, dov::Outcome::Done);
+    EXPECT_EQ(renamed.counts.failed, 0u);
     EXPECT_EQ(tmp.ReadFile("photos/写真_a.jpg"), "A");
     EXPECT_EQ(tmp.ReadFile("photos/写真_b.jpg"), "B");
     EXPECT_EQ(tmp.ReadFile("photos/写真_sub/c.jpg"), "C");
@@ -73,10 +74,10 @@ TEST_F(SessionTest, SaveOpenRoundTripAndInfo) {
     tmp.WriteFile("d/e/two.txt", "1234567890");
     dov::CSession s(host);
     s.LoadPaths({P("d")});
-    ASSERT_EQ(s.SaveAs(P("tree.dvt")), 1);
+    ASSERT_EQ(s.SaveAs(P("tree.dvt")), dov::Outcome::Done);
     s.Reset();
     EXPECT_EQ(s.Root()->m_dwNumInFolder, 0u);
-    ASSERT_EQ(s.Open(P("tree.dvt")), 1);
+    ASSERT_EQ(s.Open(P("tree.dvt")), dov::Outcome::Done);
     ASSERT_NE(s.FindFolder("d/e"), nullptr);
     s.ShowFolder(s.Root());
     s.SelectAll();
@@ -112,8 +113,8 @@ TEST(SessionOpen, AFolderReadFromASaveFileTakesOnlyTheSlotsItNeeds) {
     dov::CSession s(host);
     s.LoadPaths({*dov::Utf8ToCp932(tmp / "d")});
     const std::string file = *dov::Utf8ToCp932(tmp / "t.dvt");
-    ASSERT_EQ(s.SaveAs(file), 1);
-    ASSERT_EQ(s.Open(file), 1);
+    ASSERT_EQ(s.SaveAs(file), dov::Outcome::Done);
+    ASSERT_EQ(s.Open(file), dov::Outcome::Done);
     CMyItem* f1 = s.FindFolder("d/f1");
     ASSERT_NE(f1, nullptr);
     EXPECT_EQ(f1->m_dwNumInFolder, 1u);
@@ -121,6 +122,89 @@ TEST(SessionOpen, AFolderReadFromASaveFileTakesOnlyTheSlotsItNeeds) {
     // Adding to such a folder afterwards still works and grows it.
     ASSERT_NE(f1->MakeSubFile(), nullptr);
     EXPECT_EQ(f1->m_dwNumInFolder, 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Only a file that was really loaded becomes the file in use: after a refused (older version)
+// or damaged file, Save asks for a file and the recent files do not gain the refused one.
+TEST(SessionOpen, OnlyALoadedFileBecomesTheFileInUse) {
+    struct Case {
+        const char* name;
+        void (*spoil)(std::string& data);
+    };
+    const Case cases[] = {
+        {"older version", [](std::string& d) { d[d.find("version is 3") + 11] = '2'; }},
+        {"cut short", [](std::string& d) { d.resize(d.size() / 2); }},
+    };
+    for (const Case& c : cases) {
+        dovtest::TempDir tmp;
+        dovtest::RecordingHost host;
+        tmp.WriteFile("d/a.txt");
+        dov::CSession s(host);
+        s.LoadPaths({*dov::Utf8ToCp932(tmp / "d")});
+        const std::string good = *dov::Utf8ToCp932(tmp / "good.dvt");
+        const std::string bad = *dov::Utf8ToCp932(tmp / "bad.dvt");
+        ASSERT_EQ(s.SaveAs(good), dov::Outcome::Done);
+        std::string data = tmp.ReadFile("good.dvt");
+        c.spoil(data);
+        tmp.WriteFile("bad.dvt", data);
+        ASSERT_EQ(s.Open(good), dov::Outcome::Done);
+        EXPECT_EQ(s.saveFilePath, good);
+
+        EXPECT_EQ(s.Open(bad), dov::Outcome::Failed) << c.name;
+        EXPECT_EQ(s.Root()->m_dwNumInFolder, 0u) << c.name;
+        EXPECT_EQ(s.saveFilePath, "") << c.name;
+        EXPECT_EQ(s.Save(), dov::Outcome::NotStarted) << c.name;
+        for (const std::string& r : s.settings.recentFiles) EXPECT_NE(r, bad) << c.name;
+    }
+}
+
+TEST(SessionOpen, NewAndOpenAskBeforeDiscarding) {
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    dov::CSession s(host);
+    EXPECT_FALSE(s.ConfirmNew());  // nothing to discard: no question
+    EXPECT_TRUE(s.ConfirmDiscard());
+    EXPECT_TRUE(host.messages.empty());
+    tmp.WriteFile("d/a.txt");
+    s.LoadPaths({*dov::Utf8ToCp932(tmp / "d")});
+    host.answers = {dov::MsgAnswer::No, dov::MsgAnswer::Yes, dov::MsgAnswer::No};
+    EXPECT_FALSE(s.ConfirmNew());
+    EXPECT_TRUE(s.ConfirmNew());
+    EXPECT_FALSE(s.ConfirmDiscard());
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[0].text, Sj("現在の内容を破棄しますか？"));
+    EXPECT_EQ(host.messages[0].kind, dov::MsgKind::YesNo);
+    EXPECT_EQ(host.messages[2].text, Sj("現在のデータは全て破棄されますがよろしいですか？"));
+    s.saveFilePath = "/x.dvt";
+    CMyItem* old = s.Root();
+    EXPECT_EQ(s.New(), 1);
+    EXPECT_EQ(s.saveFilePath, "");
+    EXPECT_EQ(s.Root()->m_dwNumInFolder, 0u);
+    EXPECT_EQ(host.treeRemoved.back(), old);
+}
+
+// A macro's refresh of the item fields reaches the front.
+TEST(SessionMacro, FieldRefreshesReachTheFront) {
+    struct FieldsHost : dovtest::RecordingHost {
+        std::vector<CMyItem*> fields;
+        void ItemFieldsChanged(CMyItem* item) override { fields.push_back(item); }
+    };
+    dovtest::TempDir tmp;
+    FieldsHost host;
+    tmp.WriteFile("d/a.txt");
+    dov::CSession s(host);
+    s.LoadPaths({*dov::Utf8ToCp932(tmp / "d")});
+    s.ShowFolder(s.FindFolder("d"));
+    EXPECT_EQ(s.RunStatement("SelectListAll()").problem, dov::StatementResult::Problem::None);
+    ASSERT_EQ(host.fields.size(), 1u);
+    EXPECT_EQ(host.fields[0], s.RowItem(0));
+    EXPECT_EQ(s.RunStatement("NoSuch(1)").problem,
+              dov::StatementResult::Problem::NoSuchFunction);
+    EXPECT_EQ(s.RunStatement("(").problem, dov::StatementResult::Problem::NotAStatement);
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ void CommandsTest::everyMenuIdIsACommand() {
     // is unknown to the dialog step. Only "情報" runs nothing: its box is the whole command.
     dlgtest::Fixture fx({"a.txt"});
     dov::CSession& s = *fx.session;
-    s.list.keyWord.Key1.assign(1, 'a');  // (a plain literal trips a false GCC -Wrestrict)
+    s.KeyWords().Key1.assign(1, 'a');  // (a plain literal trips a false GCC -Wrestrict)
     int dialogs = 0;
     dov::CommandUi ui;
     ui.runDialog = [&](QDialog& d) {

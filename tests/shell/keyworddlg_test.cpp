@@ -263,8 +263,8 @@ void KeyWordDlgTest::untouchedFieldsKeepTheirBytes() {
 void KeyWordDlgTest::okWritesAndCancelLeavesTheSession() {
     dlgtest::Fixture fx;
     dov::CSession& s = *fx.session;
-    s.list.keyWord = Keys("k1", "k2", "k3", 0, 0);
-    s.list.keyWord.EffectSubItem = 1;
+    s.KeyWords() = Keys("k1", "k2", "k3", 0, 0);
+    s.KeyWords().EffectSubItem = 1;
 
     int shown = 0;
     dov::CommandUi ui;
@@ -279,8 +279,8 @@ void KeyWordDlgTest::okWritesAndCancelLeavesTheSession() {
         &shown);
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2033, ui));
     QCOMPARE(shown, 1);
-    QCOMPARE(s.list.keyWord.Key1, std::string("k1"));
-    QCOMPARE(s.list.keyWord.UseWildCard, 0);
+    QCOMPARE(s.KeyWords().Key1, std::string("k1"));
+    QCOMPARE(s.KeyWords().UseWildCard, 0);
 
     ui.runDialog = dlgtest::Play<CKeyWordDlg>([](CKeyWordDlg& d) {
         d.KeyEdit(0)->setText(U8("変更"));
@@ -290,12 +290,12 @@ void KeyWordDlgTest::okWritesAndCancelLeavesTheSession() {
         d.accept();
     });
     QVERIFY(dov::PrepareListCommand(nullptr, s, 2033, ui));
-    QCOMPARE(s.list.keyWord.Key1, Sj("変更"));
-    QCOMPARE(s.list.keyWord.Key2, std::string("#"));
-    QCOMPARE(s.list.keyWord.Key3, std::string("k3"));
-    QCOMPARE(s.list.keyWord.UseWildCard, 1);
-    QCOMPARE(s.list.keyWord.EnableAllTarget, 1);
-    QCOMPARE(s.list.keyWord.EffectSubItem, 1);
+    QCOMPARE(s.KeyWords().Key1, Sj("変更"));
+    QCOMPARE(s.KeyWords().Key2, std::string("#"));
+    QCOMPARE(s.KeyWords().Key3, std::string("k3"));
+    QCOMPARE(s.KeyWords().UseWildCard, 1);
+    QCOMPARE(s.KeyWords().EnableAllTarget, 1);
+    QCOMPARE(s.KeyWords().EffectSubItem, 1);
 }
 
 void KeyWordDlgTest::replaceWithoutSearchTextStartsNothing() {
@@ -309,7 +309,7 @@ void KeyWordDlgTest::replaceWithoutSearchTextStartsNothing() {
     });
     // The dialog takes a lone replacement text (the pair is not empty) ...
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2006, ui));
-    QCOMPARE(s.list.keyWord.Key2, std::string("b"));
+    QCOMPARE(s.KeyWords().Key2, std::string("b"));
     // ... but only "置換" refuses to run without a search text; the paste commands run.
     QVERIFY(dov::PrepareListCommand(nullptr, s, 2033, ui));
 }
@@ -320,7 +320,7 @@ void KeyWordDlgTest::cutCommandsDoNotStartWhileBusy() {
     int shown = 0;
     dov::CommandUi ui;
     ui.runDialog = dlgtest::Play<CKeyWordDlg>([](CKeyWordDlg& d) { d.accept(); }, &shown);
-    s.list.keyWord = Keys("k");
+    s.KeyWords() = Keys("k");
     s.flags.busy = true;
     for (int id : {2021, 2022, 2023}) QVERIFY(!dov::PrepareListCommand(nullptr, s, id, ui));
     QCOMPARE(shown, 0);

@@ -354,10 +354,10 @@ void SerialDlgTest::charactersOutsideCp932AreRefused() {
 void SerialDlgTest::cancelLeavesTheSettings() {
     dlgtest::Fixture fx;
     dov::CSession& s = *fx.session;
-    s.list.serial.InsertPosType = 9;  // out of range: shown reset, but kept on Cancel
-    s.list.serial.PresetType = dov::PRE_INDEX;
-    s.list.serial.UpDownType = dov::UPDOWN_DOWN;
-    const dov::SerialSettings before = s.list.serial;
+    s.Serial().InsertPosType = 9;  // out of range: shown reset, but kept on Cancel
+    s.Serial().PresetType = dov::PRE_INDEX;
+    s.Serial().UpDownType = dov::UPDOWN_DOWN;
+    const dov::SerialSettings before = s.Serial();
     auto cancel = dlgtest::Play<CSerialDlg>([](CSerialDlg& d) {
         Click(d.Radio(CSerialDlg::kPos, 3));
         d.Key1Edit()->setText("x");
@@ -367,18 +367,18 @@ void SerialDlgTest::cancelLeavesTheSettings() {
     dov::CommandUi ui;
     ui.runDialog = cancel;
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2047, ui));
-    QCOMPARE(s.list.serial.InsertPosType, 9);
-    QCOMPARE(s.list.serial.PresetType, dov::PRE_INDEX);
-    QCOMPARE(s.list.serial.InsertPosKey1, before.InsertPosKey1);
+    QCOMPARE(s.Serial().InsertPosType, 9);
+    QCOMPARE(s.Serial().PresetType, dov::PRE_INDEX);
+    QCOMPARE(s.Serial().InsertPosKey1, before.InsertPosKey1);
 
     // 2045 chose the direction and the given start value before asking; that stays.
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2045, ui));
-    QCOMPARE(s.list.serial.UpDownType, dov::UPDOWN_UP);
-    QCOMPARE(s.list.serial.PresetType, dov::PRE_MANUAL);
-    QCOMPARE(s.list.serial.PresetData, before.PresetData);
-    QCOMPARE(s.list.serial.InsertPosType, 9);
+    QCOMPARE(s.Serial().UpDownType, dov::UPDOWN_UP);
+    QCOMPARE(s.Serial().PresetType, dov::PRE_MANUAL);
+    QCOMPARE(s.Serial().PresetData, before.PresetData);
+    QCOMPARE(s.Serial().InsertPosType, 9);
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2046, ui));
-    QCOMPARE(s.list.serial.UpDownType, dov::UPDOWN_DOWN);
+    QCOMPARE(s.Serial().UpDownType, dov::UPDOWN_DOWN);
 }
 
 void SerialDlgTest::startValueCommandsNumberFromTheTypedValue() {
@@ -394,7 +394,7 @@ void SerialDlgTest::startValueCommandsNumberFromTheTypedValue() {
     });
     QVERIFY(dov::PrepareListCommand(nullptr, s, 2045, ui));
     QVERIFY(sawStartOnly);
-    QCOMPARE(s.list.serial.PresetData, 998);
+    QCOMPARE(s.Serial().PresetData, 998);
     QCOMPARE(s.RunListCommand(2045), 3);
     QCOMPARE(fx.NewNames(), (std::vector<std::string>{"a998.txt", "b999.txt", "c000"}));
 }

@@ -27,6 +27,7 @@
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
+#include "view_driver.h"
 #include "view_test_helpers.h"
 
 using namespace dov;
@@ -45,43 +46,15 @@ const char* const kStopReport = "中止ボタンによって中止されまし�
 
 }  // namespace
 
-class ViewStateTest : public QObject {
+class ViewStateTest : public QObject, protected ViewDriver {
     Q_OBJECT
-
-    std::unique_ptr<dovtest::TempDir> dir_;
-    std::unique_ptr<CMainFrame> frame_;
-    CKestrelView* view_ = nullptr;
     MsgAnswer yesNo_ = MsgAnswer::No;
     // Set by the STOP click that a hook made: the button showed pressed while busy.
     std::atomic<bool> stopShownPressed_{false};
     std::atomic<int> stopClicks_{0};
 
-    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000); }
     QPushButton* Btn(int id) { return view_->Button(id); }
-    void Load(const std::vector<std::string>& names) {
-        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), names));
-        WaitIdle();
-    }
-    QTreeWidgetItem* Node(const char* utf8) {
-        auto found = view_->Tree()->findItems(U(utf8), Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.front();
-    }
-    void ClickTree(QTreeWidgetItem* n) {
-        QTreeWidget* t = view_->Tree();
-        if (n->parent()) n->parent()->setExpanded(true);
-        t->scrollToItem(n);
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
-        WaitIdle();
-    }
-    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTreeView* l = view_->List();
-        const QModelIndex i = view_->ListModel()->index(row, 1);
-        l->scrollTo(i);
-        QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualRect(i).center());
-    }
-    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
     int ListCurrentRow() { return view_->List()->currentIndex().row(); }
-    int SelectedCount() { return int(view_->List()->selectionModel()->selectedRows().size()); }
     // A folder "many" of 120 files, shown in the list.
     void LoadMany() {
         for (int i = 0; i < 120; ++i) {

@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <memory>
+#include <stdexcept>
 
 #include "common/paths.h"
 #include "common/workerflags.h"
@@ -23,16 +24,13 @@
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
+#include "view_driver.h"
 
 using namespace dov;
 using namespace shelltest;
 
-class WindowTest : public QObject {
+class WindowTest : public QObject, protected ViewDriver {
     Q_OBJECT
-
-    std::unique_ptr<dovtest::TempDir> dir_;
-    std::unique_ptr<CMainFrame> frame_;
-    CKestrelView* view_ = nullptr;
 
     // A folder "data" with a sub-folder and three files, loaded under the root.
     void MakeAndLoad() {
@@ -40,27 +38,8 @@ class WindowTest : public QObject {
         dir_->WriteFile("data/a.txt", "a");
         dir_->WriteFile("data/c.txt", "");
         dir_->WriteFile("data/sub/inner.txt", "in");
-        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {"data"}));
-        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        Load({"data"});
     }
-    QTreeWidgetItem* Node(const char* utf8) {
-        auto found = view_->Tree()->findItems(QString::fromUtf8(utf8),
-                                              Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.front();
-    }
-    void ClickTree(QTreeWidgetItem* n) {
-        QTreeWidget* t = view_->Tree();
-        t->scrollToItem(n);
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
-    }
-    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTreeView* l = view_->List();
-        const QModelIndex i = view_->ListModel()->index(row, 1);
-        l->scrollTo(i);
-        QTest::mouseClick(l->viewport(), Qt::LeftButton, mods, l->visualRect(i).center());
-    }
-    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
-
   private slots:
     void init() {
         dir_ = std::make_unique<dovtest::TempDir>();
@@ -213,6 +192,19 @@ class WindowTest : public QObject {
         QCOMPARE(answer.load(), static_cast<int>(MsgAnswer::Yes));
         QVERIFY(view_->Button(CKestrelView::kIdClose)->isEnabled());
         QVERIFY(frame_->Action("fileNew")->isEnabled());
+    }
+
+    // A job that throws is reported and traced, and the window is idle again afterwards.
+    void aJobThatThrowsEndsInTheIdleState() {
+        QVERIFY(view_->StartWorker([] { throw std::runtime_error("boom"); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        QVERIFY(!view_->Flags().busy && !view_->Flags().transition);
+        QVERIFY(view_->Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(SawMessage(view_->Host(), QStringLiteral("boom")));
+        QVERIFY(dovtest::HomeFile("DataTrace.txt").find("[boom]") != std::string::npos);
+        QVERIFY(view_->StartWorker([] {}));  // the next job starts as usual
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
     }
 
     void closingWhileAWorkerRunsChecksStopAndClosesAfterIt() {

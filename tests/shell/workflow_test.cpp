@@ -28,52 +28,18 @@
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
+#include "view_driver.h"
 #include "view_test_helpers.h"
 
 using namespace dov;
 using namespace shelltest;
 namespace fs = std::filesystem;
 
-class WorkflowTest : public QObject {
+class WorkflowTest : public QObject, protected ViewDriver {
     Q_OBJECT
-
-    std::unique_ptr<dovtest::TempDir> dir_;
-    std::unique_ptr<CMainFrame> frame_;
-    CKestrelView* view_ = nullptr;
     // Yes/No answers given in order; once used up, questions get No.
     std::vector<MsgAnswer> answers_;
 
-    void Load(const std::string& folder) {
-        view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {folder}));
-        WaitIdle();
-    }
-    void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000); }
-    QTreeWidgetItem* Node(const char* utf8) {
-        auto found = view_->Tree()->findItems(U(utf8), Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.front();
-    }
-    void ClickTree(QTreeWidgetItem* n) {
-        QTreeWidget* t = view_->Tree();
-        if (n->parent()) n->parent()->setExpanded(true);
-        t->scrollToItem(n);
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
-        WaitIdle();
-    }
-    QPoint RowPoint(int row) {
-        const QModelIndex i = view_->ListModel()->index(row, 1);
-        view_->List()->scrollTo(i);
-        return view_->List()->visualRect(i).center();
-    }
-    void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseClick(view_->List()->viewport(), Qt::LeftButton, mods, RowPoint(row));
-    }
-    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
-    QStringList RowNames() {
-        QStringList names;
-        for (int r = 0; r < view_->ListModel()->rowCount(); ++r) names << RowName(r);
-        return names;
-    }
-    int SelectedCount() { return int(view_->List()->selectionModel()->selectedRows().size()); }
     void SelectAll() {
         view_->List()->setFocus();
         QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
@@ -100,7 +66,7 @@ class WorkflowTest : public QObject {
         for (const char* f : {"photos/IMG_001 beach.jpg", "photos/IMG_002 beach.jpg",
                               "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
             dir_->WriteFile(f, "data");
-        Load("photos");
+        Load({"photos"});
         ClickTree(Node("photos"));
         QCOMPARE(view_->ListModel()->rowCount(), 4);
     }
@@ -496,8 +462,8 @@ class WorkflowTest : public QObject {
     void treeFoldersDragOntoOthersButNeverIntoThemselves() {
         dir_->WriteFile("a/inner/x.txt", "x");
         dir_->WriteFile("b/y.txt", "y");
-        Load("a");
-        Load("b");
+        Load({"a"});
+        Load({"b"});
         QTreeWidget* tree = view_->Tree();
         tree->expandAll();
         auto drag = [&](QTreeWidgetItem* from, QTreeWidgetItem* to) {

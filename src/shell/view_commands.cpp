@@ -1,0 +1,420 @@
+// What the view's buttons, keys, menus and drops do: each checks the window's state, asks
+// what only a window can ask (a file, a folder, a dialog), hands the command to the session,
+// on the worker when it may take long, and shows the result.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "common/codepage.h"
+#include "common/paths.h"
+#include "common/trace.h"
+#include "common/workerflags.h"
+#include "model/item.h"
+#include "session/session.h"
+#include "shell/drag.h"
+#include "shell/filedialog.h"
+#include "shell/qthost.h"
+#include "shell/qttext.h"
+#include "shell/treepane.h"
+#include "shell/view.h"
+
+namespace dov {
+
+namespace {
+constexpr const char* kNotAName = "入力された文字にはファイル名として使えない文字が含まれています";
+}
+
+void CKestrelView::OnStop() {
+    if (Flags().busy) {
+        Flags().stopReq = true;
+        TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
+    } else {
+        // Nothing runs: the button only shows its idle state.
+        Button(kIdStop)->setChecked(false);
+    }
+}
+
+void CKestrelView::OnClose() {
+    if (WorkerRunning()) {
+        closeAfterWorker_ = true;
+        return;
+    }
+    emit closeRequested();
+}
+
+// ---- The tree -----------------------------------------------------------------------------
+
+bool CKestrelView::ResetTree() {
+    Button(kIdStop)->setEnabled(false);
+    curItem_ = nullptr;
+    ClearFields();
+    // The session drops the old root's node and adds the new one, then shows the new root.
+    const bool ok = session_->Reset() == 1;
+    if (ok && !treePane_->NodeOf(RootItem())) {
+        host_->Ask(U8("ツリーのルートアイテム作成に失敗したので終了します。"), MsgKind::Ok);
+        return false;
+    }
+    return ok;
+}
+
+void CKestrelView::ShowFolderNode(QTreeWidgetItem* node) {
+    if (!node || Flags().busy || Flags().transition) return;
+    CMyItem* folder = CTreePane::ItemOf(node);
+    if (!folder) return;
+    focusSide_ = 0;
+    ClearFields();
+    treePane_->SelectQuietly(node);
+    if (folder != session_->CurFolder() || form_->listModel->Folder() != folder) {
+        Flags().transition = true;
+        session_->ShowFolder(folder);
+        Flags().transition = false;
+        curItem_ = folder;
+    }
+    CheckAndChangeTreeBtnState(false, true);
+}
+
+void CKestrelView::OpenFolderRow(int row) {
+    if (Flags().busy || Flags().transition) return;
+    const ListRow* r = form_->listModel->Row(row);
+    if (!r || !r->isFolder) return;
+    if (QTreeWidgetItem* n = treePane_->NodeOf(r->item)) {
+        if (n->parent()) n->parent()->setExpanded(true);
+        ShowFolderNode(n);
+    }
+}
+
+void CKestrelView::OnMakeFolder() {
+    if (WorkerRunning()) return;
+    QTreeWidgetItem* sel = form_->tree->currentItem();
+    CMyItem* parent = CTreePane::ItemOf(sel);
+    CMyItem* item = session_->MakeFolder(parent);
+    if (!item) return;
+    if (!treePane_->NodeOf(item)) ShowMessage("ツリーアイテムへのデータセットに失敗");
+    sel->setExpanded(true);
+    if (session_->CurFolder() == parent) {
+        RefreshRows();
+        const int last = form_->listModel->rowCount() - 1;
+        rowChosen_ = true;
+        SelectListRow(last);
+        ShowItem(last);
+        focusSide_ = 1;
+        form_->list->setFocus();
+    }
+}
+
+void CKestrelView::OnDeleteFolder() {
+    if (WorkerRunning()) return;
+    CMyItem* item = treePane_->CurrentFolder();
+    if (!item || item == RootItem()) return;
+    if (curItem_ == item) curItem_ = nullptr;
+    CMyItem* parent = session_->RemoveFolder(item);
+    if (!parent) return;
+    if (QTreeWidgetItem* n = treePane_->NodeOf(parent)) {
+        form_->listModel->Clear();  // shows the parent even when the session already did
+        ShowFolderNode(n);
+    }
+}
+
+void CKestrelView::OnTextTree(CMyItem* folder) {
+    if (!folder || WorkerRunning()) return;
+    if (!treePane_->NodeOf(folder)) return;  // the node went since the menu opened
+    session_->WriteTextTree(folder);
+}
+
+void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
+    CMyItem* item = CTreePane::ItemOf(node);
+    if (!item) return;
+    auto restore = [&] { treePane_->SetLabel(item, ToQt(item->m_strNewName)); };
+    const QString text = node->text(0);
+    if (Flags().busy || item == RootItem() || text.isEmpty()) return restore();
+    auto cp = FromQt(text);
+    if (!cp) {
+        restore();
+        return ShowMessage(kNotAName);
+    }
+    // A refused name (its message shown) leaves the label as the item's name.
+    if (session_->SetFolderName(item, *cp) != 1) restore();
+    if (item == curItem_) ShowFields(item);
+}
+
+// ---- The list -----------------------------------------------------------------------------
+
+bool CKestrelView::TypeNewName(const QString& text) {
+    if (Flags().busy || CurrentRow() < 0 || !curItem_ || !rowChosen_) return false;
+    auto cp = FromQt(text);
+    if (!cp) {
+        ShowMessage(kNotAName);
+        return false;
+    }
+    if (session_->SetNewName(CurrentRow(), *cp) != 1) return false;
+    ShowFields(curItem_);
+    form_->list->setFocus();
+    return true;
+}
+
+void CKestrelView::OnListLabelEdited(int row, const QString& text) {
+    if (Flags().busy || !form_->listModel->Row(row)) return;
+    auto cp = FromQt(text);
+    if (!cp) return ShowMessage(kNotAName);
+    // The label editor takes the same refusals as the field.
+    session_->SetNewName(row, *cp);
+    if (row == CurrentRow() && curItem_) ShowFields(curItem_);
+}
+
+void CKestrelView::OnLoad() {
+    if (WorkerRunning() || !session_->CurFolder()) return;
+    fileDialog_->SetInitialFolder(Prefs().loadFolder);
+    if (fileDialog_->exec() != QDialog::Accepted) return;
+    Prefs().loadFolder = fileDialog_->CurrentFolder();
+    LoadEntries(fileDialog_->CurrentFolder(), fileDialog_->Selected());
+}
+
+void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo> picked) {
+    CMyItem* target = session_->CurFolder();
+    if (!target) return;
+    // Entries whose names the program cannot hold are not loaded.
+    std::vector<std::string> names;
+    int unreadable = 0;
+    for (const EntryInfo& e : picked) {
+        if (e.nameOk && !e.name.empty())
+            names.push_back(e.name);
+        else
+            ++unreadable;
+    }
+    if (unreadable > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, Sj("%d個のファイル情報の取得に失敗").c_str(), unreadable);
+        host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
+    }
+    if (names.empty()) return;
+    StartWorker([this, target, folder, names = std::move(names)] {
+        session_->Load(folder, names, target);
+        ReportStop();
+    });
+}
+
+void CKestrelView::LoadPaths(std::vector<std::string> paths) {
+    if (WorkerRunning() || paths.empty()) return;
+    StartWorker([this, paths = std::move(paths)] {
+        session_->LoadPaths(paths);
+        ReportStop();
+    });
+}
+
+void CKestrelView::SortByColumn(int column) {
+    CMyItem* folder = session_->CurFolder();
+    if (WorkerRunning() || Flags().transition || !folder) return;
+    StartWorker([this, folder, column] {
+        if (session_->CurFolder() == folder) session_->SortByColumn(column);
+    });
+}
+
+void CKestrelView::OnDeleteItems() {
+    if (WorkerRunning() || !session_->CurFolder()) return;
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    const RowsDeleted r = session_->DeleteRows(rows);
+    const int keepRow = CurrentRow();
+    RefreshRows();
+    const int n = form_->listModel->rowCount();
+    if (n > 0) {
+        const int row = r.ok && r.hasCurrentItem ? r.currentRow : std::clamp(keepRow, 0, n - 1);
+        rowChosen_ = true;
+        SelectListRow(row);
+        ShowItem(row);
+    } else {
+        curItem_ = nullptr;
+        ClearFields();
+    }
+    form_->list->setFocus();
+}
+
+void CKestrelView::OnListCommand(int id) {
+    if (id == CMD_SELECT_ALL) return SelectAllRows();
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
+    if (id == CMD_INFO) {
+        host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
+        return;
+    }
+    if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
+    StartWorker(
+        [this, id] {
+            session_->RunListCommand(id);
+            ReportStop();
+        },
+        [this, id] {
+            RefreshRowsKeepingSelection();
+            if (id == CMD_FIND) ShowSessionSelection();
+        });
+}
+
+// ---- Drops --------------------------------------------------------------------------------
+
+bool CKestrelView::ListDropWithin(const std::vector<int>& rows, int dropRow) {
+    if (!session_->CurFolder() || dropRow < 0) return false;
+    auto moved = std::make_shared<int>(-1);
+    const int count = static_cast<int>(rows.size());
+    return StartWorker(
+        [this, rows, dropRow, moved] { *moved = session_->MoveRows(rows, dropRow); },
+        [this, moved, count] {
+            RefreshRowsKeepingSelection();
+            if (*moved < 0) return;
+            // The moved block stays selected, its first row current.
+            CItemListModel* m = form_->listModel;
+            QItemSelection sel(m->index(*moved, 0),
+                               m->index(*moved + count - 1, CItemListModel::kColumnCount - 1));
+            QItemSelectionModel* s = form_->list->selectionModel();
+            s->select(sel, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            s->setCurrentIndex(m->index(*moved, 0), QItemSelectionModel::NoUpdate);
+            rowChosen_ = true;
+            ShowItem(*moved);
+        });
+}
+
+void CKestrelView::DropRowsOnFolder(CMyItem* target, std::vector<int> rows,
+                                    std::vector<CMyItem*> items) {
+    StartWorker([this, target, rows = std::move(rows), items = std::move(items)] {
+        session_->MoveRowsToFolder(target, rows, items);
+    });
+}
+
+void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
+    CMyItem* selected = treePane_->CurrentFolder();
+    if (StartWorker(
+            [this, dragged, target, selected] { session_->MoveFolder(dragged, target, selected); },
+            [this] {
+                if (QTreeWidgetItem* n = form_->tree->currentItem()) form_->tree->scrollToItem(n);
+            }))
+        repaint();
+}
+
+// ---- Rename, copy, macros -----------------------------------------------------------------
+
+void CKestrelView::OnRename() {
+    if (WorkerRunning() || !RootItem()) return;
+    if (!session_->ConfirmRename()) return;
+    // Afterwards the rows show the items with their new paths.
+    if (!StartWorker([this] { session_->RunConfirmedRename(); },
+                     [this] { RefreshRowsKeepingSelection(); }))
+        return;
+    StartProgressTimer();
+}
+
+void CKestrelView::OnCopy() {
+    CMyItem* root = RootItem();
+    if (WorkerRunning() || !root || root->m_dwNumInFolder == 0) return;
+    if (!session_->ConfirmCopy()) return;
+    // A cancelled choice copies nothing and keeps the output folder of the settings.
+    const QString chosen = choosers_.folder(ToQt(Prefs().writeFolder));
+    if (chosen.isEmpty()) return;
+    const auto folder = FromQt(chosen);
+    if (!folder) return ShowMessage(kNotAName);
+    if (!session_->PrepareCopy()) return;
+    if (!StartWorker([this, f = *folder] { session_->RunConfirmedCopy(f); },
+                     [this] { RefreshRowsKeepingSelection(); }))
+        return ShowMessage("スレッドの作成に失敗");
+    StartProgressTimer();
+}
+
+bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
+    const int num = session_->MacroForKey(
+        fKey, mods & Qt::AltModifier, mods & Qt::ShiftModifier, mods & Qt::ControlModifier,
+        Dragging() || drag_->ListPending(), WorkerRunning() || Flags().transition);
+    if (num <= 0) return false;
+    form_->list->setFocus();
+    if (!session_->MacroCanStart(num)) return false;
+    return StartWorker(
+        [this, num] {
+            session_->RunMacro(num);
+            ReportStop();
+        },
+        [this] {
+            RefreshRowsKeepingSelection();
+            ShowSessionSelection();
+        });
+}
+
+// ---- The save data file -------------------------------------------------------------------
+
+void CKestrelView::NewTree() {
+    if (WorkerRunning() || !session_->ConfirmNew()) return;
+    curItem_ = nullptr;
+    ClearFields();
+    if (StartWorker([this] {
+            if (session_->New() != 1) Flags().quitReq = true;
+        }))
+        Button(kIdStop)->setEnabled(false);
+}
+
+void CKestrelView::OpenRecentFile(const QString& path) {
+    if (WorkerRunning() || !session_->ConfirmDiscard()) return;
+    OpenFile(path);
+}
+
+void CKestrelView::OnOpen() {
+    if (WorkerRunning() || !session_->ConfirmDiscard()) return;
+    const QString path = choosers_.openFile(ToQt(ProgramFolder()));
+    if (path.isEmpty()) return;
+    OpenFile(path);
+}
+
+void CKestrelView::OpenFile(const QString& path) {
+    if (WorkerRunning()) return;
+    const auto cp = FromQt(path);
+    if (!cp) {
+        host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
+        return;
+    }
+    curItem_ = nullptr;
+    ClearFields();
+    readingSave_ = true;
+    // A failed load leaves the program open with the tree the session leaves (a fresh root)
+    // and no file in use.
+    if (!StartWorker(
+            [this, p = *cp] {
+                session_->Open(p);
+                ReportStop();
+            },
+            [this] {
+                readingSave_ = false;
+                emit recentFilesChanged();
+            })) {
+        readingSave_ = false;
+        return;
+    }
+    Button(kIdStop)->setEnabled(false);  // reading a save data file is not interrupted
+}
+
+void CKestrelView::OnSave() {
+    if (WorkerRunning()) return;
+    if (session_->saveFilePath.empty()) return OnSaveAs();
+    host_->Ask(U8("次のファイルに保存します。\n[ %1 ]").arg(ToQt(session_->saveFilePath)),
+               MsgKind::Ok);
+    StartWorker([this] {
+        session_->Save();
+        ReportStop();
+    });
+}
+
+void CKestrelView::OnSaveAs() {
+    if (WorkerRunning()) return;
+    const QString path = choosers_.saveFile(ToQt(ProgramFolder()));
+    if (path.isEmpty()) return;
+    const auto cp = FromQt(path);
+    if (!cp) {
+        host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
+        return;
+    }
+    StartWorker(
+        [this, p = *cp] {
+            session_->SaveAs(p);
+            ReportStop();
+        },
+        [this] { emit recentFilesChanged(); });
+}
+
+}  // namespace dov
