@@ -22,6 +22,7 @@
 #include "rename/journal.h"
 #include "rename/make_tree.h"
 #include "rename/rename_engine.h"
+#include "rename/text_out.h"
 #include "rename/tree_edit.h"
 #include "rename/undo.h"
 
@@ -497,6 +498,23 @@ CommandResult CSession::Undo() {
 JournalInfo CSession::LastJournal() const {
     const JournalState st = ReadJournalState();
     return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind};
+}
+
+std::string CSession::JournalText() const {
+    std::string data, text;
+    Journal j;
+    if (ReadWholeFile(JournalPath(), data) != 0 || !ParseJournal(data, j)) return text;
+    constexpr std::size_t kShown = 300;
+    for (std::size_t i = 0; i < j.steps.size() && i < kShown; ++i) {
+        const JournalStep& s = j.steps[i];
+        if (s.kind == JournalStep::MakeDir) text += Sj("作成 ") + s.from;
+        if (s.kind == JournalStep::RemoveDir) text += Sj("削除 ") + s.from;
+        if (s.kind == JournalStep::Rename) text += Sj("改名 ") + s.from + " -> " + s.to;
+        if (s.failed) text += Sj("（失敗）");
+        text += '\n';
+    }
+    if (j.steps.size() > kShown) text += FormatSj("……他[%zu]個\n", j.steps.size() - kShown);
+    return text;
 }
 
 bool CSession::ConfirmCopy() {

@@ -240,6 +240,8 @@ class CSession {
     CommandResult Undo();
     // The last journaled run as found on disk (at start-up: was a run cut short?).
     JournalInfo LastJournal() const;
+    // Its changes as text to show (CP932), one line each, the first few hundred.
+    std::string JournalText() const;
     // Copy and rename into an output folder in three steps for a window: the checks and the
     // question (before the folder is chosen), the copy buffer, the run (on a worker).
     bool ConfirmCopy();
