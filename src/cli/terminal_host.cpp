@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/codepage.h"
+#include "common/trace.h"
 
 namespace dov::cli {
 
@@ -61,6 +62,7 @@ TerminalHost::TerminalHost(std::FILE* err) : err_(err), tty_(isatty(fileno(err))
 
 MsgAnswer TerminalHost::Message(const std::string& text, MsgKind kind, MsgIcon /*icon*/,
                                 const std::string& /*caption*/) {
+    TraceFlush();  // what led to the message is on disk before it shows
     EndProgress();
     std::string shown = TrimLineEnds(DisplayUtf8(text));
     // Every line of the box as its own line; CR LF and stray CRs do not reach the terminal.

@@ -6,22 +6,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/trace.h"
 
 namespace dov {
 namespace {
 
 std::atomic<IFileSystem*> g_override{nullptr};
-
-// CP932 path -> native path; nullopt when the bytes cannot be converted.
-std::optional<std::string> Native(const std::string& cp932) {
-    return Cp932ToUtf8(cp932);
-}
 
 class PosixFile : public IFile {
   public:
@@ -65,69 +66,238 @@ class PosixFile : public IFile {
     int fd_;
 };
 
-bool SameEntry(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    if (::lstat(a.c_str(), &sa) != 0 || ::lstat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+
+// Where a call lands: a folder handle and a name in it, or (for paths under no trusted
+// folder) AT_FDCWD and the whole native path.
+struct Loc {
+    int dfd = AT_FDCWD;
+    std::string name;  // native (UTF-8)
+    bool viaHandle = false;
+};
+
+bool IsUnder(const std::string& path, const std::string& folder) {
+    if (folder == "/") return !path.empty() && path[0] == '/';
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+}
+
+// '/' is never a trail byte of CP932, so the last one splits folder and name.
+bool SplitPath(const std::string& path, std::string& dir, std::string& base) {
+    if (path.size() < 2 || path[0] != '/' || path.back() == '/') return false;
+    const std::size_t slash = path.rfind('/');
+    dir = slash == 0 ? std::string("/") : path.substr(0, slash);
+    base = path.substr(slash + 1);
+    return true;
+}
+
+// A folder that cannot be reached as loaded (gone, a link now, a file now) is "not found".
+int Unreachable(int e) {
+    return (e == ELOOP || e == ENOTDIR) ? ENOENT : e;
 }
 
 // rename without replacing, when the kernel's no-replace flag is not supported: no step
 // checks first and acts later, so another process cannot slip a file in between.
-int FallbackNoReplace(const std::string& from, const std::string& to) {
+int FallbackNoReplace(const Loc& from, const Loc& to) {
     struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0) return errno;
+    if (::fstatat(from.dfd, from.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const char* f = from.name.c_str();
+    const char* t = to.name.c_str();
     if (!S_ISDIR(st.st_mode)) {
         // link() fails with EEXIST instead of replacing.
-        if (::link(from.c_str(), to.c_str()) != 0) {
+        if (::linkat(from.dfd, f, to.dfd, t, 0) != 0) {
             int e = errno;
             if (e == EPERM || e == EMLINK || e == ENOTSUP || e == EOPNOTSUPP) {
                 // No hard links here (vfat and friends): make the target exclusively, then
                 // rename onto that empty placeholder.
-                int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                int fd = ::openat(to.dfd, t, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
                 if (fd < 0) return errno;
                 ::close(fd);
-                if (::rename(from.c_str(), to.c_str()) != 0) {
+                if (::renameat(from.dfd, f, to.dfd, t) != 0) {
                     int e2 = errno;
-                    ::unlink(to.c_str());
+                    ::unlinkat(to.dfd, t, 0);
                     return e2;
                 }
                 return 0;
             }
             return e;
         }
-        if (::unlink(from.c_str()) != 0) {
+        if (::unlinkat(from.dfd, f, 0) != 0) {
             int e = errno;
-            ::unlink(to.c_str());  // leave things as they were
+            ::unlinkat(to.dfd, t, 0);  // leave things as they were
             return e;
         }
         return 0;
     }
     // A folder: take the target name with mkdir (EEXIST when taken), then move onto it.
-    if (::mkdir(to.c_str(), 0700) != 0) return errno;
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+    if (::mkdirat(to.dfd, t, 0700) != 0) return errno;
+    if (::renameat(from.dfd, f, to.dfd, t) != 0) {
         int e = errno;
-        ::rmdir(to.c_str());
+        ::unlinkat(to.dfd, t, AT_REMOVEDIR);
         return e;
     }
     return 0;
 }
 
-int RawRenameNoReplace(const std::string& from, const std::string& to, bool forceFallback) {
-    // A folder into itself answers EINVAL too; rule it out before reading EINVAL as "the flag
-    // is not supported".
-    if (to.size() > from.size() && to.compare(0, from.size(), from) == 0 && to[from.size()] == '/')
-        return EINVAL;
-    int r = forceFallback
-                ? -1
-                : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
+    int r = forceFallback ? -1
+                          : ::renameat2(from.dfd, from.name.c_str(), to.dfd, to.name.c_str(),
+                                        RENAME_NOREPLACE);
     if (r == 0) return 0;
     int e = forceFallback ? EINVAL : errno;
     if (e == EINVAL || e == ENOSYS) return FallbackNoReplace(from, to);
     return e;
 }
 
+bool SameEntry(const Loc& a, const Loc& b) {
+    struct stat sa {
+    }, sb{};
+    if (::fstatat(a.dfd, a.name.c_str(), &sa, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::fstatat(b.dfd, b.name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::size_t HandleLimit() {
+    struct rlimit rl {};
+    std::size_t soft = 1024;
+    if (::getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY)
+        soft = static_cast<std::size_t>(rl.rlim_cur);
+    return std::clamp<std::size_t>(soft / 8, 8, 256);
+}
+
 }  // namespace
+
+// The folders the user named, and the open handles of folders at and below them, keyed by
+// their CP932 paths. Held under one lock for the whole of each call, so a handle is never
+// closed while another thread uses it.
+struct PosixFileSystem::Handles {
+    struct Dir {
+        int fd = -1;
+        std::uint64_t used = 0;
+    };
+    std::mutex mu;
+    std::vector<std::string> trusted;
+    std::map<std::string, Dir> dirs;
+    std::uint64_t tick = 0;
+    std::uint64_t callStart = 0;
+    std::size_t limit = HandleLimit();
+
+    ~Handles() { CloseAll(); }
+
+    void CloseAll() {
+        for (auto& [path, d] : dirs) ::close(d.fd);
+        dirs.clear();
+    }
+
+    void BeginCall() { callStart = ++tick; }
+
+    bool UnderTrusted(const std::string& dir) const {
+        for (const std::string& t : trusted)
+            if (dir == t || IsUnder(dir, t)) return true;
+        return false;
+    }
+    // The folder is a trusted one or on the way to one: the user's path names it.
+    bool OnTrustedWay(const std::string& dir) const {
+        for (const std::string& t : trusted)
+            if (dir == t || IsUnder(t, dir)) return true;
+        return false;
+    }
+
+    void Keep(const std::string& dir, int fd) {
+        // Over the bound: close the least recently used handle not touched by this call.
+        while (dirs.size() >= limit) {
+            auto victim = dirs.end();
+            for (auto it = dirs.begin(); it != dirs.end(); ++it)
+                if (it->second.used < callStart &&
+                    (victim == dirs.end() || it->second.used < victim->second.used))
+                    victim = it;
+            if (victim == dirs.end()) break;
+            ::close(victim->second.fd);
+            dirs.erase(victim);
+        }
+        dirs[dir] = Dir{fd, ++tick};
+    }
+
+    // The handle of a folder at or below a trusted one, opened step by step from the nearest
+    // folder already open; 0 or errno.
+    int OpenDir(const std::string& dir, int& fd) {
+        if (auto it = dirs.find(dir); it != dirs.end()) {
+            it->second.used = ++tick;
+            fd = it->second.fd;
+            return 0;
+        }
+        int nfd;
+        if (dir == "/") {
+            nfd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (nfd < 0) return errno;
+        } else {
+            std::string parent, base;
+            if (!SplitPath(dir, parent, base)) return EINVAL;
+            int pfd;
+            if (int e = OpenDir(parent, pfd)) return e;
+            auto native = Cp932ToUtf8(base);
+            if (!native) return EINVAL;
+            const int follow = OnTrustedWay(dir) ? 0 : O_NOFOLLOW;
+            nfd = ::openat(pfd, native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | follow);
+            if (nfd < 0) return Unreachable(errno);
+        }
+        Keep(dir, nfd);
+        fd = nfd;
+        return 0;
+    }
+
+    // Where a call on this path lands; 0 or errno.
+    int Locate(const std::string& path, Loc& loc) {
+        std::string dir, base;
+        if (SplitPath(path, dir, base) && UnderTrusted(dir)) {
+            auto native = Cp932ToUtf8(base);
+            if (!native) return EINVAL;
+            if (int e = OpenDir(dir, loc.dfd)) return e;
+            loc.name = std::move(*native);
+            loc.viaHandle = true;
+            return 0;
+        }
+        auto native = Cp932ToUtf8(path);
+        if (!native) return EINVAL;
+        loc.dfd = AT_FDCWD;
+        loc.name = std::move(*native);
+        loc.viaHandle = false;
+        return 0;
+    }
+
+    // A folder renamed: its handle and those below it now answer to the new path.
+    void Moved(const std::string& from, const std::string& to) {
+        std::vector<std::pair<std::string, Dir>> moved;
+        for (auto it = dirs.lower_bound(from);
+             it != dirs.end() && it->first.compare(0, from.size(), from) == 0;) {
+            if (it->first.size() == from.size() || it->first[from.size()] == '/') {
+                moved.emplace_back(to + it->first.substr(from.size()), it->second);
+                it = dirs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto& [path, d] : moved) {
+            if (auto old = dirs.find(path); old != dirs.end()) {
+                ::close(old->second.fd);
+                dirs.erase(old);
+            }
+            dirs.emplace(std::move(path), d);
+        }
+    }
+
+    void Forget(const std::string& dir) {
+        for (auto it = dirs.lower_bound(dir);
+             it != dirs.end() && it->first.compare(0, dir.size(), dir) == 0;) {
+            if (it->first.size() == dir.size() || it->first[dir.size()] == '/') {
+                ::close(it->second.fd);
+                it = dirs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+};
 
 void FillRecords(const struct stat& st, const std::string& cp932Name, const std::string& fullPath,
                  EntryInfo& out) {
@@ -160,12 +330,49 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
     fs.size64 = out.size;
 }
 
+PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
+PosixFileSystem::~PosixFileSystem() = default;
+
+void PosixFileSystem::TrustFolder(const std::string& path) {
+    if (path.empty() || path[0] != '/') return;
+    std::string dir = path;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    std::lock_guard<std::mutex> lock(h_->mu);
+    auto& t = h_->trusted;
+    if (std::find(t.begin(), t.end(), dir) != t.end()) return;
+    if (t.size() >= 256) t.erase(t.begin());
+    t.push_back(dir);
+}
+
+void PosixFileSystem::ReleaseHandles() {
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->CloseAll();
+}
+
+std::size_t PosixFileSystem::OpenHandles() const {
+    std::lock_guard<std::mutex> lock(h_->mu);
+    return h_->dirs.size();
+}
+
 int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& out) {
     out.clear();
-    auto native = Native(path);
-    if (!native) return EINVAL;
-    int dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return errno;
+    std::string dirPath = path;
+    while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
+    int dfd = -1;
+    {
+        std::lock_guard<std::mutex> lock(h_->mu);
+        h_->BeginCall();
+        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
+            int hfd;
+            if (int e = h_->OpenDir(dirPath, hfd)) return e;
+            dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } else {
+            auto native = Cp932ToUtf8(path);
+            if (!native) return EINVAL;
+            dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (dfd < 0) return errno;
+    }
     DIR* dir = ::fdopendir(dfd);
     if (!dir) {
         int e = errno;
@@ -221,73 +428,92 @@ int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>
 }
 
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
-    auto native = Native(path);
-    if (!native) return EINVAL;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
     struct stat st {};
-    if (::lstat(native->c_str(), &st) != 0) return errno;
+    if (::fstatat(loc.dfd, loc.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     out = EntryInfo{};
     out.name = BaseName(path);
-    out.rawName = BaseName(*native);
+    out.rawName = BaseName(loc.name);
     FillRecords(st, out.name, path, out);
     return 0;
 }
 
 int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
-    auto nf = Native(from);
-    auto nt = Native(to);
-    if (!nf || !nt) return EINVAL;
-    int e = RawRenameNoReplace(*nf, *nt, forceNoReplaceFallback);
-    if (e == EEXIST && *nf != *nt && SameEntry(*nf, *nt)) {
+    // A folder into itself answers EINVAL too; rule it out before reading EINVAL as "the flag
+    // is not supported".
+    if (IsUnder(to, from) && from != "/") return EINVAL;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc lf, lt;
+    if (int e = h_->Locate(from, lf)) return e;
+    if (int e = h_->Locate(to, lt)) return e;
+    int e = RawRenameNoReplace(lf, lt, forceNoReplaceFallback);
+    if (e == EEXIST && from != to && SameEntry(lf, lt)) {
         // A case-only rename on a case-insensitive file system meets the entry itself: go
         // through a temporary name that nothing else uses.
+        e = EEXIST;
         for (int i = 0; i < 100; ++i) {
-            std::string tmp =
-                *nf + ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
-            int e1 = RawRenameNoReplace(*nf, tmp, forceNoReplaceFallback);
+            Loc tmp = lf;
+            tmp.name += ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
+            int e1 = RawRenameNoReplace(lf, tmp, forceNoReplaceFallback);
             if (e1 == EEXIST) continue;
             if (e1 != 0) return e1;
-            int e2 = RawRenameNoReplace(tmp, *nt, forceNoReplaceFallback);
-            if (e2 != 0) {
-                RawRenameNoReplace(tmp, *nf, forceNoReplaceFallback);
-                return e2;
-            }
-            return 0;
+            e = RawRenameNoReplace(tmp, lt, forceNoReplaceFallback);
+            if (e != 0) RawRenameNoReplace(tmp, lf, forceNoReplaceFallback);
+            break;
         }
-        return EEXIST;
     }
+    if (e == 0 && lf.viaHandle) h_->Moved(from, to);
     return e;
 }
 
 int PosixFileSystem::RenameReplace(const std::string& from, const std::string& to) {
-    auto nf = Native(from);
-    auto nt = Native(to);
-    if (!nf || !nt) return EINVAL;
-    return ::rename(nf->c_str(), nt->c_str()) == 0 ? 0 : errno;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc lf, lt;
+    if (int e = h_->Locate(from, lf)) return e;
+    if (int e = h_->Locate(to, lt)) return e;
+    if (::renameat(lf.dfd, lf.name.c_str(), lt.dfd, lt.name.c_str()) != 0) return errno;
+    if (lf.viaHandle) h_->Moved(from, to);
+    return 0;
 }
 
 int PosixFileSystem::MakeDir(const std::string& path) {
-    auto n = Native(path);
-    if (!n) return EINVAL;
-    return ::mkdir(n->c_str(), 0777) == 0 ? 0 : errno;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
+    return ::mkdirat(loc.dfd, loc.name.c_str(), 0777) == 0 ? 0 : errno;
 }
 
 int PosixFileSystem::RemoveFile(const std::string& path) {
-    auto n = Native(path);
-    if (!n) return EINVAL;
-    return ::unlink(n->c_str()) == 0 ? 0 : errno;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
+    return ::unlinkat(loc.dfd, loc.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
 int PosixFileSystem::RemoveDir(const std::string& path) {
-    auto n = Native(path);
-    if (!n) return EINVAL;
-    return ::rmdir(n->c_str()) == 0 ? 0 : errno;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
+    if (::unlinkat(loc.dfd, loc.name.c_str(), AT_REMOVEDIR) != 0) return errno;
+    h_->Forget(path);
+    return 0;
 }
 
 int PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<IFile>& out) {
-    auto n = Native(path);
-    if (!n) return EINVAL;
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
     // O_NONBLOCK keeps a FIFO from blocking the open; anything but a regular file is refused.
-    int fd = ::open(n->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int fd = ::openat(loc.dfd, loc.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -301,21 +527,32 @@ int PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<IFile>& o
 }
 
 int PosixFileSystem::CreateNew(const std::string& path, std::unique_ptr<IFile>& out) {
-    auto n = Native(path);
-    if (!n) return EINVAL;
-    int fd = ::open(n->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
+    int fd = ::openat(loc.dfd, loc.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     out = std::make_unique<PosixFile>(fd);
     return 0;
 }
 
 int PosixFileSystem::CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) {
-    auto n = Native(path);
+    // The program's own files: reached by their path, never written through a link.
+    auto n = Cp932ToUtf8(path);
     if (!n) return EINVAL;
     int fd = OpenOwnFileForWrite(*n, false);
     if (fd < 0) return -fd;
     out = std::make_unique<PosixFile>(fd);
     return 0;
+}
+
+OperationScope::OperationScope() {
+    Fs().ReleaseHandles();
+}
+OperationScope::~OperationScope() {
+    Fs().ReleaseHandles();
+    TraceFlush();
 }
 
 IFileSystem& Fs() {

@@ -5,6 +5,12 @@
 // converted fails with EINVAL and nothing on disk is touched. Functions return 0 on success or
 // a positive errno value.
 //
+// The real layer reaches the loaded tree through folder handles: below a folder the user named
+// (TrustFolder) every folder is opened relative to its parent's handle without following links,
+// so a folder replaced by a link after loading is never entered, no call walks the whole path
+// and paths longer than PATH_MAX work. Paths under no named folder (the program's own files, a
+// save file the user picked) are used as plain paths.
+//
 // Tests replace the real layer with SetFileSystem() to inject failures (EEXIST, EACCES, EINVAL
 // from an unsupported no-replace rename, a short read, a full disk).
 #pragma once
@@ -117,11 +123,26 @@ class IFileSystem {
     // Creates or empties one of the program's own files for writing; a symbolic link or anything
     // but a regular file at the path is refused (ELOOP, EINVAL) and left as it is.
     virtual int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) = 0;
+
+    // A folder the user named (the folder holding a loaded entry, the copy's output folder):
+    // links on the way to it are followed as the user's path says; below it nothing that is a
+    // link is entered, and a folder that is no longer there (or is now a link or a file) makes
+    // the calls below it fail with ENOENT.
+    virtual void TrustFolder(const std::string& /*path*/) {}
+
+    // Closes the folder handles kept between calls; each operation (a load, a rename, a copy)
+    // starts and ends with this, so a folder replaced in between is looked at afresh.
+    virtual void ReleaseHandles() {}
 };
 
 // The real layer over the Linux system calls.
 class PosixFileSystem : public IFileSystem {
   public:
+    PosixFileSystem();
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
+
     // Test seam: behave as if renameat2(RENAME_NOREPLACE) were unsupported (as on NFS, 9p and
     // many FUSE file systems), so the fallback path runs.
     bool forceNoReplaceFallback = false;
@@ -137,6 +158,25 @@ class PosixFileSystem : public IFileSystem {
     int OpenRead(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) override;
+    void TrustFolder(const std::string& path) override;
+    void ReleaseHandles() override;
+
+    // Folder handles open now (for tests of the cache's bound).
+    std::size_t OpenHandles() const;
+
+  private:
+    struct Handles;
+    std::unique_ptr<Handles> h_;
+};
+
+// One operation (a load, a rename, a copy): the folder handles are released when it starts and
+// when it ends, and the trace is written out when it ends.
+class OperationScope {
+  public:
+    OperationScope();
+    ~OperationScope();
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
 };
 
 // The layer in use (the real one unless a test installed another).

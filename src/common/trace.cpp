@@ -1,13 +1,19 @@
 #include "common/trace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -15,39 +21,171 @@
 namespace dov {
 namespace {
 
-std::mutex g_mu;
-std::function<void(const std::string&)> g_onFailure;
-std::set<std::string> g_failedPaths;
+constexpr std::size_t kBlock = 64 * 1024;
+constexpr auto kMaxDelay = std::chrono::milliseconds(100);
+
 std::atomic<bool> g_enabled{true};
 
-std::string ToCrLf(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + 8);
+// One open trace file and the texts not yet written to it.
+struct Sink {
+    int fd = -1;
+    std::string pending;
+};
+
+// Appends text with each '\n' that does not follow a '\r' (within this text) as CR LF.
+void AppendCrLf(std::string& out, std::string_view text) {
+    std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out.push_back('\r');
-        out.push_back(text[i]);
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out.append(text.data() + start, i - start);
+            out.push_back('\r');
+            start = i;
+        }
     }
-    return out;
+    out.append(text.data() + start, text.size() - start);
 }
 
-void WriteLocked(const std::string& tracePath, std::string_view text, bool append) {
-    auto native = Cp932ToUtf8(tracePath);
-    const int fd = native ? OpenOwnFileForWrite(*native, append) : -EINVAL;
-    if (fd < 0) {
-        if (g_onFailure && g_failedPaths.insert(tracePath).second) {
-            g_onFailure(Sj("トレース用ファイルが開けません"));
-        }
-        return;
+bool WriteAllFd(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t r = ::write(fd, data.data() + done, data.size() - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return false;
+        done += static_cast<std::size_t>(r);
     }
-    const std::string out = ToCrLf(text);
-    for (std::size_t done = 0; done < out.size();) {
-        const ssize_t w = ::write(fd, out.data() + done, out.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) break;
-        done += static_cast<std::size_t>(w);
-    }
-    ::close(fd);
+    return true;
 }
+
+class TraceState {
+  public:
+    static TraceState& Get() {
+        static TraceState state;
+        return state;
+    }
+
+    ~TraceState() {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        if (flusher_.joinable()) flusher_.join();
+        std::lock_guard<std::mutex> lock(mu_);
+        FlushAllLocked();
+        for (auto& [path, sink] : sinks_)
+            if (sink.fd >= 0) ::close(sink.fd);
+    }
+
+    void Write(const std::string& tracePath, std::string_view text) {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (sinks_.size() > 1 || (sinks_.size() == 1 && !sinks_.count(tracePath))) {
+            // Another file now (a test's fresh folder, a changed program folder): the others
+            // are written out and closed, so handles do not pile up.
+            for (auto it = sinks_.begin(); it != sinks_.end();) {
+                if (it->first == tracePath) {
+                    ++it;
+                    continue;
+                }
+                Flush(it->first, it->second);
+                if (it->second.fd >= 0) ::close(it->second.fd);
+                it = sinks_.erase(it);
+            }
+        }
+        Sink& sink = sinks_[tracePath];
+        if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) return;
+        AppendCrLf(sink.pending, text);
+        if (sink.pending.size() >= kBlock) {
+            Flush(tracePath, sink);
+            return;
+        }
+        if (!flusher_.joinable()) flusher_ = std::thread([this] { FlushLoop(); });
+        if (!waiting_) {
+            waiting_ = true;
+            cv_.notify_one();
+        }
+    }
+
+    void Reset(const std::string& tracePath) {
+        std::lock_guard<std::mutex> lock(mu_);
+        Sink& sink = sinks_[tracePath];
+        sink.pending.clear();
+        if (sink.fd >= 0) ::close(sink.fd);
+        sink.fd = -1;
+        if (Open(tracePath, sink, O_TRUNC)) {
+            ::close(sink.fd);
+            sink.fd = -1;
+        }
+    }
+
+    void FlushAll() {
+        std::lock_guard<std::mutex> lock(mu_);
+        FlushAllLocked();
+    }
+
+    void SetFailureHandler(std::function<void(const std::string&)> handler) {
+        std::lock_guard<std::mutex> lock(mu_);
+        onFailure_ = std::move(handler);
+        failedPaths_.clear();
+    }
+
+  private:
+    TraceState() = default;
+
+    bool Open(const std::string& tracePath, Sink& sink, int mode) {
+        auto native = Cp932ToUtf8(tracePath);
+        // Never written through a link or into anything but a regular file.
+        sink.fd = native ? OpenOwnFileForWrite(*native, mode == O_APPEND) : -1;
+        if (sink.fd >= 0) return true;
+        sink.fd = -1;
+        if (onFailure_ && failedPaths_.insert(tracePath).second)
+            onFailure_(Sj("トレース用ファイルが開けません"));
+        return false;
+    }
+
+    void Flush(const std::string& tracePath, Sink& sink) {
+        if (sink.pending.empty()) return;
+        struct stat st {};
+        // Removed while held open: write to a new file under the name instead.
+        if (sink.fd >= 0 && ::fstat(sink.fd, &st) == 0 && st.st_nlink == 0) {
+            ::close(sink.fd);
+            sink.fd = -1;
+        }
+        if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) {
+            sink.pending.clear();
+            return;
+        }
+        if (!WriteAllFd(sink.fd, sink.pending)) {
+            ::close(sink.fd);
+            sink.fd = -1;
+            if (Open(tracePath, sink, O_APPEND)) WriteAllFd(sink.fd, sink.pending);
+        }
+        sink.pending.clear();
+    }
+
+    void FlushAllLocked() {
+        for (auto& [path, sink] : sinks_) Flush(path, sink);
+        waiting_ = false;
+    }
+
+    void FlushLoop() {
+        std::unique_lock<std::mutex> lock(mu_);
+        while (!stop_) {
+            cv_.wait(lock, [this] { return stop_ || waiting_; });
+            if (stop_) break;
+            cv_.wait_for(lock, kMaxDelay, [this] { return stop_; });
+            FlushAllLocked();
+        }
+    }
+
+    std::mutex mu_;
+    std::condition_variable cv_;
+    std::thread flusher_;
+    bool stop_ = false;
+    bool waiting_ = false;  // texts wait for the flusher
+    std::map<std::string, Sink> sinks_;
+    std::function<void(const std::string&)> onFailure_;
+    std::set<std::string> failedPaths_;
+};
 
 }  // namespace
 
@@ -56,14 +194,16 @@ std::string DefaultTracePath() {
 }
 
 void TraceReset(const std::string& tracePath) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    WriteLocked(tracePath, {}, false);
+    TraceState::Get().Reset(tracePath);
 }
 
 void TraceWrite(const std::string& tracePath, std::string_view cp932Text) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
-    std::lock_guard<std::mutex> lock(g_mu);
-    WriteLocked(tracePath, cp932Text, true);
+    TraceState::Get().Write(tracePath, cp932Text);
+}
+
+void TraceFlush() {
+    TraceState::Get().FlushAll();
 }
 
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
@@ -73,22 +213,29 @@ void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     va_start(ap, fmtUtf8);
     va_list ap2;
     va_copy(ap2, ap);
-    int n = std::vsnprintf(nullptr, 0, fmt.c_str(), ap);
+    // Most lines fit the stack buffer: formatted once.
+    char buf[1024];
+    const int n = std::vsnprintf(buf, sizeof buf, fmt.c_str(), ap);
     va_end(ap);
-    std::string text;
-    if (n > 0) {
-        text.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(text.data(), text.size(), fmt.c_str(), ap2);
-        text.resize(static_cast<std::size_t>(n));
+    if (n <= 0) {
+        va_end(ap2);
+        TraceWrite(tracePath, {});
+        return;
     }
+    if (static_cast<std::size_t>(n) < sizeof buf) {
+        va_end(ap2);
+        TraceWrite(tracePath, std::string_view(buf, static_cast<std::size_t>(n)));
+        return;
+    }
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), fmt.c_str(), ap2);
     va_end(ap2);
+    text.resize(static_cast<std::size_t>(n));
     TraceWrite(tracePath, text);
 }
 
 void SetTraceFailureHandler(std::function<void(const std::string&)> handler) {
-    std::lock_guard<std::mutex> lock(g_mu);
-    g_onFailure = std::move(handler);
-    g_failedPaths.clear();
+    TraceState::Get().SetFailureHandler(std::move(handler));
 }
 
 void SetTraceEnabled(bool enabled) {

@@ -1,8 +1,11 @@
 // The trace log: DataTrace.txt in the program's own folder.
 //
-// Each line is written with its own open-append-close, so the file is complete up to the last
-// line even when the program dies. Texts are CP932 and '\n' is written as CR LF. Writers on
-// any thread may trace at once; each call's text lands whole.
+// The file is held open for appending; texts are collected and written in blocks: when a block
+// is full, when TraceFlush() is called (at the end of every operation and before every message
+// box or question), and at least every 100 ms, so a process that dies loses at most the last
+// 100 ms. A file that was removed, or whose write failed, is opened again. Texts are CP932 and
+// '\n' is written as CR LF. Writers on any thread may trace at once; each call's text lands
+// whole.
 #pragma once
 
 #include <functional>
@@ -19,6 +22,9 @@ void TraceReset(const std::string& tracePath);
 
 // Appends a CP932 text as it stands.
 void TraceWrite(const std::string& tracePath, std::string_view cp932Text);
+
+// Writes out every text collected so far.
+void TraceFlush();
 
 // printf-style: the format is a UTF-8 text of the program (converted to CP932 once and cached);
 // %s arguments are CP932 strings (const char*).

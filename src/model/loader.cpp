@@ -214,6 +214,10 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         explicit LoadingFlag(bool& f) : flag(f) { flag = true; }
         ~LoadingFlag() { flag = false; }
     } loading(m_bLoading);
+    OperationScope operation;
+    // The user named this folder: it is reached as its path says, and nothing below it that
+    // is a link is ever entered.
+    if (IsAbsolute(folderPath)) Fs().TrustFolder(folderPath);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
     for (const EntryInfo& e : picked) {

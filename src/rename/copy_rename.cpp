@@ -1,15 +1,19 @@
 #include "rename/copy_rename.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <new>
 
 #include "common/codepage.h"
 #include "common/fs.h"
+#include "common/paths.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/host.h"
 #include "model/item.h"
+#include "rename/rename_engine.h"
 #include "rename/text_out.h"
 
 namespace dov {
@@ -80,6 +84,11 @@ bool CCopyRun::PrepareBuffer() {
 
 void CCopyRun::Run(CMyItem* root, const std::string& outputFolder) {
     if (!root || outputFolder.empty()) return;
+    OperationScope operation;
+    // What is read lies below the folders holding the loaded entries; what is written lies
+    // below the output folder the user chose. Nothing below either that is a link is entered.
+    Fs().TrustFolder(outputFolder);
+    TrustLoadedFolders(root);
     CopyItemToFolder(root, outputFolder);
 }
 
@@ -169,23 +178,43 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
     }
     const std::size_t chunkMax = std::clamp<std::size_t>(m_chunk, 1, kBufferSize);
 
-    // Regular files only (a FIFO or device fails instead of blocking).
+    IFileSystem& fs = Fs();
+    auto exists = [&]() {
+        TraceF(m_strTracePath, "　※　同名のファイルが既に存在するのでコピーしません。[ %s ]\n",
+               strTarget.c_str());
+        return -1;
+    };
+    // Regular files only (a FIFO or device fails instead of blocking). The item's own path: the
+    // status record's copy of it is cut at the save file's field size.
     std::unique_ptr<IFile> src;
-    if (Fs().OpenRead(pItem->m_status.m_szFullName, src) != 0) return -1;
+    if (fs.OpenRead(pItem->m_strOrgPath, src) != 0) return -1;
+    // A taken name is not worth reading the whole file for; the final no-replace rename below
+    // is what guarantees nothing is overwritten.
+    if (EntryInfo taken; fs.Stat(strTarget, taken) == 0) {
+        src->Close();
+        return exists();
+    }
+
+    // Written under a temporary name in the target folder and put in place only when complete,
+    // so a copy killed half-way never leaves a cut file under the final name.
     std::unique_ptr<IFile> dst;
-    const int createErr = Fs().CreateNew(strTarget, dst);
+    std::string part;
+    int createErr = EEXIST;
+    const std::string folder = strTarget.substr(0, strTarget.size() - BaseName(strTarget).size());
+    for (int i = 0; i < 100 && createErr == EEXIST; ++i) {
+        part = folder + ".dovreth-part" + std::to_string(::getpid()) + "_" +
+               std::to_string(m_iPartSerial++);
+        createErr = fs.CreateNew(part, dst);
+    }
     if (createErr != 0) {
-        if (createErr == EEXIST)
-            TraceF(m_strTracePath, "　※　同名のファイルが既に存在するのでコピーしません。[ %s ]\n",
-                   strTarget.c_str());
         src->Close();
         return -1;
     }
-    // From here on the target is ours: any failure removes it again.
+    // From here on the temporary file is ours: any failure removes it again.
     auto fail = [&]() {
         src->Close();
         dst->Close();
-        Fs().RemoveFile(strTarget);
+        fs.RemoveFile(part);
         return -1;
     };
 
@@ -222,8 +251,12 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
     src->Close();
     if (dst->Close() != 0) {
         TraceF(m_strTracePath, "※　ファイル操作に失敗\n");
-        Fs().RemoveFile(strTarget);
+        fs.RemoveFile(part);
         return -1;
+    }
+    if (const int err = fs.RenameNoReplace(part, strTarget); err != 0) {
+        fs.RemoveFile(part);
+        return err == EEXIST ? exists() : -1;
     }
     return 0;
 }

@@ -61,6 +61,7 @@ class CCopyRun {
     IHost& m_host;
     std::string m_strTracePath;
     std::unique_ptr<char[]> m_buffer;
+    unsigned m_iPartSerial = 0;  // makes each temporary file name of this run unique
 };
 
 // The whole "コピーして実行" run, with the output folder already chosen: checks, confirmation,

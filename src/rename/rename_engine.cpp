@@ -58,6 +58,16 @@ CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
         root && !root->m_strTracePath.empty() ? root->m_strTracePath : DefaultTracePath();
 }
 
+void TrustLoadedFolders(CMyItem* root) {
+    IFileSystem& fs = Fs();
+    for (std::uint32_t i = 0; root && i < root->m_dwNumInFolder; ++i) {
+        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
+            const std::string parent = ParentPath(item->m_strOrgPath);
+            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
+        }
+    }
+}
+
 void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
     TraceWrite(m_strTracePath, cp932Text);
     m_host.Message(cp932Text, MsgKind::Ok, static_cast<MsgIcon>(icon));
@@ -92,6 +102,8 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
 
 int CRenameRun::RenameItemBySort() {
     if (!m_pRoot) return -1;
+    OperationScope operation;
+    TrustLoadedFolders(m_pRoot);
 
     // 1. The tree as it stands, with the names on disk.
     WritePreRenameTree(m_pRoot, nullptr);

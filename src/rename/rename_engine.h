@@ -57,6 +57,10 @@ struct RenameCounts {
     int itemNum = 0;  // entries of the depth index
 };
 
+// The entries under the root are what the user loaded: the disk is reached from the folders that
+// hold them, and nothing below those that is a link is followed (see IFileSystem::TrustFolder).
+void TrustLoadedFolders(CMyItem* root);
+
 class CRenameRun {
   public:
     // root: the root item of the edit tree; depth: the session's depth index (refilled).

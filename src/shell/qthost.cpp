@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "common/trace.h"
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "shell/qttext.h"
@@ -69,6 +70,7 @@ MsgAnswer QtHost::Ask(const QString& text, MsgKind kind, MsgIcon icon, const QSt
 
 MsgAnswer QtHost::Message(const std::string& text, MsgKind kind, MsgIcon icon,
                           const std::string& caption) {
+    TraceFlush();  // what led to the message is on disk before it shows
     const QString qtext = ToQt(text);
     const QString qcaption = caption.empty() ? QString() : ToQt(caption);
     if (OnWindowThread()) return Ask(qtext, kind, icon, qcaption);
@@ -130,7 +132,14 @@ void QtHost::ListRowChanged(int row) {
 
 void QtHost::Progress(long long done, long long total) {
     if (progressHook_) progressHook_(done, total);
-    Post([this, done, total] { emit progress(done, total); });
+    // Only counters: the window's timer reads them; no call is queued per step.
+    progressTotal_.store(total, std::memory_order_relaxed);
+    progressDone_.store(done, std::memory_order_relaxed);
+}
+
+void QtHost::ResetProgress() {
+    progressDone_.store(0);
+    progressTotal_.store(0);
 }
 
 }  // namespace dov

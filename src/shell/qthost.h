@@ -65,6 +65,11 @@ class QtHost : public QObject, public IHost {
     void SetStopPollHook(StopPollHook hook) { stopPollHook_ = std::move(hook); }
     void SetProgressHook(ProgressHook hook) { progressHook_ = std::move(hook); }
 
+    // The last progress step of the running worker (the window's timer reads them).
+    long long ProgressDone() const { return progressDone_.load(std::memory_order_relaxed); }
+    long long ProgressTotal() const { return progressTotal_.load(std::memory_order_relaxed); }
+    void ResetProgress();
+
     // At shutdown: questions get their default answer at once, so a worker that is being
     // joined cannot wait for a window that no longer answers.
     void SetShuttingDown() { shuttingDown_ = true; }
@@ -81,7 +86,6 @@ class QtHost : public QObject, public IHost {
     void listShowFolder(CMyItem* folder, std::vector<dov::ListRow> rows);
     void listRowChanged(int row, dov::ListRow data);
     void itemFieldsChanged(dov::ItemFields fields);
-    void progress(long long done, long long total);
 
   private:
     bool OnWindowThread() const;
@@ -95,6 +99,8 @@ class QtHost : public QObject, public IHost {
     ProgressHook progressHook_;
     std::vector<QString> messages_;
     std::atomic<bool> shuttingDown_{false};
+    std::atomic<long long> progressDone_{0};
+    std::atomic<long long> progressTotal_{0};
     std::atomic<CMyItem*> shownFolder_{nullptr};
 };
 

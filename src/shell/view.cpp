@@ -250,11 +250,9 @@ void CKestrelView::BuildWorker() {
     // The progress timer of the rename and the copy.
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
-    connect(host_, &QtHost::progress, this, [this](long long done, long long total) {
-        progressDone_ = done;
-        progressTotal_ = total;
-    });
     connect(progressTimer_, &QTimer::timeout, this, [this] {
+        progressDone_ = host_->ProgressDone();
+        progressTotal_ = host_->ProgressTotal();
         if (!WorkerRunning()) {
             progressTimer_->stop();
             emit progressText(QString());
@@ -405,6 +403,7 @@ void CKestrelView::ReportStop() {
 
 void CKestrelView::StartProgressTimer() {
     progressDone_ = progressTotal_ = 0;
+    host_->ResetProgress();
     update();
     progressTimer_->start();
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -123,6 +124,17 @@ TEST(Trace, AppendsCp932LinesWithCrLfFromManyThreads) {
     EXPECT_EQ(text.find("\n"), text.find("\r\n") + 1);
     dov::TraceReset(path);
     EXPECT_EQ(tmp.ReadFile("home/DataTrace.txt"), "");
+}
+
+// The file is held open between lines: one removed meanwhile is made again for what follows.
+TEST(Trace, AFileRemovedWhileHeldOpenIsMadeAgain) {
+    dovtest::TempDir tmp;
+    const std::string path = dov::DefaultTracePath();
+    dov::TraceWrite(path, "one\n");
+    dov::TraceFlush();
+    ASSERT_EQ(std::remove((tmp.home() + "/DataTrace.txt").c_str()), 0);
+    dov::TraceWrite(path, "two\n");
+    EXPECT_EQ(tmp.ReadFile("home/DataTrace.txt"), "two\r\n");
 }
 
 TEST(Trace, ReportsAFileThatCannotBeOpenedOnce) {

@@ -116,24 +116,6 @@ std::multiset<std::string> Contents(const Listing& l) {
     return out;
 }
 
-int FaultFs::RenameNoReplace(const std::string& from, const std::string& to) {
-    if (onRename) {
-        int r = onRename(from, to);
-        if (r >= 0) return r;
-    }
-    return PosixFileSystem::RenameNoReplace(from, to);
-}
-
-int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) {
-    if (onCreateNew) {
-        int r = onCreateNew(path, out);
-        if (r >= 0) return r;
-    }
-    int r = PosixFileSystem::CreateNew(path, out);
-    if (r == 0 && wrapCreate) out = wrapCreate(path, std::move(out));
-    return r;
-}
-
 std::string Cp(const std::string& native) {
     return dov::Utf8ToCp932(native).value();
 }

@@ -11,6 +11,7 @@
 
 #include "common/fs.h"
 #include "session/session.h"
+#include "support/fake_fs.h"
 #include "support/test_support.h"
 #include "support/tree_support.h"
 
@@ -38,18 +39,7 @@ std::string Diff(const Listing& before, const Listing& after);
 // The file contents of a listing as a multiset: what must survive any run.
 std::multiset<std::string> Contents(const Listing& l);
 
-// The real file system with faults on request. A hook returning -1 lets the call through;
-// any other value is the result.
-class FaultFs : public dov::PosixFileSystem {
-  public:
-    std::function<int(const std::string&, const std::string&)> onRename;
-    std::function<int(const std::string&, std::unique_ptr<dov::IFile>&)> onCreateNew;
-    std::function<std::unique_ptr<dov::IFile>(const std::string&, std::unique_ptr<dov::IFile>)>
-        wrapCreate;
-
-    int RenameNoReplace(const std::string& from, const std::string& to) override;
-    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
-};
+using dovtest::FaultFs;
 
 // CP932 path of a native path in the temporary folder.
 std::string Cp(const std::string& native);

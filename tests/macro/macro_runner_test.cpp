@@ -16,6 +16,7 @@
 #include "macro_test_util.h"
 #include "model/item.h"
 #include "model/loader.h"
+#include "support/fake_fs.h"
 #include "support/test_support.h"
 
 namespace {
@@ -377,36 +378,16 @@ TEST_F(MacroRun, UnopenableFileIsTraced) {
     EXPECT_NE(macrotest::ReadTraceUtf8().find("をオープンできませんでした。"), std::string::npos);
 }
 
-// A file system whose macro files fail after their first chunk.
-class FailingReadFs : public dov::PosixFileSystem {
-  public:
-    class File : public dov::IFile {
-      public:
-        explicit File(std::string first) : first_(std::move(first)) {}
-        long long Read(void* buf, std::size_t n) override {
-            if (done_) return -EIO;
-            done_ = true;
-            std::size_t k = std::min(n, first_.size());
-            std::memcpy(buf, first_.data(), k);
-            return static_cast<long long>(k);
-        }
-        long long Write(const void*, std::size_t) override { return -EBADF; }
-        int Close() override { return 0; }
-
-      private:
-        std::string first_;
-        bool done_ = false;
-    };
-    int OpenRead(const std::string&, std::unique_ptr<dov::IFile>& out) override {
-        out = std::make_unique<File>("SelectListAll()\nPasteLeftListString(\"x\")\nPasteLeft");
-        return 0;
-    }
-};
-
 TEST_F(MacroRun, ReadErrorEndsTheRunAfterTheLinesReadSoFar) {
     Load({"a.txt"});
     macrotest::ResetTrace();
-    FailingReadFs fs;
+    // Macro files that fail after their first chunk.
+    dovtest::FaultFs fs;
+    fs.onOpenRead = [](const std::string&, std::unique_ptr<dov::IFile>& out) {
+        out = std::make_unique<dovtest::MemFile>(
+            "SelectListAll()\nPasteLeftListString(\"x\")\nPasteLeft", 1);
+        return 0;
+    };
     int r;
     {
         dov::ScopedFileSystem scoped(&fs);

@@ -17,6 +17,7 @@
 #include "model/item.h"
 #include "model/loader.h"
 #include "model/parts_array.h"
+#include "support/fake_fs.h"
 #include "support/test_support.h"
 
 namespace {
@@ -147,39 +148,6 @@ std::string NestedFile(int levels) {
     return out;
 }
 
-// Serves every file it is asked to read from memory (many loads without touching the disk).
-class MemReadFs : public dov::PosixFileSystem {
-  public:
-    std::string data;
-    class File : public dov::IFile {
-      public:
-        explicit File(const std::string& d) : d_(d) {}
-        long long Read(void* b, std::size_t n) override {
-            const std::size_t k = std::min(n, d_.size() - pos_);
-            std::memcpy(b, d_.data() + pos_, k);
-            pos_ += k;
-            return static_cast<long long>(k);
-        }
-        long long Write(const void*, std::size_t) override { return -EBADF; }
-        int Close() override { return 0; }
-
-      private:
-        const std::string& d_;
-        std::size_t pos_ = 0;
-    };
-    int OpenRead(const std::string&, std::unique_ptr<dov::IFile>& out) override {
-        out = std::make_unique<File>(data);
-        return 0;
-    }
-    int Stat(const std::string& path, dov::EntryInfo& out) override {
-        out = dov::EntryInfo{};
-        out.name = path;
-        out.isRegular = true;
-        out.size = data.size();
-        return 0;
-    }
-};
-
 TEST(SaveFile, RootOnlyTreeIsHeaderAndOneRecord) {
     SaveFixture f;
     ASSERT_EQ(f.save.SaveAs(*f.root, f.Path("r.dvt")), 1);
@@ -243,10 +211,11 @@ TEST(SaveFile, FileCutAtEveryLengthEndsInTheReadErrorPath) {
     ASSERT_EQ(f.save.SaveAs(*f.root, f.Path("t.dvt")), 1);
     const std::string bytes = f.tmp.ReadFile("t.dvt");
     dov::TraceReset(f.trace);
-    MemReadFs fs;
+    dovtest::MemFs fs;
+    fs.dirs.insert("/mem");
     dov::ScopedFileSystem scope(&fs);
     for (std::size_t len = 0; len < bytes.size(); ++len) {
-        fs.data = bytes.substr(0, len);
+        fs.files["/mem/t.dvt"] = bytes.substr(0, len);
         ASSERT_EQ(f.save.Open(f.root, "/mem/t.dvt"), 0) << len;
         ASSERT_TRUE(f.IsFreshRoot()) << len;
     }
@@ -373,49 +342,24 @@ TEST(SaveFile, StoredFieldsAreCutToTheirRecordSizesAndTracePathIsNotAdopted) {
     EXPECT_EQ(g.root->m_strTracePath, g.trace);
 }
 
-// A file system whose new files fail to take more than `limit` bytes, or cannot be made.
-class FailingFs : public dov::PosixFileSystem {
-  public:
-    long long limit = -1;
-    bool failCreate = false;
-    class LimitedFile : public dov::IFile {
-      public:
-        LimitedFile(std::unique_ptr<dov::IFile> f, long long limit)
-            : f_(std::move(f)), left_(limit) {}
-        long long Read(void* b, std::size_t n) override { return f_->Read(b, n); }
-        long long Write(const void* b, std::size_t n) override {
-            if (left_ >= 0 && static_cast<long long>(n) > left_) return -ENOSPC;
-            if (left_ >= 0) left_ -= static_cast<long long>(n);
-            return f_->Write(b, n);
-        }
-        int Close() override { return f_->Close(); }
-
-      private:
-        std::unique_ptr<dov::IFile> f_;
-        long long left_;
-    };
-    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override {
-        if (failCreate) return EACCES;
-        std::unique_ptr<dov::IFile> f;
-        if (int e = PosixFileSystem::CreateNew(path, f)) return e;
-        out = std::make_unique<LimitedFile>(std::move(f), limit);
-        return 0;
-    }
-};
-
 TEST(SaveFile, FailedSaveKeepsTheOldFileAndTheTree) {
     SaveFixture f;
     BuildTree(f);
     f.tmp.WriteFile("out/t.dvt", "OLD DATA");
     const int items = f.root->GetTotalItemNum();
-    FailingFs fs;
+    // New files that take no more than `limit` bytes (a full disk), or cannot be made.
+    dovtest::FaultFs fs;
+    long long limit = -1;
+    fs.wrapCreate = [&](const std::string&, std::unique_ptr<dov::IFile> file) {
+        return dovtest::LimitWrites(std::move(file), limit);
+    };
     dov::ScopedFileSystem scope(&fs);
-    for (long long limit : {0LL, 100LL}) {
-        fs.limit = limit;
+    for (long long l : {0LL, 100LL}) {
+        limit = l;
         EXPECT_EQ(f.save.SaveAs(*f.root, f.Path("out/t.dvt")), 0);
     }
-    fs.limit = -1;
-    fs.failCreate = true;
+    limit = -1;
+    fs.onCreateNew = [](const std::string&, std::unique_ptr<dov::IFile>&) { return EACCES; };
     EXPECT_EQ(f.save.SaveAs(*f.root, f.Path("out/t.dvt")), 0);
     EXPECT_EQ(f.save.SaveAs(*f.root, f.Path("missing/t.dvt")), 0);
     EXPECT_EQ(f.tmp.ReadFile("out/t.dvt"), "OLD DATA");
@@ -461,7 +405,8 @@ TEST(SaveFile, MutatedFilesNeverBreakTheLoader) {
         }
     };
     int loaded = 0;
-    MemReadFs fs;
+    dovtest::MemFs fs;
+    fs.dirs.insert("/mem");
     dov::ScopedFileSystem scope(&fs);
     for (int round = 0; round < 10000; ++round) {
         std::string b = good;
@@ -487,7 +432,7 @@ TEST(SaveFile, MutatedFilesNeverBreakTheLoader) {
             }
         }
         f.host.messages.clear();
-        fs.data = b;
+        fs.files["/mem/t.dvt"] = b;
         const int r = f.save.Open(f.root, "/mem/t.dvt");
         ASSERT_TRUE(r == 0 || r == 1);
         ASSERT_TRUE(f.root && f.root->m_bIsFolder);

@@ -15,12 +15,12 @@
 
 namespace {
 
-using dovtest::Sj;
 using dovtest::AtNewNames;
+using dovtest::SetNewName;
+using dovtest::Sj;
 using renametest::Count;
 using renametest::Load;
 using renametest::NewRoot;
-using dovtest::SetNewName;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
@@ -149,6 +149,7 @@ TEST(CopyAndRename, CopiesSizesPastFourGigabytesWhole) {
         out = std::make_unique<CountingSink>(&written);
         return 0;
     };
+    fs.onRename = [](const std::string&, const std::string&) { return 0; };
     dov::ScopedFileSystem scoped(&fs);
     dov::CCopyRun run(f.host);
     ASSERT_TRUE(run.PrepareBuffer());
@@ -173,8 +174,8 @@ TEST(CopyAndRename, FailedFilesLeaveNothingHalfWritten) {
          }},
         {"target refused",
          [](renametest::FaultFs& fs) {
-             fs.onCreateNew = [](const std::string& p, std::unique_ptr<dov::IFile>&) {
-                 return p.find("bad") != std::string::npos ? EACCES : -1;
+             fs.onRename = [](const std::string&, const std::string& to) {
+                 return to.find("bad") != std::string::npos ? EACCES : -1;
              };
          }},
         {"source vanished",
@@ -198,6 +199,43 @@ TEST(CopyAndRename, FailedFilesLeaveNothingHalfWritten) {
         EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}, {"Root/good.txt", "g"}}));
         EXPECT_EQ(f.host.messages.back().text, Report(2, 1));
     }
+}
+
+// The copy reads each item at its own path: the status record's copy of the path is cut at the
+// save file's field size and may name a sibling sharing its first bytes. While a file is being
+// written nothing stands under its final name, so a copy killed half-way leaves no cut file there.
+TEST(CopyAndRename, ReadsTheItemsPathAndPlacesAFileOnlyWhenComplete) {
+    CopyFixture f;
+    f.tmp.WriteFile("src/a.txt", "mine");
+    f.tmp.WriteFile("src/b.txt", "sibling");
+    f.tmp.MakeDir("out");
+    f.LoadSrc({"a.txt"});
+    AtNewNames(f.root.get(), "a.txt")->m_status.m_szFullName =
+        dov::JoinPath(f.tmp / "src", "b.txt");
+    // Looks at the final name whenever a block is written.
+    struct Watched : dov::IFile {
+        std::unique_ptr<dov::IFile> file;
+        std::function<void()> look;
+        long long Read(void* b, std::size_t n) override { return file->Read(b, n); }
+        long long Write(const void* b, std::size_t n) override {
+            look();
+            return file->Write(b, n);
+        }
+        int Close() override { return file->Close(); }
+    };
+    renametest::FaultFs fs;
+    std::vector<bool> finalNameTaken;
+    fs.onCreateNew = [&](const std::string& p, std::unique_ptr<dov::IFile>& out) {
+        auto w = std::make_unique<Watched>();
+        if (int e = fs.PosixFileSystem::CreateNew(p, w->file)) return e;
+        w->look = [&] { finalNameTaken.push_back(f.tmp.Exists("out/Root/a.txt")); };
+        out = std::move(w);
+        return 0;
+    };
+    dov::ScopedFileSystem scoped(&fs);
+    ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 0);
+    EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}, {"Root/a.txt", "mine"}}));
+    EXPECT_EQ(finalNameTaken, std::vector<bool>{false});
 }
 
 TEST(CopyAndRename, NonRegularFilesFailWithoutBlocking) {

@@ -16,13 +16,19 @@
 
 namespace {
 
-using dovtest::Sj;
+// Run with the kernel's no-replace rename and with its fallback, the real file system in place.
+class DirectRenameBoth : public dovtest::RealFsTest {};
+class DirectRenameFailureBoth : public dovtest::RealFsTest {};
+DOVTEST_BOTH_NO_REPLACE(DirectRenameBoth);
+DOVTEST_BOTH_NO_REPLACE(DirectRenameFailureBoth);
+
 using dovtest::AtNewNames;
+using dovtest::SetNewName;
+using dovtest::Sj;
 using renametest::Count;
 using renametest::HomeFile;
 using renametest::Load;
 using renametest::NewRoot;
-using dovtest::SetNewName;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
@@ -49,57 +55,52 @@ std::string Completion(unsigned ok, unsigned failed, unsigned total) {
     return s + Sj("全アイテム数： ") + buf;
 }
 
-TEST(DirectRename, RenamesFilesAndTheirFoldersDeepestFirst) {
-    for (bool fallback : {false, true}) {
-        SCOPED_TRACE(fallback ? "no-replace fallback" : "renameat2");
-        dovtest::TempDir tmp;
-        dov::PosixFileSystem posix;
-        posix.forceNoReplaceFallback = fallback;
-        dov::ScopedFileSystem scoped(&posix);
-        tmp.WriteFile("data/a.txt", "A");
-        tmp.WriteFile("data/sub/b.txt", "B");
-        tmp.WriteFile("data/keep.txt", "K");
-        tmp.WriteFile("top.txt", "T");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"data", "top.txt"});
-        CMyItem* data = AtNewNames(root.get(), "data");
-        ASSERT_NE(data, nullptr);
-        SetNewName(AtNewNames(root.get(), "data/a.txt"), "x.txt");
-        SetNewName(AtNewNames(root.get(), "data/sub/b.txt"), "y.txt");
-        SetNewName(AtNewNames(root.get(), "data/sub"), "sub2");
-        SetNewName(data, "data2");
-        SetNewName(AtNewNames(root.get(), "top.txt"), "TOP.txt");  // case only
+TEST_P(DirectRenameBoth, RenamesFilesAndTheirFoldersDeepestFirst) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("data/a.txt", "A");
+    tmp.WriteFile("data/sub/b.txt", "B");
+    tmp.WriteFile("data/keep.txt", "K");
+    tmp.WriteFile("top.txt", "T");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"data", "top.txt"});
+    CMyItem* data = AtNewNames(root.get(), "data");
+    ASSERT_NE(data, nullptr);
+    SetNewName(AtNewNames(root.get(), "data/a.txt"), "x.txt");
+    SetNewName(AtNewNames(root.get(), "data/sub/b.txt"), "y.txt");
+    SetNewName(AtNewNames(root.get(), "data/sub"), "sub2");
+    SetNewName(data, "data2");
+    SetNewName(AtNewNames(root.get(), "top.txt"), "TOP.txt");  // case only
 
-        RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"data2", "<dir>"},
-                                              {"data2/x.txt", "A"},
-                                              {"data2/keep.txt", "K"},
-                                              {"data2/sub2", "<dir>"},
-                                              {"data2/sub2/y.txt", "B"},
-                                              {"TOP.txt", "T"}}));
-        // Every stored path follows the disk, including the unchanged file inside the renamed
-        // folder.
-        EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
-                  tmp.path() + "/data2/sub2/y.txt");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strOrgPath, tmp.path() + "/data2/keep.txt");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_status.m_szFullName,
-                  tmp.path() + "/data2/x.txt");
-        EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_byDepth,
-                  Count(tmp.path() + "/data2/sub2/y.txt", "/"));
-        // keep.txt changed its full path with its folder: logged as a success too.
-        EXPECT_EQ(run.counts.ok, 6u);
-        EXPECT_EQ(run.counts.failed, 0u);
-        EXPECT_EQ(run.LastMessage(), Completion(6, 0, 6));
-        const std::string log = HomeFile("RenameLog.txt");
-        EXPECT_EQ(Count(log, Sj("◎　リネームに成功しました。")), 6);
-        // The pre-rename dump shows the names as they were on disk.
-        EXPECT_NE(HomeFile("PreRenameTree.txt").find("a.txt\r\n"), std::string::npos);
-    }
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"data2", "<dir>"},
+                                          {"data2/x.txt", "A"},
+                                          {"data2/keep.txt", "K"},
+                                          {"data2/sub2", "<dir>"},
+                                          {"data2/sub2/y.txt", "B"},
+                                          {"TOP.txt", "T"}}));
+    // Every stored path follows the disk, including the unchanged file inside the renamed
+    // folder.
+    EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
+              tmp.path() + "/data2/sub2/y.txt");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strOrgPath,
+              tmp.path() + "/data2/keep.txt");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_status.m_szFullName,
+              tmp.path() + "/data2/x.txt");
+    EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_byDepth,
+              Count(tmp.path() + "/data2/sub2/y.txt", "/"));
+    // keep.txt changed its full path with its folder: logged as a success too.
+    EXPECT_EQ(run.counts.ok, 6u);
+    EXPECT_EQ(run.counts.failed, 0u);
+    EXPECT_EQ(run.LastMessage(), Completion(6, 0, 6));
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_EQ(Count(log, Sj("◎　リネームに成功しました。")), 6);
+    // The pre-rename dump shows the names as they were on disk.
+    EXPECT_NE(HomeFile("PreRenameTree.txt").find("a.txt\r\n"), std::string::npos);
 }
 
 TEST(DirectRename, WritesTheFourLineLogEntry) {
@@ -134,50 +135,43 @@ TEST(DirectRename, UnchangedTreeWritesAnEmptyLog) {
 }
 
 // A target that is already taken is never replaced, whichever way the rename is made.
-TEST(DirectRename, NeverReplacesAnExistingTarget) {
-    for (bool fallback : {false, true}) {
-        SCOPED_TRACE(fallback ? "no-replace fallback" : "renameat2");
-        dovtest::TempDir tmp;
-        dov::PosixFileSystem posix;
-        posix.forceNoReplaceFallback = fallback;
-        dov::ScopedFileSystem scoped(&posix);
-        tmp.WriteFile("d/a.txt", "mine");
-        tmp.WriteFile("d/taken.txt", "theirs");
-        tmp.WriteFile("d/f/in.txt", "1");
-        tmp.MakeDir("d/g/inner");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        CMyItem* a = AtNewNames(root.get(), "d/a.txt");
-        CMyItem* f = AtNewNames(root.get(), "d/f");
-        CMyItem* in = AtNewNames(root.get(), "d/f/in.txt");
-        SetNewName(a, "taken.txt");
-        SetNewName(f, "g");  // a folder onto a folder with content
-        const Disk before = Snapshot(tmp.path());
-        RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), before);
-        // Both renames fail and nothing else: each failed item still points at itself, so the
-        // file inside the folder that kept its name is found where it is, unchanged.
-        EXPECT_EQ(run.counts.failed, 2u);
-        EXPECT_EQ(run.counts.ok, 0u);
-        EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/d/a.txt");
-        EXPECT_EQ(f->m_strOrgPath, tmp.path() + "/d/f");
-        EXPECT_EQ(in->m_strOrgPath, tmp.path() + "/d/f/in.txt");
-        const std::string trace = renametest::TraceText();
-        EXPECT_EQ(Count(trace, Sj("※　希望のファイル名は既に存在します。")), 2)
-            << dov::DisplayUtf8(trace);
-        const std::string log = HomeFile("RenameLog.txt");
-        EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 2);
-        EXPECT_NE(log.find(Sj("\t元のパス= \"") + tmp.path() + "/d/a.txt\"\r\n\t" +
-                           Sj("希望のパス= \"") + tmp.path() + "/d/taken.txt\"\r\n"),
-                  std::string::npos);
-        ASSERT_GE(run.host.messages.size(), 2u);
-        EXPECT_EQ(
-            run.host.messages[run.host.messages.size() - 2].text,
-            Sj("\nリネームに失敗したアイテムが[2]個あります。\nアプリケーション上のデータを破棄"
-               "する必要があります。\n詳細は作成された RenameLog.txt に記されました。\n"));
-    }
+TEST_P(DirectRenameBoth, NeverReplacesAnExistingTarget) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/a.txt", "mine");
+    tmp.WriteFile("d/taken.txt", "theirs");
+    tmp.WriteFile("d/f/in.txt", "1");
+    tmp.MakeDir("d/g/inner");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    CMyItem* a = AtNewNames(root.get(), "d/a.txt");
+    CMyItem* f = AtNewNames(root.get(), "d/f");
+    CMyItem* in = AtNewNames(root.get(), "d/f/in.txt");
+    SetNewName(a, "taken.txt");
+    SetNewName(f, "g");  // a folder onto a folder with content
+    const Disk before = Snapshot(tmp.path());
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), before);
+    // Both renames fail and nothing else: each failed item still points at itself, so the
+    // file inside the folder that kept its name is found where it is, unchanged.
+    EXPECT_EQ(run.counts.failed, 2u);
+    EXPECT_EQ(run.counts.ok, 0u);
+    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/d/a.txt");
+    EXPECT_EQ(f->m_strOrgPath, tmp.path() + "/d/f");
+    EXPECT_EQ(in->m_strOrgPath, tmp.path() + "/d/f/in.txt");
+    const std::string trace = renametest::TraceText();
+    EXPECT_EQ(Count(trace, Sj("※　希望のファイル名は既に存在します。")), 2)
+        << dov::DisplayUtf8(trace);
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 2);
+    EXPECT_NE(log.find(Sj("\t元のパス= \"") + tmp.path() + "/d/a.txt\"\r\n\t" +
+                       Sj("希望のパス= \"") + tmp.path() + "/d/taken.txt\"\r\n"),
+              std::string::npos);
+    ASSERT_GE(run.host.messages.size(), 2u);
+    EXPECT_EQ(run.host.messages[run.host.messages.size() - 2].text,
+              Sj("\nリネームに失敗したアイテムが[2]個あります。\nアプリケーション上のデータを破棄"
+                 "する必要があります。\n詳細は作成された RenameLog.txt に記されました。\n"));
 }
 
 // Each errno of a failed rename gets its own explanation; the run goes on after each one.
@@ -222,7 +216,8 @@ TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
     tmp.WriteFile("d/a.txt", "a");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "cut\x82");  // a double-byte character cut in half
+    SetNewName(AtNewNames(root.get(), "d/a.txt"),
+               "cut\x82");  // a double-byte character cut in half
     const Disk before = Snapshot(tmp.path());
     RunState run;
     run.Go(root.get());
@@ -371,283 +366,260 @@ bool Has(const std::string& hay, const std::string& needle) {
 
 // a.txt -> b.txt while b.txt is there: the item still points at a.txt (not at the other file
 // that holds the name), is logged as failed, and a second run with another name renames a.txt.
-TEST(DirectRenameFailure, TargetThatExistsLeavesTheItemAtItsOwnFile) {
-    for (bool fallback : {false, true}) {
-        for (const char* folder : {"", "d/"}) {  // directly under the root, and one level down
-            SCOPED_TRACE(std::string(Mode(fallback)) + " in \"" + folder + "\"");
-            dovtest::TempDir tmp;
-            dov::PosixFileSystem posix;
-            posix.forceNoReplaceFallback = fallback;
-            dov::ScopedFileSystem scoped(&posix);
-            const std::string f = folder;
-            tmp.WriteFile(f + "a.txt", "mine");
-            tmp.WriteFile(f + "b.txt", "theirs, longer");
-            auto root = NewRoot();
-            if (f.empty()) {
-                Load(root.get(), tmp.path(), {"a.txt", "b.txt"});
-            } else {
-                Load(root.get(), tmp.path(), {"d"});
-            }
-            CMyItem* a = AtNewNames(root.get(), f + "a.txt");
-            CMyItem* b = AtNewNames(root.get(), f + "b.txt");
-            ASSERT_NE(a, nullptr);
-            ASSERT_NE(b, nullptr);
-            SetNewName(a, "b.txt");
-            const Disk before = Snapshot(tmp.path());
-            const std::string dir = f.empty() ? tmp.path() : tmp.path() + "/d";
-
-            RunState run;
-            run.Go(root.get());
-            EXPECT_EQ(run.result, 0);
-            EXPECT_EQ(Snapshot(tmp.path()), before);
-            EXPECT_EQ(a->m_bRenameFailed, 1);
-            EXPECT_EQ(a->m_strOrgPath, dir + "/a.txt");
-            EXPECT_EQ(a->m_strOrgName, "a.txt");
-            EXPECT_EQ(a->m_strOrgExt, "txt");
-            EXPECT_EQ(a->m_strParentPath, dir);
-            EXPECT_EQ(a->m_strPrevPath, dir + "/a.txt");
-            EXPECT_EQ(a->m_strNewName, "b.txt");  // kept as edited: the next run tries again
-            // The status later operations read is the item's own file, not the other one.
-            EXPECT_EQ(a->m_status.m_szFullName, dir + "/a.txt");
-            EXPECT_EQ(a->m_status.size64, 4u);
-            EXPECT_EQ(b->m_strOrgPath, dir + "/b.txt");
-            const std::string log = HomeFile("RenameLog.txt");
-            EXPECT_EQ(log, FailedEntry("■", dir + "/a.txt", dir + "/b.txt"));
-            EXPECT_EQ(run.counts.ok, 0u);
-            EXPECT_EQ(run.counts.failed, 1u);
-
-            // A second edit and run act on a.txt; b.txt is left alone.
-            SetNewName(a, "c.txt");
-            RunState again;
-            again.Go(root.get());
-            EXPECT_EQ(again.result, 0);
-            Disk expected;
-            if (!f.empty()) expected["d"] = "<dir>";
-            expected[f + "b.txt"] = "theirs, longer";
-            expected[f + "c.txt"] = "mine";
-            EXPECT_EQ(Snapshot(tmp.path()), expected);
-            EXPECT_EQ(a->m_bRenameFailed, 0);
-            EXPECT_EQ(a->m_strOrgPath, dir + "/c.txt");
-            EXPECT_EQ(a->m_strOrgName, "c.txt");
-            EXPECT_EQ(a->m_strPrevPath, dir + "/a.txt");
-            EXPECT_EQ(HomeFile("RenameLog.txt"), RenamedEntry("■", dir + "/a.txt", dir + "/c.txt"));
-            EXPECT_EQ(again.counts.ok, 1u);
-            EXPECT_EQ(again.counts.failed, 0u);
+TEST_P(DirectRenameFailureBoth, TargetThatExistsLeavesTheItemAtItsOwnFile) {
+    for (const char* folder : {"", "d/"}) {  // directly under the root, and one level down
+        SCOPED_TRACE(std::string(Mode(Fallback())) + " in \"" + folder + "\"");
+        dovtest::TempDir tmp;
+        const std::string f = folder;
+        tmp.WriteFile(f + "a.txt", "mine");
+        tmp.WriteFile(f + "b.txt", "theirs, longer");
+        auto root = NewRoot();
+        if (f.empty()) {
+            Load(root.get(), tmp.path(), {"a.txt", "b.txt"});
+        } else {
+            Load(root.get(), tmp.path(), {"d"});
         }
+        CMyItem* a = AtNewNames(root.get(), f + "a.txt");
+        CMyItem* b = AtNewNames(root.get(), f + "b.txt");
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        SetNewName(a, "b.txt");
+        const Disk before = Snapshot(tmp.path());
+        const std::string dir = f.empty() ? tmp.path() : tmp.path() + "/d";
+
+        RunState run;
+        run.Go(root.get());
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(Snapshot(tmp.path()), before);
+        EXPECT_EQ(a->m_bRenameFailed, 1);
+        EXPECT_EQ(a->m_strOrgPath, dir + "/a.txt");
+        EXPECT_EQ(a->m_strOrgName, "a.txt");
+        EXPECT_EQ(a->m_strOrgExt, "txt");
+        EXPECT_EQ(a->m_strParentPath, dir);
+        EXPECT_EQ(a->m_strPrevPath, dir + "/a.txt");
+        EXPECT_EQ(a->m_strNewName, "b.txt");  // kept as edited: the next run tries again
+        // The status later operations read is the item's own file, not the other one.
+        EXPECT_EQ(a->m_status.m_szFullName, dir + "/a.txt");
+        EXPECT_EQ(a->m_status.size64, 4u);
+        EXPECT_EQ(b->m_strOrgPath, dir + "/b.txt");
+        const std::string log = HomeFile("RenameLog.txt");
+        EXPECT_EQ(log, FailedEntry("■", dir + "/a.txt", dir + "/b.txt"));
+        EXPECT_EQ(run.counts.ok, 0u);
+        EXPECT_EQ(run.counts.failed, 1u);
+
+        // A second edit and run act on a.txt; b.txt is left alone.
+        SetNewName(a, "c.txt");
+        RunState again;
+        again.Go(root.get());
+        EXPECT_EQ(again.result, 0);
+        Disk expected;
+        if (!f.empty()) expected["d"] = "<dir>";
+        expected[f + "b.txt"] = "theirs, longer";
+        expected[f + "c.txt"] = "mine";
+        EXPECT_EQ(Snapshot(tmp.path()), expected);
+        EXPECT_EQ(a->m_bRenameFailed, 0);
+        EXPECT_EQ(a->m_strOrgPath, dir + "/c.txt");
+        EXPECT_EQ(a->m_strOrgName, "c.txt");
+        EXPECT_EQ(a->m_strPrevPath, dir + "/a.txt");
+        EXPECT_EQ(HomeFile("RenameLog.txt"), RenamedEntry("■", dir + "/a.txt", dir + "/c.txt"));
+        EXPECT_EQ(again.counts.ok, 1u);
+        EXPECT_EQ(again.counts.failed, 0u);
     }
 }
 
 // Files whose rename failed inside folders that were renamed in the same run follow their
 // folders' new names, through every level; a sibling folder whose name merely starts with the
 // renamed folder's name is not taken for it.
-TEST(DirectRenameFailure, FailedFileFollowsItsRenamedFolders) {
-    for (bool fallback : {false, true}) {
-        SCOPED_TRACE(Mode(fallback));
-        dovtest::TempDir tmp;
-        dov::PosixFileSystem posix;
-        posix.forceNoReplaceFallback = fallback;
-        dov::ScopedFileSystem scoped(&posix);
-        tmp.WriteFile("d/A/a.txt", "a");
-        tmp.WriteFile("d/A/b.txt", "b");
-        tmp.WriteFile("d/A/B/x.txt", "x");
-        tmp.WriteFile("d/A/B/y.txt", "y");
-        tmp.WriteFile("d/AB/z.txt", "z");
-        tmp.WriteFile("d/AB/w.txt", "w");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        CMyItem* a = AtNewNames(root.get(), "d/A/a.txt");
-        CMyItem* b = AtNewNames(root.get(), "d/A/b.txt");
-        CMyItem* x = AtNewNames(root.get(), "d/A/B/x.txt");
-        CMyItem* z = AtNewNames(root.get(), "d/AB/z.txt");
-        CMyItem* folderA = AtNewNames(root.get(), "d/A");
-        CMyItem* folderB = AtNewNames(root.get(), "d/A/B");
-        SetNewName(a, "b.txt");  // taken
-        SetNewName(x, "y.txt");  // taken
-        SetNewName(z, "w.txt");  // taken
-        SetNewName(folderB, "B2");
-        SetNewName(folderA, "A2");
+TEST_P(DirectRenameFailureBoth, FailedFileFollowsItsRenamedFolders) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/A/a.txt", "a");
+    tmp.WriteFile("d/A/b.txt", "b");
+    tmp.WriteFile("d/A/B/x.txt", "x");
+    tmp.WriteFile("d/A/B/y.txt", "y");
+    tmp.WriteFile("d/AB/z.txt", "z");
+    tmp.WriteFile("d/AB/w.txt", "w");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    CMyItem* a = AtNewNames(root.get(), "d/A/a.txt");
+    CMyItem* b = AtNewNames(root.get(), "d/A/b.txt");
+    CMyItem* x = AtNewNames(root.get(), "d/A/B/x.txt");
+    CMyItem* z = AtNewNames(root.get(), "d/AB/z.txt");
+    CMyItem* folderA = AtNewNames(root.get(), "d/A");
+    CMyItem* folderB = AtNewNames(root.get(), "d/A/B");
+    SetNewName(a, "b.txt");  // taken
+    SetNewName(x, "y.txt");  // taken
+    SetNewName(z, "w.txt");  // taken
+    SetNewName(folderB, "B2");
+    SetNewName(folderA, "A2");
 
-        RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                              {"d/A2", "<dir>"},
-                                              {"d/A2/a.txt", "a"},
-                                              {"d/A2/b.txt", "b"},
-                                              {"d/A2/B2", "<dir>"},
-                                              {"d/A2/B2/x.txt", "x"},
-                                              {"d/A2/B2/y.txt", "y"},
-                                              {"d/AB", "<dir>"},
-                                              {"d/AB/w.txt", "w"},
-                                              {"d/AB/z.txt", "z"}}));
-        const std::string d = tmp.path() + "/d";
-        EXPECT_EQ(a->m_strOrgPath, d + "/A2/a.txt");
-        EXPECT_EQ(a->m_strParentPath, d + "/A2");
-        EXPECT_EQ(a->m_strOrgName, "a.txt");
-        EXPECT_EQ(a->m_status.m_szFullName, d + "/A2/a.txt");
-        EXPECT_EQ(x->m_strOrgPath, d + "/A2/B2/x.txt");
-        EXPECT_EQ(x->m_strParentPath, d + "/A2/B2");
-        EXPECT_EQ(x->m_strOrgName, "x.txt");
-        EXPECT_EQ(z->m_strOrgPath, d + "/AB/z.txt");
-        EXPECT_EQ(b->m_strOrgPath, d + "/A2/b.txt");
-        EXPECT_EQ(folderA->m_strOrgPath, d + "/A2");
-        EXPECT_EQ(folderB->m_strOrgPath, d + "/A2/B2");
-        // Every stored path is on disk under the item's own name on disk.
-        for (CMyItem* item : {a, b, x, z, folderA, folderB}) {
-            dov::EntryInfo info;
-            EXPECT_EQ(dov::Fs().Stat(item->m_strOrgPath, info), 0) << item->m_strOrgPath;
-            EXPECT_EQ(dov::BaseName(item->m_strOrgPath), item->m_strOrgName);
-        }
-        const std::string log = HomeFile("RenameLog.txt");
-        // The path before the attempt, and the path it was to get under the renamed folder.
-        EXPECT_TRUE(Has(log, FailedEntry("■", d + "/A/a.txt", d + "/A2/b.txt")));
-        EXPECT_TRUE(Has(log, FailedEntry("■", d + "/A/B/x.txt", d + "/A2/B2/y.txt")));
-        EXPECT_TRUE(Has(log, FailedEntry("■", d + "/AB/z.txt", d + "/AB/w.txt")));
-        EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 3);
-        // Never reported as renamed.
-        EXPECT_FALSE(Has(log, Sj("新パス ■") + d + "/A2/a.txt"));
-        EXPECT_FALSE(Has(log, Sj("新パス ■") + d + "/A2/B2/x.txt"));
-        // A2, B2 and the two files that moved with them.
-        EXPECT_EQ(run.counts.ok, 4u);
-        EXPECT_EQ(run.counts.failed, 3u);
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/A2", "<dir>"},
+                                          {"d/A2/a.txt", "a"},
+                                          {"d/A2/b.txt", "b"},
+                                          {"d/A2/B2", "<dir>"},
+                                          {"d/A2/B2/x.txt", "x"},
+                                          {"d/A2/B2/y.txt", "y"},
+                                          {"d/AB", "<dir>"},
+                                          {"d/AB/w.txt", "w"},
+                                          {"d/AB/z.txt", "z"}}));
+    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(a->m_strOrgPath, d + "/A2/a.txt");
+    EXPECT_EQ(a->m_strParentPath, d + "/A2");
+    EXPECT_EQ(a->m_strOrgName, "a.txt");
+    EXPECT_EQ(a->m_status.m_szFullName, d + "/A2/a.txt");
+    EXPECT_EQ(x->m_strOrgPath, d + "/A2/B2/x.txt");
+    EXPECT_EQ(x->m_strParentPath, d + "/A2/B2");
+    EXPECT_EQ(x->m_strOrgName, "x.txt");
+    EXPECT_EQ(z->m_strOrgPath, d + "/AB/z.txt");
+    EXPECT_EQ(b->m_strOrgPath, d + "/A2/b.txt");
+    EXPECT_EQ(folderA->m_strOrgPath, d + "/A2");
+    EXPECT_EQ(folderB->m_strOrgPath, d + "/A2/B2");
+    // Every stored path is on disk under the item's own name on disk.
+    for (CMyItem* item : {a, b, x, z, folderA, folderB}) {
+        dov::EntryInfo info;
+        EXPECT_EQ(dov::Fs().Stat(item->m_strOrgPath, info), 0) << item->m_strOrgPath;
+        EXPECT_EQ(dov::BaseName(item->m_strOrgPath), item->m_strOrgName);
     }
+    const std::string log = HomeFile("RenameLog.txt");
+    // The path before the attempt, and the path it was to get under the renamed folder.
+    EXPECT_TRUE(Has(log, FailedEntry("■", d + "/A/a.txt", d + "/A2/b.txt")));
+    EXPECT_TRUE(Has(log, FailedEntry("■", d + "/A/B/x.txt", d + "/A2/B2/y.txt")));
+    EXPECT_TRUE(Has(log, FailedEntry("■", d + "/AB/z.txt", d + "/AB/w.txt")));
+    EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 3);
+    // Never reported as renamed.
+    EXPECT_FALSE(Has(log, Sj("新パス ■") + d + "/A2/a.txt"));
+    EXPECT_FALSE(Has(log, Sj("新パス ■") + d + "/A2/B2/x.txt"));
+    // A2, B2 and the two files that moved with them.
+    EXPECT_EQ(run.counts.ok, 4u);
+    EXPECT_EQ(run.counts.failed, 3u);
 }
 
 // A folder whose rename failed keeps its old path; its files renamed in the same run are under
 // that old name, and a later run renames the folder with them in it.
-TEST(DirectRenameFailure, FailedFolderKeepsItsRenamedChildren) {
-    for (bool fallback : {false, true}) {
-        SCOPED_TRACE(Mode(fallback));
-        dovtest::TempDir tmp;
-        dov::PosixFileSystem posix;
-        posix.forceNoReplaceFallback = fallback;
-        dov::ScopedFileSystem scoped(&posix);
-        tmp.WriteFile("d/F/c.txt", "c");
-        tmp.WriteFile("d/F/S/e.txt", "e");
-        tmp.WriteFile("d/G/other.txt", "o");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        CMyItem* folderF = AtNewNames(root.get(), "d/F");
-        CMyItem* c = AtNewNames(root.get(), "d/F/c.txt");
-        CMyItem* sub = AtNewNames(root.get(), "d/F/S");
-        CMyItem* e = AtNewNames(root.get(), "d/F/S/e.txt");
-        SetNewName(c, "c2.txt");
-        SetNewName(sub, "S2");
-        SetNewName(e, "e2.txt");
-        SetNewName(folderF, "G");  // taken by a folder with content
+TEST_P(DirectRenameFailureBoth, FailedFolderKeepsItsRenamedChildren) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/F/c.txt", "c");
+    tmp.WriteFile("d/F/S/e.txt", "e");
+    tmp.WriteFile("d/G/other.txt", "o");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    CMyItem* folderF = AtNewNames(root.get(), "d/F");
+    CMyItem* c = AtNewNames(root.get(), "d/F/c.txt");
+    CMyItem* sub = AtNewNames(root.get(), "d/F/S");
+    CMyItem* e = AtNewNames(root.get(), "d/F/S/e.txt");
+    SetNewName(c, "c2.txt");
+    SetNewName(sub, "S2");
+    SetNewName(e, "e2.txt");
+    SetNewName(folderF, "G");  // taken by a folder with content
 
-        RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                              {"d/F", "<dir>"},
-                                              {"d/F/c2.txt", "c"},
-                                              {"d/F/S2", "<dir>"},
-                                              {"d/F/S2/e2.txt", "e"},
-                                              {"d/G", "<dir>"},
-                                              {"d/G/other.txt", "o"}}));
-        const std::string d = tmp.path() + "/d";
-        EXPECT_EQ(folderF->m_bRenameFailed, 1);
-        EXPECT_EQ(folderF->m_strOrgPath, d + "/F");
-        EXPECT_EQ(folderF->m_strOrgName, "F");
-        EXPECT_EQ(c->m_strOrgPath, d + "/F/c2.txt");
-        EXPECT_EQ(c->m_strParentPath, d + "/F");
-        EXPECT_EQ(c->m_strOrgName, "c2.txt");
-        EXPECT_EQ(sub->m_strOrgPath, d + "/F/S2");
-        EXPECT_EQ(e->m_strOrgPath, d + "/F/S2/e2.txt");
-        const std::string log = HomeFile("RenameLog.txt");
-        EXPECT_TRUE(Has(log, FailedEntry("□", d + "/F", d + "/G")));
-        EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/F/c.txt", d + "/F/c2.txt")));
-        EXPECT_TRUE(Has(log, RenamedEntry("□", d + "/F/S", d + "/F/S2")));
-        EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/F/S/e.txt", d + "/F/S2/e2.txt")));
-        EXPECT_EQ(run.counts.ok, 3u);
-        EXPECT_EQ(run.counts.failed, 1u);
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/F", "<dir>"},
+                                          {"d/F/c2.txt", "c"},
+                                          {"d/F/S2", "<dir>"},
+                                          {"d/F/S2/e2.txt", "e"},
+                                          {"d/G", "<dir>"},
+                                          {"d/G/other.txt", "o"}}));
+    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(folderF->m_bRenameFailed, 1);
+    EXPECT_EQ(folderF->m_strOrgPath, d + "/F");
+    EXPECT_EQ(folderF->m_strOrgName, "F");
+    EXPECT_EQ(c->m_strOrgPath, d + "/F/c2.txt");
+    EXPECT_EQ(c->m_strParentPath, d + "/F");
+    EXPECT_EQ(c->m_strOrgName, "c2.txt");
+    EXPECT_EQ(sub->m_strOrgPath, d + "/F/S2");
+    EXPECT_EQ(e->m_strOrgPath, d + "/F/S2/e2.txt");
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_TRUE(Has(log, FailedEntry("□", d + "/F", d + "/G")));
+    EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/F/c.txt", d + "/F/c2.txt")));
+    EXPECT_TRUE(Has(log, RenamedEntry("□", d + "/F/S", d + "/F/S2")));
+    EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/F/S/e.txt", d + "/F/S2/e2.txt")));
+    EXPECT_EQ(run.counts.ok, 3u);
+    EXPECT_EQ(run.counts.failed, 1u);
 
-        // The next run moves the folder with its renamed files.
-        SetNewName(folderF, "H");
-        RunState again;
-        again.Go(root.get());
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                              {"d/H", "<dir>"},
-                                              {"d/H/c2.txt", "c"},
-                                              {"d/H/S2", "<dir>"},
-                                              {"d/H/S2/e2.txt", "e"},
-                                              {"d/G", "<dir>"},
-                                              {"d/G/other.txt", "o"}}));
-        EXPECT_EQ(folderF->m_bRenameFailed, 0);
-        EXPECT_EQ(e->m_strOrgPath, d + "/H/S2/e2.txt");
-        EXPECT_EQ(again.counts.failed, 0u);
-    }
+    // The next run moves the folder with its renamed files.
+    SetNewName(folderF, "H");
+    RunState again;
+    again.Go(root.get());
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/H", "<dir>"},
+                                          {"d/H/c2.txt", "c"},
+                                          {"d/H/S2", "<dir>"},
+                                          {"d/H/S2/e2.txt", "e"},
+                                          {"d/G", "<dir>"},
+                                          {"d/G/other.txt", "o"}}));
+    EXPECT_EQ(folderF->m_bRenameFailed, 0);
+    EXPECT_EQ(e->m_strOrgPath, d + "/H/S2/e2.txt");
+    EXPECT_EQ(again.counts.failed, 0u);
 }
 
 // A file dragged into a user-made folder whose move fails (another file took the name there
 // first) stays in its old folder, and follows that folder's new name; the next run with
 // another name moves it.
-TEST(DirectRenameFailure, FailedMoveIntoUserMadeFolderStaysInItsOldFolder) {
-    for (bool fallback : {false, true}) {
-        SCOPED_TRACE(Mode(fallback));
-        dovtest::TempDir tmp;
-        dov::PosixFileSystem posix;
-        posix.forceNoReplaceFallback = fallback;
-        dov::ScopedFileSystem scoped(&posix);
-        tmp.WriteFile("d/S/q.txt", "q");
-        tmp.WriteFile("d/S/T/p.txt", "p");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        CMyItem* folderS = AtNewNames(root.get(), "d/S");
-        CMyItem* folderT = AtNewNames(root.get(), "d/S/T");
-        CMyItem* p = AtNewNames(root.get(), "d/S/T/p.txt");
-        CMyItem* q = AtNewNames(root.get(), "d/S/q.txt");
-        dovtest::RecordingHost editHost;
-        CMyItem* made = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
-        ASSERT_NE(made, nullptr);
-        SetNewName(made, "N");
-        ASSERT_TRUE(dov::ItemDropToTree(made, {q->m_iArrayIndex}, {q}, editHost));
-        ASSERT_TRUE(dov::ItemDropToTree(made, {p->m_iArrayIndex}, {p}, editHost));
-        SetNewName(p, "q.txt");  // p.txt is deeper: it takes N/q.txt first
-        SetNewName(folderS, "S2");
+TEST_P(DirectRenameFailureBoth, FailedMoveIntoUserMadeFolderStaysInItsOldFolder) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("d/S/q.txt", "q");
+    tmp.WriteFile("d/S/T/p.txt", "p");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path(), {"d"});
+    CMyItem* folderS = AtNewNames(root.get(), "d/S");
+    CMyItem* folderT = AtNewNames(root.get(), "d/S/T");
+    CMyItem* p = AtNewNames(root.get(), "d/S/T/p.txt");
+    CMyItem* q = AtNewNames(root.get(), "d/S/q.txt");
+    dovtest::RecordingHost editHost;
+    CMyItem* made = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
+    ASSERT_NE(made, nullptr);
+    SetNewName(made, "N");
+    ASSERT_TRUE(dov::ItemDropToTree(made, {q->m_iArrayIndex}, {q}, editHost));
+    ASSERT_TRUE(dov::ItemDropToTree(made, {p->m_iArrayIndex}, {p}, editHost));
+    SetNewName(p, "q.txt");  // p.txt is deeper: it takes N/q.txt first
+    SetNewName(folderS, "S2");
 
-        RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                              {"d/N", "<dir>"},
-                                              {"d/N/q.txt", "p"},
-                                              {"d/S2", "<dir>"},
-                                              {"d/S2/q.txt", "q"},
-                                              {"d/S2/T", "<dir>"}}));
-        const std::string d = tmp.path() + "/d";
-        EXPECT_EQ(p->m_strOrgPath, d + "/N/q.txt");
-        EXPECT_EQ(q->m_bRenameFailed, 1);
-        EXPECT_EQ(q->m_pParent, made);  // the tree keeps the user's layout
-        EXPECT_EQ(q->m_strOrgPath, d + "/S2/q.txt");
-        EXPECT_EQ(q->m_strParentPath, d + "/S2");
-        EXPECT_EQ(q->m_strOrgName, "q.txt");
-        EXPECT_EQ(q->m_status.m_szFullName, d + "/S2/q.txt");
-        EXPECT_EQ(folderT->m_strOrgPath, d + "/S2/T");
-        const std::string log = HomeFile("RenameLog.txt");
-        EXPECT_TRUE(Has(log, FailedEntry("■", d + "/S/q.txt", d + "/N/q.txt")));
-        EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 1);
-        EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/S/T/p.txt", d + "/N/q.txt")));
-        // p.txt, S2, T (moved with S2) and the created folder N.
-        EXPECT_EQ(run.counts.ok, 4u);
-        EXPECT_EQ(run.counts.failed, 1u);
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/N", "<dir>"},
+                                          {"d/N/q.txt", "p"},
+                                          {"d/S2", "<dir>"},
+                                          {"d/S2/q.txt", "q"},
+                                          {"d/S2/T", "<dir>"}}));
+    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(p->m_strOrgPath, d + "/N/q.txt");
+    EXPECT_EQ(q->m_bRenameFailed, 1);
+    EXPECT_EQ(q->m_pParent, made);  // the tree keeps the user's layout
+    EXPECT_EQ(q->m_strOrgPath, d + "/S2/q.txt");
+    EXPECT_EQ(q->m_strParentPath, d + "/S2");
+    EXPECT_EQ(q->m_strOrgName, "q.txt");
+    EXPECT_EQ(q->m_status.m_szFullName, d + "/S2/q.txt");
+    EXPECT_EQ(folderT->m_strOrgPath, d + "/S2/T");
+    const std::string log = HomeFile("RenameLog.txt");
+    EXPECT_TRUE(Has(log, FailedEntry("■", d + "/S/q.txt", d + "/N/q.txt")));
+    EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 1);
+    EXPECT_TRUE(Has(log, RenamedEntry("■", d + "/S/T/p.txt", d + "/N/q.txt")));
+    // p.txt, S2, T (moved with S2) and the created folder N.
+    EXPECT_EQ(run.counts.ok, 4u);
+    EXPECT_EQ(run.counts.failed, 1u);
 
-        // The next run moves q.txt from where it really is.
-        SetNewName(q, "r.txt");
-        RunState again;
-        again.Go(root.get());
-        EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                              {"d/N", "<dir>"},
-                                              {"d/N/q.txt", "p"},
-                                              {"d/N/r.txt", "q"},
-                                              {"d/S2", "<dir>"},
-                                              {"d/S2/T", "<dir>"}}));
-        EXPECT_EQ(q->m_bRenameFailed, 0);
-        EXPECT_EQ(q->m_strOrgPath, d + "/N/r.txt");
-        EXPECT_EQ(again.counts.ok, 1u);
-        EXPECT_EQ(again.counts.failed, 0u);
-    }
+    // The next run moves q.txt from where it really is.
+    SetNewName(q, "r.txt");
+    RunState again;
+    again.Go(root.get());
+    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
+                                          {"d/N", "<dir>"},
+                                          {"d/N/q.txt", "p"},
+                                          {"d/N/r.txt", "q"},
+                                          {"d/S2", "<dir>"},
+                                          {"d/S2/T", "<dir>"}}));
+    EXPECT_EQ(q->m_bRenameFailed, 0);
+    EXPECT_EQ(q->m_strOrgPath, d + "/N/r.txt");
+    EXPECT_EQ(again.counts.ok, 1u);
+    EXPECT_EQ(again.counts.failed, 0u);
 }
 
 TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
@@ -677,8 +649,9 @@ TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
         EXPECT_EQ(Snapshot(tmp.path()), before);
     }
     // A forbidden character stops the run before any question.
-    SetNewName(AtNewNames(root.get(), "d/b.txt") ? AtNewNames(root.get(), "d/b.txt") : AtNewNames(root.get(), "d/a.txt"),
-           "a:b");
+    SetNewName(AtNewNames(root.get(), "d/b.txt") ? AtNewNames(root.get(), "d/b.txt")
+                                                 : AtNewNames(root.get(), "d/a.txt"),
+               "a:b");
     RunState run;
     run.Go(root.get());
     EXPECT_EQ(run.result, 1);

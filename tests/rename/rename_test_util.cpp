@@ -48,42 +48,4 @@ std::string TraceText() {
     return HomeFile("DataTrace.txt");
 }
 
-int FaultFs::RenameNoReplace(const std::string& from, const std::string& to) {
-    if (onRename) {
-        int r = onRename(from, to);
-        if (r >= 0) return r;
-    }
-    return PosixFileSystem::RenameNoReplace(from, to);
-}
-
-int FaultFs::Stat(const std::string& path, dov::EntryInfo& out) {
-    if (onStat) {
-        int r = onStat(path);
-        if (r >= 0) return r;
-    }
-    return PosixFileSystem::Stat(path, out);
-}
-
-int FaultFs::MakeDir(const std::string& path) {
-    if (onMakeDir) {
-        int r = onMakeDir(path);
-        if (r >= 0) return r;
-    }
-    return PosixFileSystem::MakeDir(path);
-}
-
-int FaultFs::OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) {
-    int r = PosixFileSystem::OpenRead(path, out);
-    if (r == 0 && wrapRead) out = wrapRead(path, std::move(out));
-    return r;
-}
-
-int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) {
-    if (onCreateNew) {
-        int r = onCreateNew(path, out);
-        if (r >= 0) return r;
-    }
-    return PosixFileSystem::CreateNew(path, out);
-}
-
 }  // namespace renametest

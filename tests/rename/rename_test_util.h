@@ -10,6 +10,7 @@
 
 #include "common/fs.h"
 #include "model/item.h"
+#include "support/fake_fs.h"
 #include "support/test_support.h"
 #include "support/tree_support.h"
 
@@ -36,23 +37,6 @@ using dovtest::HomeFile;
 // The trace file of the current test's program folder.
 std::string TraceText();
 
-// The real file system with faults on request. A hook returning -1 lets the call through;
-// any other value is the result.
-class FaultFs : public dov::PosixFileSystem {
-  public:
-    std::function<int(const std::string&, const std::string&)> onRename;
-    std::function<int(const std::string&)> onStat;
-    std::function<int(const std::string&)> onMakeDir;
-    // Wraps a file opened for reading (e.g. to cut it short).
-    std::function<std::unique_ptr<dov::IFile>(const std::string&, std::unique_ptr<dov::IFile>)>
-        wrapRead;
-    std::function<int(const std::string&, std::unique_ptr<dov::IFile>&)> onCreateNew;
-
-    int RenameNoReplace(const std::string& from, const std::string& to) override;
-    int Stat(const std::string& path, dov::EntryInfo& out) override;
-    int MakeDir(const std::string& path) override;
-    int OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
-    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
-};
+using dovtest::FaultFs;
 
 }  // namespace renametest

@@ -364,12 +364,21 @@ class ViewStateTest : public QObject, protected ViewDriver {
         view_->FileChoosers().folder = [&](const QString&) {
             return QString::fromStdString(out.string());
         };
-        // STOP while "b.dat" is being written: its target exists, not yet complete.
+        // STOP while "b.dat" is being written: a.dat is in place, b.dat's temporary file in its
+        // folder is not yet complete (a file is put under its name only when complete).
         const fs::path b = out / "Root/src/b.dat";
+        auto partFile = [&]() -> fs::path {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(out / "Root/src", ec))
+                if (e.path().filename().string().rfind(".dovreth-part", 0) == 0) return e.path();
+            return {};
+        };
         std::atomic<bool> stoppedInB{false};
         view_->Host()->SetStopPollHook([&] {
-            if (stopClicks_ == 0 && fs::exists(b)) {
-                stoppedInB = fs::file_size(b) < 100000;
+            if (stopClicks_ == 0 && fs::exists(out / "Root/src/a.dat")) {
+                const fs::path part = partFile();
+                if (part.empty()) return;
+                stoppedInB = !fs::exists(b) && fs::file_size(part) < 100000;
                 ClickStopFromWorker();
             }
         });
@@ -383,6 +392,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
         // not there at all.
         QCOMPARE(fs::file_size(out / "Root/src/a.dat"), std::uintmax_t(100000));
         QVERIFY(!fs::exists(b));
+        QVERIFY(partFile().empty());
         QVERIFY(!fs::exists(out / "Root/src/c.dat"));
         // The sources are untouched.
         QCOMPARE(fs::file_size(*dir_ / "src/b.dat"), std::uintmax_t(100000));

@@ -11,6 +11,7 @@
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/trace.h"
 
 namespace dovtest {
 
@@ -55,6 +56,7 @@ std::string TempDir::ReadFile(const std::string& rel) const {
 }
 
 std::string ReadNative(const std::string& nativePath) {
+    dov::TraceFlush();  // the trace is written in blocks
     std::ifstream in(nativePath, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();

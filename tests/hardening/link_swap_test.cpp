@@ -1,0 +1,160 @@
+// Folders replaced by links while the program works on them: nothing outside the loaded tree and
+// the output folder is read, renamed, created or written; the items below such a folder fail
+// with the not-found row and the run goes on.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/codepage.h"
+#include "hardening_util.h"
+#include "model/item.h"
+#include "rename/tree_edit.h"
+#include "support/tree_support.h"
+
+namespace {
+
+using dovtest::SetNewName;
+using dovtest::Sj;
+using hardtest::Count;
+using hardtest::Cp;
+using hardtest::Diff;
+using hardtest::HomeFile;
+using hardtest::List;
+using hardtest::Listing;
+
+const std::string kNotFound = Sj("で指定したファイルまたはパスを検出できない。");
+
+// Moves a folder aside (to NAME.real) and puts a link to `to` under its name.
+void SwapForLink(const std::string& folder, const std::string& to) {
+    ASSERT_EQ(std::rename(folder.c_str(), (folder + ".real").c_str()), 0);
+    ASSERT_EQ(symlink(to.c_str(), folder.c_str()), 0);
+}
+
+// t/keep/a.txt, t/sub/b.txt, t/sub/c.txt loaded; outside/ holds files named like sub's.
+struct Swap {
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    hardtest::FaultFs fs;
+    dov::ScopedFileSystem scoped{&fs};
+    dov::CSession s{host};
+    Listing outside;
+
+    Swap() {
+        tmp.WriteFile("t/keep/a.txt", "a");
+        tmp.WriteFile("t/sub/b.txt", "b");
+        tmp.WriteFile("t/sub/c.txt", "c");
+        tmp.WriteFile("outside/b.txt", "theirs b");
+        tmp.WriteFile("outside/c.txt", "theirs c");
+        EXPECT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
+        outside = List(tmp / "outside");
+    }
+    CMyItem* Item(const char* folder, const char* name) {
+        return dovtest::ByOrgName(s.FindFolder(folder), name);
+    }
+    void PrefixFiles() {
+        for (const char* n : {"a.txt"}) SetNewName(Item("t/keep", n), std::string("p_") + n);
+        for (const char* n : {"b.txt", "c.txt"})
+            SetNewName(Item("t/sub", n), std::string("p_") + n);
+    }
+    // A MakeDir that makes the folder and at once swaps it for a link to `to`.
+    void SwapWhenMade(const std::string& suffix, const std::string& to) {
+        fs.onMakeDir = [this, suffix, to](const std::string& p) {
+            if (p.size() < suffix.size() ||
+                p.compare(p.size() - suffix.size(), suffix.size(), suffix))
+                return -1;
+            const int e = fs.PosixFileSystem::MakeDir(p);
+            SwapForLink(*dov::Cp932ToUtf8(p), tmp / to);
+            return e;
+        };
+    }
+};
+
+TEST(LinkSwap, ALoadedFolderSwappedBeforeTheRenameIsNotFollowed) {
+    Swap w;
+    w.PrefixFiles();
+    SwapForLink(w.tmp / "t/sub", w.tmp / "outside");
+    const dov::Counts counts = w.s.Rename().counts;
+    EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
+    EXPECT_TRUE(w.tmp.Exists("t/keep/p_a.txt"));
+    EXPECT_TRUE(w.tmp.Exists("t/sub.real/b.txt"));
+    EXPECT_TRUE(w.tmp.Exists("t/sub.real/c.txt"));
+    EXPECT_EQ(counts.failed, 2u);
+    EXPECT_EQ(Count(HomeFile("DataTrace.txt"), kNotFound), 2);
+}
+
+TEST(LinkSwap, AUserMadeFolderSwappedAfterItsCreationIsNotFollowed) {
+    Swap w;
+    CMyItem* made = dov::AddFoldToTree(w.s.FindFolder("t"), w.host);
+    ASSERT_NE(made, nullptr);
+    CMyItem* sub = w.s.FindFolder("t/sub");
+    ASSERT_TRUE(
+        dov::ItemDropToTree(made, {0, 1}, {sub->GetSubItem(0), sub->GetSubItem(1)}, w.host));
+    w.SwapWhenMade("/" + made->m_strNewName, "outside");
+    const dov::Counts counts = w.s.Rename().counts;
+    EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
+    EXPECT_TRUE(w.tmp.Exists("t/sub/b.txt"));
+    EXPECT_TRUE(w.tmp.Exists("t/sub/c.txt"));
+    EXPECT_EQ(Count(HomeFile("DataTrace.txt"), kNotFound), 2);
+}
+
+TEST(LinkSwap, AnOutputFolderSwappedDuringACopyIsNotFollowed) {
+    Swap w;
+    w.tmp.MakeDir("out");
+    w.tmp.MakeDir("elsewhere");
+    w.SwapWhenMade("/sub", "elsewhere");
+    ASSERT_EQ(w.s.CopyTo(Cp(w.tmp / "out")).outcome, dov::Outcome::Done);
+    EXPECT_EQ(Diff({}, List(w.tmp / "elsewhere")), "");
+    EXPECT_EQ(w.tmp.ReadFile("out/Root/t/keep/a.txt"), "a");
+    EXPECT_EQ(w.host.messages.back().text,
+              Sj("【 実行結果 】\n\n完了ファイル数： 5\n失敗ファイル数： 2\n"));
+}
+
+// A folder rename that makes its contents' paths longer than PATH_MAX: each item is renamed
+// and found by the log where it now is.
+TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
+    dovtest::TempDir tmp;
+    dovtest::RecordingHost host;
+    tmp.MakeDir("t");
+    int fd = ::open((tmp / "t").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    std::string chain = "t";
+    const int levels = (4000 - static_cast<int>(tmp.path().size())) / 16;
+    for (int i = 0; i < levels; ++i) {
+        ASSERT_EQ(mkdirat(fd, "fifteen_bytes__", 0755), 0);
+        const int sub = openat(fd, "fifteen_bytes__", O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        ASSERT_GE(sub, 0);
+        fd = sub;
+        chain += "/fifteen_bytes__";
+    }
+    ::close(::openat(fd, "f.txt", O_WRONLY | O_CREAT | O_EXCL, 0644));
+    ::close(fd);
+    hardtest::FaultFs fs;
+    std::size_t mostHandles = 0;
+    fs.onRename = [&](const std::string&, const std::string&) {
+        mostHandles = std::max(mostHandles, fs.OpenHandles());
+        return -1;
+    };
+    dov::ScopedFileSystem scoped(&fs);
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
+    CMyItem* top = dovtest::ByOrgName(s.Root(), "t");
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(s.FindFolder(chain), nullptr);
+    CMyItem* bottom = dovtest::ByOrgName(s.FindFolder(chain), "f.txt");
+    ASSERT_NE(bottom, nullptr);
+    SetNewName(top, "t" + std::string(200, 'x'));
+    SetNewName(bottom, "g.txt");
+    const dov::Counts counts = s.Rename().counts;
+    // Every item's path changed: the top, each folder of the chain, the file.
+    EXPECT_EQ(counts.ok, static_cast<unsigned>(levels + 2));
+    EXPECT_EQ(counts.failed, 0u);
+    EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("存在を確認出来ません")), 0);
+    EXPECT_LE(mostHandles, 256u);     // a bounded cache, though the tree is deeper
+    EXPECT_EQ(fs.OpenHandles(), 0u);  // released when the run ended
+}
+
+}  // namespace
