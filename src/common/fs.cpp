@@ -3,10 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -65,7 +64,6 @@ class PosixFile : public IFile {
   private:
     int fd_;
 };
-
 
 // Where a call lands: a folder handle and a name in it, or (for paths under no trusted
 // folder) AT_FDCWD and the whole native path.
@@ -412,10 +410,29 @@ int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& ou
 
 int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
     out.clear();
-    auto native = Native(path);
-    if (!native) return EINVAL;
-    DIR* dir = ::opendir(native->c_str());
-    if (!dir) return errno;
+    std::string dirPath = path;
+    while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
+    int dfd = -1;
+    {
+        std::lock_guard<std::mutex> lock(h_->mu);
+        h_->BeginCall();
+        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
+            int hfd;
+            if (int e = h_->OpenDir(dirPath, hfd)) return e;
+            dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } else {
+            auto native = Cp932ToUtf8(path);
+            if (!native) return EINVAL;
+            dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (dfd < 0) return errno;
+    }
+    DIR* dir = ::fdopendir(dfd);
+    if (!dir) {
+        int e = errno;
+        ::close(dfd);
+        return e;
+    }
     errno = 0;
     while (struct dirent* de = ::readdir(dir)) {
         if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
