@@ -58,6 +58,11 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+            // An empty PATH (a script's unset variable) would load the current folder.
+            if (arg.empty()) {
+                error = "an empty PATH was given";
+                return false;
+            }
             out.paths.push_back(std::move(arg));
             continue;
         }
@@ -137,6 +142,8 @@ const char* UsageText() {
            "  --auto-index, --no-auto-index       the automatic index prefix (or not)\n"
            "  --list               print the rows: original name TAB new name TAB write name\n"
            "  --tree               print the whole edit tree with the new names\n"
+           "                       (in --list and --tree a backslash, tab, line feed or\n"
+           "                       carriage return in a name is shown as \\\\, \\t, \\n, \\r)\n"
            "  --save FILE          write a save data file\n"
            "  --check              print the renames that would fail: reason TAB path TAB\n"
            "                       write path; exit status 1 when there is any\n"

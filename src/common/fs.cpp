@@ -305,6 +305,7 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
     out.size = out.isDir ? 0 : static_cast<std::uint64_t>(st.st_size);
     out.inode = st.st_ino;
     out.device = st.st_dev;
+    out.mode = st.st_mode & 07777;
 
     FindData& fd = out.findData;
     fd = FindData{};
@@ -562,6 +563,26 @@ int PosixFileSystem::CreateTruncate(const std::string& path, std::unique_ptr<IFi
     if (fd < 0) return -fd;
     out = std::make_unique<PosixFile>(fd);
     return 0;
+}
+
+int PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    std::string buf(4096, '\0');
+    const ssize_t len = ::readlink(n->c_str(), buf.data(), buf.size());
+    if (len < 0) return errno;
+    if (static_cast<std::size_t>(len) >= buf.size()) return ENAMETOOLONG;
+    buf.resize(static_cast<std::size_t>(len));
+    auto cp = Utf8ToCp932(buf);
+    if (!cp) return EINVAL;
+    target = std::move(*cp);
+    return 0;
+}
+
+int PosixFileSystem::SetMode(const std::string& path, unsigned mode) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    return ::chmod(n->c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
 OperationScope::OperationScope() {

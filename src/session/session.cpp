@@ -434,6 +434,9 @@ CommandResult CSession::RunConfirmedRename() {
     out.counts.ok = run->m_iRenameOkNum;
     out.counts.failed = run->m_iRenameErrNum;
     out.counts.items = depth_->GetItemNum();
+    out.counts.notAttempted = run->m_iNotAttemptedNum;
+    out.counts.renameStop = run->m_stop;
+    out.counts.logFailed = run->m_bLogFailed;
     return out;
 }
 
@@ -460,6 +463,9 @@ CommandResult CSession::Rename(const ConflictCheck* known) {
     out.counts.ok = counts.ok;
     out.counts.failed = counts.failed;
     out.counts.items = counts.itemNum;
+    out.counts.notAttempted = counts.notAttempted;
+    out.counts.renameStop = counts.stop;
+    out.counts.logFailed = counts.logFailed;
     return out;
 }
 
@@ -563,8 +569,10 @@ bool CSession::WriteTextTree(CMyItem* folder) {
     return TextTreeOutput(folder ? folder : root_.get(), Host());
 }
 
-bool CSession::DrawTree(const std::string& path) {
+bool CSession::DrawTree(const std::string& path,
+                        std::function<std::string(const std::string&)> showName) {
     CMyMakeTree maker(tracePath, &Host());
+    maker.m_fnShowName = std::move(showName);
     return maker.MakeTree(root_.get(), path, false);
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
+#include "rename/rename_engine.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
@@ -47,6 +49,10 @@ struct Counts {
     std::uint32_t ok = 0;      // items renamed or created / copied
     std::uint32_t failed = 0;  // items that failed
     int items = 0;             // items the run went over (the rename's depth index)
+    // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
+    std::uint32_t notAttempted = 0;
+    RenameStop renameStop = RenameStop::None;
+    bool logFailed = false;
 };
 
 struct CommandResult {
@@ -167,6 +173,8 @@ class CSession {
     // Loads absolute paths (CP932) one after another under the root, each as a picked entry
     // of its own folder. Returns the number of paths that became items.
     int LoadPaths(const std::vector<std::string>& paths);
+    // The entries the loads so far left out (see CItemLoader::LeftOut).
+    const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the
@@ -251,8 +259,10 @@ class CSession {
     CommandResult CopyTo(const std::string& outputFolder);
     // TextTree.txt of a folder (the whole tree when null) with its result message.
     bool WriteTextTree(CMyItem* folder = nullptr);
-    // The tree's drawing into a file (CP932 path), without messages.
-    bool DrawTree(const std::string& path);
+    // The tree's drawing into a file (CP932 path), without messages; showName (optional)
+    // gives the text drawn for each name.
+    bool DrawTree(const std::string& path,
+                  std::function<std::string(const std::string&)> showName = nullptr);
 
     // ---- Save data file ------------------------------------------------------------------
     // New: true when the tree holds anything and the user agrees to discard it.

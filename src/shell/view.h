@@ -194,6 +194,8 @@ class CKestrelView : public QWidget {
     void SetBusyState(bool busy);
     void CheckAndChangeTreeBtnState(bool setAll, bool state);
     void ReportStop();
+    // After a load: how many entries it left out (names the program cannot hold).
+    void ReportLeftOut(long long count);
     void StartProgressTimer();
     // Fields, selection, keys (view_list.cpp).
     void ShowFields(CMyItem* item);

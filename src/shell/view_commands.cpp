@@ -196,16 +196,32 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
     }
     if (names.empty()) return;
     StartWorker([this, target, folder, names = std::move(names)] {
+        const long long before = session_->LeftOutEntries().count;
         session_->Load(folder, names, target);
         ReportStop();
+        ReportLeftOut(session_->LeftOutEntries().count - before);
     });
+}
+
+void CKestrelView::ReportLeftOut(long long count) {
+    // Called on the worker at the end of a load.
+    if (count <= 0) return;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  Sj("名前を扱えないため読み込まなかったアイテムが%lld個あります。\n詳細は "
+                     "DataTrace.txt に記されました。")
+                      .c_str(),
+                  count);
+    host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
 }
 
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
     if (WorkerRunning() || paths.empty()) return;
     StartWorker([this, paths = std::move(paths)] {
+        const long long before = session_->LeftOutEntries().count;
         session_->LoadPaths(paths);
         ReportStop();
+        ReportLeftOut(session_->LeftOutEntries().count - before);
     });
 }
 
