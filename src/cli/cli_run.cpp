@@ -168,6 +168,7 @@ class Runner {
             host_.Message(msg, MsgKind::Ok, MsgIcon::Warning, {});
         });
         session_.LoadSettingsFile();
+        NoticeCutShortRun();
 
         bool ok = LoadPaths(args.paths);
         for (std::size_t i = 0; ok && i < args.actions.size(); ++i) {
@@ -191,6 +192,17 @@ class Runner {
     }
 
   private:
+    void NoticeCutShortRun() {
+        const JournalInfo st = session_.LastJournal();
+        if (st.exists && !st.finished)
+            std::fprintf(stderr,
+                         "dovreth-cli: the last %s did not finish; its journal holds %zu "
+                         "change(s) (--undo takes them back)\n",
+                         st.kind.c_str(), st.changes);
+        if (st.undoCutShort)
+            std::fprintf(stderr, "dovreth-cli: an undo was cut short (--undo again finishes it)\n");
+    }
+
     bool Stopped() { return session_.flags.stopReq.load() || Interrupted(); }
 
     bool Fail(int status, std::string reason) {
@@ -304,6 +316,10 @@ class Runner {
                 return Rename();
             case ActionKind::CopyTo:
                 return CopyTo(a);
+            case ActionKind::Check:
+                return Check();
+            case ActionKind::Undo:
+                return Undo();
         }
         return Fail(kExitUsage, "unknown option " + a.option);
     }
@@ -376,7 +392,8 @@ class Runner {
         } else {
             r = session_.RunMacroFile(cp);
         }
-        if (r != Outcome::Done) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
+        if (r != Outcome::Done)
+            return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
         return true;
     }
 
@@ -440,11 +457,40 @@ class Runner {
         return true;
     }
 
+    bool Check() {
+        const ConflictCheck p = session_.Check();
+        std::string out;
+        for (const Conflict& f : p.conflicts)
+            out += f.reason + "\t" + DisplayUtf8(f.path) + "\t" + DisplayUtf8(f.writePath) + "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        if (!p.conflicts.empty())
+            return Fail(kExitFailed,
+                        std::to_string(p.conflicts.size()) + " rename(s) are predicted to fail");
+        if (p.stops) return Fail(kExitFailed, "the rename would stop at its depth check");
+        return true;
+    }
+
+    bool Undo() {
+        host_.SetAnswerYes(true);
+        const CommandResult r = session_.Undo();
+        host_.SetAnswerYes(false);
+        if (r.outcome == Outcome::Failed)
+            return Fail(kExitFailed, "the undo could not write its journal; nothing changed");
+        if (r.counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(r.counts.failed) +
+                                         " change(s) could not be undone; see RenameLog.txt");
+        return true;
+    }
+
     bool Rename() {
+        const ConflictCheck predicted = session_.Check();
+        std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
+                     predicted.conflicts.size());
         host_.SetAnswerYes(true);
         // A second Ctrl+C waits for the log of what was done.
         DeferQuit(true);
-        const CommandResult r = session_.Rename();
+        const CommandResult r = session_.Rename(&predicted);
         DeferQuit(false);
         host_.SetAnswerYes(false);
         host_.EndProgress();

@@ -3,10 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +50,10 @@ class PosixFile : public IFile {
         }
         return static_cast<long long>(done);
     }
+    int Sync() override {
+        if (fd_ < 0) return EBADF;
+        return ::fdatasync(fd_) == 0 ? 0 : errno;
+    }
     int Close() override {
         if (fd_ < 0) return 0;
         int r = ::close(fd_);
@@ -61,7 +64,6 @@ class PosixFile : public IFile {
   private:
     int fd_;
 };
-
 
 // Where a call lands: a folder handle and a name in it, or (for paths under no trusted
 // folder) AT_FDCWD and the whole native path.
@@ -395,6 +397,50 @@ int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& ou
         errno = 0;
     }
     int e = errno;
+    ::closedir(dir);
+    return e;
+}
+
+int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    std::vector<EntryInfo> entries;
+    const int e = ListDir(path, entries);
+    for (EntryInfo& info : entries) out.push_back(std::move(info.rawName));
+    return e;
+}
+
+int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    std::string dirPath = path;
+    while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
+    int dfd = -1;
+    {
+        std::lock_guard<std::mutex> lock(h_->mu);
+        h_->BeginCall();
+        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
+            int hfd;
+            if (int e = h_->OpenDir(dirPath, hfd)) return e;
+            dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } else {
+            auto native = Cp932ToUtf8(path);
+            if (!native) return EINVAL;
+            dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (dfd < 0) return errno;
+    }
+    DIR* dir = ::fdopendir(dfd);
+    if (!dir) {
+        int e = errno;
+        ::close(dfd);
+        return e;
+    }
+    errno = 0;
+    while (struct dirent* de = ::readdir(dir)) {
+        if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
+            out.emplace_back(de->d_name);
+        errno = 0;
+    }
+    const int e = errno;
     ::closedir(dir);
     return e;
 }

@@ -87,6 +87,8 @@ class IFile {
     virtual long long Write(const void* buf, std::size_t n) = 0;
     // 0 or errno; flushes what was written.
     virtual int Close() = 0;
+    // 0 or errno: what was written is on the disk's stable storage (fdatasync).
+    virtual int Sync() { return 0; }
 };
 
 class IFileSystem {
@@ -96,6 +98,10 @@ class IFileSystem {
     // Every entry but "." and "..", with lstat data. Entries whose names cannot be converted
     // come back with nameOk false.
     virtual int ListDir(const std::string& path, std::vector<EntryInfo>& out) = 0;
+
+    // The names of a folder's entries as the disk has them (UTF-8 bytes), without "." and ".."
+    // and without reading each entry's status. The default takes them from ListDir.
+    virtual int ListNames(const std::string& path, std::vector<std::string>& out);
 
     // lstat of one path; the name is the path's last element.
     virtual int Stat(const std::string& path, EntryInfo& out) = 0;
@@ -151,6 +157,7 @@ class PosixFileSystem : public IFileSystem {
     bool forceNoReplaceFallback = false;
 
     int ListDir(const std::string& path, std::vector<EntryInfo>& out) override;
+    int ListNames(const std::string& path, std::vector<std::string>& out) override;
     int Stat(const std::string& path, EntryInfo& out) override;
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int RenameReplace(const std::string& from, const std::string& to) override;

@@ -85,6 +85,12 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
         m_host.Message(Sj("※　無効なファイル名があります。"), MsgKind::Ok, MsgIcon::Warning);
         return false;
     }
+    if (options.predictedFailures > 0 &&
+        m_host.Message(FormatSj("直接改名すると[%u]個のアイテムが失敗すると予測されます。\n"
+                                "続けますか？",
+                                static_cast<unsigned>(options.predictedFailures)),
+                       MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
+        return false;
     if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
                        MsgIcon::Question) != MsgAnswer::Yes)
         return false;
@@ -118,9 +124,16 @@ int CRenameRun::RenameItemBySort() {
         return -1;
     }
 
+    if (m_pWatcher && !m_pWatcher->RunStarting()) {
+        ShowAndTrace(Sj("※　ジャーナルを書き込めないので改名を中止します。"),
+                     static_cast<int>(MsgIcon::Error));
+        return -1;
+    }
+
     // 3. Folders the user made in the tree, outermost first.
     m_madeFolders.clear();
     if (!MakeSubUserMakeFold()) {
+        if (m_pWatcher) m_pWatcher->RunEnded();
         ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
                      static_cast<int>(MsgIcon::Error));
         m_stop = RenameStop::UserFolders;
@@ -171,7 +184,13 @@ int CRenameRun::RenameItemBySort() {
             continue;
         }
         if (item->m_strOrgPath != item->m_strWritePath) {
-            const int err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+            // A change the journal cannot announce is not made.
+            int err = EIO;
+            if (!m_pWatcher ||
+                m_pWatcher->EntryRenaming(item->m_strOrgPath, item->m_strWritePath)) {
+                err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+                if (err != 0 && m_pWatcher) m_pWatcher->ChangeFailed(err);
+            }
             if (err != 0) {
                 AnalyzeRenameError(item, item->m_strWritePath, err);
                 item->m_bRenameFailed = 1;
@@ -195,6 +214,8 @@ int CRenameRun::RenameItemBySort() {
                    "\"%s\"\n",
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
+    // The last change has been made (or STOP ended the loop): the journal is complete.
+    if (m_pWatcher) m_pWatcher->RunEnded();
     // The items STOP left alone stay where they are and are logged as unchanged.
     for (int rest = index; rest >= 0; --rest) {
         CMyItem* item = m_depth.GetItemADRS(rest);
@@ -344,7 +365,10 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
         reason = "親フォルダのパスが不明です。";
     } else if (!GetWriteName(path, pItem)) {
         reason = "フォルダ名の合成に失敗。";
-    } else if (Fs().MakeDir(path) != 0) {
+    } else if (m_pWatcher && !m_pWatcher->FolderCreating(path)) {
+        reason = "ジャーナルの書き込みに失敗。";
+    } else if (const int err = Fs().MakeDir(path); err != 0) {
+        if (m_pWatcher) m_pWatcher->ChangeFailed(err);
         reason = "フォルダの作成に失敗。";
     } else {
         RefreshItemName(pItem, path);
@@ -584,6 +608,7 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
 int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
                  RenameCounts* counts) {
     CRenameRun run(root, depth, host);
+    run.SetWatcher(options.watcher);
     if (!run.ConfirmStart(options)) return 1;
     const int r = run.RenameItemBySort();
     if (counts) {

@@ -27,9 +27,29 @@ namespace dov {
 
 class IHost;
 
+// Told of every disk change of a run before it is made (the journal listens here).
+class IRenameWatcher {
+  public:
+    virtual ~IRenameWatcher() = default;
+    // Before the first change; false: the run does not start.
+    virtual bool RunStarting() = 0;
+    // Before a user-made folder is created / an entry renamed; false: that change is not made
+    // and counts as failed.
+    virtual bool FolderCreating(const std::string& path) = 0;
+    virtual bool EntryRenaming(const std::string& from, const std::string& to) = 0;
+    // The change just announced did not happen (err: its errno).
+    virtual void ChangeFailed(int err) = 0;
+    // After the last change.
+    virtual void RunEnded() = 0;
+};
+
 struct RenameOptions {
     // The automatic index option (AutoSerialNum): asks a second confirmation.
     bool autoSerialNum = false;
+    // Told of each change before it is made (optional).
+    IRenameWatcher* watcher = nullptr;
+    // Renames the conflict preview expects to fail: when any, the user is asked first.
+    std::size_t predictedFailures = 0;
 };
 
 // Why a run ended before its end.
@@ -76,6 +96,7 @@ class CRenameRun {
     bool m_bLogFailed = false;
 
     const std::string& TracePath() const { return m_strTracePath; }
+    void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
 
   private:
     // ---- The steps of a run ----------------------------------------------------------------
@@ -131,6 +152,7 @@ class CRenameRun {
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
 
     CMyItem* m_pRoot;
+    IRenameWatcher* m_pWatcher = nullptr;
     CMyDepthInfo& m_depth;
     IHost& m_host;
     std::string m_strTracePath;

@@ -7,9 +7,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QIcon>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CMyItem;
@@ -58,6 +60,9 @@ class CItemListModel : public QAbstractTableModel {
 
     // Whether label editing is allowed (not while a worker runs).
     void SetEditable(bool on) { editable_ = on; }
+    // The items whose rename is predicted to fail, drawn in a colour of their own.
+    void SetConflicts(std::unordered_set<const CMyItem*> items, QColor color);
+    bool IsConflict(int row) const;
 
     static const char* kMimeType;
 
@@ -69,6 +74,8 @@ class CItemListModel : public QAbstractTableModel {
     CMyItem* folder_ = nullptr;
     std::vector<ListRow> rows_;
     bool editable_ = true;
+    std::unordered_set<const CMyItem*> conflicts_;
+    QColor conflictColor_;
     QIcon fileIcon_, folderIcon_;
 };
 

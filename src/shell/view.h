@@ -98,6 +98,13 @@ class CKestrelView : public QWidget {
     // "直接変更" and "コピーして実行".
     void OnRename();
     void OnCopy();
+    // "元に戻す" (menu 編集): the undo of the last journaled run, on the worker.
+    void OnUndo();
+    // At start: a run whose journal has no end is offered to be shown and undone.
+    void OfferUnfinishedRun();
+    // The renames the conflict preview expects to fail, counted again after every edit.
+    int ConflictCount() const { return conflictCount_; }
+    void UpdateConflicts();
     // F1 to F12 (fKey 1 to 12) with the modifiers held; true when a macro started.
     bool CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods);
 
@@ -167,6 +174,7 @@ class CKestrelView : public QWidget {
     void progressText(QString text);
     void currentFolderChanged();
     void busyChanged(bool busy);
+    void conflictsChanged(int count);
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -231,6 +239,7 @@ class CKestrelView : public QWidget {
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
+    int conflictCount_ = 0;
 };
 
 }  // namespace dov

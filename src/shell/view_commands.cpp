@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unordered_set>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -139,6 +140,7 @@ void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
     // A refused name (its message shown) leaves the label as the item's name.
     if (session_->SetFolderName(item, *cp) != 1) restore();
     if (item == curItem_) ShowFields(item);
+    UpdateConflicts();
 }
 
 // ---- The list -----------------------------------------------------------------------------
@@ -153,6 +155,7 @@ bool CKestrelView::TypeNewName(const QString& text) {
     if (session_->SetNewName(CurrentRow(), *cp) != 1) return false;
     ShowFields(curItem_);
     form_->list->setFocus();
+    UpdateConflicts();
     return true;
 }
 
@@ -163,6 +166,7 @@ void CKestrelView::OnListLabelEdited(int row, const QString& text) {
     // The label editor takes the same refusals as the field.
     session_->SetNewName(row, *cp);
     if (row == CurrentRow() && curItem_) ShowFields(curItem_);
+    UpdateConflicts();
 }
 
 void CKestrelView::OnLoad() {
@@ -318,6 +322,36 @@ void CKestrelView::OnRename() {
                      [this] { RefreshRowsKeepingSelection(); }))
         return;
     StartProgressTimer();
+}
+
+void CKestrelView::OnUndo() {
+    if (WorkerRunning()) return;
+    // The session resets the tree after the undo: the rows are shown again from it.
+    StartWorker([this] { session_->Undo(); }, [this] { RefreshRows(); });
+}
+
+void CKestrelView::OfferUnfinishedRun() {
+    const JournalInfo j = session_->LastJournal();
+    if (!j.exists || j.finished || j.changes == 0) return;
+    char text[512];
+    std::snprintf(
+        text, sizeof text,
+        Sj("前回の%sは途中で終わりました（記録された変更[%u]個）。\n記録を表示しますか？").c_str(),
+        (j.kind == "undo" ? Sj("元に戻す操作") : Sj("直接変更")).c_str(),
+        static_cast<unsigned>(j.changes));
+    if (host_->Message(text, MsgKind::YesNo, MsgIcon::Question, {}) == MsgAnswer::Yes)
+        host_->Message(session_->JournalText(), MsgKind::Ok, MsgIcon::Information, {});
+    OnUndo();
+}
+
+void CKestrelView::UpdateConflicts() {
+    const ConflictCheck check = session_->Check();
+    std::unordered_set<const CMyItem*> items;
+    for (const Conflict& c : check.conflicts) items.insert(c.item);
+    const ColorRef c = Prefs().colors[kConflictText];
+    form_->listModel->SetConflicts(std::move(items), QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+    conflictCount_ = static_cast<int>(check.conflicts.size());
+    emit conflictsChanged(conflictCount_);
 }
 
 void CKestrelView::OnCopy() {

@@ -392,3 +392,41 @@ TEST_F(CliTest, ListAndTreeEscapeNamesThatWouldBreakTheirLines) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CliTest, CheckPrintsThePredictedFailuresAndChangesNothing) {
+    tmp.WriteFile("clash/b.txt", "b");
+    tmp.WriteFile("clash/c.txt", "c");
+    CliResult r = Run({"clash", "--folder", "clash", "--exec", "FindItemAll(0,\"b.txt\")", "--exec",
+                       "ReplaceListString(0,0,\"b\",\"c\")", "--check"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "taken\t" + tmp / "clash/b.txt" + "\t" + tmp / "clash/c.txt" + "\n");
+    EXPECT_EQ(tmp.ReadFile("clash/b.txt"), "b");
+    r = Run(With({"--check"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(PhotosUntouched());
+}
+
+TEST_F(CliTest, UndoTakesBackTheLastRenameAndAnUnfinishedOneIsNoticed) {
+    CliResult r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("dovreth-cli: 0 rename(s) predicted to fail\n"), std::string::npos);
+    EXPECT_FALSE(PhotosUntouched());
+    // As if the run had been killed before its end marker: the journal's last line cut off.
+    std::string journal = tmp.ReadFile("home/RenameJournal.txt");
+    ASSERT_EQ(journal.substr(journal.size() - 11, 2), "E\t");
+    tmp.WriteFile("home/RenameJournal.txt", journal.substr(0, journal.size() - 11));
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the last rename did not finish; its journal holds 3 change(s)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("記録された変更[3]個を元に戻しますか？ -> yes"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(PhotosUntouched());
+    EXPECT_EQ(tmp.ReadFile("photos/sub/c.txt"), "C");
+}
+
+}  // namespace
