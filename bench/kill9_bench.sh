@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kill -9 of `dovreth-cli --rename` in the middle of a large run, a few times over: afterwards
 # every file must exist under either its old or its new name, none twice and none lost, each
-# with its own content.
+# with its own content; then `dovreth-cli --undo` must bring every file back to its old name
+# from the journal of the killed run, again none lost and none twice.
 #
 #   bench/kill9_bench.sh [dovreth-cli] [files] [rounds]
 #       (default: build-hard-bench/src/cli/dovreth-cli, 20000 files, 5 rounds)
@@ -18,6 +19,7 @@ export DOVRETH_HOME=$work/home
 mkdir -p "$DOVRETH_HOME"
 
 failures=0
+undo_failures=0
 for round in $(seq 1 "$rounds"); do
     rm -rf "$work/data"
     mkdir -p "$work/data/d"
@@ -51,6 +53,23 @@ for round in $(seq 1 "$rounds"); do
     printf 'round %d: killed (status %d) after %d of %d files renamed; %d files on disk; %s problems%s\n' \
         "$round" "$status" "$renamed" "$files" "$total" "$bad" "$([ "$extra" -gt 0 ] && echo ", $extra odd entries")"
     [ "$bad" = 0 ] && [ "$total" = "$files" ] || failures=$((failures + 1))
+
+    # The undo from the journal of the killed run: every file back under its old name.
+    "$cli" --undo > "$work/undo.txt" 2>&1
+    undo_status=$?
+    noticed=$(grep -c "did not finish" "$work/undo.txt")
+    back=$(cd "$work/data/d" && find . -type f | awk -v n="$files" -F/ '
+        { name = $NF; seen[name]++; getline content < $0; close($0);
+          if (content != name) { print "wrong content or name: " $0; bad++ } }
+        END { for (i = 0; i < n; i++) { k = sprintf("f%05d", i);
+                if (!(k in seen)) { print "not back: " k; bad++ }
+                else if (seen[k] > 1) { print "twice: " k; bad++ } }
+              print bad + 0 }' | tail -1)
+    total=$(find "$work/data/d" -type f | wc -l)
+    printf '         --undo (status %d, unfinished run noticed: %s): %d files on disk; %s not back under the old name\n' \
+        "$undo_status" "$([ "$noticed" -gt 0 ] && echo yes || echo no)" "$total" "$back"
+    [ "$back" = 0 ] && [ "$total" = "$files" ] && [ "$undo_status" = 0 ] || undo_failures=$((undo_failures + 1))
 done
 echo "kill -9 rounds with a lost, doubled or changed file: $failures of $rounds"
-[ $failures = 0 ]
+echo "rounds whose --undo left a file lost, doubled or not back: $undo_failures of $rounds"
+[ $failures = 0 ] && [ $undo_failures = 0 ]

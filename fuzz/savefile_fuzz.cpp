@@ -6,19 +6,22 @@
 //      load must give a consistent tree (counts, parents, layers, array positions, depth), no
 //      more items than the bytes can hold, and must save and load again to the same bytes;
 //   2. from a file through Open (the command's own path): the result must agree with (1) -
-//      the same tree after a clean load, a fresh empty root after any failure.
+//      the same tree after a clean load whose stored paths fit the tree (PathsFit, written
+//      here on its own), a fresh empty root after any failure or when a path does not fit.
 //
 // Run by hand (the CTest test does the same for a short time):
 //   ./savefile_fuzz -max_len=65536 -rss_limit_mb=2048 -malloc_limit_mb=256 corpus_dir
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/archive.h"
 #include "common/trace.h"
@@ -73,6 +76,66 @@ void CheckTree(const CMyItem& item, int layer, int depth, TreeStats& stats) {
     Check(item.m_status.m_szFullName.size() < 260);
     Check(item.m_findData.cFileName.size() < 260);
     Check(item.m_findData.cAlternateFileName.size() < 14);
+}
+
+// The path rule, from its statement: every item below the root has an absolute path of
+// non-empty elements, none "." or "..", that ends in its original name after its stored parent
+// path, and a status path equal to it (up to 259 bytes). Directly under the root any folder
+// will do; deeper down the tree parent's path, or (a moved item) the path of any folder item or
+// the parent path of any item directly under the root. A folder made in the tree may have no
+// path.
+bool CleanAbsolute(const std::string& p) {
+    if (p.empty() || p[0] != '/' || p.find('\0') != std::string::npos) return false;
+    if (p == "/") return true;
+    std::string elem;
+    for (std::size_t i = 1; i <= p.size(); ++i) {
+        if (i == p.size() || p[i] == '/') {
+            if (elem.empty() || elem == "." || elem == "..") return false;
+            elem.clear();
+        } else {
+            elem += p[i];
+        }
+    }
+    return true;
+}
+
+void KnownFolders(const CMyItem& folder, std::vector<std::string>& known) {
+    for (int i = 0; folder.m_pArray && i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem& sub = *folder.m_pArray->GetAt(i);
+        if (sub.m_iLayer == 1) known.push_back(sub.m_strParentPath);
+        if (sub.m_bIsFolder && !sub.m_strOrgPath.empty()) known.push_back(sub.m_strOrgPath);
+        if (sub.m_bIsFolder) KnownFolders(sub, known);
+    }
+}
+
+bool PathsFitBelow(const CMyItem& folder, const std::vector<std::string>& known) {
+    for (int i = 0; folder.m_pArray && i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem& sub = *folder.m_pArray->GetAt(i);
+        const std::string& path = sub.m_strOrgPath;
+        if (path.empty()) {
+            if (!sub.m_bIsFolder || !sub.m_bUserMakeFold) return false;
+        } else {
+            if (!CleanAbsolute(path)) return false;
+            const bool whole = path == "/"
+                                   ? sub.m_strParentPath.empty()
+                                   : sub.m_strOrgName.find('/') == std::string::npos &&
+                                         path == sub.m_strParentPath + "/" + sub.m_strOrgName;
+            if (!whole || path.substr(0, 259) != sub.m_status.m_szFullName) return false;
+            const bool inFolder =
+                !folder.m_strOrgPath.empty() && sub.m_strParentPath == folder.m_strOrgPath;
+            if (sub.m_iLayer > 1 && !inFolder &&
+                std::find(known.begin(), known.end(), sub.m_strParentPath) == known.end())
+                return false;
+        }
+        if (sub.m_bIsFolder && !PathsFitBelow(sub, known)) return false;
+    }
+    return true;
+}
+
+bool PathsFit(const CMyItem& root) {
+    std::vector<std::string> known;
+    KnownFolders(root, known);
+    return PathsFitBelow(root, known);
 }
 
 std::string Store(dov::CSaveDataFile& sf, CMyItem& root) {
@@ -158,11 +221,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<CMyItem> root = MakeRootItem(trace, true);
     const int r = cmd.Open(root, path);
     Check(root != nullptr);
-    if (memResult == 1 && mem->m_bIsFolder) {
+    if (memResult == 1 && mem->m_bIsFolder && PathsFit(*mem)) {
         Check(r == 1 && cmd.m_strLoadedPath == path);
         Check(Store(sf, *root) == saved);
     } else {
-        // A root stored as a file cannot be shown as a tree: refused like a damaged file.
+        // A root stored as a file cannot be shown as a tree, nor paths that do not fit it:
+        // refused like a damaged file.
         Check(r == (memResult == -1 ? 1 : 0));
         Check(cmd.m_strLoadedPath.empty());
         Check(IsFreshRoot(root.get()));

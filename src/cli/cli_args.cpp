@@ -33,6 +33,8 @@ constexpr OptionDef kOptions[] = {
     {"--save", ActionKind::Save, true, 0},
     {"--rename", ActionKind::Rename, false, 0},
     {"--copy-to", ActionKind::CopyTo, true, 0},
+    {"--check", ActionKind::Check, false, 0},
+    {"--undo", ActionKind::Undo, false, 0},
 };
 
 const OptionDef* FindOption(std::string_view name) {
@@ -56,6 +58,11 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (onlyPaths || arg.empty() || arg[0] != '-' || arg == "-") {
+            // An empty PATH (a script's unset variable) would load the current folder.
+            if (arg.empty()) {
+                error = "an empty PATH was given";
+                return false;
+            }
             out.paths.push_back(std::move(arg));
             continue;
         }
@@ -135,15 +142,23 @@ const char* UsageText() {
            "  --auto-index, --no-auto-index       the automatic index prefix (or not)\n"
            "  --list               print the rows: original name TAB new name TAB write name\n"
            "  --tree               print the whole edit tree with the new names\n"
+           "                       (in --list and --tree a backslash, tab, line feed or\n"
+           "                       carriage return in a name is shown as \\\\, \\t, \\n, \\r)\n"
            "  --save FILE          write a save data file\n"
-           "  --rename             rename on disk (questions are answered yes)\n"
+           "  --check              print the renames that would fail: reason TAB path TAB\n"
+           "                       write path; exit status 1 when there is any\n"
+           "  --rename             rename on disk (questions are answered yes); every change\n"
+           "                       is journaled first\n"
+           "  --undo               take back the changes of the last journaled rename (or\n"
+           "                       undo), also of one that was cut short\n"
            "  --copy-to DIR        copy the tree into DIR under the new names\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"
            "Settings are read from dovreth.ini in the program's own folder and never written.\n"
            "Exit status: 0 success; 1 the name check refused the tree, an item failed to\n"
-           "rename or copy, a file could not be written, or Ctrl+C stopped the run; 2 a usage\n"
+           "rename or copy, a rename is predicted to fail (--check), a change could not be\n"
+           "undone, a file could not be written, or Ctrl+C stopped the run; 2 a usage\n"
            "error or an input that could not be read.\n";
 }
 

@@ -22,6 +22,8 @@ enum class ActionKind {
     Save,         // --save FILE
     Rename,       // --rename
     CopyTo,       // --copy-to DIR
+    Check,        // --check
+    Undo,         // --undo
 };
 
 struct Action {

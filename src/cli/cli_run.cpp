@@ -13,8 +13,11 @@
 
 #include "common/codepage.h"
 #include "common/fs.h"
+#include "common/paths.h"
+#include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item.h"
+#include "model/loader.h"
 #include "session/session.h"
 
 namespace dov::cli {
@@ -109,6 +112,44 @@ bool ReadWholeFile(const std::string& native, std::string& out, int& err) {
     return !bad;
 }
 
+// A CP932 name for one line of --list or --tree: a backslash, tab, line feed or carriage
+// return standing alone (not the second byte of a double-byte character) is written as \\,
+// \t, \n or \r, so that every name stays on its line and in its column.
+std::string EscapeListName(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t p = 0; p < name.size();) {
+        const std::size_t len = SjisCharLen(name, p);
+        const char c = name[p];
+        if (len == 1 && (c == '\\' || c == '\t' || c == '\n' || c == '\r')) {
+            out += '\\';
+            out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
+        } else {
+            out.append(name, p, len);
+        }
+        p += len;
+    }
+    return out;
+}
+
+std::string RenameStopReason(const Counts& counts) {
+    switch (counts.renameStop) {
+        case RenameStop::PreCheck:
+            return "nothing was renamed: the check before the rename refused the edit tree (see "
+                   "DataTrace.txt)";
+        case RenameStop::UserFolders:
+            return "nothing was renamed: a folder made in the edit tree could not be created";
+        case RenameStop::PathRefresh:
+            return "the paths could not be brought up to date after the rename; see RenameLog.txt";
+        case RenameStop::Stopped:
+            return "the rename was stopped by Ctrl+C: " + std::to_string(counts.notAttempted) +
+                   " item(s) were not attempted; see RenameLog.txt";
+        case RenameStop::None:
+            break;
+    }
+    return "the rename ended early; see RenameLog.txt";
+}
+
 bool WriteWholeFile(const std::string& native, const std::string& data) {
     std::FILE* f = std::fopen(native.c_str(), "wb");
     if (!f) return false;
@@ -127,13 +168,14 @@ class Runner {
             host_.Message(msg, MsgKind::Ok, MsgIcon::Warning, {});
         });
         session_.LoadSettingsFile();
+        NoticeCutShortRun();
 
         bool ok = LoadPaths(args.paths);
         for (std::size_t i = 0; ok && i < args.actions.size(); ++i) {
             ok = Perform(args.actions[i]);
             if (!ok || !Stopped()) continue;
-            // A direct rename is never cut short (STOP is only reported): when it was the last
-            // thing asked for, everything asked for was done.
+            // A direct rename that ran to its end despite Ctrl+C (pressed while its log was
+            // written): when it was the last thing asked for, everything asked for was done.
             if (args.actions[i].kind == ActionKind::Rename) {
                 if (i + 1 == args.actions.size()) break;
                 ok = Fail(kExitFailed,
@@ -150,6 +192,17 @@ class Runner {
     }
 
   private:
+    void NoticeCutShortRun() {
+        const JournalInfo st = session_.LastJournal();
+        if (st.exists && !st.finished)
+            std::fprintf(stderr,
+                         "dovreth-cli: the last %s did not finish; its journal holds %zu "
+                         "change(s) (--undo takes them back)\n",
+                         st.kind.c_str(), st.changes);
+        if (st.undoCutShort)
+            std::fprintf(stderr, "dovreth-cli: an undo was cut short (--undo again finishes it)\n");
+    }
+
     bool Stopped() { return session_.flags.stopReq.load() || Interrupted(); }
 
     bool Fail(int status, std::string reason) {
@@ -206,6 +259,7 @@ class Runner {
             added = session_.LoadPaths(cp932Paths);
         }
         host_.EndProgress();
+        ReportLeftOut();
         if (Stopped()) return Fail(kExitFailed, "stopped by Ctrl+C while loading");
         if (added < static_cast<int>(cp932Paths.size()))
             return Fail(kExitUsage,
@@ -213,6 +267,20 @@ class Runner {
                             " of " + std::to_string(cp932Paths.size()) +
                             " paths could not be loaded; nothing was done");
         return true;
+    }
+
+    // The entries of the folders read that the tree could not take, one line each.
+    void ReportLeftOut() {
+        const CItemLoader::LeftOut& left = session_.LeftOutEntries();
+        if (left.count == 0) return;
+        for (const std::string& path : left.paths)
+            std::fprintf(stderr, "dovreth-cli: left out: %s\n", DisplayUtf8(path).c_str());
+        const long long unnamed = left.count - static_cast<long long>(left.paths.size());
+        if (unnamed > 0) std::fprintf(stderr, "dovreth-cli: left out: %lld more\n", unnamed);
+        std::fprintf(stderr,
+                     "dovreth-cli: %lld entr%s left out (unreadable, or a name that is not UTF-8 "
+                     "or that CP932 cannot hold); see DataTrace.txt\n",
+                     left.count, left.count == 1 ? "y was" : "ies were");
     }
 
     bool Perform(const Action& a) {
@@ -252,6 +320,10 @@ class Runner {
                 return Rename();
             case ActionKind::CopyTo:
                 return CopyTo(a);
+            case ActionKind::Check:
+                return Check();
+            case ActionKind::Undo:
+                return Undo();
         }
         return Fail(kExitUsage, "unknown option " + a.option);
     }
@@ -324,7 +396,8 @@ class Runner {
         } else {
             r = session_.RunMacroFile(cp);
         }
-        if (r != Outcome::Done) return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
+        if (r != Outcome::Done)
+            return Fail(kExitUsage, "cannot read the macro file '" + a.text + "'");
         return true;
     }
 
@@ -352,9 +425,9 @@ class Runner {
         for (int r = 0; r < session_.RowCount(); ++r) {
             CMyItem* item = session_.RowItem(r);
             if (!item) continue;
-            std::string line = DisplayUtf8(item->m_strOrgName) + "\t" +
-                               DisplayUtf8(item->m_strNewName) + "\t" +
-                               DisplayUtf8(item->m_strWriteName) + "\n";
+            std::string line = DisplayUtf8(EscapeListName(item->m_strOrgName)) + "\t" +
+                               DisplayUtf8(EscapeListName(item->m_strNewName)) + "\t" +
+                               DisplayUtf8(EscapeListName(item->m_strWriteName)) + "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
         std::fflush(stdout);
@@ -364,7 +437,7 @@ class Runner {
     bool Tree() {
         TempFile tmp;
         if (!tmp.ok()) return Fail(kExitFailed, "--tree: cannot make a temporary file");
-        if (!session_.DrawTree(tmp.cp932()))
+        if (!session_.DrawTree(tmp.cp932(), EscapeListName))
             return Fail(kExitFailed, "--tree: the tree could not be drawn");
         std::string data;
         int err = 0;
@@ -388,18 +461,49 @@ class Runner {
         return true;
     }
 
-    bool Rename() {
+    bool Check() {
+        const ConflictCheck p = session_.Check();
+        std::string out;
+        for (const Conflict& f : p.conflicts)
+            out += f.reason + "\t" + DisplayUtf8(f.path) + "\t" + DisplayUtf8(f.writePath) + "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        if (!p.conflicts.empty())
+            return Fail(kExitFailed,
+                        std::to_string(p.conflicts.size()) + " rename(s) are predicted to fail");
+        if (p.stops) return Fail(kExitFailed, "the rename would stop at its depth check");
+        return true;
+    }
+
+    bool Undo() {
         host_.SetAnswerYes(true);
-        const CommandResult r = session_.Rename();
+        const CommandResult r = session_.Undo();
+        host_.SetAnswerYes(false);
+        if (r.outcome == Outcome::Failed)
+            return Fail(kExitFailed, "the undo could not write its journal; nothing changed");
+        if (r.counts.failed > 0)
+            return Fail(kExitFailed, std::to_string(r.counts.failed) +
+                                         " change(s) could not be undone; see RenameLog.txt");
+        return true;
+    }
+
+    bool Rename() {
+        const ConflictCheck predicted = session_.Check();
+        std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
+                     predicted.conflicts.size());
+        host_.SetAnswerYes(true);
+        // A second Ctrl+C waits for the log of what was done.
+        DeferQuit(true);
+        const CommandResult r = session_.Rename(&predicted);
+        DeferQuit(false);
         host_.SetAnswerYes(false);
         host_.EndProgress();
         if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
-        if (r.outcome != Outcome::Done) {
-            if (Stopped())
-                return Fail(kExitFailed, "the rename was stopped by Ctrl+C; see RenameLog.txt");
-            return Fail(kExitFailed, "the rename ended early; see RenameLog.txt");
-        }
+        const std::string log = ProgramFolderNative() + "/RenameLog.txt";
+        if (r.counts.logFailed)
+            return Fail(kExitFailed, "the rename log '" + log + "' could not be written");
+        if (r.outcome != Outcome::Done) return Fail(kExitFailed, RenameStopReason(r.counts));
         if (r.counts.failed > 0)
             return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " item(s) could not be renamed; see RenameLog.txt");

@@ -1,4 +1,5 @@
 // dovreth-cli: the renaming engine from a terminal.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv) {
     using namespace dov::cli;
+    // A closed output (a pipe into head) ends the output, not the run: a rename must still get
+    // to its log.
+    std::signal(SIGPIPE, SIG_IGN);
     Args args;
     std::string error;
     if (!ParseArgs(argc, argv, args, error)) {

@@ -14,6 +14,19 @@ namespace {
 
 std::atomic<bool>* g_stopFlag = nullptr;
 volatile sig_atomic_t g_interrupts = 0;
+volatile sig_atomic_t g_deferQuit = 0;
+
+void QuitNow() {
+    if (g_interrupts == 2 && g_deferQuit) {
+        static const char msg[] =
+            "\ndovreth-cli: Ctrl+C: writing RenameLog.txt first (press Ctrl+C again to quit "
+            "at once)\n";
+        ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
+        (void)r;
+        return;
+    }
+    QuitNow();
+}
 
 void OnInterrupt(int) {
     g_interrupts = g_interrupts + 1;
@@ -26,10 +39,15 @@ void OnInterrupt(int) {
         (void)r;
         return;
     }
-    static const char msg[] = "\ndovreth-cli: interrupted\n";
-    ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
-    (void)r;
-    _exit(1);
+    if (g_interrupts == 2 && g_deferQuit) {
+        static const char msg[] =
+            "\ndovreth-cli: Ctrl+C: writing RenameLog.txt first (press Ctrl+C again to quit "
+            "at once)\n";
+        ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
+        (void)r;
+        return;
+    }
+    QuitNow();
 }
 
 // Drops the line ends a message box text begins or ends with.
@@ -52,6 +70,11 @@ void InstallInterruptHandler(std::atomic<bool>* stopFlag) {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, nullptr);
+}
+
+void DeferQuit(bool on) {
+    g_deferQuit = on ? 1 : 0;
+    if (!on && g_interrupts >= 2) QuitNow();
 }
 
 bool Interrupted() {

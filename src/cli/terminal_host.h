@@ -66,6 +66,10 @@ class LoadProgressLine {
 // Ctrl+C: the first press sets *stopFlag (the session's STOP request), a second one ends the
 // process at once. Installs the handler for SIGINT.
 void InstallInterruptHandler(std::atomic<bool>* stopFlag);
+// While on, a second Ctrl+C does not end the process but waits until it is turned off again
+// (a rename writes its log first); a third one ends the process at once. Turning it off after
+// a second Ctrl+C ends the process.
+void DeferQuit(bool on);
 // true once Ctrl+C has been pressed.
 bool Interrupted();
 

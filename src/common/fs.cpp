@@ -3,10 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +50,10 @@ class PosixFile : public IFile {
         }
         return static_cast<long long>(done);
     }
+    int Sync() override {
+        if (fd_ < 0) return EBADF;
+        return ::fdatasync(fd_) == 0 ? 0 : errno;
+    }
     int Close() override {
         if (fd_ < 0) return 0;
         int r = ::close(fd_);
@@ -61,7 +64,6 @@ class PosixFile : public IFile {
   private:
     int fd_;
 };
-
 
 // Where a call lands: a folder handle and a name in it, or (for paths under no trusted
 // folder) AT_FDCWD and the whole native path.
@@ -303,6 +305,7 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
     out.size = out.isDir ? 0 : static_cast<std::uint64_t>(st.st_size);
     out.inode = st.st_ino;
     out.device = st.st_dev;
+    out.mode = st.st_mode & 07777;
 
     FindData& fd = out.findData;
     fd = FindData{};
@@ -394,6 +397,50 @@ int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& ou
         errno = 0;
     }
     int e = errno;
+    ::closedir(dir);
+    return e;
+}
+
+int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    std::vector<EntryInfo> entries;
+    const int e = ListDir(path, entries);
+    for (EntryInfo& info : entries) out.push_back(std::move(info.rawName));
+    return e;
+}
+
+int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
+    out.clear();
+    std::string dirPath = path;
+    while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
+    int dfd = -1;
+    {
+        std::lock_guard<std::mutex> lock(h_->mu);
+        h_->BeginCall();
+        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
+            int hfd;
+            if (int e = h_->OpenDir(dirPath, hfd)) return e;
+            dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } else {
+            auto native = Cp932ToUtf8(path);
+            if (!native) return EINVAL;
+            dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
+        if (dfd < 0) return errno;
+    }
+    DIR* dir = ::fdopendir(dfd);
+    if (!dir) {
+        int e = errno;
+        ::close(dfd);
+        return e;
+    }
+    errno = 0;
+    while (struct dirent* de = ::readdir(dir)) {
+        if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
+            out.emplace_back(de->d_name);
+        errno = 0;
+    }
+    const int e = errno;
     ::closedir(dir);
     return e;
 }
@@ -516,6 +563,26 @@ int PosixFileSystem::CreateTruncate(const std::string& path, std::unique_ptr<IFi
     if (fd < 0) return -fd;
     out = std::make_unique<PosixFile>(fd);
     return 0;
+}
+
+int PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    std::string buf(4096, '\0');
+    const ssize_t len = ::readlink(n->c_str(), buf.data(), buf.size());
+    if (len < 0) return errno;
+    if (static_cast<std::size_t>(len) >= buf.size()) return ENAMETOOLONG;
+    buf.resize(static_cast<std::size_t>(len));
+    auto cp = Utf8ToCp932(buf);
+    if (!cp) return EINVAL;
+    target = std::move(*cp);
+    return 0;
+}
+
+int PosixFileSystem::SetMode(const std::string& path, unsigned mode) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    return ::chmod(n->c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
 OperationScope::OperationScope() {

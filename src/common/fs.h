@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,6 +72,7 @@ struct EntryInfo {
     std::uint64_t size = 0;
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
+    unsigned mode = 0;  // the permission bits (07777)
     FindData findData;
     FileStatus status;
 };
@@ -85,6 +87,8 @@ class IFile {
     virtual long long Write(const void* buf, std::size_t n) = 0;
     // 0 or errno; flushes what was written.
     virtual int Close() = 0;
+    // 0 or errno: what was written is on the disk's stable storage (fdatasync).
+    virtual int Sync() { return 0; }
 };
 
 class IFileSystem {
@@ -94,6 +98,10 @@ class IFileSystem {
     // Every entry but "." and "..", with lstat data. Entries whose names cannot be converted
     // come back with nameOk false.
     virtual int ListDir(const std::string& path, std::vector<EntryInfo>& out) = 0;
+
+    // The names of a folder's entries as the disk has them (UTF-8 bytes), without "." and ".."
+    // and without reading each entry's status. The default takes them from ListDir.
+    virtual int ListNames(const std::string& path, std::vector<std::string>& out);
 
     // lstat of one path; the name is the path's last element.
     virtual int Stat(const std::string& path, EntryInfo& out) = 0;
@@ -118,6 +126,13 @@ class IFileSystem {
     // but a regular file at the path is refused (ELOOP, EINVAL) and left as it is.
     virtual int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) = 0;
 
+    // The target a symbolic link holds, as CP932; EINVAL when it cannot be held (a layer
+    // without links always says so).
+    virtual int ReadLink(const std::string& /*path*/, std::string& /*target*/) { return EINVAL; }
+
+    // Sets the permission bits (07777) of a file (links are followed); a layer without
+    // permissions has nothing to do.
+    virtual int SetMode(const std::string& /*path*/, unsigned /*mode*/) { return 0; }
     // A folder the user named (the folder holding a loaded entry, the copy's output folder):
     // links on the way to it are followed as the user's path says; below it nothing that is a
     // link is entered, and a folder that is no longer there (or is now a link or a file) makes
@@ -142,6 +157,7 @@ class PosixFileSystem : public IFileSystem {
     bool forceNoReplaceFallback = false;
 
     int ListDir(const std::string& path, std::vector<EntryInfo>& out) override;
+    int ListNames(const std::string& path, std::vector<std::string>& out) override;
     int Stat(const std::string& path, EntryInfo& out) override;
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int RenameReplace(const std::string& from, const std::string& to) override;
@@ -151,6 +167,8 @@ class PosixFileSystem : public IFileSystem {
     int OpenRead(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) override;
     int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) override;
+    int ReadLink(const std::string& path, std::string& target) override;
+    int SetMode(const std::string& path, unsigned mode) override;
     void TrustFolder(const std::string& path) override;
     void ReleaseHandles() override;
 

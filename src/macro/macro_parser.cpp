@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "common/codepage.h"
 #include "common/sjis.h"
@@ -13,6 +14,22 @@ namespace {
 // would write a trace of (marks x line length) bytes. Hit lines stop once they have repeated
 // this many bytes of the line; everything else about the line is traced as usual.
 constexpr std::size_t kQuoteTraceBudget = 1 << 20;
+
+// A statement's texts (the line, its argument part, each argument) are traced at most this
+// long; a longer text is cut at a character boundary and the cut is said in the trace line.
+constexpr std::size_t kTraceTextMax = 4096;
+
+std::string TraceText(std::string_view s) {
+    if (s.size() <= kTraceTextMax) return std::string(s);
+    std::size_t p = 0;
+    while (p < s.size()) {
+        const std::size_t len = SjisCharLen(s, p);
+        if (p + len > kTraceTextMax) break;
+        p += len;
+    }
+    return std::string(s.substr(0, p)) + dov::Sj("…［以下 ") + std::to_string(s.size() - p) +
+           dov::Sj(" バイト省略］");
+}
 
 bool IsAsciiLetter(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -93,14 +110,14 @@ const std::string& CMacroStatement::GetStrRetType(std::uint8_t code) {
 
 void CMacroStatement::TraceBody(const std::string& tracePath) const {
     dov::TraceF(tracePath, "【戻り値】%s\n", GetStrRetType(m_byRetType).c_str());
-    dov::TraceF(tracePath, "【関数名】%s\n", m_strFuncName.c_str());
+    dov::TraceF(tracePath, "【関数名】%s\n", TraceText(m_strFuncName).c_str());
     std::size_t n = std::min({static_cast<std::size_t>(std::max(m_nArgNum, 0)), m_astrArg.size(),
                               m_abyArgType.size(), m_adwArgNum.size()});
     for (std::size_t i = 0; i < n; ++i) {
         unsigned idx = static_cast<unsigned>(i);
         dov::TraceF(tracePath, "【引数型 %02u】%s\n", idx, GetStrRetType(m_abyArgType[i]).c_str());
         if (m_abyArgType[i] == dov::MACRO_STRING)
-            dov::TraceF(tracePath, "【引数データ %02u】%s\n", idx, m_astrArg[i].c_str());
+            dov::TraceF(tracePath, "【引数データ %02u】%s\n", idx, TraceText(m_astrArg[i]).c_str());
         else
             dov::TraceF(tracePath, "【引数データ %02u】%u\n", idx, m_adwArgNum[i]);
     }
@@ -244,7 +261,8 @@ bool CMacroParser::FindRetAndFuncName(std::size_t end) {
 
 bool CMacroParser::CheckGrammar() {
     const std::string& s = m_strLine;
-    const char* line = s.c_str();
+    const std::string shown = TraceText(s);
+    const char* line = shown.c_str();
     CheckDoubleQuotation();
 
     // 1. The opening parenthesis, searched from just after the first letter.
@@ -302,7 +320,7 @@ bool CMacroParser::CheckGrammar() {
     }
     // 8.
     m_strArgText = s.substr(open + 1, close - open - 1);
-    dov::TraceF(m_strTracePath, "○カッコ内のデータ [%s]\n", m_strArgText.c_str());
+    dov::TraceF(m_strTracePath, "○カッコ内のデータ [%s]\n", TraceText(m_strArgText).c_str());
     // 9. From here the grammar is valid whatever the arguments give.
     CheckArgGrammar(open + 1, close);
     return true;
@@ -383,7 +401,7 @@ bool CMacroParser::CheckArgCluster(std::size_t begin, std::size_t end) {
     }
     try {
         std::string text = m_strLine.substr(begin, end - begin);
-        dov::TraceF(m_strTracePath, "□CheckArgCluster()\n\t[%s]\n", text.c_str());
+        dov::TraceF(m_strTracePath, "□CheckArgCluster()\n\t[%s]\n", TraceText(text).c_str());
 
         if (FindInvalidCharInArg(begin, end)) {
             dov::TraceF(m_strTracePath, "※　引数部分に無効な文字。CheckArgCluster()\n");
@@ -404,11 +422,11 @@ bool CMacroParser::CheckArgCluster(std::size_t begin, std::size_t end) {
         if (num == 0) {
             std::string token;
             if (!CheckSpaceInArgCluster(begin, end, token)) return false;
-            dov::TraceF(m_strTracePath, "○　引数は数値：[%s]\n", token.c_str());
+            dov::TraceF(m_strTracePath, "○　引数は数値：[%s]\n", TraceText(token).c_str());
             std::uint32_t value = 0;
             if (!CheckNumString(token, value)) {
                 dov::TraceF(m_strTracePath, "※　無効な数値です。: [%s]  CheckArgCluster()\n",
-                            token.c_str());
+                            TraceText(token).c_str());
                 return false;
             }
             dov::TraceF(m_strTracePath, "○　文字列を数値に変換しました。[%u] CheckArgCluster()\n",
@@ -426,7 +444,7 @@ bool CMacroParser::CheckArgCluster(std::size_t begin, std::size_t end) {
         }
         std::string content =
             ConvEscSeqInArgStr(std::string_view(m_strLine).substr(q1 + 1, q2 - q1 - 1));
-        dov::TraceF(m_strTracePath, "○引数部分の文字列 [%s]\n", content.c_str());
+        dov::TraceF(m_strTracePath, "○引数部分の文字列 [%s]\n", TraceText(content).c_str());
         m_statement.AddArg(std::move(content), dov::MACRO_STRING, 0);
         return true;
     } catch (const std::bad_alloc&) {
@@ -496,7 +514,7 @@ void CMacroParser::TraceParseResult() const {
         dov::TraceF(m_strTracePath, "※　文字列がセットされていません。");
         return;
     }
-    dov::TraceF(m_strTracePath, "【解析文字列】%s\n【解析結果】\n", m_strLine.c_str());
+    dov::TraceF(m_strTracePath, "【解析文字列】%s\n【解析結果】\n", TraceText(m_strLine).c_str());
     if (!m_bParsed) {
         dov::TraceF(m_strTracePath, "失敗\n");
         return;

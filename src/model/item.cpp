@@ -563,6 +563,8 @@ void CMyItem::CutExtension() {
 }
 
 bool CMyItem::IsUsableNameString(const std::string& s) {
+    // A NUL byte would cut the name where the disk sees it, wherever it stands.
+    if (s.find('\0') != std::string::npos) return false;
     for (std::size_t p = 0; p < s.size();) {
         const std::size_t len = SjisCharLen(s, p);
         if (len == 1) {

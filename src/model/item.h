@@ -210,8 +210,9 @@ class CMyItem {
     // 1 when this item's names (and, for a folder, every sub-item's) are usable, else 0 with a
     // trace line for the first failure.
     int CheckInvalidChar();
-    // The string rule: none of \ / : , ; * ? < > | as a single-byte character (double-byte
-    // characters are stepped over whole; the double quote is allowed). Empty is usable.
+    // The string rule: no NUL byte, none of \ / : , ; * ? < > | as a single-byte character
+    // (double-byte characters are stepped over whole; the double quote is allowed). Empty is
+    // usable.
     static bool IsUsableNameString(const std::string& s);
     // The same rule with the argument check: a missing string (nullptr) gives 0 and
     // the trace line "※　無効な引数。CheckInvalidChar\n".

@@ -219,6 +219,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         explicit LoadingFlag(bool& f) : flag(f) { flag = true; }
         ~LoadingFlag() { flag = false; }
     } loading(m_bLoading);
+    const long long leftOutBefore = m_leftOut.count;
     OperationScope operation;
     // The user named this folder: it is reached as its path says, and nothing below it that
     // is a link is ever entered.
@@ -247,6 +248,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         }
     }
     if (!result.quit && host_.QuitRequested()) result.quit = true;
+    result.leftOut = m_leftOut.count - leftOutBefore;
     if (!result.quit) host_.ListShowFolder(pCurrent);
     return result;
 }
@@ -274,10 +276,14 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
         if (!e.nameOk) {
             // Unreadable, vanished, or a name this program cannot hold: skipped like an entry
             // whose status cannot be read, its bytes shown as they are on disk.
+            std::string shown = JoinPath(folderPath, EscapeBytes(e.rawName));
             TraceF(m_strTracePath,
                    "※　ファイルステータスの取得に失敗 "
                    "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
-                   JoinPath(folderPath, EscapeBytes(e.rawName)).c_str());
+                   shown.c_str());
+            ++m_leftOut.count;
+            if (m_leftOut.paths.size() < kMaxLeftOutPaths)
+                m_leftOut.paths.push_back(std::move(shown));
         } else if (!IsDotName(e.name)) {
             // The listing already read the entry's status (without following links).
             FindData fd = e.findData;

@@ -50,12 +50,23 @@ class CItemLoader {
     // display).
     std::atomic<long long>* m_pEntriesRead = nullptr;
 
+    // Entries found in the folders read that could not be loaded (unreadable, or a name that
+    // is not UTF-8 or that CP932 cannot hold), over every load of this loader: their number and
+    // the first kMaxLeftOutPaths of them as folder (CP932) + "/" + the raw name escaped.
+    static constexpr std::size_t kMaxLeftOutPaths = 10000;
+    struct LeftOut {
+        long long count = 0;
+        std::vector<std::string> paths;
+    };
+    LeftOut m_leftOut;
+
     // What one load did, for the caller's stop report.
     struct LoadResult {
-        int added = 0;         // picked entries that became items
-        int removed = 0;       // picked entries dropped by CheckLoadFileStatus
-        bool stopped = false;  // STOP ended the load early
-        bool quit = false;     // the close request ended it
+        int added = 0;          // picked entries that became items
+        int removed = 0;        // picked entries dropped by CheckLoadFileStatus
+        long long leftOut = 0;  // entries of the folders read that were left out (see LeftOut)
+        bool stopped = false;   // STOP ended the load early
+        bool quit = false;      // the close request ended it
     };
 
     // The load worker's body: adds every picked entry of the folder folderPath (absolute) to

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <new>
 #include <optional>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "common/codepage.h"
@@ -41,7 +43,82 @@ bool IsAbsolute(const std::string& p) {
     return !p.empty() && p[0] == '/';
 }
 
+// An absolute path of non-empty elements, none "." or "..", without NUL bytes; "/" itself too.
+bool IsCleanPath(const std::string& p) {
+    if (!IsAbsolute(p) || p.find('\0') != std::string::npos) return false;
+    if (p == "/") return true;
+    std::size_t start = 1;
+    while (start <= p.size()) {
+        std::size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        const std::string_view elem(p.data() + start, end - start);
+        if (elem.empty() || elem == "." || elem == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The path of an item, its stored parent path and its name agree, and the status path is the
+// path as far as its field holds it.
+bool ItemPathAgrees(const CMyItem& item) {
+    const std::string& path = item.m_strOrgPath;
+    if (!IsCleanPath(path)) return false;
+    // Byte by byte: the name is one whole element whatever its bytes are.
+    if (path == "/") {
+        if (!item.m_strParentPath.empty()) return false;
+    } else if (item.m_strOrgName.find('/') != std::string::npos ||
+               path != item.m_strParentPath + "/" + item.m_strOrgName) {
+        return false;
+    }
+    return item.m_status.m_szFullName == FitField(path, 260);
+}
+
+void CollectFolders(const CMyItem& folder, std::unordered_set<std::string>& known) {
+    if (!folder.m_pArray) return;
+    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem* sub = folder.m_pArray->GetAt(i);
+        if (!sub) continue;
+        if (sub->m_iLayer == 1) known.insert(sub->m_strParentPath);
+        if (sub->m_bIsFolder) {
+            if (!sub->m_strOrgPath.empty()) known.insert(sub->m_strOrgPath);
+            CollectFolders(*sub, known);
+        }
+    }
+}
+
+bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::string>& known,
+                        std::string* why) {
+    if (!folder.m_pArray) return true;
+    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
+        const CMyItem* sub = folder.m_pArray->GetAt(i);
+        if (!sub) continue;
+        bool ok;
+        if (sub->m_strOrgPath.empty()) {
+            ok = sub->m_bIsFolder && sub->m_bUserMakeFold;
+        } else if (!ItemPathAgrees(*sub)) {
+            ok = false;
+        } else if (sub->m_iLayer <= 1) {
+            ok = true;
+        } else {
+            ok = (!folder.m_strOrgPath.empty() && sub->m_strParentPath == folder.m_strOrgPath) ||
+                 known.count(sub->m_strParentPath) > 0;
+        }
+        if (!ok) {
+            if (why) *why = sub->m_strOrgPath;
+            return false;
+        }
+        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, known, why)) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool StoredPathsConsistent(const CMyItem& root, std::string* why) {
+    std::unordered_set<std::string> known;
+    CollectFolders(root, known);
+    return SubPathsConsistent(root, known, why);
+}
 
 CSaveDataFile::CSaveDataFile(IHost& host, std::string tracePath, bool autoIndex)
     : m_strTracePath(std::move(tracePath)), m_bAutoIndex(autoIndex), host_(host) {}
@@ -346,12 +423,41 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
 
 // ---- saving ---------------------------------------------------------------------------------
 
-int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& path) {
+namespace {
+
+// Resolves the symbolic links path may be (not those of its folders), up to a limit; mode gets
+// the permission bits of the regular file found there. 0, or the errno that stops it.
+int FollowLinks(std::string& path, std::optional<unsigned>& mode) {
+    for (int hop = 0; hop <= 40; ++hop) {
+        EntryInfo info;
+        const int err = Fs().Stat(path, info);
+        if (err == ENOENT) return 0;  // a new file (or a link to one still to be made)
+        if (err != 0) return err;
+        if (!info.isLink) {
+            if (info.isRegular) mode = info.mode;
+            return 0;
+        }
+        std::string target;
+        if (const int e = Fs().ReadLink(path, target); e != 0) return e;
+        if (target.empty()) return ENOENT;
+        path = IsAbsolute(target) ? target : JoinPath(ParentPath(path), target);
+    }
+    return ELOOP;
+}
+
+}  // namespace
+
+int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& chosen) {
     try {
         std::unique_ptr<IFile> file;
         std::string tmp;
         int err = EINVAL;
-        if (IsAbsolute(path) && !BaseName(path).empty()) {
+        // A link is followed: its target is what gets replaced, in the target's own folder, and
+        // the new file keeps the old one's permissions.
+        std::string path = chosen;
+        std::optional<unsigned> mode;
+        if (IsAbsolute(path)) err = FollowLinks(path, mode);
+        if (err == 0 && IsAbsolute(path) && !BaseName(path).empty()) {
             for (int i = 0; i < 100; ++i) {
                 tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
                 err = Fs().CreateNew(tmp, file);
@@ -369,6 +475,7 @@ int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& path) {
         bool ok = ar.Flush();
         const int closeErr = file->Close();
         ok = ok && closeErr == 0;
+        if (ok && mode && (err = Fs().SetMode(tmp, *mode)) != 0) ok = false;
         if (ok && (err = Fs().RenameReplace(tmp, path)) != 0) ok = false;
         if (!ok) {
             Fs().RemoveFile(tmp);
@@ -415,8 +522,15 @@ int CSaveDataFile::LoadWorker(std::unique_ptr<CMyItem>& root, const std::string&
             oldVersion = true;
         } else {
             Serialize(ar, *root);
-            // The root record always stands for a folder: anything else is damaged data.
+            // The root record always stands for a folder: anything else is damaged data. So is
+            // a tree whose stored paths lead somewhere the tree does not show.
             readError = ar.Failed() || (!m_bLoadError && !root->m_bIsFolder);
+            std::string why;
+            if (!readError && !m_bLoadError && !StoredPathsConsistent(*root, &why)) {
+                TraceF(m_strTracePath, "※　保存されたパスがツリーと一致しません\n\t[%s]\n",
+                       why.c_str());
+                readError = true;
+            }
         }
         file->Close();
     } catch (...) {

@@ -26,7 +26,9 @@
 // count larger than the rest of the file could hold, nesting deeper than kMaxSaveDepth folder
 // levels, and a file cut anywhere end as a read error. The trace path stored in a file is
 // never adopted (items keep writing to this program's own trace file), and layers and the
-// file/folder counts are rebuilt from the tree's real shape.
+// file/folder counts are rebuilt from the tree's real shape. The stored paths must describe
+// the tree the user sees (StoredPathsConsistent); a file whose paths point elsewhere ends as
+// a read error, so that no later rename or copy acts on a file the tree never showed.
 //
 // Saving never loses the old file: the data go to a temporary file in the target's folder,
 // which replaces the target only when complete.
@@ -49,6 +51,16 @@ inline constexpr char kSaveVersionText[] = "This save data version is 3";
 inline constexpr int kMaxSaveDepth = 4000;
 // The shortest item record: 33 words, 3 bytes and 12 empty strings (1 byte each) = 147 bytes.
 inline constexpr int kMinRecordBytes = 147;
+
+// The rule every loaded tree keeps, so that rename and copy act only on what the tree shows.
+// Each item below the root has a clean absolute path (no empty, "." or ".." element) whose last
+// element is its original name and whose folder part is its stored parent path, and a status
+// path equal to that path as far as the status field holds it. An item directly under the root
+// may sit in any folder; an item deeper down sits in its tree parent's folder, or (an item
+// moved in the tree and not yet renamed) in the folder of another folder item of the tree or
+// in the folder an item directly under the root came from. A folder made in the tree and not
+// yet created on disk may have no path at all. false (why: the offending path) otherwise.
+bool StoredPathsConsistent(const CMyItem& root, std::string* why = nullptr);
 
 class CSaveDataFile {
   public:
@@ -79,8 +91,10 @@ class CSaveDataFile {
 
     // ---- The workers' bodies (results 1 success, 0 failure; none asks to close) -----------
 
-    // Writes the tree to path (absolute): temporary file, then moved over the target. On
-    // failure a message box tells why, the old file and the tree stay as they were.
+    // Writes the tree to path (absolute): temporary file, then moved over the target. A link
+    // at path is followed (its target is replaced, in the target's folder) and the new file
+    // keeps the old one's permissions. On failure a message box tells why, the old file and
+    // the tree stay as they were.
     int SaveWorker(CMyItem& root, const std::string& path);
     // Reads path into root (a new empty item the caller made, see Open), then has the host
     // build the folder tree and show the root's items. Any failure resets the tree with the

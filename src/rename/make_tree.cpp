@@ -122,7 +122,8 @@ bool CMyMakeTree::MakeTreeLine(CMyItem* pItem) {
 
 void CMyMakeTree::MakeItemName(CMyItem* pItem) {
     m_line += pItem->m_bIsFolder ? dov::Sj("□") : dov::Sj("■");
-    m_line += m_bUseOrgName ? pItem->m_strOrgName : pItem->m_strNewName;
+    const std::string& name = m_bUseOrgName ? pItem->m_strOrgName : pItem->m_strNewName;
+    m_line += m_fnShowName ? m_fnShowName(name) : name;
     m_line += '\n';
     m_file.Write(m_line);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,8 @@ class CMyMakeTree {
     int m_iLayerOffset = 0;
     bool m_bUseOrgName = false;
     bool m_bWide = true;
+    // When set, each name is drawn as this gives it (e.g. with its line breaks escaped).
+    std::function<std::string(const std::string&)> m_fnShowName;
 
   private:
     bool FileOpen(const std::string& strFileName);

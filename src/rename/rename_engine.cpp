@@ -1,5 +1,6 @@
 #include "rename/rename_engine.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "common/codepage.h"
@@ -29,6 +30,11 @@ void FollowFolderRename(std::string& path, const std::string& from, const std::s
     } else if (path[from.size()] == '/') {
         path = to + path.substr(from.size());
     }
+}
+
+// The status record's path field holds 259 bytes; it follows the item's path as far as it can.
+void SetStatusPath(CMyItem* pItem, const std::string& path) {
+    pItem->m_status.m_szFullName = path.substr(0, std::min<std::size_t>(path.find('\0'), 259));
 }
 
 // Progress is reported in steps so that a window's display is not flooded.
@@ -79,6 +85,12 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
         m_host.Message(Sj("※　無効なファイル名があります。"), MsgKind::Ok, MsgIcon::Warning);
         return false;
     }
+    if (options.predictedFailures > 0 &&
+        m_host.Message(FormatSj("直接改名すると[%u]個のアイテムが失敗すると予測されます。\n"
+                                "続けますか？",
+                                static_cast<unsigned>(options.predictedFailures)),
+                       MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
+        return false;
     if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
                        MsgIcon::Question) != MsgAnswer::Yes)
         return false;
@@ -95,6 +107,9 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
 }
 
 int CRenameRun::RenameItemBySort() {
+    m_stop = RenameStop::None;
+    m_iNotAttemptedNum = 0;
+    m_bLogFailed = false;
     if (!m_pRoot) return -1;
     OperationScope operation;
     TrustLoadedFolders(m_pRoot);
@@ -105,25 +120,41 @@ int CRenameRun::RenameItemBySort() {
     // 2. Every item must have a usable depth before anything on disk changes.
     if (!PreRenameCheck()) {
         TraceF(m_strTracePath, "※　リネーム前のチェックに失敗したので中止。RenameItemBySort()");
+        m_stop = RenameStop::PreCheck;
         return -1;
     }
 
-    // 3. Folders the user made in the tree, outermost first.
-    if (!MakeSubUserMakeFold()) {
-        ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
+    if (m_pWatcher && !m_pWatcher->RunStarting()) {
+        ShowAndTrace(Sj("※　ジャーナルを書き込めないので改名を中止します。"),
                      static_cast<int>(MsgIcon::Error));
         return -1;
     }
 
+    // 3. Folders the user made in the tree, outermost first.
+    m_madeFolders.clear();
+    if (!MakeSubUserMakeFold()) {
+        if (m_pWatcher) m_pWatcher->RunEnded();
+        ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
+                     static_cast<int>(MsgIcon::Error));
+        m_stop = RenameStop::UserFolders;
+        return -1;
+    }
+
     // 4, 5. Deepest first: a file is renamed while the path of its folder is still the old one.
+    // STOP is honoured between items; the items not reached keep their paths, and since every
+    // item reached lies deeper, the tree stays consistent.
     const int n = m_depth.GetItemNum();
     m_iRenameOkNum = 0;
     m_iRenameErrNum = 0;
     m_failed.clear();
+    m_rootItems.clear();
     m_folderMoves.clear();
     m_failedPaths.clear();
+    m_rootPaths.clear();
     IFileSystem& fs = Fs();
-    for (int index = n - 1; index >= 0; --index) {
+    int index = n - 1;
+    for (; index >= 0; --index) {
+        if (m_host.StopRequested() || m_host.QuitRequested()) break;
         const int done = n - index;
         if (done % kProgressStep == 0) m_host.Progress(done, n);
 
@@ -136,10 +167,8 @@ int CRenameRun::RenameItemBySort() {
             ++m_iRenameErrNum;
             continue;
         }
-        if (item->m_bIsFolder && item->m_bUserMakeFold) {
+        if (m_madeFolders.count(item) > 0) {
             // Created in step 3: from now on an ordinary folder.
-            item->m_bUserMakeFold = 0;
-            item->m_bFolderMade = 1;
             if (!item->CheckDepth())
                 TraceF(m_strTracePath,
                        "※　深さ情報の更新に失敗 RenameItemBySrot()\n\tFullPath= \"%s\"   NewName= "
@@ -155,7 +184,13 @@ int CRenameRun::RenameItemBySort() {
             continue;
         }
         if (item->m_strOrgPath != item->m_strWritePath) {
-            const int err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+            // A change the journal cannot announce is not made.
+            int err = EIO;
+            if (!m_pWatcher ||
+                m_pWatcher->EntryRenaming(item->m_strOrgPath, item->m_strWritePath)) {
+                err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
+                if (err != 0 && m_pWatcher) m_pWatcher->ChangeFailed(err);
+            }
             if (err != 0) {
                 AnalyzeRenameError(item, item->m_strWritePath, err);
                 item->m_bRenameFailed = 1;
@@ -171,52 +206,81 @@ int CRenameRun::RenameItemBySort() {
             item->m_bRenameFailed = 0;
             ++m_iRenameOkNum;
         }
+        if (item->m_iLayer == 1)
+            m_rootItems.push_back({item, item->m_strOrgPath, m_folderMoves.size()});
         if (!item->CheckDepth())
             TraceF(m_strTracePath,
                    "※　深さ情報の更新に失敗 RenameItemBySrot()\n\tFullPath= \"%s\"\n   NewName= "
                    "\"%s\"\n",
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
-    m_host.Progress(n, n);
-    ResolveFailedPaths();
-
-    // 6.
-    if (m_iRenameErrNum > 0) {
-        ShowAndTrace(
-            FormatSj("\nリネームに失敗したアイテムが[%d]個あります。\nアプリケーション上のデ"
-                     "ータを破棄する必要があります。\n詳細は作成された RenameLog.txt "
-                     "に記されました。\n",
-                     static_cast<int>(m_iRenameErrNum)),
-            static_cast<int>(MsgIcon::Warning));
+    // The last change has been made (or STOP ended the loop): the journal is complete.
+    if (m_pWatcher) m_pWatcher->RunEnded();
+    // The items STOP left alone stay where they are and are logged as unchanged.
+    for (int rest = index; rest >= 0; --rest) {
+        CMyItem* item = m_depth.GetItemADRS(rest);
+        if (!item) continue;
+        ++m_iNotAttemptedNum;
+        if (m_madeFolders.count(item) > 0) continue;  // created: the log reports it
+        item->m_strPrevPath = item->m_strOrgPath;
+        item->m_bRenameFailed = 0;
+        m_failedPaths[item] = item->m_strOrgPath;
     }
+    if (m_iNotAttemptedNum == 0) m_host.Progress(n, n);
+    ResolveFailedPaths();
 
     // 7. Every stored path from the root down.
     const bool refreshed = RefreshOrgPathByParent();
     m_failedPaths.clear();
+    m_rootPaths.clear();
+    FinishRun(refreshed, n);
     if (!refreshed) {
-        // Files may already have been renamed: the log is the only record of what changed on
-        // disk, so it is written with what is known before the failure is reported.
-        MakeRenameLog();
+        m_stop = RenameStop::PathRefresh;
+        return -1;
+    }
+    if (m_iNotAttemptedNum > 0) {
+        m_stop = RenameStop::Stopped;
+        return -1;
+    }
+    return 0;
+}
+
+void CRenameRun::FinishRun(bool refreshed, int n) {
+    // The loop's own count of failures, shown as the loop found them.
+    const std::uint32_t loopErrors = m_iRenameErrNum;
+
+    // 8. The log recounts both counters from what it finds on disk. Files may already have
+    // been renamed: the log is the only record of what changed on disk, so it is written
+    // before anything is shown, also when the path refresh failed.
+    MakeRenameLog();
+
+    // 6.
+    if (loopErrors > 0) {
+        ShowAndTrace(
+            FormatSj("\nリネームに失敗したアイテムが[%d]個あります。\nアプリケーション上のデ"
+                     "ータを破棄する必要があります。\n詳細は作成された RenameLog.txt "
+                     "に記されました。\n",
+                     static_cast<int>(loopErrors)),
+            static_cast<int>(MsgIcon::Warning));
+    }
+    if (!refreshed) {
         ShowAndTrace(
             Sj("※　パス情報の更新に失敗しました。\n現在のデータは破棄する必要があります。\n"),
             static_cast<int>(MsgIcon::Error));
-        return -1;
+        return;
     }
 
-    // 8. The log recounts both counters from what it finds on disk.
-    MakeRenameLog();
-
-    // 9. STOP does not interrupt the renaming; it is only reported.
+    // 9. STOP leaves the items not yet reached alone; the report says how many.
     if (m_host.StopRequested() && !m_host.QuitRequested())
         m_host.Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::Information);
 
     // 10.
-    ShowAndTrace(
-        FormatSj("----- リネーム完了 -----\n　　　　成功： %10u\n　　　　失敗： %10u\n全アイ"
-                 "テム数： %10u\n",
-                 m_iRenameOkNum, m_iRenameErrNum, static_cast<unsigned>(n)),
-        static_cast<int>(MsgIcon::Information));
-    return 0;
+    std::string report =
+        FormatSj("----- リネーム完了 -----\n　　　　成功： %10u\n　　　　失敗： %10u\n",
+                 m_iRenameOkNum, m_iRenameErrNum);
+    if (m_iNotAttemptedNum > 0) report += FormatSj("　　　未実行： %10u\n", m_iNotAttemptedNum);
+    report += FormatSj("全アイテム数： %10u\n", static_cast<unsigned>(n));
+    ShowAndTrace(report, static_cast<int>(MsgIcon::Information));
 }
 
 bool CRenameRun::PreRenameCheck() {
@@ -301,10 +365,18 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
         reason = "親フォルダのパスが不明です。";
     } else if (!GetWriteName(path, pItem)) {
         reason = "フォルダ名の合成に失敗。";
-    } else if (Fs().MakeDir(path) != 0) {
+    } else if (m_pWatcher && !m_pWatcher->FolderCreating(path)) {
+        reason = "ジャーナルの書き込みに失敗。";
+    } else if (const int err = Fs().MakeDir(path); err != 0) {
+        if (m_pWatcher) m_pWatcher->ChangeFailed(err);
         reason = "フォルダの作成に失敗。";
     } else {
         RefreshItemName(pItem, path);
+        // It exists from now on, whatever happens to the rest of the run: a later run must not
+        // try to create it again.
+        pItem->m_bUserMakeFold = 0;
+        pItem->m_bFolderMade = 1;
+        m_madeFolders.insert(pItem);
         return true;
     }
     AnalyzeRenameError(pItem, &m_iRenameErrNum, Sj(reason));
@@ -378,6 +450,7 @@ void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) 
         return;
     }
     pItem->m_strParentPath = ParentPath(strNewPath);
+    SetStatusPath(pItem, strNewPath);
 }
 
 void CRenameRun::AnalyzeRenameError(CMyItem* pItem, const std::string& strWritePath, int err) {
@@ -430,18 +503,22 @@ void CRenameRun::AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum,
 }
 
 void CRenameRun::ResolveFailedPaths() {
-    for (const FailedRename& failed : m_failed) {
-        std::string path = failed.path;
-        for (std::size_t k = failed.movesBefore; k < m_folderMoves.size(); ++k)
+    auto carried = [&](const FailedRename& r) {
+        std::string path = r.path;
+        for (std::size_t k = r.movesBefore; k < m_folderMoves.size(); ++k)
             FollowFolderRename(path, m_folderMoves[k].first, m_folderMoves[k].second);
-        m_failedPaths[failed.item] = path;
-    }
+        return path;
+    };
+    for (const FailedRename& failed : m_failed) m_failedPaths[failed.item] = carried(failed);
+    for (const FailedRename& moved : m_rootItems)
+        m_rootPaths[moved.item] = {moved.path, carried(moved)};
 }
 
 void CRenameRun::KeepRealPath(CMyItem* pItem, const std::string& strRealPath) {
     if (!pItem) return;
     pItem->m_strOrgPath = strRealPath;
     pItem->m_strParentPath = ParentPath(strRealPath);
+    SetStatusPath(pItem, strRealPath);
     // The name on disk did not change; it is taken from the path in case the stored one was off.
     const std::string name = BaseName(strRealPath);
     if (name != pItem->m_strOrgName) {
@@ -467,7 +544,13 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
     // the user edited it, so that the next run tries again.
     const auto failed = m_failedPaths.find(pItem);
     if (pItem->m_iLayer == 1) {
-        const std::string own = pItem->m_strOrgPath;
+        // Its folder on disk may have been renamed after it (an item moved under the root):
+        // the path follows.
+        const auto carried = m_rootPaths.find(pItem);
+        const std::string own =
+            carried != m_rootPaths.end() && carried->second.first == pItem->m_strOrgPath
+                ? carried->second.second
+                : pItem->m_strOrgPath;
         pItem->UpdateWriteName();
         if (failed != m_failedPaths.end()) {
             KeepRealPath(pItem, failed->second);
@@ -525,12 +608,16 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
 int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
                  RenameCounts* counts) {
     CRenameRun run(root, depth, host);
+    run.SetWatcher(options.watcher);
     if (!run.ConfirmStart(options)) return 1;
     const int r = run.RenameItemBySort();
     if (counts) {
         counts->ok = run.m_iRenameOkNum;
         counts->failed = run.m_iRenameErrNum;
         counts->itemNum = depth.GetItemNum();
+        counts->notAttempted = run.m_iNotAttemptedNum;
+        counts->stop = run.m_stop;
+        counts->logFailed = run.m_bLogFailed;
     }
     return r;
 }

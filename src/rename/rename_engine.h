@@ -1,7 +1,8 @@
 // Direct rename: applies the new names of the edit tree to the disk in place.
 //
 // User-made folders are created first; then every item is renamed deepest first (the depth
-// index, walked from its last entry), never replacing an existing entry; the stored paths are
+// index, walked from its last entry), never replacing an existing entry, until STOP; the
+// stored paths are
 // brought up to date from the root down, an item whose rename failed keeping the path where it
 // really is; RenameLog.txt records every change and checks each item on disk; the user gets the
 // counts.
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -25,16 +27,48 @@ namespace dov {
 
 class IHost;
 
+// Told of every disk change of a run before it is made (the journal listens here).
+class IRenameWatcher {
+  public:
+    virtual ~IRenameWatcher() = default;
+    // Before the first change; false: the run does not start.
+    virtual bool RunStarting() = 0;
+    // Before a user-made folder is created / an entry renamed; false: that change is not made
+    // and counts as failed.
+    virtual bool FolderCreating(const std::string& path) = 0;
+    virtual bool EntryRenaming(const std::string& from, const std::string& to) = 0;
+    // The change just announced did not happen (err: its errno).
+    virtual void ChangeFailed(int err) = 0;
+    // After the last change.
+    virtual void RunEnded() = 0;
+};
+
 struct RenameOptions {
     // The automatic index option (AutoSerialNum): asks a second confirmation.
     bool autoSerialNum = false;
+    // Told of each change before it is made (optional).
+    IRenameWatcher* watcher = nullptr;
+    // Renames the conflict preview expects to fail: when any, the user is asked first.
+    std::size_t predictedFailures = 0;
+};
+
+// Why a run ended before its end.
+enum class RenameStop {
+    None,         // it ran to its end
+    PreCheck,     // the check before the run refused the tree: nothing changed on disk
+    UserFolders,  // a folder made in the tree could not be created: nothing was renamed
+    PathRefresh,  // the stored paths could not be brought up to date after the renames
+    Stopped,      // STOP (or Ctrl+C) between items: the items not reached were left alone
 };
 
 // What a run ended with.
 struct RenameCounts {
     std::uint32_t ok = 0;  // renamed or created, as found on disk by the log
     std::uint32_t failed = 0;
-    int itemNum = 0;  // entries of the depth index
+    int itemNum = 0;                 // entries of the depth index
+    std::uint32_t notAttempted = 0;  // items STOP left alone
+    RenameStop stop = RenameStop::None;
+    bool logFailed = false;  // RenameLog.txt could not be written (in full)
 };
 
 // The entries under the root are what the user loaded: the disk is reached from the folders that
@@ -55,8 +89,14 @@ class CRenameRun {
 
     std::uint32_t m_iRenameOkNum = 0;
     std::uint32_t m_iRenameErrNum = 0;
+    // Items of the depth index the loop never reached because STOP was asked for.
+    std::uint32_t m_iNotAttemptedNum = 0;
+    RenameStop m_stop = RenameStop::None;
+    // The last MakeRenameLog could not create, write or close RenameLog.txt.
+    bool m_bLogFailed = false;
 
     const std::string& TracePath() const { return m_strTracePath; }
+    void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
 
   private:
     // ---- The steps of a run ----------------------------------------------------------------
@@ -81,8 +121,12 @@ class CRenameRun {
     bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
 
     void ShowAndTrace(const std::string& cp932Text, int icon);
-    // After the loop: where each item whose rename failed really is (see m_failed).
+    // After the loop: where each item whose rename failed, and each item directly under the
+    // root, really is (see m_failed, m_rootItems).
     void ResolveFailedPaths();
+    // The end of a run: the log, then the messages (the log comes first, so that it is written
+    // even when showing a message ends the process).
+    void FinishRun(bool refreshed, int itemNum);
     // A failed item keeps pointing at the entry it still is: path, folder and name on disk.
     void KeepRealPath(CMyItem* pItem, const std::string& strRealPath);
 
@@ -94,6 +138,13 @@ class CRenameRun {
         std::size_t movesBefore;
     };
     std::vector<FailedRename> m_failed;
+    // Items directly under the root, with their path after their own step: their folder on disk
+    // is not an item of the tree, so later folder renames of the run are followed by hand.
+    std::vector<FailedRename> m_rootItems;
+    // Such an item: its path after its own step, and where that is after the run.
+    std::unordered_map<const CMyItem*, std::pair<std::string, std::string>> m_rootPaths;
+    // The folders made in the tree that this run created on disk.
+    std::unordered_set<const CMyItem*> m_madeFolders;
     // Every folder the loop renamed, in order: old full path, new full path.
     std::vector<std::pair<std::string, std::string>> m_folderMoves;
     // The failed items of this run and where they are after it; the path refresh uses these
@@ -101,14 +152,15 @@ class CRenameRun {
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
 
     CMyItem* m_pRoot;
+    IRenameWatcher* m_pWatcher = nullptr;
     CMyDepthInfo& m_depth;
     IHost& m_host;
     std::string m_strTracePath;
 };
 
 // The whole direct rename as the "直接変更" button runs it: the start checks and questions,
-// then the run. Result: 0 completed, -1 stopped early, 1 not started (a check failed or the
-// user said No). counts (optional) gets the final figures.
+// then the run. Result: 0 completed, -1 ended early (counts->stop says why), 1 not started (the
+// name check failed or the user said No). counts (optional) gets the final figures.
 int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& options, IHost& host,
                  RenameCounts* counts = nullptr);
 

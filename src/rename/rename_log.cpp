@@ -93,8 +93,15 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
 
 bool CRenameRun::MakeRenameLog() {
     const std::string path = ProgramFile("RenameLog.txt");
+    m_bLogFailed = true;
+    // A log that cannot be written is told to the user: it is the only record of the run.
+    auto tellLost = [&]() {
+        m_host.Message(FormatSj("リネームログファイルを書き込めませんでした。\n%s", path.c_str()),
+                       MsgKind::Ok, MsgIcon::Warning);
+    };
     if (path.empty()) {
         TraceF(m_strTracePath, "※　リネームログファイル名の作成に失敗。\n");
+        tellLost();
         return false;
     }
     // Created directly (not through a temporary name): if the program dies half-way, what was
@@ -115,6 +122,7 @@ bool CRenameRun::MakeRenameLog() {
     m_iRenameOkNum = 0;
     m_iRenameErrNum = 0;
     int logFailures = 0;
+    bool writeFailed = false;
 
     // Entries are collected in a buffer and written in large blocks; an entry whose block could
     // not be written is traced and counted as a log failure.
@@ -132,8 +140,8 @@ bool CRenameRun::MakeRenameLog() {
                 TraceF(m_strTracePath,
                        "※　アイテムリネーム情報の書き込みに失敗。\n\tOrgPath= \"%s\"\n%s",
                        pending[k].second->m_strOrgPath.c_str(), entry.c_str());
-                ++logFailures;
             }
+            writeFailed = true;
         }
         buf.clear();
         pending.clear();
@@ -169,12 +177,17 @@ bool CRenameRun::MakeRenameLog() {
             n, logFailures);
         std::string crlf;
         AppendCrLf(crlf, summary);
-        file->Write(crlf.data(), crlf.size());
-        file->Close();
+        const long long w = file->Write(crlf.data(), crlf.size());
+        if (w < 0 || static_cast<std::size_t>(w) != crlf.size()) writeFailed = true;
         m_host.Message(summary, MsgKind::Ok, MsgIcon::Warning);
-    } else {
-        file->Close();
     }
+    if (file->Close() != 0) writeFailed = true;
+    if (writeFailed) {
+        TraceF(m_strTracePath, "※　リネームログの書き込みに失敗。FileName= \"%s\"\n", path.c_str());
+        tellLost();
+        return false;
+    }
+    m_bLogFailed = false;
     return true;
 }
 

@@ -16,11 +16,15 @@
 #include "model/item.h"
 #include "model/parts_array.h"
 #include "model/savefile.h"
+#include "rename/conflict_preview.h"
 #include "rename/copy_rename.h"
 #include "rename/depth_info.h"
+#include "rename/journal.h"
 #include "rename/make_tree.h"
 #include "rename/rename_engine.h"
+#include "rename/text_out.h"
 #include "rename/tree_edit.h"
+#include "rename/undo.h"
 
 namespace dov {
 
@@ -408,12 +412,13 @@ bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) 
 
 // ---- Disk ------------------------------------------------------------------------------------
 
-bool CSession::ConfirmRename() {
+bool CSession::ConfirmRename(const ConflictCheck* known) {
     rename_.reset();
     if (!root_) return false;
     auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
+    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
     if (!run->ConfirmStart(options)) return false;
     rename_ = std::move(run);
     return true;
@@ -423,18 +428,29 @@ CommandResult CSession::RunConfirmedRename() {
     CommandResult out;
     std::unique_ptr<CRenameRun> run = std::move(rename_);
     if (!run) return out;
+    // Every change is journaled before it is made, so that it can be undone.
+    journal_ = std::make_unique<CJournalWriter>(JournalPath(), "rename");
+    run->SetWatcher(journal_.get());
     const int r = run->RenameItemBySort();
+    journal_.reset();
     out.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
     out.counts.ok = run->m_iRenameOkNum;
     out.counts.failed = run->m_iRenameErrNum;
     out.counts.items = depth_->GetItemNum();
+    out.counts.notAttempted = run->m_iNotAttemptedNum;
+    out.counts.renameStop = run->m_stop;
+    out.counts.logFailed = run->m_bLogFailed;
     return out;
 }
 
-CommandResult CSession::Rename() {
+CommandResult CSession::Rename(const ConflictCheck* known) {
     rename_.reset();
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
+    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
+    // Every change is journaled before it is made, so that it can be undone.
+    CJournalWriter journal(JournalPath(), "rename");
+    options.watcher = &journal;
     RenameCounts counts;
     CommandResult out;
     switch (DirectRename(root_.get(), *depth_, options, Host(), &counts)) {
@@ -450,7 +466,64 @@ CommandResult CSession::Rename() {
     out.counts.ok = counts.ok;
     out.counts.failed = counts.failed;
     out.counts.items = counts.itemNum;
+    out.counts.notAttempted = counts.notAttempted;
+    out.counts.renameStop = counts.stop;
+    out.counts.logFailed = counts.logFailed;
     return out;
+}
+
+ConflictCheck CSession::Check() {
+    ConflictCheck out;
+    ConflictPrediction p = PredictConflicts(root_.get());
+    out.stops = p.stops;
+    out.conflicts.reserve(p.failures.size());
+    for (PredictedFailure& f : p.failures)
+        out.conflicts.push_back(
+            {f.item, ConflictReasonText(f.reason), std::move(f.path), std::move(f.writePath)});
+    return out;
+}
+
+CommandResult CSession::Undo() {
+    CommandResult out;
+    UndoReport report;
+    const int r = UndoLastRun(Host(), tracePath, &report);
+    if (r == 1) return out;
+    if (r != 0) {
+        out.outcome = Outcome::Failed;
+        return out;
+    }
+    out.outcome = Outcome::Done;
+    out.counts.ok = report.reverted;
+    out.counts.failed = report.skipped;
+    out.counts.items = static_cast<int>(report.reverted + report.already + report.skipped);
+    if (root_ && root_->m_dwNumInFolder > 0) {
+        Reset();
+        Host().Message(Sj("元に戻したので、編集中のデータを破棄しました。"), MsgKind::Ok,
+                       MsgIcon::Information);
+    }
+    return out;
+}
+
+JournalInfo CSession::LastJournal() const {
+    const JournalState st = ReadJournalState();
+    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind};
+}
+
+std::string CSession::JournalText() const {
+    std::string data, text;
+    Journal j;
+    if (ReadWholeFile(JournalPath(), data) != 0 || !ParseJournal(data, j)) return text;
+    constexpr std::size_t kShown = 300;
+    for (std::size_t i = 0; i < j.steps.size() && i < kShown; ++i) {
+        const JournalStep& s = j.steps[i];
+        if (s.kind == JournalStep::MakeDir) text += Sj("作成 ") + s.from;
+        if (s.kind == JournalStep::RemoveDir) text += Sj("削除 ") + s.from;
+        if (s.kind == JournalStep::Rename) text += Sj("改名 ") + s.from + " -> " + s.to;
+        if (s.failed) text += Sj("（失敗）");
+        text += '\n';
+    }
+    if (j.steps.size() > kShown) text += FormatSj("……他[%zu]個\n", j.steps.size() - kShown);
+    return text;
 }
 
 bool CSession::ConfirmCopy() {
@@ -499,8 +572,10 @@ bool CSession::WriteTextTree(CMyItem* folder) {
     return TextTreeOutput(folder ? folder : root_.get(), Host());
 }
 
-bool CSession::DrawTree(const std::string& path) {
+bool CSession::DrawTree(const std::string& path,
+                        std::function<std::string(const std::string&)> showName) {
     CMyMakeTree maker(tracePath, &Host());
+    maker.m_fnShowName = std::move(showName);
     return maker.MakeTree(root_.get(), path, false);
 }
 

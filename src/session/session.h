@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
+#include "rename/rename_engine.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
@@ -30,6 +32,7 @@ class CMyItem;
 namespace dov {
 
 class CCopyRun;
+class CJournalWriter;
 class CRenameRun;
 struct MacroTarget;
 
@@ -46,6 +49,10 @@ struct Counts {
     std::uint32_t ok = 0;      // items renamed or created / copied
     std::uint32_t failed = 0;  // items that failed
     int items = 0;             // items the run went over (the rename's depth index)
+    // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
+    std::uint32_t notAttempted = 0;
+    RenameStop renameStop = RenameStop::None;
+    bool logFailed = false;
 };
 
 struct CommandResult {
@@ -58,6 +65,28 @@ struct RowsDeleted {
     bool ok = false;              // false: nothing selected, or an error
     int currentRow = 0;           // the row to make current
     bool hasCurrentItem = false;  // false when the folder is empty (or after an error)
+};
+
+// A rename the conflict preview expects to fail.
+struct Conflict {
+    CMyItem* item = nullptr;
+    std::string reason;     // a short English word: "taken", "missing", "name too long", ...
+    std::string path;       // CP932: where the entry is at that moment
+    std::string writePath;  // CP932: where the run would write it
+};
+
+struct ConflictCheck {
+    std::vector<Conflict> conflicts;
+    bool stops = false;  // the run would stop before renaming (a folder it cannot make)
+};
+
+// The last journaled run (a rename or an undo) as found on disk.
+struct JournalInfo {
+    bool exists = false;        // a readable journal is there
+    bool finished = false;      // its run reached its end
+    bool undoCutShort = false;  // an undo was cut short (undo again to finish it)
+    std::size_t changes = 0;    // changes it records as made
+    std::string kind;           // "rename" or "undo"
 };
 
 // One macro statement given as text.
@@ -144,6 +173,8 @@ class CSession {
     // Loads absolute paths (CP932) one after another under the root, each as a picked entry
     // of its own folder. Returns the number of paths that became items.
     int LoadPaths(const std::vector<std::string>& paths);
+    // The entries the loads so far left out (see CItemLoader::LeftOut).
+    const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the
@@ -201,10 +232,24 @@ class CSession {
     // ---- Disk --------------------------------------------------------------------------------
     // The direct rename in two steps for a window: the checks and questions (true: go on),
     // then the run (on a worker).
-    bool ConfirmRename();
+    // Every change of the run is journaled before it is made. known: the conflict preview
+    // already made of the tree as it stands (else it is made here); when it predicts failures
+    // the user is asked first.
+    bool ConfirmRename(const ConflictCheck* known = nullptr);
     CommandResult RunConfirmedRename();
     // Both steps at once.
-    CommandResult Rename();
+    CommandResult Rename(const ConflictCheck* known = nullptr);
+    // Which renames of a direct rename would fail now, found without writing anything.
+    ConflictCheck Check();
+    // Undoes the last journaled run, after a question naming the number of changes. Done
+    // (counts: ok taken back, failed could not be, items recorded), NotStarted (nothing to
+    // undo, or No), Failed (the undo could not keep its own journal; nothing changed). After
+    // it the tree is reset with a message: its items no longer stand where it says.
+    CommandResult Undo();
+    // The last journaled run as found on disk (at start-up: was a run cut short?).
+    JournalInfo LastJournal() const;
+    // Its changes as text to show (CP932), one line each, the first few hundred.
+    std::string JournalText() const;
     // Copy and rename into an output folder in three steps for a window: the checks and the
     // question (before the folder is chosen), the copy buffer, the run (on a worker).
     bool ConfirmCopy();
@@ -214,8 +259,10 @@ class CSession {
     CommandResult CopyTo(const std::string& outputFolder);
     // TextTree.txt of a folder (the whole tree when null) with its result message.
     bool WriteTextTree(CMyItem* folder = nullptr);
-    // The tree's drawing into a file (CP932 path), without messages.
-    bool DrawTree(const std::string& path);
+    // The tree's drawing into a file (CP932 path), without messages; showName (optional)
+    // gives the text drawn for each name.
+    bool DrawTree(const std::string& path,
+                  std::function<std::string(const std::string&)> showName = nullptr);
 
     // ---- Save data file ------------------------------------------------------------------
     // New: true when the tree holds anything and the user agrees to discard it.
@@ -250,8 +297,9 @@ class CSession {
     std::unique_ptr<SessionHost> host_;
     std::unique_ptr<MacroTarget> list_;
     std::unique_ptr<CMyDepthInfo> depth_;
-    std::unique_ptr<CRenameRun> rename_;  // between ConfirmRename and its run
-    std::unique_ptr<CCopyRun> copy_;      // between ConfirmCopy and its run
+    std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
+    std::unique_ptr<CJournalWriter> journal_;  // the journal of that run
+    std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
 };

@@ -10,9 +10,9 @@ namespace dov {
 namespace {
 
 constexpr const char* kColorKeys[kColorCount] = {
-    "MainBack",    "MainWork",        "TreeText",     "TreeBack",     "ListText", "ListBack",
-    "OrgFileName", "OrgFileNameBack", "EditName",     "EditNameBack", "MakeName", "MakeNameBack",
-    "TitleText",   "TitleBack",       "FileInfoText", "FileInfoBack"};
+    "MainBack",    "MainWork",        "TreeText",     "TreeBack",     "ListText",    "ListBack",
+    "OrgFileName", "OrgFileNameBack", "EditName",     "EditNameBack", "MakeName",    "MakeNameBack",
+    "TitleText",   "TitleBack",       "FileInfoText", "FileInfoBack", "ConflictText"};
 
 constexpr const char* kProgramData = "ProgramData";
 constexpr const char* kOptionData = "OptionData";
@@ -54,6 +54,7 @@ const std::array<ColorRef, kColorCount>& DefaultColors() {
         c[kFileInfoBack] = 0x000000;
         c[kMainBack] = 0x808080;
         c[kMainWork] = 0xFF8080;
+        c[kConflictText] = 0x4040FF;  // red
         return c;
     }();
     return colors;

@@ -31,7 +31,8 @@ constexpr unsigned BlueOf(ColorRef c) {
     return (c >> 16) & 0xFFu;
 }
 
-// The sixteen colours, in the order the settings file lists them.
+// The colours, in the order the settings file lists them (the last one: rows whose rename is
+// predicted to fail).
 enum ColorId : int {
     kMainBack,
     kMainWork,
@@ -49,6 +50,7 @@ enum ColorId : int {
     kTitleBack,
     kFileInfoText,
     kFileInfoBack,
+    kConflictText,
     kColorCount
 };
 

@@ -1,6 +1,7 @@
 #include "shell/listmodel.h"
 
 #include <QApplication>
+#include <QBrush>
 #include <QMimeData>
 #include <QStyle>
 
@@ -67,11 +68,13 @@ QVariant CItemListModel::data(const QModelIndex& index, int role) const {
                     return SizeText(r->size);
             }
             break;
-        case Qt::ForegroundRole:
-            if (r->renamed && renamedColor_.isValid()) return renamedColor_;
-            break;
         case Qt::DecorationRole:
             if (index.column() == kNewName) return r->isFolder ? folderIcon_ : fileIcon_;
+            break;
+        case Qt::ForegroundRole:
+            // A rename predicted to fail outweighs a name that changes.
+            if (conflicts_.count(r->item)) return QBrush(conflictColor_);
+            if (r->renamed && renamedColor_.isValid()) return renamedColor_;
             break;
         case Qt::TextAlignmentRole:
             if (index.column() == kIndex || index.column() == kSize)
@@ -79,6 +82,18 @@ QVariant CItemListModel::data(const QModelIndex& index, int role) const {
             return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     }
     return {};
+}
+
+void CItemListModel::SetConflicts(std::unordered_set<const CMyItem*> items, QColor color) {
+    if (items.empty() && conflicts_.empty()) return;
+    conflicts_ = std::move(items);
+    conflictColor_ = color;
+    if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+}
+
+bool CItemListModel::IsConflict(int row) const {
+    const ListRow* r = Row(row);
+    return r && conflicts_.count(r->item) > 0;
 }
 
 QVariant CItemListModel::headerData(int section, Qt::Orientation o, int role) const {

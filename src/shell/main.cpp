@@ -51,7 +51,10 @@ int main(int argc, char** argv) {
     const bool quitAfterStart = quit && *quit && std::string(quit) != "0";
     QTimer::singleShot(0, &frame, [&frame, paths, quitAfterStart] {
         dov::CKestrelView* view = frame.View();
-        if (!paths.isEmpty() && view) {
+        // A run cut short is offered first; its undo (on the worker) resets the tree, so the
+        // paths are loaded only when nothing was started.
+        if (view && !quitAfterStart) view->OfferUnfinishedRun();
+        if (!paths.isEmpty() && view && !view->WorkerRunning()) {
             std::string problem;
             std::vector<std::string> load = dov::StartPaths(paths, problem);
             if (!problem.empty())

@@ -34,8 +34,11 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     textPane_->setMinimumWidth(30);
     folderPane_ = new QLabel(U8("ROOT"), this);
     folderPane_->setObjectName("folderPane");
+    conflictPane_ = new QLabel(this);
+    conflictPane_->setObjectName("conflictPane");
     statusBar()->addWidget(textPane_, 0);
     statusBar()->addWidget(folderPane_, 1);
+    statusBar()->addPermanentWidget(conflictPane_, 0);
     BuildMenus();
 
     connect(view_, &CKestrelView::closeRequested, this, [this] { close(); });
@@ -43,6 +46,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(view_, &CKestrelView::busyChanged, this, &CMainFrame::UpdateCommands);
     connect(view_, &CKestrelView::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
     connect(view_, &CKestrelView::progressText, textPane_, &QLabel::setText);
+    connect(view_, &CKestrelView::conflictsChanged, this, &CMainFrame::UpdateConflictPane);
     UpdateFolderPane();
     UpdateCommands();
 }
@@ -76,10 +80,13 @@ void CMainFrame::BuildMenus() {
     connect(newAct, &QAction::triggered, view_, &CKestrelView::NewTree);
     connect(exitAct, &QAction::triggered, view_, &CKestrelView::OnClose);
 
-    // Standard entries with nothing behind them in this program.
+    // 元に戻す takes back the last journaled run; the other standard entries have nothing
+    // behind them in this program.
     QMenu* edit = menuBar()->addMenu(U8("編集(&E)"));
-    for (auto [text, key] : {std::pair{"元に戻す(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z)},
-                             std::pair{"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
+    QAction* undo = act(edit, "元に戻す(&U)", "editUndo", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setShortcutContext(Qt::WidgetShortcut);  // the fields keep their own keys
+    connect(undo, &QAction::triggered, view_, &CKestrelView::OnUndo);
+    for (auto [text, key] : {std::pair{"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
                              std::pair{"ｺﾋﾟｰ(&C)", QKeySequence(Qt::CTRL | Qt::Key_C)},
                              std::pair{"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)}}) {
         QAction* a = edit->addAction(U8(text));
@@ -110,6 +117,9 @@ void CMainFrame::UpdateCommands() {
     const bool idle = !view_->WorkerRunning();
     for (const char* n : {"fileNew", "fileOpen", "fileSave", "fileSaveAs", "fileExit"})
         if (QAction* a = Action(n)) a->setEnabled(idle);
+    // Live once a run has been journaled.
+    if (QAction* a = Action("editUndo"))
+        a->setEnabled(idle && view_->Session().LastJournal().changes > 0);
     if (recentMenu_) recentMenu_->setEnabled(idle);
 }
 
@@ -126,6 +136,10 @@ void CMainFrame::UpdateRecentFiles() {
         QAction* a = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i++).arg(path));
         connect(a, &QAction::triggered, view_, [this, path] { view_->OpenRecentFile(path); });
     }
+}
+
+void CMainFrame::UpdateConflictPane(int count) {
+    conflictPane_->setText(count > 0 ? U8("失敗の予測: %1").arg(count) : QString());
 }
 
 void CMainFrame::UpdateFolderPane() {
@@ -158,6 +172,7 @@ void CMainFrame::OnColors() {
     view_->Prefs().colors = dlg.Colors();
     view_->Prefs().changedNameText = dlg.ChangedNameColor();
     view_->ApplyColors();
+    view_->UpdateConflicts();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {

@@ -23,6 +23,7 @@ class CMainFrame : public QMainWindow {
     QAction* Action(const char* name) const;
     COptionDlg* OptionDialog() const { return optionDlg_; }
     QLabel* FolderPane() const { return folderPane_; }
+    QLabel* ConflictPane() const { return conflictPane_; }
 
     // The options and colour commands (menu オプション).
     void OnOptions();
@@ -38,11 +39,13 @@ class CMainFrame : public QMainWindow {
     void UpdateCommands();
     void UpdateRecentFiles();
     void UpdateFolderPane();
+    void UpdateConflictPane(int count);
 
     CKestrelView* view_;
     COptionDlg* optionDlg_;
     QLabel* textPane_;
     QLabel* folderPane_;
+    QLabel* conflictPane_;
     QMenu* recentMenu_ = nullptr;
     bool closing_ = false;
 };

@@ -70,14 +70,23 @@ CColorDlg::CColorDlg(const std::array<ColorRef, kColorCount>& colors, QWidget* p
         const char* caption;
         int id;
     } kRows[kColorCount] = {
-        {"ツリーの文字色", kTreeText},          {"ツリーの背景色", kTreeBack},
-        {"リストの文字色", kListText},          {"リストの背景色", kListBack},
-        {"メイン画面の背景色", kMainBack},      {"動作中の背景色", kMainWork},
-        {"項目名の文字色", kTitleText},         {"項目名の背景色", kTitleBack},
-        {"ファイル名部の文字色", kOrgFileName}, {"ファイル名部の背景色", kOrgFileNameBack},
-        {"編集部の文字色", kEditName},          {"編集部の背景色", kEditNameBack},
-        {"確認部の文字色", kMakeName},          {"確認部の背景色", kMakeNameBack},
-        {"補助情報の文字色", kFileInfoText},    {"補助情報の背景色", kFileInfoBack},
+        {"ツリーの文字色", kTreeText},
+        {"ツリーの背景色", kTreeBack},
+        {"リストの文字色", kListText},
+        {"リストの背景色", kListBack},
+        {"メイン画面の背景色", kMainBack},
+        {"動作中の背景色", kMainWork},
+        {"項目名の文字色", kTitleText},
+        {"項目名の背景色", kTitleBack},
+        {"ファイル名部の文字色", kOrgFileName},
+        {"ファイル名部の背景色", kOrgFileNameBack},
+        {"編集部の文字色", kEditName},
+        {"編集部の背景色", kEditNameBack},
+        {"確認部の文字色", kMakeName},
+        {"確認部の背景色", kMakeNameBack},
+        {"補助情報の文字色", kFileInfoText},
+        {"補助情報の背景色", kFileInfoBack},
+        {"失敗が予測される行の文字色", kConflictText},
     };
     auto* grid = new QGridLayout;
     auto addSwatch = [&](int id, const char* key, const char* caption, int row, int col) {

@@ -366,6 +366,8 @@ void CKestrelView::SetBusyState(bool busy) {
     Button(kIdStop)->setEnabled(busy);
     form_->listModel->SetEditable(!busy);
     ApplyColors();
+    // Whatever the worker did (load, edits, a rename) may have made or settled conflicts.
+    if (!busy) UpdateConflicts();
     emit busyChanged(busy);
 }
 

@@ -102,6 +102,13 @@ class CKestrelView : public QWidget {
     // "直接変更" and "コピーして実行".
     void OnRename();
     void OnCopy();
+    // "元に戻す" (menu 編集): the undo of the last journaled run, on the worker.
+    void OnUndo();
+    // At start: a run whose journal has no end is offered to be shown and undone.
+    void OfferUnfinishedRun();
+    // The renames the conflict preview expects to fail, counted again after every edit.
+    int ConflictCount() const { return conflictCount_; }
+    void UpdateConflicts();
     // F1 to F12 (fKey 1 to 12) with the modifiers held; true when a macro started.
     bool CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods);
 
@@ -175,6 +182,7 @@ class CKestrelView : public QWidget {
     void progressText(QString text);
     void currentFolderChanged();
     void busyChanged(bool busy);
+    void conflictsChanged(int count);
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -197,6 +205,8 @@ class CKestrelView : public QWidget {
     void SetBusyState(bool busy);
     void CheckAndChangeTreeBtnState(bool setAll, bool state);
     void ReportStop();
+    // After a load: how many entries it left out (names the program cannot hold).
+    void ReportLeftOut(long long count);
     void StartProgressTimer();
     // Fields, selection, keys (view_list.cpp).
     void ShowFields(CMyItem* item);
@@ -240,6 +250,7 @@ class CKestrelView : public QWidget {
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
+    int conflictCount_ = 0;
     long long loadBase_ = -1;  // entries read before the running load began (-1: no load)
     std::vector<DroppedFolder> droppedFolders_;  // dropped entries still to load
     void LoadNextDroppedFolder();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unordered_set>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -143,6 +144,7 @@ void CKestrelView::OnTreeLabelEdited(QTreeWidgetItem* node) {
     // A refused name (its message shown) leaves the label as the item's name.
     if (session_->SetFolderName(item, *cp) != 1) restore();
     if (item == curItem_) ShowFields(item);
+    UpdateConflicts();
 }
 
 // ---- The list -----------------------------------------------------------------------------
@@ -157,6 +159,7 @@ bool CKestrelView::TypeNewName(const QString& text) {
     if (session_->SetNewName(CurrentRow(), *cp) != 1) return false;
     ShowFields(curItem_);
     form_->list->setFocus();
+    UpdateConflicts();
     return true;
 }
 
@@ -167,6 +170,7 @@ void CKestrelView::OnListLabelEdited(int row, const QString& text) {
     // The label editor takes the same refusals as the field.
     session_->SetNewName(row, *cp);
     if (row == CurrentRow() && curItem_) ShowFields(curItem_);
+    UpdateConflicts();
 }
 
 void CKestrelView::OnLoad() {
@@ -197,8 +201,10 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
     if (names.empty()) return;
     const long long base = Flags().entriesRead.load();
     if (StartWorker([this, target, folder, names = std::move(names)] {
+            const long long before = session_->LeftOutEntries().count;
             session_->Load(folder, names, target);
             ReportStop();
+            ReportLeftOut(session_->LeftOutEntries().count - before);
         })) {
         // The status bar counts the entries read so far.
         StartProgressTimer();
@@ -250,11 +256,25 @@ void CKestrelView::LoadNextDroppedFolder() {
     });
 }
 
+void CKestrelView::ReportLeftOut(long long count) {
+    // Called on the worker at the end of a load.
+    if (count <= 0) return;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  Sj("名前を扱えないため読み込まなかったアイテムが%lld個あります。\n詳細は "
+                     "DataTrace.txt に記されました。")
+                      .c_str(),
+                  count);
+    host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
+}
+
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
     if (WorkerRunning() || paths.empty()) return;
     StartWorker([this, paths = std::move(paths)] {
+        const long long before = session_->LeftOutEntries().count;
         session_->LoadPaths(paths);
         ReportStop();
+        ReportLeftOut(session_->LeftOutEntries().count - before);
     });
 }
 
@@ -369,6 +389,36 @@ void CKestrelView::OnRename() {
                      [this] { RefreshRowsKeepingSelection(); }))
         return;
     StartProgressTimer();
+}
+
+void CKestrelView::OnUndo() {
+    if (WorkerRunning()) return;
+    // The session resets the tree after the undo: the rows are shown again from it.
+    StartWorker([this] { session_->Undo(); }, [this] { RefreshRows(); });
+}
+
+void CKestrelView::OfferUnfinishedRun() {
+    const JournalInfo j = session_->LastJournal();
+    if (!j.exists || j.finished || j.changes == 0) return;
+    char text[512];
+    std::snprintf(
+        text, sizeof text,
+        Sj("前回の%sは途中で終わりました（記録された変更[%u]個）。\n記録を表示しますか？").c_str(),
+        (j.kind == "undo" ? Sj("元に戻す操作") : Sj("直接変更")).c_str(),
+        static_cast<unsigned>(j.changes));
+    if (host_->Message(text, MsgKind::YesNo, MsgIcon::Question, {}) == MsgAnswer::Yes)
+        host_->Message(session_->JournalText(), MsgKind::Ok, MsgIcon::Information, {});
+    OnUndo();
+}
+
+void CKestrelView::UpdateConflicts() {
+    const ConflictCheck check = session_->Check();
+    std::unordered_set<const CMyItem*> items;
+    for (const Conflict& c : check.conflicts) items.insert(c.item);
+    const ColorRef c = Prefs().colors[kConflictText];
+    form_->listModel->SetConflicts(std::move(items), QColor(RedOf(c), GreenOf(c), BlueOf(c)));
+    conflictCount_ = static_cast<int>(check.conflicts.size());
+    emit conflictsChanged(conflictCount_);
 }
 
 void CKestrelView::OnCopy() {

@@ -35,14 +35,18 @@ class CliTest : public ::testing::Test {
         tmp.WriteFile("photos/sub/c.txt", "C");
     }
 
-    // Runs the binary with the temporary folder as its current folder.
-    CliResult Run(const std::vector<std::string>& args) {
+    // Runs the binary with the temporary folder as its current folder. closedOutput: both
+    // outputs are pipes nobody reads (as after `| head -1`).
+    CliResult Run(const std::vector<std::string>& args, bool closedOutput = false) {
         CliResult r;
         const std::string outPath = tmp / "stdout.txt", errPath = tmp / "stderr.txt";
         pid_t pid = fork();
         if (pid == 0) {
             int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int p[2];
+            if (closedOutput && (pipe(p) != 0 || close(p[0]) != 0 || (o = e = p[1]) < 0))
+                _exit(127);
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 ||
                 chdir(tmp.path().c_str()) != 0)
                 _exit(127);
@@ -265,6 +269,8 @@ TEST_F(CliTest, UsageErrorsAndUnreadableInputsGiveStatusTwo) {
         {"photos", "./photos"},
         {"photos", "photos/sub/c.txt", "--rename"},
         {"photos/a.jpg", tmp.path(), "--rename"},
+        {"", "--rename"},  // a script's empty variable must not load the current folder
+        {"photos", "--", ""},
     };
     for (const auto& args : cases) {
         std::string shown;
@@ -328,9 +334,99 @@ TEST_F(CliTest, AnEntryCp932CannotHoldIsLeftOutAndLeftAlone) {
                        "PasteLeftListString(\"p_\")", "--list", "--rename"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "a.txt\tp_a.txt\tp_a.txt\n");
-    EXPECT_FALSE(r.err.empty());  // the loader's message
+    // One line per entry left out, with its raw bytes escaped, and their number.
+    EXPECT_NE(r.err.find("dovreth-cli: left out: " + tmp.path() +
+                         "/mixed/caf\\xC3\\xA9.txt\n"
+                         "dovreth-cli: 1 entry was left out"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(tmp.ReadFile("mixed/caf\xC3\xA9.txt"), "e");
     EXPECT_TRUE(tmp.Exists("mixed/p_a.txt"));
+}
+
+// A closed output ends the output, not the run: the rename still gets to its log.
+TEST_F(CliTest, AClosedOutputDoesNotCostTheRenameLog) {
+    tmp.WriteFile("photos/2024_a.jpg", "in the way");
+    CliResult r = Run({"photos/a.jpg", "photos/b.jpg", "--folder", "/", "--select-all", "--exec",
+                       "PasteLeftListString(\"2024_\")", "--rename"},
+                      true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(tmp.Exists("photos/2024_b.jpg"));
+    EXPECT_NE(tmp.ReadFile("home/RenameLog.txt").find("2024_b.jpg"), std::string::npos);
+}
+
+// Why a rename did not do everything is said as it is.
+TEST_F(CliTest, ARenameThatEndedEarlySaysWhy) {
+    tmp.MakeDir("home/RenameLog.txt");
+    const struct {
+        std::vector<std::string> args;
+        std::string reason;
+    } cases[] = {
+        {With({"--rename"}),
+         "the rename log '" + tmp.home() + "/RenameLog.txt' could not be written"},
+        {{"photos", "--folder", "/", "--mkdir", "--rename"},
+         "nothing was renamed: the check before the rename refused the edit tree (see "
+         "DataTrace.txt)"},
+    };
+    for (const auto& c : cases) {
+        CliResult r = Run(c.args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(LastLine(r.err), "dovreth-cli: " + c.reason);
+    }
+    EXPECT_TRUE(tmp.Exists("photos/2024_a.jpg"));  // the first run renamed
+}
+
+// Names holding a tab, a line break or a backslash keep --list and --tree unambiguous.
+TEST_F(CliTest, ListAndTreeEscapeNamesThatWouldBreakTheirLines) {
+    tmp.WriteFile("odd/tab\there", "t");
+    tmp.WriteFile("odd/line\nbreak", "n");
+    tmp.WriteFile("odd/back\\slash", "b");
+    CliResult r = Run({"odd", "--folder", "odd", "--list", "--tree"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "back\\\\slash\tback\\\\slash\tback\\\\slash\n"
+              "line\\nbreak\tline\\nbreak\tline\\nbreak\n"
+              "tab\\there\ttab\\there\ttab\\there\n"
+              "□Root\n┗━━□odd\n　　　　 ┣━━■back\\\\slash\n　　　　 ┣━━■line\\nbreak\n"
+              "　　　　 ┗━━■tab\\there\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CliTest, CheckPrintsThePredictedFailuresAndChangesNothing) {
+    tmp.WriteFile("clash/b.txt", "b");
+    tmp.WriteFile("clash/c.txt", "c");
+    CliResult r = Run({"clash", "--folder", "clash", "--exec", "FindItemAll(0,\"b.txt\")", "--exec",
+                       "ReplaceListString(0,0,\"b\",\"c\")", "--check"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "taken\t" + tmp / "clash/b.txt" + "\t" + tmp / "clash/c.txt" + "\n");
+    EXPECT_EQ(tmp.ReadFile("clash/b.txt"), "b");
+    r = Run(With({"--check"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(PhotosUntouched());
+}
+
+TEST_F(CliTest, UndoTakesBackTheLastRenameAndAnUnfinishedOneIsNoticed) {
+    CliResult r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("dovreth-cli: 0 rename(s) predicted to fail\n"), std::string::npos);
+    EXPECT_FALSE(PhotosUntouched());
+    // As if the run had been killed before its end marker: the journal's last line cut off.
+    std::string journal = tmp.ReadFile("home/RenameJournal.txt");
+    ASSERT_EQ(journal.substr(journal.size() - 11, 2), "E\t");
+    tmp.WriteFile("home/RenameJournal.txt", journal.substr(0, journal.size() - 11));
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the last rename did not finish; its journal holds 3 change(s)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("記録された変更[3]個を元に戻しますか？ -> yes"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(PhotosUntouched());
+    EXPECT_EQ(tmp.ReadFile("photos/sub/c.txt"), "C");
 }
 
 }  // namespace

@@ -33,8 +33,12 @@ TEST(SaveFileHostile, StoredCountsThatOverflowLoadAndAreCorrected) {
     for (Case c : {Case{-1448542206, -1448498775}, Case{0, INT_MAX}, Case{INT_MIN, INT_MIN}}) {
         SCOPED_TRACE(std::to_string(c.files) + "/" + std::to_string(c.folders));
         Fixture f;
-        ASSERT_NE(f.root->MakeSubFile(), nullptr);
+        CMyItem* file = f.root->MakeSubFile();
+        ASSERT_NE(file, nullptr);
+        file->m_strOrgName = "f";
+        file->m_strOrgPath = file->m_status.m_szFullName = "/f";
         ASSERT_NE(f.root->MakeSubFold(), nullptr);
+        f.root->GetSubItem(1)->m_bUserMakeFold = 1;
         f.root->m_iFileNum = c.files;
         f.root->m_iFoldNum = c.folders;
         const std::string path = f.tmp / "counts.dvt";

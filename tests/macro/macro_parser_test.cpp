@@ -201,6 +201,24 @@ TEST(MacroParserTrace, DumpsOfEmptyAndFailedLinesAndMacroData) {
               "【関数名】X\n【引数型 00】DWORD\n【引数データ 00】16\n");
 }
 
+// A huge statement costs a bounded trace: each of its texts is cut, and the cut is said.
+TEST(MacroParserTrace, HugeStatementTextsAreCutInTheTrace) {
+    dovtest::TempDir tmp;
+    macrotest::ResetTrace();
+    CMacroParser parser;
+    const std::string arg(1 << 20, 'x');
+    ASSERT_EQ(parser.CheckAndSetString("PasteLeftListString(\"" + arg + "\")"), 1);
+    parser.TraceParseResult();
+    const std::string trace = macrotest::ReadTraceUtf8();
+    // One quotation-mark line repeats the line (its own budget); everything else is cut.
+    EXPECT_LT(trace.size(), 2u * arg.size());
+    EXPECT_NE(trace.find("○引数部分の文字列 [" + std::string(4096, 'x') + "…［以下 " +
+                         std::to_string(arg.size() - 4096) + " バイト省略］]\n"),
+              std::string::npos);
+    EXPECT_NE(trace.find("【引数データ 00】" + std::string(4096, 'x') + "…［以下 "),
+              std::string::npos);
+}
+
 struct TraceRow {
     const char* line;
     const char* expected;  // a piece the trace must contain

@@ -1,6 +1,8 @@
 #include "model/savefile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -114,13 +116,14 @@ void ExpectSameTree(const CMyItem& a, const CMyItem& b, const std::string& where
     }
 }
 
-// A record with every string empty except the status path: the shortest record there is.
+// A record with every string empty except the status path: the shortest record there is. A
+// folder is one made in the tree (it needs no path).
 void RawRecord(CArchive& ar, bool folder, std::uint32_t count, const std::string& statusPath = {}) {
     ar.WriteI32(folder ? 1 : 0);
     ar.WriteU32(count);
     for (int i = 3; i <= 17; ++i) ar.WriteI32(0);
     for (int i = 18; i <= 26; ++i) ar.WriteString("");
-    ar.WriteI32(0);
+    ar.WriteI32(folder ? 1 : 0);
     ar.WriteU8(0);
     ar.WriteU8(0);
     ar.WriteI32(0);
@@ -189,6 +192,97 @@ TEST(SaveFile, RoundTripGivesTheSameTreeAndTheSameBytes) {
     EXPECT_EQ(f.host.messages[0].text,
               Sj("次のファイルに保存します。\n[ ") + f.Path("t.dvt") + " ]");
     EXPECT_EQ(f.tmp.ReadFile("t.dvt"), first);
+}
+
+// The stored paths must describe the tree that is shown: a file whose paths lead elsewhere
+// would make a rename or a copy act on a file the tree never showed.
+TEST(SaveFile, PathsThatDoNotFitTheTreeEndInTheReadErrorPath) {
+    struct Case {
+        const char* what;
+        std::function<void(SaveFixture&, CMyItem* d)> edit;
+        bool loads;
+    } cases[] = {
+        {"as saved", [](SaveFixture&, CMyItem*) {}, true},
+        {"moved in the tree, not yet renamed",
+         [](SaveFixture&, CMyItem* d) {
+             CMyItem* a = d->GetSubItem(2);
+             ASSERT_EQ(d->FindAndClearSubItem(a), 1);
+             ASSERT_EQ(d->GetSubItem(1)->AddItem(a), 1);
+         },
+         true},
+        {"made in the tree, not on disk",
+         [](SaveFixture&, CMyItem* d) { d->GetSubItem(1)->MakeSubFold()->m_bUserMakeFold = 1; },
+         true},
+        {"path and status path elsewhere",
+         [](SaveFixture&, CMyItem* d) {
+             d->GetSubItem(2)->m_strOrgPath = "/etc/passwd";
+             d->GetSubItem(2)->m_status.m_szFullName = "/etc/passwd";
+         },
+         false},
+        {"name, folder and paths all elsewhere",
+         [](SaveFixture&, CMyItem* d) {
+             CMyItem* a = d->GetSubItem(2);
+             a->m_strOrgPath = a->m_status.m_szFullName = "/etc/passwd";
+             a->m_strParentPath = "/etc";
+             a->m_strOrgName = "passwd";
+         },
+         false},
+        {"status path only",
+         [](SaveFixture&, CMyItem* d) { d->GetSubItem(2)->m_status.m_szFullName = "/etc/passwd"; },
+         false},
+        {"dot-dot element",
+         [](SaveFixture& f, CMyItem* d) {
+             CMyItem* a = d->GetSubItem(2);
+             a->m_strOrgPath = a->m_status.m_szFullName = f.tmp / "src/d/sub1/../a.txt";
+             a->m_strParentPath = f.tmp / "src/d/sub1/..";
+         },
+         false},
+        {"relative path",
+         [](SaveFixture&, CMyItem* d) {
+             CMyItem* a = d->GetSubItem(2);
+             a->m_strOrgPath = a->m_status.m_szFullName = "a.txt";
+             a->m_strParentPath.clear();
+         },
+         false},
+        {"file without a path",
+         [](SaveFixture&, CMyItem* d) { d->GetSubItem(2)->m_strOrgPath.clear(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SaveFixture f;
+        BuildTree(f);
+        c.edit(f, f.root->GetSubItem(0));
+        ASSERT_EQ(f.save.SaveAs(*f.root, f.Path("t.dvt")), 1);
+        EXPECT_EQ(f.save.Open(f.root, f.Path("t.dvt")), c.loads ? 1 : 0);
+        EXPECT_EQ(f.IsFreshRoot(), !c.loads);
+        EXPECT_EQ(f.TraceText().find(Sj("※　データセーブエラー")) != std::string::npos, !c.loads);
+    }
+}
+
+// Saving over a file keeps its permissions; saving through a link replaces the link's target
+// and leaves the link.
+TEST(SaveFile, SavingOverAFileKeepsItsModeAndFollowsALink) {
+    for (bool viaLink : {false, true}) {
+        SCOPED_TRACE(viaLink);
+        SaveFixture f;
+        BuildTree(f);
+        f.tmp.WriteFile("real/t.dvt", "old");
+        ASSERT_EQ(::chmod((f.tmp / "real/t.dvt").c_str(), 0600), 0);
+        std::string chosen = f.Path("real/t.dvt");
+        if (viaLink) {
+            ASSERT_EQ(::symlink("real/t.dvt", (f.tmp / "link.dvt").c_str()), 0);
+            chosen = f.Path("link.dvt");
+        }
+        ASSERT_EQ(f.save.SaveAs(*f.root, chosen), 1);
+        struct stat st {};
+        ASSERT_EQ(::stat((f.tmp / "real/t.dvt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        EXPECT_NE(f.tmp.ReadFile("real/t.dvt"), "old");
+        if (viaLink) {
+            ASSERT_EQ(::lstat((f.tmp / "link.dvt").c_str(), &st), 0);
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+        }
+    }
 }
 
 TEST(SaveFile, OtherVersionIsRefusedAndTheTreeIsFresh) {
@@ -325,7 +419,8 @@ TEST(SaveFile, DeepTreeRoundTripsAndLayersAreRebuilt) {
 TEST(SaveFile, StoredFieldsAreCutToTheirRecordSizesAndTracePathIsNotAdopted) {
     SaveFixture f;
     CMyItem* file = f.root->MakeSubFile();
-    file->m_status.m_szFullName = "/" + std::string(299, 'p');
+    file->m_strOrgName = std::string(299, 'p');
+    file->m_strOrgPath = file->m_status.m_szFullName = "/" + file->m_strOrgName;
     file->m_findData.cFileName = std::string(300, 'n');
     file->m_findData.cAlternateFileName = "ABCDEFGH.TXTXYZ";
     f.root->m_strTracePath = "/elsewhere/DataTrace.txt";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "common/codepage.h"
 #include "common/fs.h"
@@ -674,22 +675,149 @@ TEST(DirectRename, AutomaticIndexWritesThePrefixedNames) {
     EXPECT_NE(renametest::TraceText().find(Sj("自動連番モードで直接改名")), std::string::npos);
 }
 
-TEST(DirectRename, StopIsReportedAfterEveryItemWasHandled) {
+// STOP is honoured between items: what was not reached keeps its name and path, the log holds
+// only what was done and the report says how many items were left alone.
+TEST(DirectRename, StopLeavesTheItemsNotReachedAlone) {
+    struct Case {
+        long long polls;  // StopRequested() answers before STOP turns on
+        Disk disk;
+        unsigned ok, notAttempted;
+    } cases[] = {
+        {0, {{"d", "<dir>"}, {"d/a.txt", "a"}, {"d/b.txt", "b"}}, 0, 3},
+        {1, {{"d", "<dir>"}, {"d/a2.txt", "a"}, {"d/b.txt", "b"}}, 1, 2},
+        {2, {{"d", "<dir>"}, {"d/a2.txt", "a"}, {"d/b2.txt", "b"}}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.polls);
+        dovtest::TempDir tmp;
+        tmp.WriteFile("d/a.txt", "a");
+        tmp.WriteFile("d/b.txt", "b");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"d"});
+        SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
+        SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
+        SetNewName(AtNewNames(root.get(), "d"), "d2");
+        RunState run;
+        run.host.stopAfterPolls = c.polls;
+        run.Go(root.get());
+        EXPECT_EQ(run.result, -1);
+        EXPECT_EQ(run.counts.stop, dov::RenameStop::Stopped);
+        EXPECT_EQ(run.counts.notAttempted, c.notAttempted);
+        EXPECT_EQ(Snapshot(tmp.path()), c.disk);
+        // Every stored path is where the item is.
+        for (const char* name : {"a", "b"}) {
+            const CMyItem* item = root->GetSubItem(0)->GetSubItem(name[0] == 'a' ? 0 : 1);
+            EXPECT_TRUE(tmp.Exists(item->m_strOrgPath.substr(tmp.path().size() + 1)))
+                << item->m_strOrgPath;
+        }
+        EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("◎　リネームに成功しました。")),
+                  static_cast<int>(c.ok));
+        ASSERT_GE(run.host.messages.size(), 3u);
+        EXPECT_EQ(run.host.messages[run.host.messages.size() - 2].text,
+                  Sj("中止ボタンによって中止されました"));
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%10u\n", c.notAttempted);
+        std::string report = Completion(c.ok, 0, 3);
+        report.insert(report.find(Sj("全アイテム数")), Sj("　　　未実行： ") + buf);
+        EXPECT_EQ(run.LastMessage(), report);
+    }
+}
+
+// An item moved directly under the root follows the rename of the disk folder it lies in.
+TEST(DirectRename, ItemMovedUnderTheRootFollowsItsFolderOnDisk) {
+    dovtest::TempDir tmp;
+    tmp.WriteFile("t/d/A/B/x.txt", "x");
+    auto root = NewRoot();
+    Load(root.get(), tmp.path() + "/t", {"d"});
+    CMyItem* d = AtNewNames(root.get(), "d");
+    CMyItem* a = AtNewNames(root.get(), "d/A");
+    dovtest::RecordingHost editHost;
+    ASSERT_TRUE(dov::ItemDropToTree(root.get(), {0}, {a}, editHost));
+    CMyItem* b = AtNewNames(root.get(), "A/B");
+    CMyItem* x = AtNewNames(root.get(), "A/B/x.txt");
+    ASSERT_TRUE(b && x);
+    SetNewName(d, "Nd");
+    SetNewName(a, "NA");
+    SetNewName(b, "NB");
+    SetNewName(x, "Nx.txt");
+    RunState run;
+    run.Go(root.get());
+    EXPECT_EQ(run.result, 0);
+    EXPECT_EQ(
+        Snapshot(tmp.path() + "/t"),
+        (Disk{
+            {"Nd", "<dir>"}, {"Nd/NA", "<dir>"}, {"Nd/NA/NB", "<dir>"}, {"Nd/NA/NB/Nx.txt", "x"}}));
+    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/t/Nd/NA");
+    EXPECT_EQ(a->m_strParentPath, tmp.path() + "/t/Nd");
+    EXPECT_EQ(x->m_strOrgPath, tmp.path() + "/t/Nd/NA/NB/Nx.txt");
+    EXPECT_EQ(run.counts.failed, 0u);
+    EXPECT_EQ(run.counts.ok, 4u);
+}
+
+// A folder made in the tree exists once created, even when the run then stops: a later run
+// treats it as an ordinary folder instead of creating it again.
+TEST(DirectRename, CreatedFolderIsNoLongerUserMadeAfterAnAbortedRun) {
     dovtest::TempDir tmp;
     tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/b.txt", "b");
+    tmp.WriteFile("d/新規フォルダ_001", "in the way");
     auto root = NewRoot();
     Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
-    SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
+    dovtest::RecordingHost editHost;
+    CMyItem* first = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
+    ASSERT_NE(dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost), nullptr);
     RunState run;
-    run.host.stop = true;
     run.Go(root.get());
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"}, {"d/a2.txt", "a"}, {"d/b2.txt", "b"}}));
-    ASSERT_GE(run.host.messages.size(), 3u);
-    EXPECT_EQ(run.host.messages[run.host.messages.size() - 2].text,
-              Sj("中止ボタンによって中止されました"));
-    EXPECT_EQ(run.LastMessage(), Completion(2, 0, 3));
+    EXPECT_EQ(run.result, -1);
+    EXPECT_EQ(run.counts.stop, dov::RenameStop::UserFolders);
+    EXPECT_TRUE(tmp.Exists("d/新規フォルダ_000"));
+    EXPECT_EQ(first->m_bUserMakeFold, 0);
+    EXPECT_EQ(first->m_bFolderMade, 1);
+    EXPECT_EQ(first->m_strOrgPath, tmp.path() + "/d/" + Sj("新規フォルダ_000"));
+
+    ASSERT_EQ(std::remove((tmp / "d/新規フォルダ_001").c_str()), 0);
+    RunState again;
+    again.Go(root.get());
+    EXPECT_EQ(again.result, 0);
+    EXPECT_TRUE(tmp.Exists("d/新規フォルダ_001"));
+}
+
+// The log comes before any message of the run's end (showing one may end the process), and a
+// log that cannot be written reaches the report.
+TEST(RenameLog, IsWrittenBeforeTheEndMessagesAndItsLossIsReported) {
+    class LogCheckingHost : public dovtest::RecordingHost {
+      public:
+        std::vector<bool> logThere;
+        dov::MsgAnswer Message(const std::string& text, dov::MsgKind kind, dov::MsgIcon icon,
+                               const std::string& caption) override {
+            logThere.push_back(!HomeFile("RenameLog.txt").empty());
+            return RecordingHost::Message(text, kind, icon, caption);
+        }
+    };
+    for (bool logIsAFolder : {false, true}) {
+        SCOPED_TRACE(logIsAFolder);
+        dovtest::TempDir tmp;
+        tmp.WriteFile("d/a.txt", "a");
+        tmp.WriteFile("d/b.txt", "b");
+        tmp.WriteFile("d/taken.txt", "t");
+        if (logIsAFolder) tmp.MakeDir("home/RenameLog.txt");
+        auto root = NewRoot();
+        Load(root.get(), tmp.path(), {"d"});
+        SetNewName(AtNewNames(root.get(), "d/a.txt"), "taken.txt");  // fails
+        SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
+        CMyDepthInfo depth;
+        LogCheckingHost host;
+        dov::RenameCounts counts;
+        EXPECT_EQ(dov::DirectRename(root.get(), depth, {}, host, &counts), 0);
+        EXPECT_EQ(counts.logFailed, logIsAFolder);
+        ASSERT_GE(host.messages.size(), 3u);
+        const std::string lost =
+            Sj("リネームログファイルを書き込めませんでした。\n") + tmp.home() + "/RenameLog.txt";
+        EXPECT_EQ(host.messages[1].text == lost, logIsAFolder);
+        if (!logIsAFolder) {
+            // After the confirmation, every message finds the log written.
+            for (std::size_t i = 1; i < host.logThere.size(); ++i) EXPECT_TRUE(host.logThere[i]);
+        }
+    }
 }
 
 TEST(RenameLog, ChecksEveryItemOnDisk) {

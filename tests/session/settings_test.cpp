@@ -75,6 +75,7 @@ TEST(Settings, WritesEveryKeyInOrderAndReadsItBack) {
                                       "TitleBack=",
                                       "FileInfoText=",
                                       "FileInfoBack=",
+                                      "ConflictText=",
                                       "[SerialDialog]",
                                       "UseWildCard=",
                                       "InsertPosType=",

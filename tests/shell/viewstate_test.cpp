@@ -325,6 +325,15 @@ class ViewStateTest : public QObject, protected ViewDriver {
         QVERIFY(Node("d5"));
     }
 
+    void aLoadSaysHowManyEntriesWereLeftOut() {
+        dir_->WriteFile("mixed/a.txt", "a");
+        dir_->WriteFile("mixed/caf\xC3\xA9.txt", "e");
+        view_->Host()->ClearMessages();
+        Load({"mixed"});
+        QVERIFY(SawMessage(view_->Host(),
+                           U("名前を扱えないため読み込まなかったアイテムが1個あります。")));
+    }
+
     void stopDuringADirectRenameIsReportedAfterEveryItemIsRenamed() {
         for (const char* f : {"ren/a.txt", "ren/b.txt", "ren/c.txt"}) dir_->WriteFile(f, "data");
         Load({"ren"});
@@ -347,7 +356,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
         const int done = IndexOf(m, U("リネーム完了"));
         QVERIFY(report >= 0);
         QVERIFY(done > report);
-        // A rename is not cut short: every item has its new name, none its old one.
+        // STOP after the last item: every item has its new name, none its old one.
         for (const char* f : {"a.txt", "b.txt", "c.txt"}) {
             QVERIFY2(fs::exists(*dir_ / (std::string("ren/new_") + f)), f);
             QVERIFY2(!fs::exists(*dir_ / (std::string("ren/") + f)), f);

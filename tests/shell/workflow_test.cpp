@@ -3,6 +3,7 @@
 // options, and drags between the list and the tree.
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -260,6 +261,75 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QCOMPARE(view_->OrgField()->text(), U("IMG_002.jpg"));
         QVERIFY(view_->Button(CKestrelView::kIdRename)->isEnabled());
         QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+    }
+
+    void conflictsAreCountedAfterEditsAndUndoRestoresTheDisk() {
+        LoadPhotos();
+        QVERIFY(!frame_->Action("editUndo")->isEnabled());  // nothing journaled yet
+        dir_->WriteFile("photos/IMG_002.jpg", "taken");     // on disk, not loaded
+        SelectAll();
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            d.KeyEdit(0)->setText(" beach");
+            d.accept();
+        });
+        Command(CMD_CUT_KEY);
+        QCOMPARE(view_->ConflictCount(), 1);
+        QCOMPARE(frame_->ConflictPane()->text(), U("失敗の予測: 1"));
+        // The conflicting row (IMG_002, row 2) in the colour of its own; the others not.
+        const QModelIndex clash = view_->ListModel()->index(2, 0);
+        const ColorRef want = view_->Prefs().colors[kConflictText];
+        QCOMPARE(clash.data(Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(RedOf(want), GreenOf(want), BlueOf(want)));
+        // Row 1 changes its name without a conflict: the changed names' colour.
+        QCOMPARE(view_->ListModel()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(255, 200, 0));
+        // The question naming the predicted failures comes first; Yes to both renames.
+        answers_ = {MsgAnswer::Yes, MsgAnswer::Yes};
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        WaitIdle();
+        QCOMPARE(view_->Host()->Messages().front(),
+                 U("直接改名すると[1]個のアイテムが失敗すると予測されます。\n続けますか？"));
+        QVERIFY(Exists("photos/IMG_001.jpg") && Exists("photos/IMG_002 beach.jpg"));
+        QCOMPARE(dovtest::ReadNative(*dir_ / "photos/IMG_002.jpg"), std::string("taken"));
+        // 元に戻す is live now; its question names the changes; the disk is as before.
+        QAction* undo = frame_->Action("editUndo");
+        QVERIFY(undo->isEnabled());
+        view_->Host()->ClearMessages();
+        answers_ = {MsgAnswer::Yes};
+        undo->trigger();
+        WaitIdle();
+        QVERIFY(SawMessage(view_->Host(), U("記録された変更[2]個を元に戻しますか？")));
+        for (const char* f : {"photos/IMG_001 beach.jpg", "photos/IMG_002 beach.jpg",
+                              "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
+            QVERIFY2(Exists(f), f);
+        QVERIFY(!Exists("photos/IMG_001.jpg"));
+        // The tree was reset: its items no longer stood where it said.
+        QCOMPARE(view_->ListModel()->rowCount(), 0);
+    }
+
+    void aRunThatDidNotFinishIsOfferedAtStartToShowAndUndo() {
+        LoadPhotos();
+        SelectAll();
+        Command(CMD_SERIAL_0_UP);
+        answers_ = {MsgAnswer::Yes};
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        WaitIdle();
+        QVERIFY(!Exists("photos/IMG_001 beach.jpg"));
+        // As if the run had been killed before its end marker.
+        const std::string path = dir_->home() + "/RenameJournal.txt";
+        const std::string journal = dovtest::ReadNative(path);
+        dir_->WriteFile("home/RenameJournal.txt", journal.substr(0, journal.size() - 11));
+        view_->Host()->ClearMessages();
+        answers_ = {MsgAnswer::Yes, MsgAnswer::Yes};  // show it, then undo it
+        view_->OfferUnfinishedRun();
+        WaitIdle();
+        const auto& m = view_->Host()->Messages();
+        QCOMPARE(m.at(0), U("前回の直接変更は途中で終わりました（記録された変更[4]個）。\n"
+                            "記録を表示しますか？"));
+        QVERIFY(m.at(1).startsWith(U("改名 ")));
+        for (const char* f :
+             {"photos/IMG_001 beach.jpg", "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
+            QVERIFY2(Exists(f), f);
     }
 
     void copyWritesTheTreeIntoTheChosenFolderAndRemembersIt() {

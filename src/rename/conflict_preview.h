@@ -1,0 +1,52 @@
+// Conflict preview: which renames of a direct rename will fail, found before anything is
+// written.
+//
+// The preview walks the run's own order (the depth index, user-made folders created first)
+// over a picture of the disk that it builds as it goes: an entry's presence is read from the
+// disk once (a folder asked about many times is listed once instead) and from then on changes
+// only by the simulated folder creations and renames. Lookups are by hash, so the cost grows
+// with the number of items, not with its square. When nothing else changes the disk, the
+// failures it predicts are the ones the run then meets.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CMyItem;
+
+namespace dov {
+
+enum class ConflictReason {
+    Taken,           // the write path is taken at that moment
+    Missing,         // the entry or the folder it goes to is not where the run looks for it
+    NameTooLong,     // a name longer than 255 bytes once converted to UTF-8
+    PathTooLong,     // a path longer than the system allows
+    NotConvertible,  // a name that UTF-8 on disk cannot carry
+    IntoItself,      // a folder to be moved into itself
+    NotFolder,       // a user-made folder that the run cannot place (directly under the root)
+    Other,
+};
+
+// A short English word for the reason, as dovreth-cli prints it.
+const char* ConflictReasonText(ConflictReason reason);
+
+struct PredictedFailure {
+    CMyItem* item = nullptr;
+    ConflictReason reason = ConflictReason::Other;
+    std::string path;             // CP932: where the entry is at that moment
+    std::string writePath;        // CP932: where the run will write it
+    bool folderCreation = false;  // a user-made folder that cannot be created
+};
+
+struct ConflictPrediction {
+    std::vector<PredictedFailure> failures;
+    // The run stops before renaming anything: a user-made folder cannot be created (it is the
+    // last entry of failures) or the depth check refuses the tree (failures is empty).
+    bool stops = false;
+};
+
+// The prediction for the tree under root, as it stands. Nothing is written to disk; the items
+// keep their state (only their write names and depths are brought up to date, as the run does).
+ConflictPrediction PredictConflicts(CMyItem* root);
+
+}  // namespace dov

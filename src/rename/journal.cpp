@@ -1,0 +1,265 @@
+#include "rename/journal.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+
+#include "common/paths.h"
+
+namespace dov {
+namespace {
+
+constexpr std::string_view kMagic = "DOVRETH-JOURNAL";
+constexpr std::string_view kVersion = "1";
+
+std::array<std::uint32_t, 256> MakeCrcTable() {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        t[i] = c;
+    }
+    return t;
+}
+
+bool NeedsEscape(unsigned char c) {
+    return c < 0x21 || c == '%' || c == 0x7F;
+}
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (unsigned char c : bytes) {
+        if (NeedsEscape(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The reverse of AppendEscaped; false for anything AppendEscaped never writes.
+bool Unescape(std::string_view in, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(in[i]);
+        if (c != '%') {
+            if (NeedsEscape(c)) return false;
+            out += static_cast<char>(c);
+            continue;
+        }
+        if (i + 2 >= in.size()) return false;
+        const int hi = HexDigit(in[i + 1]), lo = HexDigit(in[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        const unsigned char v = static_cast<unsigned char>(hi * 16 + lo);
+        if (!NeedsEscape(v)) return false;
+        out += static_cast<char>(v);
+        i += 2;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool PlainAbsolute(std::string_view path) {
+    if (path.size() < 2 || path[0] != '/') return false;
+    std::size_t start = 1;
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') continue;
+        const std::string_view part = path.substr(start, i - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+namespace {
+
+std::string HexCrc(std::uint32_t crc) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string s(8, '0');
+    for (int i = 7; i >= 0; --i, crc >>= 4) s[static_cast<std::size_t>(i)] = kHex[crc & 15];
+    return s;
+}
+
+// Splits a line (without its LF) into its fields after checking its CRC.
+bool CheckedFields(std::string_view line, std::vector<std::string_view>& fields) {
+    const std::size_t tab = line.rfind('\t');
+    if (tab == std::string_view::npos || line.size() - tab - 1 != 8) return false;
+    const std::string_view body = line.substr(0, tab);
+    if (HexCrc(Crc32(body)) != line.substr(tab + 1)) return false;
+    fields.clear();
+    std::size_t p = 0;
+    for (;;) {
+        const std::size_t t = body.find('\t', p);
+        fields.push_back(body.substr(p, t == std::string_view::npos ? t : t - p));
+        if (t == std::string_view::npos) break;
+        p = t + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t Crc32(std::string_view bytes) {
+    static const std::array<std::uint32_t, 256> table = MakeCrcTable();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
+bool ParseJournal(std::string_view data, Journal& out) {
+    out = Journal{};
+    std::vector<std::string_view> f;
+    std::size_t p = 0;
+    bool header = false;
+    while (p < data.size()) {
+        const std::size_t lf = data.find('\n', p);
+        if (lf == std::string_view::npos) break;  // a line cut short
+        const std::string_view line = data.substr(p, lf - p);
+        p = lf + 1;
+        if (!CheckedFields(line, f)) break;
+        if (!header) {
+            if (f.size() != 3 || f[0] != kMagic || f[1] != kVersion ||
+                (f[2] != "rename" && f[2] != "undo"))
+                return false;
+            out.kind = std::string(f[2]);
+            header = true;
+            continue;
+        }
+        if (out.finished) break;
+        if (f[0] == "E" && f.size() == 1) {
+            out.finished = true;
+            continue;
+        }
+        if (f[0] == "X" && f.size() == 2) {
+            int err = 0;
+            const char* first = f[1].data();
+            const char* last = first + f[1].size();
+            auto [ptr, ec] = std::from_chars(first, last, err);
+            if (ec != std::errc() || ptr != last || out.steps.empty() || out.steps.back().failed)
+                break;
+            out.steps.back().failed = true;
+            out.steps.back().err = err;
+            continue;
+        }
+        JournalStep step;
+        if ((f[0] == "M" || f[0] == "D") && f.size() == 2) {
+            step.kind = f[0] == "M" ? JournalStep::MakeDir : JournalStep::RemoveDir;
+            if (!Unescape(f[1], step.from) || step.from.empty()) break;
+        } else if (f[0] == "R" && f.size() == 3) {
+            step.kind = JournalStep::Rename;
+            if (!Unescape(f[1], step.from) || !Unescape(f[2], step.to) || step.from.empty() ||
+                step.to.empty())
+                break;
+        } else {
+            break;
+        }
+        out.steps.push_back(std::move(step));
+    }
+    return header;
+}
+
+std::string JournalPath() {
+    return ProgramFile("RenameJournal.txt");
+}
+
+std::string UndoJournalPath() {
+    return ProgramFile("RenameJournal.undo.txt");
+}
+
+JournalState ReadJournalState() {
+    JournalState st;
+    EntryInfo info;
+    st.undoCutShort = Fs().Stat(UndoJournalPath(), info) == 0;
+    std::string data;
+    Journal j;
+    if (ReadWholeFile(JournalPath(), data) != 0 || !ParseJournal(data, j)) return st;
+    st.exists = true;
+    st.finished = j.finished;
+    st.kind = j.kind;
+    for (const JournalStep& s : j.steps)
+        if (!s.failed) ++st.changes;
+    return st;
+}
+
+CJournalWriter::CJournalWriter(std::string path, std::string kind)
+    : path_(std::move(path)), kind_(std::move(kind)) {}
+
+CJournalWriter::~CJournalWriter() {
+    if (file_) file_->Close();
+}
+
+int CJournalWriter::Begin() {
+    failed_ = false;
+    file_.reset();
+    int e = Fs().CreateTruncate(path_, file_);
+    if (e == 0) {
+        std::string line(kMagic);
+        line += '\t';
+        line += kVersion;
+        line += '\t';
+        line += kind_;
+        if (!WriteLine(std::move(line))) e = EIO;
+    }
+    if (e == 0) e = file_->Sync();
+    if (e != 0) {
+        failed_ = true;
+        file_.reset();
+    }
+    return e;
+}
+
+bool CJournalWriter::WriteLine(std::string line) {
+    if (!file_ || failed_) return false;
+    const std::uint32_t crc = Crc32(line);
+    line += '\t';
+    line += HexCrc(crc);
+    line += '\n';
+    const long long w = file_->Write(line.data(), line.size());
+    if (w < 0 || static_cast<std::size_t>(w) != line.size()) failed_ = true;
+    return !failed_;
+}
+
+bool CJournalWriter::AddMakeDir(const std::string& path) {
+    std::string line = "M\t";
+    AppendEscaped(line, path);
+    return WriteLine(std::move(line));
+}
+
+bool CJournalWriter::AddRename(const std::string& from, const std::string& to) {
+    std::string line = "R\t";
+    AppendEscaped(line, from);
+    line += '\t';
+    AppendEscaped(line, to);
+    return WriteLine(std::move(line));
+}
+
+bool CJournalWriter::AddRemoveDir(const std::string& path) {
+    std::string line = "D\t";
+    AppendEscaped(line, path);
+    return WriteLine(std::move(line));
+}
+
+void CJournalWriter::AddFailure(int err) {
+    WriteLine("X\t" + std::to_string(err));
+}
+
+int CJournalWriter::Finish() {
+    if (!file_) return failed_ ? EIO : 0;
+    const bool ok = WriteLine("E");
+    int e = file_->Sync();
+    const int c = file_->Close();
+    file_.reset();
+    if (!ok) return EIO;
+    return e ? e : c;
+}
+
+}  // namespace dov

@@ -1,0 +1,117 @@
+// The rename journal: the record of one direct rename (or one undo), written ahead of every
+// change it makes on disk, so that a run cut short at any point can still be undone.
+//
+// File: RenameJournal.txt in the program's own folder (the last run only). An undo writes its
+// own journal under RenameJournal.undo.txt and puts it in place of the old one once it is
+// finished; a left-over RenameJournal.undo.txt is an undo that was cut short.
+//
+// Format. A sequence of lines, each ending in '\n':
+//
+//     line  = field *( TAB field ) TAB crc LF
+//     crc   = 8 lower-case hex digits: the CRC-32 (IEEE) of every byte of the line before the
+//             TAB that precedes it
+//
+// The first line is the header  "DOVRETH-JOURNAL" TAB "1" TAB kind  (kind "rename" or "undo").
+// Every later line starts with a one-letter tag:
+//
+//     "M" TAB path          a folder is about to be created at path
+//     "R" TAB from TAB to   the entry at from is about to be renamed to to
+//     "D" TAB path          an empty folder is about to be removed
+//     "X" TAB errno         the change announced by the line before did not happen
+//     "E"                   the run has finished: no change follows
+//
+// Paths are the program's CP932 byte strings, written byte for byte except that every byte
+// below 0x21, 0x25 ('%') and 0x7F is written as '%' and two upper-case hex digits; so a path
+// holds any bytes exactly and never contains TAB or LF. An errno is decimal.
+//
+// Reading stops at the first line that has no LF (a write cut short), a bad CRC, or a shape
+// not listed above: that line and everything after it are ignored. A file cut at any byte therefore
+// reads as the lines written before the cut. Only the header must be whole.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/fs.h"
+#include "rename/rename_engine.h"
+
+namespace dov {
+
+struct JournalStep {
+    enum Kind : char { MakeDir = 'M', Rename = 'R', RemoveDir = 'D' };
+    Kind kind = Rename;
+    std::string from;     // the path (MakeDir, RemoveDir) or the old path (Rename)
+    std::string to;       // the new path (Rename only)
+    bool failed = false;  // an "X" line followed: the change did not happen
+    int err = 0;
+};
+
+struct Journal {
+    std::string kind;  // "rename" or "undo"
+    std::vector<JournalStep> steps;
+    bool finished = false;  // the end marker was read
+};
+
+// Reads a journal's bytes. false when they do not begin with a whole header.
+bool ParseJournal(std::string_view data, Journal& out);
+
+// The journal files in the program's own folder.
+std::string JournalPath();
+std::string UndoJournalPath();
+
+// What is found of the last run's journal at start-up.
+struct JournalState {
+    bool exists = false;        // a readable journal is there
+    bool finished = false;      // its run reached its end marker
+    bool undoCutShort = false;  // an undo was cut short (run the undo again to finish it)
+    std::size_t changes = 0;    // changes it records as made (not marked failed)
+    std::string kind;
+};
+JournalState ReadJournalState();
+
+// Writes a journal: each entry is one write to the file, nothing is held back in the process;
+// the file is synced to disk after the header and after the end marker.
+class CJournalWriter : public IRenameWatcher {
+  public:
+    // path: where to write; kind: "rename" or "undo".
+    CJournalWriter(std::string path, std::string kind);
+    ~CJournalWriter() override;
+
+    // Creates the file (replacing an older one) and writes the header. 0 or errno.
+    int Begin();
+    // Writes the end marker, syncs and closes. 0 or errno.
+    int Finish();
+    bool Failed() const { return failed_; }
+    const std::string& Path() const { return path_; }
+
+    bool AddMakeDir(const std::string& path);
+    bool AddRename(const std::string& from, const std::string& to);
+    bool AddRemoveDir(const std::string& path);
+    void AddFailure(int err);
+
+    // IRenameWatcher
+    bool RunStarting() override { return Begin() == 0; }
+    bool FolderCreating(const std::string& path) override { return AddMakeDir(path); }
+    bool EntryRenaming(const std::string& from, const std::string& to) override {
+        return AddRename(from, to);
+    }
+    void ChangeFailed(int err) override { AddFailure(err); }
+    void RunEnded() override { Finish(); }
+
+  private:
+    bool WriteLine(std::string line);
+    std::string path_, kind_;
+    std::unique_ptr<IFile> file_;
+    bool failed_ = false;
+};
+
+// An absolute path of whole names (no empty, "." or ".." element): an undo acts on no other.
+bool PlainAbsolute(std::string_view path);
+
+// CRC-32 (IEEE 802.3), as the journal's lines carry it.
+std::uint32_t Crc32(std::string_view bytes);
+
+}  // namespace dov

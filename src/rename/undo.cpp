@@ -1,0 +1,178 @@
+#include "rename/undo.h"
+
+#include <cerrno>
+
+#include "common/codepage.h"
+#include "common/fs.h"
+#include "common/paths.h"
+#include "common/trace.h"
+#include "model/host.h"
+#include "rename/text_out.h"
+
+namespace dov {
+namespace {
+
+const char* const kSeparator = "--------------------------------------------------\n";
+
+class Undoer {
+  public:
+    Undoer(std::string tracePath, CJournalWriter& journal)
+        : trace_(std::move(tracePath)), journal_(journal) {}
+
+    void Run(const Journal& j) {
+        log_.Open(ProgramFile("RenameLog.txt"));
+        for (auto it = j.steps.rbegin(); it != j.steps.rend(); ++it) {
+            if (it->failed) continue;
+            // A journal is a file like any other: a path that is not plain is never acted on.
+            if (!PlainAbsolute(it->from) ||
+                (it->kind == JournalStep::Rename && !PlainAbsolute(it->to))) {
+                Skip(it->to, it->from, "パスが不正です");
+                continue;
+            }
+            switch (it->kind) {
+                case JournalStep::Rename:
+                    Rename(it->to, it->from);
+                    break;
+                case JournalStep::MakeDir:
+                    RemoveDir(it->from);
+                    break;
+                case JournalStep::RemoveDir:
+                    MakeDir(it->from);
+                    break;
+            }
+        }
+        log_.Close();
+    }
+
+    UndoReport report;
+
+  private:
+    static const std::string& Mark(bool dir) { return dir ? Sj("□") : Sj("■"); }
+
+    void Log(const std::string& text) { log_.Write(text); }
+
+    void Skip(const std::string& from, const std::string& to, const char* why) {
+        ++report.skipped;
+        Log(FormatSj("%s×　リネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n",
+                     Sj(kSeparator).c_str(), from.c_str(), to.c_str()));
+        TraceF(trace_, "※　元に戻せません（%s）。\n\t\"%s\" -> \"%s\"\n", Sj(why).c_str(),
+               from.c_str(), to.c_str());
+    }
+
+    // Moves the entry at from (where the run put it) back to to (where it was).
+    void Rename(const std::string& from, const std::string& to) {
+        EntryInfo at, old;
+        const bool there = Fs().Stat(from, at) == 0;
+        const bool taken = Fs().Stat(to, old) == 0;
+        if (!there && taken) {
+            ++report.already;  // announced, never made
+            return;
+        }
+        if (!there) return Skip(from, to, "見つかりません");
+        if (taken) return Skip(from, to, "元の名前が使われています");
+        int err = journal_.AddRename(from, to) ? Fs().RenameNoReplace(from, to) : EIO;
+        if (err != 0) {
+            journal_.AddFailure(err);
+            return Skip(from, to, "改名に失敗しました");
+        }
+        ++report.reverted;
+        Log(FormatSj("%s◎　リネームに成功しました。\n\t旧パス %s%s\n\t新パス %s%s\n",
+                     Sj(kSeparator).c_str(), Mark(at.isDir).c_str(), from.c_str(),
+                     Mark(at.isDir).c_str(), to.c_str()));
+    }
+
+    // Removes a folder the run created, when it is empty.
+    void RemoveDir(const std::string& path) {
+        EntryInfo info;
+        if (Fs().Stat(path, info) != 0) {
+            ++report.already;
+            return;
+        }
+        int err = ENOTDIR;
+        if (info.isDir) err = journal_.AddRemoveDir(path) ? Fs().RemoveDir(path) : EIO;
+        if (err != 0) {
+            if (info.isDir) journal_.AddFailure(err);
+            ++report.skipped;
+            Log(FormatSj("%s×　作成したフォルダを削除できません。\n\t%s%s\n",
+                         Sj(kSeparator).c_str(), Mark(true).c_str(), path.c_str()));
+            TraceF(trace_, "※　作成したフォルダを削除できません。[%d]\n\t\"%s\"\n", err,
+                   path.c_str());
+            return;
+        }
+        ++report.reverted;
+        Log(FormatSj("%s◎　作成したフォルダを削除しました。\n\t%s%s\n", Sj(kSeparator).c_str(),
+                     Mark(true).c_str(), path.c_str()));
+    }
+
+    // Makes again a folder that an undo removed.
+    void MakeDir(const std::string& path) {
+        EntryInfo info;
+        if (Fs().Stat(path, info) == 0 && info.isDir) {
+            ++report.already;
+            return;
+        }
+        int err = journal_.AddMakeDir(path) ? Fs().MakeDir(path) : EIO;
+        if (err != 0) {
+            journal_.AddFailure(err);
+            ++report.skipped;
+            Log(FormatSj("%s×　新規フォルダを作成できません。\n\t%s%s\n", Sj(kSeparator).c_str(),
+                         Mark(true).c_str(), path.c_str()));
+            return;
+        }
+        ++report.reverted;
+        Log(FormatSj("%s◎　新規フォルダとして作成しました。\n\t%s%s\n", Sj(kSeparator).c_str(),
+                     Mark(true).c_str(), path.c_str()));
+    }
+
+    std::string trace_;
+    CJournalWriter& journal_;
+    TextFileWriter log_;
+};
+
+}  // namespace
+
+std::size_t UndoableChanges(const Journal& journal) {
+    std::size_t n = 0;
+    for (const JournalStep& s : journal.steps)
+        if (!s.failed) ++n;
+    return n;
+}
+
+int UndoLastRun(IHost& host, const std::string& tracePath, UndoReport* report) {
+    std::string data;
+    Journal journal;
+    if (ReadWholeFile(JournalPath(), data) != 0 || !ParseJournal(data, journal) ||
+        UndoableChanges(journal) == 0) {
+        host.Message(Sj("元に戻す変更はありません。"), MsgKind::Ok, MsgIcon::Information);
+        return 1;
+    }
+    const auto changes = static_cast<unsigned>(UndoableChanges(journal));
+    if (host.Message(FormatSj("記録された変更[%u]個を元に戻しますか？", changes), MsgKind::YesNo,
+                     MsgIcon::Question) != MsgAnswer::Yes)
+        return 1;
+    TraceF(tracePath, "=============== 元に戻す ===============\n");
+
+    CJournalWriter own(UndoJournalPath(), "undo");
+    if (own.Begin() != 0) {
+        const std::string& text = Sj("※　ジャーナルを書き込めないので元に戻す操作を中止します。");
+        TraceWrite(tracePath, text);
+        host.Message(text, MsgKind::Ok, MsgIcon::Error);
+        return -1;
+    }
+    Undoer undoer(tracePath, own);
+    undoer.Run(journal);
+    // The undo's journal becomes the last run's: undoing again redoes what was undone.
+    if (own.Finish() == 0) Fs().RenameReplace(UndoJournalPath(), JournalPath());
+    if (report) *report = undoer.report;
+
+    const UndoReport& r = undoer.report;
+    const std::string text = FormatSj(
+        "----- 元に戻す完了 -----\n　　戻した変更： %10u\n　　戻せない変更： %10u\n記録された変更"
+        "： %10u\n",
+        r.reverted, r.skipped, changes);
+    TraceWrite(tracePath, text);
+    host.Message(text, MsgKind::Ok, r.skipped ? MsgIcon::Warning : MsgIcon::Information);
+    return 0;
+}
+
+}  // namespace dov
