@@ -538,7 +538,12 @@ class Runner {
 
 }  // namespace
 
-RunResult RunCommandLine(const Args& args, TerminalHost& host) {
+RunResult RunCommandLine(const Args& args, TerminalHost& host, TreeAtEnd tree) {
+    if (tree == TreeAtEnd::kLeave) {
+        // Never deleted: the process ends right after, and the trace is flushed by then.
+        Runner* runner = new Runner(host);
+        return runner->Run(args);
+    }
     Runner runner(host);
     return runner.Run(args);
 }

@@ -20,7 +20,14 @@ struct RunResult {
     std::string reason;  // one line (UTF-8) for every non-zero status
 };
 
+// What becomes of the loaded tree when the run is over.
+enum class TreeAtEnd {
+    kFree,   // every item is deleted before returning
+    kLeave,  // left to the process's exit (the caller exits right after): tearing down a tree
+             // of a million items costs more than many of the renames
+};
+
 // Runs args (help and version already handled) with the terminal host.
-RunResult RunCommandLine(const Args& args, TerminalHost& host);
+RunResult RunCommandLine(const Args& args, TerminalHost& host, TreeAtEnd tree = TreeAtEnd::kFree);
 
 }  // namespace dov::cli

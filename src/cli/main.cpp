@@ -8,6 +8,12 @@
 #include "cli/terminal_host.h"
 #include "common/paths.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DOVRETH_LEAK_CHECKED 1
+#endif
+#endif
+
 int main(int argc, char** argv) {
     using namespace dov::cli;
     // A closed output (a pipe into head) ends the output, not the run: a rename must still get
@@ -36,7 +42,13 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     TerminalHost host(stderr);
-    RunResult r = RunCommandLine(args, host);
+    // A leak checker would report the tree left to the exit, so sanitizer builds free it.
+#if defined(__SANITIZE_ADDRESS__) || defined(DOVRETH_LEAK_CHECKED)
+    constexpr TreeAtEnd kTree = TreeAtEnd::kFree;
+#else
+    constexpr TreeAtEnd kTree = TreeAtEnd::kLeave;
+#endif
+    RunResult r = RunCommandLine(args, host, kTree);
     if (r.status != kExitOk) std::fprintf(stderr, "dovreth-cli: %s\n", r.reason.c_str());
     return r.status;
 }

@@ -1,6 +1,19 @@
 #include "common/sjis.h"
 
+namespace {
+// A byte that can be neither half of a double-byte character ('/', '.', ...) is a character of
+// its own wherever it stands, so the plain byte search gives the stepping scan's answer.
+bool StandsAlone(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return !IsSjisLeadByte(u) && !IsSjisTrailByte(u);
+}
+}  // namespace
+
 int FindCharDbcs(std::string_view s, char c) {
+    if (StandsAlone(c)) {
+        const std::size_t at = s.find(c);
+        return at == std::string_view::npos ? -1 : static_cast<int>(at);
+    }
     for (std::size_t p = 0; p < s.size(); p += SjisCharLen(s, p)) {
         if (SjisCharLen(s, p) == 1 && s[p] == c) return static_cast<int>(p);
     }
@@ -8,6 +21,10 @@ int FindCharDbcs(std::string_view s, char c) {
 }
 
 int FindLastCharDbcs(std::string_view s, char c) {
+    if (StandsAlone(c)) {
+        const std::size_t at = s.rfind(c);
+        return at == std::string_view::npos ? -1 : static_cast<int>(at);
+    }
     int last = -1;
     for (std::size_t p = 0; p < s.size(); p += SjisCharLen(s, p)) {
         if (SjisCharLen(s, p) == 1 && s[p] == c) last = static_cast<int>(p);

@@ -35,8 +35,8 @@ struct Sink {
 // Appends text with each '\n' that does not follow a '\r' (within this text) as CR LF.
 void AppendCrLf(std::string& out, std::string_view text) {
     std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+    for (std::size_t i = text.find('\n'); i != std::string_view::npos; i = text.find('\n', i + 1)) {
+        if (i == 0 || text[i - 1] != '\r') {
             out.append(text.data() + start, i - start);
             out.push_back('\r');
             start = i;
@@ -78,7 +78,9 @@ class TraceState {
 
     void Write(const std::string& tracePath, std::string_view text) {
         std::lock_guard<std::mutex> lock(mu_);
-        if (sinks_.size() > 1 || (sinks_.size() == 1 && !sinks_.count(tracePath))) {
+        // Nearly always the one file already open.
+        const bool same = sinks_.size() == 1 && sinks_.begin()->first == tracePath;
+        if (!same && !sinks_.empty()) {
             // Another file now (a test's fresh folder, a changed program folder): the others
             // are written out and closed, so handles do not pile up.
             for (auto it = sinks_.begin(); it != sinks_.end();) {
@@ -91,7 +93,7 @@ class TraceState {
                 it = sinks_.erase(it);
             }
         }
-        Sink& sink = sinks_[tracePath];
+        Sink& sink = same ? sinks_.begin()->second : sinks_[tracePath];
         if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) return;
         AppendCrLf(sink.pending, text);
         if (sink.pending.size() >= kBlock) {

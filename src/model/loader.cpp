@@ -173,8 +173,8 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
     ReduceAttributes(pItem->m_findData);
     const std::string& name = findData.cFileName;
     const bool root = CheckFoldIsRoot(folderPath);
-    const std::string parent = StripOneSlash(folderPath);
-    const std::string path = root ? folderPath + name : parent + "/" + name;
+    std::string parent = StripOneSlash(folderPath);
+    std::string path = root ? folderPath + name : parent + "/" + name;
 
     FileStatus status;
     if (known) {
@@ -190,10 +190,10 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
     pItem->m_status = std::move(status);
     pItem->m_strOrgName = name;
     pItem->m_strNewName = name;
-    pItem->m_strOrgPath = path;
+    pItem->m_strOrgPath = std::move(path);
     pItem->m_dwSizeLow = findData.nFileSizeLow;
     pItem->m_iOrgNameLen = static_cast<std::int32_t>(name.size());
-    pItem->m_strParentPath = parent;
+    pItem->m_strParentPath = std::move(parent);
     pItem->m_strOrgExt = OrgExtOf(name);
     pItem->UpdateWriteName();
     return 0;

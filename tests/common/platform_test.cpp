@@ -244,6 +244,9 @@ TEST(CodePage, CachedConversionFollowsTheTextNotItsAddress) {
     buf = "あ";  // same buffer, new text
     EXPECT_EQ(first, "\x95\x5C");
     EXPECT_EQ(dov::Sj(buf.c_str()), "\x82\xA0");
+    EXPECT_EQ(dov::Sj(buf.c_str()), "\x82\xA0");  // answered again from the same address
+    buf = "表";
+    EXPECT_EQ(dov::Sj(buf.c_str()), "\x95\x5C");
 }
 
 }  // namespace

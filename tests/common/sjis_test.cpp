@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "common/sizetext.h"
 #include "support/test_support.h"
 
@@ -38,6 +41,26 @@ TEST(SjisSearch, StepsOverDoubleByteCharacters) {
     EXPECT_EQ(FindCharDbcs("a\x81", '\x81'), 1);
     // A lead byte followed by a non-trail byte is two single bytes.
     EXPECT_EQ(FindCharDbcs("\x81\x7F.", '.'), 2);
+}
+
+TEST(SjisSearch, EveryByteAgreesWithTheSteppingScanOnMixedText) {
+    // Lead bytes, trail bytes, both, neither, in every order up to five bytes long.
+    const char alphabet[] = {'\x81', '\x95', '\x5C', '\xA0', '/', '.', 'a', '\x7F'};
+    std::vector<std::string> texts = {""};
+    for (std::size_t i = 0; i < texts.size() && texts[i].size() < 5; ++i)
+        for (char b : alphabet) texts.push_back(texts[i] + b);
+    for (const std::string& t : texts) {
+        for (char c : alphabet) {
+            int first = -1, last = -1;
+            for (std::size_t p = 0; p < t.size(); p += SjisCharLen(t, p)) {
+                if (SjisCharLen(t, p) != 1 || t[p] != c) continue;
+                if (first < 0) first = static_cast<int>(p);
+                last = static_cast<int>(p);
+            }
+            ASSERT_EQ(FindCharDbcs(t, c), first) << t << " " << int(c);
+            ASSERT_EQ(FindLastCharDbcs(t, c), last) << t << " " << int(c);
+        }
+    }
 }
 
 TEST(SjisSearch, FindDbcsCharLooksAtTwoPositions) {
