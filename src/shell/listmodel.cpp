@@ -4,6 +4,7 @@
 #include <QBrush>
 #include <QMimeData>
 #include <QStyle>
+#include <algorithm>
 
 #include "model/item.h"
 #include "model/parts_array.h"
@@ -15,16 +16,31 @@ const char* CItemListModel::kMimeType = "application/x-dovreth-rows";
 
 ListRow ListRow::Of(const CMyItem* item) {
     ListRow r;
-    if (!item) return r;
-    r.item = const_cast<CMyItem*>(item);
-    r.newName = item->m_strNewName;
-    r.orgName = item->m_strOrgName;
-    r.kindIndex = item->m_iKindIndex;
-    r.size = (static_cast<std::uint64_t>(item->m_findData.nFileSizeHigh) << 32) |
-             item->m_findData.nFileSizeLow;
-    r.isFolder = item->m_bIsFolder != 0;
-    r.renamed = item->m_strWriteName != item->m_strOrgName;
+    r.Assign(item);
     return r;
+}
+
+bool ListRow::Assign(const CMyItem* item) {
+    if (!item) {
+        const bool changed = this->item != nullptr;
+        *this = ListRow();
+        return changed;
+    }
+    const std::uint64_t sz = (static_cast<std::uint64_t>(item->m_findData.nFileSizeHigh) << 32) |
+                             item->m_findData.nFileSizeLow;
+    const bool isDir = item->m_bIsFolder != 0;
+    const bool ren = item->m_strWriteName != item->m_strOrgName;
+    if (this->item == item && newName == item->m_strNewName && orgName == item->m_strOrgName &&
+        kindIndex == item->m_iKindIndex && size == sz && isFolder == isDir && renamed == ren)
+        return false;
+    this->item = const_cast<CMyItem*>(item);
+    newName = item->m_strNewName;
+    orgName = item->m_strOrgName;
+    kindIndex = item->m_iKindIndex;
+    size = sz;
+    isFolder = isDir;
+    renamed = ren;
+    return true;
 }
 
 std::vector<ListRow> ListRow::OfFolder(const CMyItem* folder) {
@@ -154,20 +170,42 @@ void CItemListModel::SetRows(CMyItem* folder, std::vector<ListRow> rows) {
     endResetModel();
 }
 
-void CItemListModel::SetRow(int row, ListRow data) {
-    if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-    rows_[static_cast<std::size_t>(row)] = std::move(data);
-    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+void CItemListModel::SetRowsAt(CMyItem* folder, std::vector<RowUpdate> updates) {
+    if (folder != folder_) return;
+    const int n = static_cast<int>(rows_.size());
+    int first = n, last = -1;
+    for (RowUpdate& u : updates) {
+        if (u.row < 0 || u.row >= n) continue;
+        rows_[static_cast<std::size_t>(u.row)] = std::move(u.data);
+        first = std::min(first, u.row);
+        last = std::max(last, u.row);
+    }
+    if (last >= 0) emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
 }
 
-void CItemListModel::UpdateRows(CMyItem* folder, std::vector<ListRow> rows) {
-    if (folder != folder_ || rows.size() != rows_.size()) return SetRows(folder, std::move(rows));
-    rows_ = std::move(rows);
-    if (!rows_.empty())
-        emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumnCount - 1));
+void CItemListModel::UpdateRows(CMyItem* folder) {
+    const CMyPartsArray* items =
+        folder && folder->m_bIsFolder && folder->m_pArray ? folder->m_pArray.get() : nullptr;
+    const int n = items ? items->GetSize() : 0;
+    std::size_t count = 0;
+    for (int i = 0; i < n; ++i) count += items->GetAt(i) != nullptr;
+    if (folder != folder_ || count != rows_.size())
+        return SetRows(folder, ListRow::OfFolder(folder));
+    int first = -1, last = -1, row = 0;
+    for (int i = 0; i < n; ++i) {
+        const CMyItem* it = items->GetAt(i);
+        if (!it) continue;
+        if (rows_[static_cast<std::size_t>(row)].Assign(it)) {
+            if (first < 0) first = row;
+            last = row;
+        }
+        ++row;
+    }
+    if (first >= 0) emit dataChanged(index(first, 0), index(last, kColumnCount - 1));
 }
 
 void CItemListModel::SetRenamedColor(const QColor& c) {
+    if (c == renamedColor_) return;
     renamedColor_ = c;
     if (!rows_.empty())
         emit dataChanged(index(0, 0), index(static_cast<int>(rows_.size()) - 1, kColumnCount - 1),

@@ -28,8 +28,16 @@ struct ListRow {
     bool renamed = false;  // the write name differs from the name on disk
 
     static ListRow Of(const CMyItem* item);
+    // Makes this row the copy of item, reusing its texts' room; whether anything changed.
+    bool Assign(const CMyItem* item);
     // One row per sub-item, in the folder's order (none for a missing or file item).
     static std::vector<ListRow> OfFolder(const CMyItem* folder);
+};
+
+// A row's fresh copy, for the list of one folder.
+struct RowUpdate {
+    int row = -1;
+    ListRow data;
 };
 
 class CItemListModel : public QAbstractTableModel {
@@ -50,10 +58,13 @@ class CItemListModel : public QAbstractTableModel {
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
     void SetRows(CMyItem* folder, std::vector<ListRow> rows);
-    void SetRow(int row, ListRow data);
-    // Rewrites the rows in place when their number did not change (the view's selection and
-    // current row stay); otherwise as SetRows.
-    void UpdateRows(CMyItem* folder, std::vector<ListRow> rows);
+    // Rewrites the given rows (of a row given twice, the later copy wins) while the list
+    // shows folder; one change notice covers them all.
+    void SetRowsAt(CMyItem* folder, std::vector<RowUpdate> updates);
+    // Copies the folder's items into the rows in place when their number did not change (the
+    // view's selection and current row stay, only changed rows are redrawn); otherwise as
+    // SetRows. Only by the owner of the tree.
+    void UpdateRows(CMyItem* folder);
     void Clear() { SetRows(nullptr, {}); }
     const ListRow* Row(int row) const;
     CMyItem* Folder() const { return folder_; }

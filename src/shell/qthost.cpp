@@ -2,8 +2,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QThread>
+#include <iterator>
 
 #include "common/trace.h"
 #include "common/workerflags.h"
@@ -11,6 +13,11 @@
 #include "shell/qttext.h"
 
 namespace dov {
+
+namespace {
+// How long one delivery of a worker's notifications may keep the window thread.
+constexpr qint64 kDeliveryBudgetMs = 20;
+}  // namespace
 
 QtHost::QtHost(QWidget* window, WorkerFlags* flags, QObject* parent)
     : QObject(parent), window_(window), flags_(flags) {
@@ -23,12 +30,54 @@ bool QtHost::OnWindowThread() const {
     return QThread::currentThread() == thread();
 }
 
-template <class F>
-void QtHost::Post(F&& f) {
-    if (OnWindowThread())
+void QtHost::Post(std::function<void()> f) {
+    if (OnWindowThread()) {
+        Deliver(-1);  // whatever a worker said before comes first
         f();
-    else
-        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    notes_.push_back(Note{std::move(f), nullptr, {}});
+    PostDeliveryLocked();
+}
+
+void QtHost::PostDeliveryLocked() {
+    if (deliveryPosted_) return;
+    deliveryPosted_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Deliver(kDeliveryBudgetMs); }, Qt::QueuedConnection);
+}
+
+void QtHost::Deliver(qint64 budgetMs) {
+    // A notification's receiver that leads to another delivery must not overtake the notes
+    // still in hand.
+    if (delivering_) return;
+    std::vector<Note> notes;
+    {
+        std::lock_guard<std::mutex> lock(notesMutex_);
+        notes.swap(notes_);
+        deliveryPosted_ = false;
+    }
+    if (notes.empty()) return;
+    QElapsedTimer clock;
+    clock.start();
+    std::size_t i = 0;
+    delivering_ = true;
+    for (; i < notes.size(); ++i) {
+        if (budgetMs >= 0 && i > 0 && clock.elapsed() >= budgetMs) break;
+        Note& n = notes[i];
+        if (n.call)
+            n.call();
+        else
+            emit listRowsChanged(n.folder, std::move(n.rows));
+    }
+    delivering_ = false;
+    if (i == notes.size()) return;
+    // The rest goes before whatever the worker said meanwhile.
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    notes_.insert(notes_.begin(), std::make_move_iterator(notes.begin() + static_cast<long>(i)),
+                  std::make_move_iterator(notes.end()));
+    PostDeliveryLocked();
 }
 
 MsgAnswer QtHost::Ask(const QString& text, MsgKind kind, MsgIcon icon, const QString& caption) {
@@ -126,8 +175,17 @@ void QtHost::ListRowChanged(int row) {
     if (!folder || !folder->m_bIsFolder || row < 0 ||
         row >= static_cast<int>(folder->m_dwNumInFolder))
         return;
-    ListRow data = ListRow::Of(folder->GetSubItem(row));
-    Post([this, row, data = std::move(data)]() mutable { emit listRowChanged(row, data); });
+    RowUpdate u{row, ListRow::Of(folder->GetSubItem(row))};
+    if (OnWindowThread()) {
+        Deliver(-1);
+        emit listRowsChanged(folder, {std::move(u)});
+        return;
+    }
+    std::lock_guard<std::mutex> lock(notesMutex_);
+    if (notes_.empty() || notes_.back().call || notes_.back().folder != folder)
+        notes_.push_back(Note{nullptr, folder, {}});
+    notes_.back().rows.push_back(std::move(u));
+    PostDeliveryLocked();
 }
 
 void QtHost::Progress(long long done, long long total) {

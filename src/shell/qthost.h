@@ -1,11 +1,13 @@
 // The window's side of the host interface.
 //
 // Operations call the host from the window thread or from the one worker thread. Everything
-// that reaches a widget is carried to the window thread: notifications as queued calls, and a
-// message box as a blocking queued call, so the asking worker (never the window) waits for the
-// answer. Whatever a notification needs from the items is read on the calling thread, where
-// the caller owns the tree at that moment, so the window never reads items a worker may be
-// changing.
+// that reaches a widget is carried to the window thread: a worker's notifications are gathered
+// in order (a run of row changes as one entry) and handed over by one queued delivery at a
+// time, and a message box is a blocking queued call, so the asking worker (never the window)
+// waits for the answer. A job over 100,000 rows thus queues a handful of events, not one per
+// row, and STOP or closing the window is seen at once. Whatever a notification needs from the items
+// is read on the calling thread, where the caller owns the tree at that moment, so the window never
+// reads items a worker may be changing.
 #pragma once
 
 #include <QObject>
@@ -14,6 +16,7 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -79,18 +82,37 @@ class QtHost : public QObject, public IHost {
     // the view and by ListShowFolder.
     void SetShownFolder(CMyItem* folder) { shownFolder_ = folder; }
 
+    // Window thread: hands over every notification a worker has made so far, in order (the
+    // view calls it when a worker has ended, before the job's follow-up).
+    void DeliverNotes() { Deliver(-1); }
+
   signals:
     void treeFolderAdded(CMyItem* folder, CMyItem* parent, QString label);
     void treeFolderRemoved(CMyItem* folder);
     void treeFolderChanged(CMyItem* folder, QString label);
     void listShowFolder(CMyItem* folder, std::vector<dov::ListRow> rows);
-    void listRowChanged(int row, dov::ListRow data);
+    // Rows of folder changed (several at once when a worker changed them).
+    void listRowsChanged(CMyItem* folder, std::vector<dov::RowUpdate> rows);
     void itemFieldsChanged(dov::ItemFields fields);
 
   private:
     bool OnWindowThread() const;
-    template <class F>
-    void Post(F&& f);
+    void Post(std::function<void()> f);
+    // Window thread: runs the gathered notifications in order; with budgetMs >= 0 it stops
+    // after that long and leaves the rest to a new delivery, so input is seen in between.
+    void Deliver(qint64 budgetMs);
+    void PostDeliveryLocked();
+
+    // A notification from the worker: a call, or a run of row changes of one folder.
+    struct Note {
+        std::function<void()> call;
+        CMyItem* folder = nullptr;
+        std::vector<RowUpdate> rows;
+    };
+    std::mutex notesMutex_;
+    std::vector<Note> notes_;      // guarded by notesMutex_
+    bool deliveryPosted_ = false;  // guarded by notesMutex_
+    bool delivering_ = false;      // window thread only
 
     QPointer<QWidget> window_;
     WorkerFlags* flags_;

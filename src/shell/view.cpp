@@ -116,8 +116,10 @@ void CKestrelView::ConnectHost() {
                 treePane_->SelectQuietly(treePane_->NodeOf(folder));
                 emit currentFolderChanged();
             });
-    connect(host_, &QtHost::listRowChanged, this,
-            [this](int row, ListRow data) { form_->listModel->SetRow(row, std::move(data)); });
+    connect(host_, &QtHost::listRowsChanged, this,
+            [this](CMyItem* folder, std::vector<RowUpdate> rows) {
+                form_->listModel->SetRowsAt(folder, std::move(rows));
+            });
     connect(host_, &QtHost::itemFieldsChanged, this, [this](const ItemFields& f) {
         curItem_ = f.item;
         form_->ShowFields(f);
@@ -240,7 +242,11 @@ void CKestrelView::BuildWorker() {
     worker_->report = [this](const QString& text) {
         host_->Ask(text, MsgKind::Ok, MsgIcon::Error);
     };
-    connect(worker_, &CWorkerRunner::ending, this, [this] { Flags().transition = true; });
+    connect(worker_, &CWorkerRunner::ending, this, [this] {
+        Flags().transition = true;
+        // The job's last notifications reach the list and the tree before its follow-up.
+        host_->DeliverNotes();
+    });
     connect(worker_, &CWorkerRunner::busyChanged, this, &CKestrelView::SetBusyState);
     connect(worker_, &CWorkerRunner::finished, this, [this] {
         const bool quit = Flags().quitReq.load() || closeAfterWorker_;
@@ -365,6 +371,11 @@ void CKestrelView::SetBusyState(bool busy) {
     Button(kIdStop)->setChecked(false);
     Button(kIdStop)->setEnabled(busy);
     form_->listModel->SetEditable(!busy);
+    // A window that goes once the job has ended is not brought up to date.
+    if (!busy && Closing()) {
+        emit busyChanged(busy);
+        return;
+    }
     ApplyColors();
     // Whatever the worker did (load, edits, a rename) may have made or settled conflicts.
     if (!busy) UpdateConflicts();

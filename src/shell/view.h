@@ -217,6 +217,8 @@ class CKestrelView : public QWidget {
     void ShowSessionSelection();
     void RefreshRowsKeepingSelection();
     void RefreshRows();
+    // The window goes once the running job has ended: what the job left is not shown.
+    bool Closing() const;
     bool ListKey(QKeyEvent* k);
     bool KeyPress(QObject* obj, QKeyEvent* k);
     // Commands (view_commands.cpp).

@@ -58,7 +58,12 @@ void CKestrelView::WriteSelectionToSession() {
     session_->SetSelection(SelectedRows(), session_->List().iCurrentRow);
 }
 
+bool CKestrelView::Closing() const {
+    return Flags().quitReq.load() || closeAfterWorker_;
+}
+
 void CKestrelView::ShowSessionSelection() {
+    if (Closing()) return;
     QItemSelection sel;
     const ListState& state = session_->List();
     const int n = std::min(form_->listModel->rowCount(), state.RowCount());
@@ -84,14 +89,15 @@ void CKestrelView::ShowSessionSelection() {
 }
 
 void CKestrelView::RefreshRows() {
+    if (Closing()) return;
     session_->ShowFolder(session_->CurFolder());
 }
 
 void CKestrelView::RefreshRowsKeepingSelection() {
     CMyItem* folder = session_->CurFolder();
-    if (!folder || WorkerRunning()) return;
+    if (!folder || WorkerRunning() || Closing()) return;
     host_->SetShownFolder(folder);
-    form_->listModel->UpdateRows(folder, ListRow::OfFolder(folder));
+    form_->listModel->UpdateRows(folder);
     if (curItem_ && CurrentRow() >= 0) ShowFields(curItem_);
 }
 

@@ -18,12 +18,14 @@
 #include <memory>
 
 #include "common/workerflags.h"
+#include "model/host.h"
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/commands.h"
 #include "shell/keyworddlg.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
+#include "shell/qthost.h"
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
@@ -452,6 +454,47 @@ class ViewStateTest : public QObject, protected ViewDriver {
         QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
         QCOMPARE(RowName(10), U("N_f010.txt"));
         QCOMPARE(RowName(119), U("f119.txt"));  // the rows after the stop are unchanged
+    }
+
+    // ---- A worker's notifications -------------------------------------------------------------
+
+    // Row changes reach the list in the order they were made and in runs, not one by one: the
+    // rows of the folder shown, another folder shown and its rows, the first one shown again
+    // and its rows changed once more. The window takes no event while the worker tells.
+    void aWorkersRowChangesReachTheListInOrderAndInRuns() {
+        dir_->WriteFile("two/x.txt", "x");
+        dir_->WriteFile("two/y.txt", "x");
+        Load({"two"});
+        LoadMany();
+        CMyItem* many = view_->CurrentFolder();
+        CMyItem* two = view_->Session().FindFolder("two");
+        QVERIFY(two);
+        int runs = 0;
+        connect(view_->Host(), &QtHost::listRowsChanged, this, [&] { ++runs; });
+        std::atomic<bool> told{false};
+        QVERIFY(view_->StartWorker([&] {
+            IHost& host = *view_->Host();
+            auto rename = [&](CMyItem* folder, const std::string& prefix) {
+                for (int i = 0; i < int(folder->m_dwNumInFolder); ++i) {
+                    CMyItem* it = folder->GetSubItem(i);
+                    it->m_strNewName = prefix + it->m_strOrgName;
+                    host.ListRowChanged(i);
+                }
+            };
+            rename(many, "A_");
+            host.ListShowFolder(two);
+            rename(two, "B_");
+            host.ListShowFolder(many);
+            rename(many, "C_");
+            told = true;
+        }));
+        while (!told) QThread::yieldCurrentThread();
+        WaitIdle();
+        QCOMPARE(runs, 3);
+        QCOMPARE(view_->ListModel()->Folder(), many);
+        QCOMPARE(view_->ListModel()->rowCount(), 120);
+        for (int r = 0; r < 120; ++r)
+            QCOMPARE(RowName(r), U("C_f%1.txt").arg(r, 3, 10, QChar('0')));
     }
 };
 
