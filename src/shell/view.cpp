@@ -105,6 +105,10 @@ CKestrelView::~CKestrelView() {
     SaveSettings();
     form_->listModel->Clear();
     session_.reset();
+    // What the window traced goes to its folder now, not later from the background writer,
+    // when the folder may be gone (a test's temporary one) and the failure would be told to
+    // the next window.
+    TraceFlush();
 }
 
 void CKestrelView::ConnectHost() {

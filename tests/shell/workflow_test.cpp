@@ -189,7 +189,9 @@ class WorkflowTest : public QObject, protected ViewDriver {
         release = true;
         WaitIdle();
         QCOMPARE(shown, 0);
-        QVERIFY(view_->Host()->Messages().empty());
+        QVERIFY2(view_->Host()->Messages().empty(),
+                 qPrintable(view_->Host()->Messages().empty() ? QString()
+                                                              : view_->Host()->Messages().front()));
         QCOMPARE(RowName(1), U("IMG_001 beach.jpg"));
     }
 
