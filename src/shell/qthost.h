@@ -3,11 +3,11 @@
 // Operations call the host from the window thread or from the one worker thread. Everything
 // that reaches a widget is carried to the window thread: a worker's notifications are gathered
 // in order (a run of row changes as one entry) and handed over by one queued delivery at a
-// time, and a message box is a blocking queued call, so the asking worker (never the window)
-// waits for the answer. A job over 100,000 rows thus queues a handful of events, not one per
-// row, and STOP or closing the window is seen at once. Whatever a notification needs from the items
-// is read on the calling thread, where the caller owns the tree at that moment, so the window never
-// reads items a worker may be changing.
+// time, so a job over 100,000 rows does not leave the window one event per row to work through
+// before it sees STOP or its close; a message box is a blocking queued call, so the asking
+// worker (never the window) waits for the answer. Whatever a notification needs from the items
+// is read on the calling thread, where the caller owns the tree at that moment, so the window
+// never reads items a worker may be changing.
 #pragma once
 
 #include <QObject>
