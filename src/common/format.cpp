@@ -150,26 +150,16 @@ void AppendInteger(std::string& out, const Spec& s, va_list* ap) {
     Pad(out, static_cast<std::size_t>(r.ptr - buf), s, buf, s.zero && !s.left ? '0' : ' ');
 }
 
-// True when every conversion of fmt is one AppendDirect handles.
-bool AllHandled(const char* fmt) {
-    for (const char* p = std::strchr(fmt, '%'); p; p = std::strchr(p, '%')) {
-        ++p;
-        if (*p == '%') {
-            ++p;
-            continue;
-        }
-        Spec s;
-        p = ParseSpec(p, s);
-        if (!p) return false;
-    }
-    return true;
-}
-
-void AppendDirect(std::string& out, const char* fmt, va_list* ap) {
+// Appends fmt with its arguments; false (with part of the text appended) at the first
+// conversion left to the C library.
+bool AppendDirect(std::string& out, const char* fmt, va_list* ap) {
     const char* p = fmt;
     for (;;) {
         const char* pct = std::strchr(p, '%');
-        if (!pct) return (void)out.append(p);
+        if (!pct) {
+            out.append(p);
+            return true;
+        }
         out.append(p, static_cast<std::size_t>(pct - p));
         p = pct + 1;
         if (*p == '%') {
@@ -179,6 +169,7 @@ void AppendDirect(std::string& out, const char* fmt, va_list* ap) {
         }
         Spec s;
         p = ParseSpec(p, s);
+        if (!p) return false;
         if (s.conv == 's') {
             const char* str = va_arg(*ap, const char*);
             if (!str) str = "(null)";
@@ -195,14 +186,13 @@ void AppendDirect(std::string& out, const char* fmt, va_list* ap) {
 }  // namespace
 
 void AppendFormatV(std::string& out, const char* fmt, va_list ap) {
-    if (AllHandled(fmt)) {
-        va_list aq;
-        va_copy(aq, ap);
-        AppendDirect(out, fmt, &aq);
-        va_end(aq);
-        return;
-    }
+    const std::size_t at = out.size();
     va_list aq;
+    va_copy(aq, ap);
+    const bool done = AppendDirect(out, fmt, &aq);
+    va_end(aq);
+    if (done) return;
+    out.resize(at);
     va_copy(aq, ap);
     char small[512];
     const int n = std::vsnprintf(small, sizeof small, fmt, aq);
@@ -210,7 +200,6 @@ void AppendFormatV(std::string& out, const char* fmt, va_list ap) {
     if (n <= 0) return;
     if (static_cast<std::size_t>(n) < sizeof small)
         return (void)out.append(small, static_cast<std::size_t>(n));
-    const std::size_t at = out.size();
     out.resize(at + static_cast<std::size_t>(n) + 1);
     va_copy(aq, ap);
     std::vsnprintf(out.data() + at, static_cast<std::size_t>(n) + 1, fmt, aq);

@@ -88,6 +88,15 @@ bool SplitPath(const std::string& path, std::string& dir, std::string& base) {
     return true;
 }
 
+// The path is the folder's path and one name below it.
+bool NameIn(const std::string& path, const std::string& dir) {
+    const bool root = dir == "/";
+    const std::size_t at = root ? 1 : dir.size() + 1;
+    if (path.size() <= at || path.compare(0, dir.size(), dir) != 0) return false;
+    if (!root && path[dir.size()] != '/') return false;
+    return path.find('/', at) == std::string::npos;
+}
+
 // A folder that cannot be reached as loaded (gone, a link now, a file now) is "not found".
 int Unreachable(int e) {
     return (e == ELOOP || e == ENOTDIR) ? ENOENT : e;
@@ -179,12 +188,16 @@ struct PosixFileSystem::Handles {
     std::uint64_t tick = 0;
     std::uint64_t callStart = 0;
     std::size_t limit = HandleLimit();
+    // The folder of the last located path (items of one folder come one after another);
+    // dirs.end() when unknown. Reset by every change to dirs or to the trusted folders.
+    std::map<std::string, Dir>::iterator last = dirs.end();
 
     ~Handles() { CloseAll(); }
 
     void CloseAll() {
         for (auto& [path, d] : dirs) ::close(d.fd);
         dirs.clear();
+        last = dirs.end();
     }
 
     void BeginCall() { callStart = ++tick; }
@@ -202,6 +215,7 @@ struct PosixFileSystem::Handles {
     }
 
     void Keep(const std::string& dir, int fd) {
+        last = dirs.end();
         // Over the bound: close the least recently used handle not touched by this call.
         while (dirs.size() >= limit) {
             auto victim = dirs.end();
@@ -246,11 +260,23 @@ struct PosixFileSystem::Handles {
 
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
+        if (last != dirs.end() && NameIn(path, last->first)) {
+            // In the same folder as the last call.
+            const std::size_t slash = path.rfind('/');
+            auto native = Cp932ToUtf8(std::string_view(path).substr(slash + 1));
+            if (!native) return EINVAL;
+            last->second.used = ++tick;
+            loc.dfd = last->second.fd;
+            loc.name = std::move(*native);
+            loc.viaHandle = true;
+            return 0;
+        }
         std::string dir, base;
         if (SplitPath(path, dir, base) && UnderTrusted(dir)) {
             auto native = Cp932ToUtf8(base);
             if (!native) return EINVAL;
             if (int e = OpenDir(dir, loc.dfd)) return e;
+            last = dirs.find(dir);
             loc.name = std::move(*native);
             loc.viaHandle = true;
             return 0;
@@ -265,6 +291,7 @@ struct PosixFileSystem::Handles {
 
     // A folder renamed: its handle and those below it now answer to the new path.
     void Moved(const std::string& from, const std::string& to) {
+        last = dirs.end();
         std::vector<std::pair<std::string, Dir>> moved;
         for (auto it = dirs.lower_bound(from);
              it != dirs.end() && it->first.compare(0, from.size(), from) == 0;) {
@@ -285,6 +312,7 @@ struct PosixFileSystem::Handles {
     }
 
     void Forget(const std::string& dir) {
+        last = dirs.end();
         for (auto it = dirs.lower_bound(dir);
              it != dirs.end() && it->first.compare(0, dir.size(), dir) == 0;) {
             if (it->first.size() == dir.size() || it->first[dir.size()] == '/') {
@@ -338,6 +366,7 @@ void PosixFileSystem::TrustFolder(const std::string& path) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     std::lock_guard<std::mutex> lock(h_->mu);
     auto& t = h_->trusted;
+    h_->last = h_->dirs.end();
     if (std::find(t.begin(), t.end(), dir) != t.end()) return;
     if (t.size() >= 256) t.erase(t.begin());
     t.push_back(dir);

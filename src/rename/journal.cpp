@@ -28,15 +28,16 @@ bool NeedsEscape(unsigned char c) {
 
 void AppendEscaped(std::string& out, std::string_view bytes) {
     static const char kHex[] = "0123456789ABCDEF";
-    for (unsigned char c : bytes) {
-        if (NeedsEscape(c)) {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
+    std::size_t plain = 0;  // start of the run of bytes that go out as they are
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (!NeedsEscape(c)) continue;
+        out.append(bytes.data() + plain, i - plain);
+        const char esc[3] = {'%', kHex[c >> 4], kHex[c & 15]};
+        out.append(esc, 3);
+        plain = i + 1;
     }
+    out.append(bytes.data() + plain, bytes.size() - plain);
 }
 
 int HexDigit(char c) {
@@ -219,10 +220,13 @@ int CJournalWriter::Begin() {
 
 bool CJournalWriter::WriteLine(std::string line) {
     if (!file_ || failed_) return false;
-    const std::uint32_t crc = Crc32(line);
-    line += '\t';
-    line += HexCrc(crc);
-    line += '\n';
+    static const char kHex[] = "0123456789abcdef";
+    std::uint32_t crc = Crc32(line);
+    char tail[10];
+    tail[0] = '\t';
+    for (int i = 8; i >= 1; --i, crc >>= 4) tail[i] = kHex[crc & 15];
+    tail[9] = '\n';
+    line.append(tail, sizeof tail);
     const long long w = file_->Write(line.data(), line.size());
     if (w < 0 || static_cast<std::size_t>(w) != line.size()) failed_ = true;
     return !failed_;
@@ -235,7 +239,9 @@ bool CJournalWriter::AddMakeDir(const std::string& path) {
 }
 
 bool CJournalWriter::AddRename(const std::string& from, const std::string& to) {
-    std::string line = "R\t";
+    std::string line;
+    line.reserve(from.size() + to.size() + 16);
+    line = "R\t";
     AppendEscaped(line, from);
     line += '\t';
     AppendEscaped(line, to);

@@ -14,6 +14,7 @@ constexpr std::size_t kFlushAt = 1 << 20;
 std::string FormatSj(const char* fmtUtf8, ...) {
     const std::string& fmt = Sj(fmtUtf8);
     std::string out;
+    out.reserve(fmt.size() + 128);
     va_list ap;
     va_start(ap, fmtUtf8);
     AppendFormatV(out, fmt.c_str(), ap);
