@@ -105,7 +105,10 @@ const std::string& Sj(const char* utf8Literal) {
         const Entry* entry;
     };
     thread_local Recent recent[128] = {};
-    Recent& slot = recent[(reinterpret_cast<std::uintptr_t>(utf8Literal) >> 3) & 127];
+    const std::uint64_t mixed =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(utf8Literal)) *
+        0x9E3779B97F4A7C15u;
+    Recent& slot = recent[mixed >> 57];
     if (slot.key == utf8Literal && std::strcmp(slot.entry->first.c_str(), utf8Literal) == 0)
         return slot.entry->second;
     std::lock_guard<std::mutex> lock(mu);

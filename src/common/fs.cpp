@@ -291,7 +291,6 @@ struct PosixFileSystem::Handles {
 
     // A folder renamed: its handle and those below it now answer to the new path.
     void Moved(const std::string& from, const std::string& to) {
-        last = dirs.end();
         std::vector<std::pair<std::string, Dir>> moved;
         for (auto it = dirs.lower_bound(from);
              it != dirs.end() && it->first.compare(0, from.size(), from) == 0;) {
@@ -302,6 +301,7 @@ struct PosixFileSystem::Handles {
                 ++it;
             }
         }
+        if (!moved.empty()) last = dirs.end();
         for (auto& [path, d] : moved) {
             if (auto old = dirs.find(path); old != dirs.end()) {
                 ::close(old->second.fd);
