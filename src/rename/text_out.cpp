@@ -22,6 +22,14 @@ std::string FormatSj(const char* fmtUtf8, ...) {
     return out;
 }
 
+void AppendFormatSj(std::string& out, const char* fmtUtf8, ...) {
+    const std::string& fmt = Sj(fmtUtf8);
+    va_list ap;
+    va_start(ap, fmtUtf8);
+    AppendFormatV(out, fmt.c_str(), ap);
+    va_end(ap);
+}
+
 void AppendCrLf(std::string& out, std::string_view text) {
     std::size_t start = 0;
     for (;;) {
