@@ -3,7 +3,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -93,13 +95,30 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
 const std::string& Sj(const char* utf8Literal) {
     // Keyed by content, not by address: a caller that passes a temporary buffer still gets the
     // right text. The map's nodes never move, so the returned reference stays valid.
+    using Entry = std::pair<const std::string, std::string>;
     static std::mutex mu;
     static std::unordered_map<std::string, std::string> cache;
+    // The same few literals come back for every item: a small table per thread, found by the
+    // address and confirmed by the content, answers them without the lock or a hash.
+    struct Recent {
+        const char* key;
+        const Entry* entry;
+    };
+    thread_local Recent recent[128] = {};
+    const std::uint64_t mixed =
+        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(utf8Literal)) *
+        0x9E3779B97F4A7C15u;
+    Recent& slot = recent[mixed >> 57];
+    if (slot.key == utf8Literal && std::strcmp(slot.entry->first.c_str(), utf8Literal) == 0)
+        return slot.entry->second;
     std::lock_guard<std::mutex> lock(mu);
     auto it = cache.find(utf8Literal);
-    if (it != cache.end()) return it->second;
-    auto conv = Utf8ToCp932(utf8Literal);
-    return cache.emplace(utf8Literal, conv ? *conv : EscapeBytes(utf8Literal)).first->second;
+    if (it == cache.end()) {
+        auto conv = Utf8ToCp932(utf8Literal);
+        it = cache.emplace(utf8Literal, conv ? *conv : EscapeBytes(utf8Literal)).first;
+    }
+    slot = {utf8Literal, &*it};
+    return it->second;
 }
 
 std::string EscapeBytes(std::string_view bytes) {

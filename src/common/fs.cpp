@@ -11,8 +11,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -86,6 +88,15 @@ bool SplitPath(const std::string& path, std::string& dir, std::string& base) {
     dir = slash == 0 ? std::string("/") : path.substr(0, slash);
     base = path.substr(slash + 1);
     return true;
+}
+
+// The path is the folder's path and one name below it.
+bool NameIn(const std::string& path, const std::string& dir) {
+    const bool root = dir == "/";
+    const std::size_t at = root ? 1 : dir.size() + 1;
+    if (path.size() <= at || path.compare(0, dir.size(), dir) != 0) return false;
+    if (!root && path[dir.size()] != '/') return false;
+    return path.find('/', at) == std::string::npos;
 }
 
 // A folder that cannot be reached as loaded (gone, a link now, a file now) is "not found".
@@ -179,12 +190,16 @@ struct PosixFileSystem::Handles {
     std::uint64_t tick = 0;
     std::uint64_t callStart = 0;
     std::size_t limit = HandleLimit();
+    // The folder of the last located path (items of one folder come one after another);
+    // dirs.end() when unknown. Reset by every change to dirs or to the trusted folders.
+    std::map<std::string, Dir>::iterator last = dirs.end();
 
     ~Handles() { CloseAll(); }
 
     void CloseAll() {
         for (auto& [path, d] : dirs) ::close(d.fd);
         dirs.clear();
+        last = dirs.end();
     }
 
     void BeginCall() { callStart = ++tick; }
@@ -202,6 +217,7 @@ struct PosixFileSystem::Handles {
     }
 
     void Keep(const std::string& dir, int fd) {
+        last = dirs.end();
         // Over the bound: close the least recently used handle not touched by this call.
         while (dirs.size() >= limit) {
             auto victim = dirs.end();
@@ -246,11 +262,23 @@ struct PosixFileSystem::Handles {
 
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
+        if (last != dirs.end() && NameIn(path, last->first)) {
+            // In the same folder as the last call.
+            const std::size_t slash = path.rfind('/');
+            auto native = Cp932ToUtf8(std::string_view(path).substr(slash + 1));
+            if (!native) return EINVAL;
+            last->second.used = ++tick;
+            loc.dfd = last->second.fd;
+            loc.name = std::move(*native);
+            loc.viaHandle = true;
+            return 0;
+        }
         std::string dir, base;
         if (SplitPath(path, dir, base) && UnderTrusted(dir)) {
             auto native = Cp932ToUtf8(base);
             if (!native) return EINVAL;
             if (int e = OpenDir(dir, loc.dfd)) return e;
+            last = dirs.find(dir);
             loc.name = std::move(*native);
             loc.viaHandle = true;
             return 0;
@@ -275,6 +303,7 @@ struct PosixFileSystem::Handles {
                 ++it;
             }
         }
+        if (!moved.empty()) last = dirs.end();
         for (auto& [path, d] : moved) {
             if (auto old = dirs.find(path); old != dirs.end()) {
                 ::close(old->second.fd);
@@ -285,6 +314,7 @@ struct PosixFileSystem::Handles {
     }
 
     void Forget(const std::string& dir) {
+        last = dirs.end();
         for (auto it = dirs.lower_bound(dir);
              it != dirs.end() && it->first.compare(0, dir.size(), dir) == 0;) {
             if (it->first.size() == dir.size() || it->first[dir.size()] == '/') {
@@ -338,6 +368,7 @@ void PosixFileSystem::TrustFolder(const std::string& path) {
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     std::lock_guard<std::mutex> lock(h_->mu);
     auto& t = h_->trusted;
+    h_->last = h_->dirs.end();
     if (std::find(t.begin(), t.end(), dir) != t.end()) return;
     if (t.size() >= 256) t.erase(t.begin());
     t.push_back(dir);
@@ -353,11 +384,14 @@ std::size_t PosixFileSystem::OpenHandles() const {
     return h_->dirs.size();
 }
 
-int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& out) {
-    out.clear();
+// Reads the names of a folder (without "." and ".."); dfd stays open for the caller to close
+// (-1 when the folder could not be opened). Returns 0 or errno; after a read error the names
+// read so far are kept.
+int PosixFileSystem::ReadNames(const std::string& path, std::vector<std::string>& names, int& dfd) {
+    names.clear();
+    dfd = -1;
     std::string dirPath = path;
     while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
-    int dfd = -1;
     {
         std::lock_guard<std::mutex> lock(h_->mu);
         h_->BeginCall();
@@ -372,32 +406,86 @@ int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& ou
         }
         if (dfd < 0) return errno;
     }
-    DIR* dir = ::fdopendir(dfd);
+    // The stream reads through its own duplicate, so that dfd outlives it.
+    const int sfd = ::fcntl(dfd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = sfd < 0 ? nullptr : ::fdopendir(sfd);
     if (!dir) {
-        int e = errno;
-        ::close(dfd);
+        const int e = errno;
+        if (sfd >= 0) ::close(sfd);
         return e;
     }
     errno = 0;
     while (struct dirent* de = ::readdir(dir)) {
-        const char* n = de->d_name;
-        if (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0) continue;
-        EntryInfo info;
-        info.rawName = n;
-        auto cp = Utf8ToCp932(info.rawName);
-        info.nameOk = cp.has_value();
-        struct stat st {};
-        if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            info.nameOk = false;  // vanished or unreadable: the loader counts it as failed
-        } else if (info.nameOk) {
-            info.name = *cp;
-            FillRecords(st, info.name, JoinPath(path, info.name), info);
-        }
-        out.push_back(std::move(info));
+        if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
+            names.emplace_back(de->d_name);
         errno = 0;
     }
-    int e = errno;
+    const int e = errno;
     ::closedir(dir);
+    return e;
+}
+
+namespace {
+
+// One entry of a listing: its status read relative to the folder's handle.
+void ReadEntry(int dfd, const std::string& path, std::string& rawName, EntryInfo& info) {
+    info.rawName = std::move(rawName);
+    auto cp = Utf8ToCp932(info.rawName);
+    info.nameOk = cp.has_value();
+    struct stat st {};
+    if (::fstatat(dfd, info.rawName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        info.nameOk = false;  // vanished or unreadable: the loader counts it as failed
+    } else if (info.nameOk) {
+        info.name = std::move(*cp);
+        FillRecords(st, info.name, JoinPath(path, info.name), info);
+    }
+}
+
+// A folder this large has its entries read by two threads.
+constexpr std::size_t kSplitListingAt = 4096;
+
+}  // namespace
+
+int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& out) {
+    out.clear();
+    std::vector<std::string> names;
+    int dfd = -1;
+    const int e = ReadNames(path, names, dfd);
+    if (dfd < 0) return e;
+    out.resize(names.size());
+    auto read = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) ReadEntry(dfd, path, names[i], out[i]);
+    };
+    const std::size_t n = names.size();
+    if (n >= kSplitListingAt && std::thread::hardware_concurrency() > 1) {
+        // The second half on a helper thread, the first here; the entries keep their order.
+        std::exception_ptr failed;
+        std::thread helper([&] {
+            try {
+                read(n / 2, n);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            read(0, n / 2);
+        } catch (...) {
+            helper.join();
+            ::close(dfd);
+            throw;
+        }
+        helper.join();
+        ::close(dfd);
+        if (failed) std::rethrow_exception(failed);
+    } else {
+        try {
+            read(0, n);
+        } catch (...) {
+            ::close(dfd);
+            throw;
+        }
+        ::close(dfd);
+    }
     return e;
 }
 
@@ -410,38 +498,9 @@ int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& ou
 }
 
 int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {
-    out.clear();
-    std::string dirPath = path;
-    while (dirPath.size() > 1 && dirPath.back() == '/') dirPath.pop_back();
     int dfd = -1;
-    {
-        std::lock_guard<std::mutex> lock(h_->mu);
-        h_->BeginCall();
-        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
-            int hfd;
-            if (int e = h_->OpenDir(dirPath, hfd)) return e;
-            dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        } else {
-            auto native = Cp932ToUtf8(path);
-            if (!native) return EINVAL;
-            dfd = ::open(native->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        }
-        if (dfd < 0) return errno;
-    }
-    DIR* dir = ::fdopendir(dfd);
-    if (!dir) {
-        int e = errno;
-        ::close(dfd);
-        return e;
-    }
-    errno = 0;
-    while (struct dirent* de = ::readdir(dir)) {
-        if (std::strcmp(de->d_name, ".") != 0 && std::strcmp(de->d_name, "..") != 0)
-            out.emplace_back(de->d_name);
-        errno = 0;
-    }
-    const int e = errno;
-    ::closedir(dir);
+    const int e = ReadNames(path, out, dfd);
+    if (dfd >= 0) ::close(dfd);
     return e;
 }
 

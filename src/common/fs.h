@@ -158,6 +158,7 @@ class PosixFileSystem : public IFileSystem {
 
     int ListDir(const std::string& path, std::vector<EntryInfo>& out) override;
     int ListNames(const std::string& path, std::vector<std::string>& out) override;
+
     int Stat(const std::string& path, EntryInfo& out) override;
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int RenameReplace(const std::string& from, const std::string& to) override;
@@ -176,6 +177,8 @@ class PosixFileSystem : public IFileSystem {
     std::size_t OpenHandles() const;
 
   private:
+    int ReadNames(const std::string& path, std::vector<std::string>& names, int& dfd);
+
     struct Handles;
     std::unique_ptr<Handles> h_;
 };

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/paths.h"
 
 namespace dov {
@@ -211,28 +212,12 @@ void TraceFlush() {
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
     const std::string& fmt = Sj(fmtUtf8);
+    std::string text;
+    text.reserve(256);
     va_list ap;
     va_start(ap, fmtUtf8);
-    va_list ap2;
-    va_copy(ap2, ap);
-    // Most lines fit the stack buffer: formatted once.
-    char buf[1024];
-    const int n = std::vsnprintf(buf, sizeof buf, fmt.c_str(), ap);
+    AppendFormatV(text, fmt.c_str(), ap);
     va_end(ap);
-    if (n <= 0) {
-        va_end(ap2);
-        TraceWrite(tracePath, {});
-        return;
-    }
-    if (static_cast<std::size_t>(n) < sizeof buf) {
-        va_end(ap2);
-        TraceWrite(tracePath, std::string_view(buf, static_cast<std::size_t>(n)));
-        return;
-    }
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), fmt.c_str(), ap2);
-    va_end(ap2);
-    text.resize(static_cast<std::size_t>(n));
     TraceWrite(tracePath, text);
 }
 

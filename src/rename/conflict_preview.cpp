@@ -34,12 +34,19 @@ bool AsciiIsIdentity() {
     return same;
 }
 
-std::optional<std::string> Native(const std::string& cp932) {
+// The UTF-8 form of a CP932 path into out (whose buffer is reused); false when it has none.
+bool Native(const std::string& cp932, std::string& out) {
     bool ascii = AsciiIsIdentity();
     for (std::size_t i = 0; ascii && i < cp932.size(); ++i)
         ascii = static_cast<unsigned char>(cp932[i]) < 0x80 && cp932[i] != 0;
-    if (ascii) return cp932;
-    return Cp932ToUtf8(cp932);
+    if (ascii) {
+        out.assign(cp932);
+        return true;
+    }
+    auto u = Cp932ToUtf8(cp932);
+    if (!u) return false;
+    out = std::move(*u);
+    return true;
 }
 
 bool TooLongName(std::string_view native) {
@@ -73,8 +80,8 @@ class SimDisk {
     SimDisk() { root_ = NewNode(nullptr, {}, kDir); }
 
     Result MakeDir(const std::string& path) {
-        auto native = Native(path);
-        if (!native) return Reason::NotConvertible;
+        std::string* native = &nf_;
+        if (!Native(path, nf_)) return Reason::NotConvertible;
         if (Result r = CheckLength(*native)) return r;
         Node* parent = nullptr;
         std::string_view natName;
@@ -91,9 +98,9 @@ class SimDisk {
     }
 
     Result Rename(const std::string& from, const std::string& to) {
-        auto nf = Native(from);
-        auto nt = Native(to);
-        if (!nf || !nt) return Reason::NotConvertible;
+        if (!Native(from, nf_) || !Native(to, nt_)) return Reason::NotConvertible;
+        const std::string* nf = &nf_;
+        const std::string* nt = &nt_;
         if (nt->size() > nf->size() && nt->compare(0, nf->size(), *nf) == 0 &&
             (*nt)[nf->size()] == '/')
             return Reason::IntoItself;
@@ -262,6 +269,7 @@ class SimDisk {
     std::unordered_map<std::string, Node*, NameHash, std::equal_to<>> dirCache_;
     std::string lastKey_;
     Node* lastDir_ = nullptr;
+    std::string nf_, nt_;  // the UTF-8 paths of the change being replayed
 };
 
 bool IsAbsolute(const std::string& path) {

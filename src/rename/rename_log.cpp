@@ -44,9 +44,9 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
             pItem->m_findData = info.findData;
             pItem->m_status = info.status;
         }
-        strText = FormatSj("%s×　%sリネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n",
-                           sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(),
-                           pItem->m_strWritePath.c_str());
+        AppendFormatSj(strText, "%s×　%sリネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n",
+                       sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(),
+                       pItem->m_strWritePath.c_str());
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
@@ -58,11 +58,12 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
     if (err != 0) {
         if (pItem->m_bFolderMade) {
-            strText =
-                FormatSj("%s×　新規フォルダとして作成しましたが存在を確認出来ません。\n\t%s%s\n",
-                         sep.c_str(), mark.c_str(), pItem->m_strOrgPath.c_str());
+            AppendFormatSj(strText,
+                           "%s×　新規フォルダとして作成しましたが存在を確認出来ません。\n\t%s%s\n",
+                           sep.c_str(), mark.c_str(), pItem->m_strOrgPath.c_str());
         } else {
-            strText = FormatSj(
+            AppendFormatSj(
+                strText,
                 "%s×　リネームしましたが FindFirstFile() で存在を確認出来ません。\n\t旧パス "
                 "%s%s\n\t新パス %s%s\n",
                 sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(), mark.c_str(),
@@ -77,12 +78,12 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     if (pItem->m_strOrgPath == pItem->m_strPrevPath) return true;  // unchanged
 
     if (pItem->m_bFolderMade) {
-        strText = FormatSj("%s◎　新規フォルダとして作成しました。\n\t%s%s\n", sep.c_str(),
-                           mark.c_str(), pItem->m_strOrgPath.c_str());
+        AppendFormatSj(strText, "%s◎　新規フォルダとして作成しました。\n\t%s%s\n", sep.c_str(),
+                       mark.c_str(), pItem->m_strOrgPath.c_str());
     } else {
-        strText = FormatSj("%s◎　リネームに成功しました。\n\t旧パス %s%s\n\t新パス %s%s\n",
-                           sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(), mark.c_str(),
-                           pItem->m_strOrgPath.c_str());
+        AppendFormatSj(strText, "%s◎　リネームに成功しました。\n\t旧パス %s%s\n\t新パス %s%s\n",
+                       sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(), mark.c_str(),
+                       pItem->m_strOrgPath.c_str());
     }
     ++m_iRenameOkNum;
     // Later operations (copy and rename) read the entry at its new place.

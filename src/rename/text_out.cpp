@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/codepage.h"
+#include "common/format.h"
 
 namespace dov {
 namespace {
@@ -12,27 +13,21 @@ constexpr std::size_t kFlushAt = 1 << 20;
 
 std::string FormatSj(const char* fmtUtf8, ...) {
     const std::string& fmt = Sj(fmtUtf8);
+    std::string out;
+    out.reserve(fmt.size() + 128);
     va_list ap;
     va_start(ap, fmtUtf8);
-    va_list ap2;
-    va_copy(ap2, ap);
-    char small[512];
-    int n = std::vsnprintf(small, sizeof small, fmt.c_str(), ap);
+    AppendFormatV(out, fmt.c_str(), ap);
     va_end(ap);
-    std::string out;
-    if (n < 0) {
-        va_end(ap2);
-        return out;
-    }
-    if (static_cast<std::size_t>(n) < sizeof small) {
-        out.assign(small, static_cast<std::size_t>(n));
-    } else {
-        out.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(out.data(), out.size(), fmt.c_str(), ap2);
-        out.resize(static_cast<std::size_t>(n));
-    }
-    va_end(ap2);
     return out;
+}
+
+void AppendFormatSj(std::string& out, const char* fmtUtf8, ...) {
+    const std::string& fmt = Sj(fmtUtf8);
+    va_list ap;
+    va_start(ap, fmtUtf8);
+    AppendFormatV(out, fmt.c_str(), ap);
+    va_end(ap);
 }
 
 void AppendCrLf(std::string& out, std::string_view text) {

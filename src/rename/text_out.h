@@ -13,6 +13,9 @@ namespace dov {
 // printf-style: the format is a UTF-8 text of the program (converted to CP932 once); %s
 // arguments are CP932 strings.
 std::string FormatSj(const char* fmtUtf8, ...) __attribute__((format(printf, 1, 2)));
+// The same, appended to out (whose buffer is kept from one line to the next).
+void AppendFormatSj(std::string& out, const char* fmtUtf8, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // Appends text to out with every '\n' written as CR LF ('\n' is never part of a double-byte
 // character, so this is safe on CP932 bytes).

@@ -160,31 +160,42 @@ TEST_F(FsTest, ListsEntriesWithRecordsAndFlagsUnconvertibleNames) {
     tmp.WriteFile("d/caf\xC3\xA9", "");  // é: CP932 cannot hold it
     tmp.WriteFile("d/bad\xFF", "");      // not UTF-8
     ASSERT_EQ(symlink("sub", (tmp / "d/link").c_str()), 0);
-    std::vector<dov::EntryInfo> entries;
-    ASSERT_EQ(dov::Fs().ListDir(P("d"), entries), 0);
-    int bad = 0;
-    for (const auto& e : entries) {
-        if (!e.nameOk) {
-            ++bad;
-            continue;
+    // Small, then large enough to be read by two threads: the same answers in listing order.
+    for (const int pad : {0, 5000}) {
+        for (int i = 0; i < pad; ++i) tmp.WriteFile("d/pad" + std::to_string(i), "");
+        std::vector<dov::EntryInfo> entries;
+        std::vector<std::string> names;
+        ASSERT_EQ(dov::Fs().ListDir(P("d"), entries), 0);
+        ASSERT_EQ(dov::Fs().ListNames(P("d"), names), 0);
+        ASSERT_EQ(entries.size(), names.size());
+        int bad = 0;
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            const auto& e = entries[k];
+            EXPECT_EQ(e.rawName, names[k]);
+            if (!e.nameOk) {
+                ++bad;
+                continue;
+            }
+            if (e.name == "a.txt") {
+                EXPECT_EQ(e.findData.nFileSizeLow, 5u);
+                EXPECT_EQ(e.status.m_size, 5);
+                EXPECT_EQ(e.findData.dwFileAttributes, 0u);
+                EXPECT_EQ(e.status.m_szFullName, P("d/a.txt"));
+            } else if (e.name == "sub") {
+                EXPECT_EQ(e.findData.dwFileAttributes, dov::kAttrDirectory);
+                EXPECT_EQ(e.status.m_attribute & dov::kStatusDirectory, dov::kStatusDirectory);
+            } else if (e.name == "link") {
+                EXPECT_TRUE(e.isLink);
+                EXPECT_FALSE(e.isDir);  // links are never followed
+            } else if (e.name.rfind("pad", 0) == 0) {
+                EXPECT_EQ(e.status.m_szFullName, P("d/" + e.name));
+            } else {
+                EXPECT_EQ(e.name, Sj("日本.txt"));
+            }
         }
-        if (e.name == "a.txt") {
-            EXPECT_EQ(e.findData.nFileSizeLow, 5u);
-            EXPECT_EQ(e.status.m_size, 5);
-            EXPECT_EQ(e.findData.dwFileAttributes, 0u);
-            EXPECT_EQ(e.status.m_szFullName, P("d/a.txt"));
-        } else if (e.name == "sub") {
-            EXPECT_EQ(e.findData.dwFileAttributes, dov::kAttrDirectory);
-            EXPECT_EQ(e.status.m_attribute & dov::kStatusDirectory, dov::kStatusDirectory);
-        } else if (e.name == "link") {
-            EXPECT_TRUE(e.isLink);
-            EXPECT_FALSE(e.isDir);  // links are never followed
-        } else {
-            EXPECT_EQ(e.name, Sj("日本.txt"));
-        }
+        EXPECT_EQ(entries.size(), 6u + static_cast<std::size_t>(pad));
+        EXPECT_EQ(bad, 2);
     }
-    EXPECT_EQ(entries.size(), 6u);
-    EXPECT_EQ(bad, 2);
 }
 
 TEST_F(FsTest, RenameNeverReplacesOnEitherPath) {

@@ -190,6 +190,24 @@ std::string ReadJournalFile() {
 
 // Every byte a name may hold survives the journal, and a journal cut anywhere reads as the
 // whole lines before the cut: never a step that was not written whole.
+TEST(Journal, CrcIsTheStandardOneAtEveryLengthAndAlignment) {
+    EXPECT_EQ(dov::Crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(dov::Crc32(""), 0u);
+    // Against the plain bitwise definition, for every length around the 8-byte steps.
+    std::string bytes;
+    for (int i = 0; i < 40; ++i) bytes += static_cast<char>(i * 37 + 200);
+    for (std::size_t from = 0; from < 8; ++from) {
+        for (std::size_t len = 0; from + len <= bytes.size(); ++len) {
+            std::uint32_t c = 0xFFFFFFFFu;
+            for (std::size_t i = from; i < from + len; ++i) {
+                c ^= static_cast<unsigned char>(bytes[i]);
+                for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            EXPECT_EQ(dov::Crc32(std::string_view(bytes).substr(from, len)), c ^ 0xFFFFFFFFu);
+        }
+    }
+}
+
 TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
     dovtest::TempDir tmp;
     CountingSyncFs fs;
