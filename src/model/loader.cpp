@@ -56,7 +56,7 @@ CMyItem* At(CMyItem* folder, int pos) {
 // An item's path: its folder's path without the trailing '/' ("" for "/"), '/', its name.
 std::string ItemPath(std::string_view parent, std::string_view name) {
     std::string path;
-    path.reserve(parent.size() + 1 + name.size());
+    path.reserve(PathCapacity(parent.size() + 1 + name.size()));
     path.append(parent);
     path.push_back('/');
     path.append(name);
@@ -317,7 +317,11 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
             } else {
                 item->m_findData = std::move(fd);
                 std::string path = ItemPath(parent, item->m_findData.cFileName);
-                FillNamesAndPaths(item, std::move(e.status), std::move(path), std::string(parent));
+                std::string parentCopy;
+                parentCopy.reserve(PathCapacity(parent.size()));
+                parentCopy = parent;
+                FillNamesAndPaths(item, std::move(e.status), std::move(path),
+                                  std::move(parentCopy));
                 ++added;
                 if (isDir) ++folders;
             }

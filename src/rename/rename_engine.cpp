@@ -34,14 +34,16 @@ void FollowFolderRename(std::string& path, const std::string& from, const std::s
 }
 
 // The status record's path field holds 259 bytes; it follows the item's path as far as it can.
-// Copies text into out: into its storage when that is large enough, else into storage of
-// just the size needed (a million items keep their paths; none should carry spare room).
+// Copies text into out: into its storage when that is large enough, else into new storage of
+// the path's heap block (not the doubled size a growing string would take: a million items
+// keep their paths).
 void AssignText(std::string& out, std::string_view text) {
-    if (text.size() <= out.capacity()) {
-        out.assign(text);
-    } else {
-        out = std::string(text);
+    if (text.size() > out.capacity()) {
+        std::string fresh;
+        fresh.reserve(PathCapacity(text.size()));
+        out.swap(fresh);
     }
+    out.assign(text);
 }
 
 void SetStatusPath(CMyItem* pItem, const std::string& path) {
