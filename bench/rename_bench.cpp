@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,23 +64,32 @@ class TimingHost : public dov::NullHost {
 };
 
 // The engine: load the folder (not timed), give every file a new name, time the run.
-double EngineRun(const std::string& base, const std::string& sub, int count, bool trace, int* okOut,
-                 double* loopOut) {
+// Makes `count` files in base/sub and loads the folder under a fresh root with a new name
+// ("r_" + its name) for every file; null when any of it fails.
+std::unique_ptr<CMyItem> LoadRenamed(const std::string& base, const std::string& sub, int count,
+                                     TimingHost& host) {
     const std::string folder = base + "/" + sub;
-    if (!MakeFiles(folder, count)) return -1;
-    TimingHost host;
+    if (!MakeFiles(folder, count)) return nullptr;
     auto root = MakeRootItem(dov::DefaultTracePath(), false);
     dov::CItemLoader loader(host, dov::DefaultTracePath());
     dov::EntryInfo info;
-    if (dov::Fs().Stat(folder, info) != 0) return -1;
+    if (!root || dov::Fs().Stat(folder, info) != 0) return nullptr;
     loader.LoadPickedEntries(root.get(), base, {info});
     CMyItem* dir = root->GetSubItem(0);
-    if (!dir || static_cast<int>(dir->m_dwNumInFolder) != count) return -1;
+    if (!dir || static_cast<int>(dir->m_dwNumInFolder) != count) return nullptr;
     for (int i = 0; i < count; ++i) {
         CMyItem* item = dir->GetSubItem(i);
         item->m_strNewName = "r_" + item->m_strOrgName;
         item->UpdateWriteName();
     }
+    return root;
+}
+
+double EngineRun(const std::string& base, const std::string& sub, int count, bool trace, int* okOut,
+                 double* loopOut) {
+    TimingHost host;
+    auto root = LoadRenamed(base, sub, count, host);
+    if (!root) return -1;
     dov::SetTraceEnabled(trace);
     CMyDepthInfo depth;
     dov::CRenameRun run(root.get(), depth, host);
@@ -135,21 +145,9 @@ struct SafetyTimes {
 // The engine run (trace off) on a fresh folder, with or without the preview and the journal.
 SafetyTimes SafetyRun(const std::string& base, const std::string& sub, int count, bool safe) {
     SafetyTimes t;
-    const std::string folder = base + "/" + sub;
-    if (!MakeFiles(folder, count)) return t;
     TimingHost host;
-    auto root = MakeRootItem(dov::DefaultTracePath(), false);
-    dov::CItemLoader loader(host, dov::DefaultTracePath());
-    dov::EntryInfo info;
-    if (dov::Fs().Stat(folder, info) != 0) return t;
-    loader.LoadPickedEntries(root.get(), base, {info});
-    CMyItem* dir = root->GetSubItem(0);
-    if (!dir || static_cast<int>(dir->m_dwNumInFolder) != count) return t;
-    for (int i = 0; i < count; ++i) {
-        CMyItem* item = dir->GetSubItem(i);
-        item->m_strNewName = "r_" + item->m_strOrgName;
-        item->UpdateWriteName();
-    }
+    auto root = LoadRenamed(base, sub, count, host);
+    if (!root) return t;
     dov::SetTraceEnabled(false);
     CMyDepthInfo depth;
     dov::CRenameRun run(root.get(), depth, host);

@@ -16,35 +16,28 @@ std::atomic<bool>* g_stopFlag = nullptr;
 volatile sig_atomic_t g_interrupts = 0;
 volatile sig_atomic_t g_deferQuit = 0;
 
+// Writes a fixed line to standard error (safe inside the signal handler).
+template <std::size_t N>
+void Say(const char (&msg)[N]) {
+    ssize_t r = write(STDERR_FILENO, msg, N - 1);
+    (void)r;
+}
+
 void QuitNow() {
-    if (g_interrupts == 2 && g_deferQuit) {
-        static const char msg[] =
-            "\ndovreth-cli: Ctrl+C: writing RenameLog.txt first (press Ctrl+C again to quit "
-            "at once)\n";
-        ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
-        (void)r;
-        return;
-    }
-    QuitNow();
+    Say("\ndovreth-cli: interrupted\n");
+    _exit(1);
 }
 
 void OnInterrupt(int) {
     g_interrupts = g_interrupts + 1;
     if (g_interrupts == 1) {
         if (g_stopFlag) g_stopFlag->store(true);
-        static const char msg[] =
-            "\ndovreth-cli: Ctrl+C: stopping (press Ctrl+C again to quit at "
-            "once)\n";
-        ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
-        (void)r;
+        Say("\ndovreth-cli: Ctrl+C: stopping (press Ctrl+C again to quit at once)\n");
         return;
     }
     if (g_interrupts == 2 && g_deferQuit) {
-        static const char msg[] =
-            "\ndovreth-cli: Ctrl+C: writing RenameLog.txt first (press Ctrl+C again to quit "
-            "at once)\n";
-        ssize_t r = write(STDERR_FILENO, msg, sizeof msg - 1);
-        (void)r;
+        Say("\ndovreth-cli: Ctrl+C: writing RenameLog.txt first (press Ctrl+C again to quit at "
+            "once)\n");
         return;
     }
     QuitNow();

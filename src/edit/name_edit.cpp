@@ -207,98 +207,83 @@ int CNameEdit::StrCutRight(CMyItem* pItem, const std::string& key, bool bWild) {
     });
 }
 
+template <class Pass>
+int CNameEdit::RepeatOnName(CMyItem* it, Pass pass) {
+    int changed = 0;
+    for (;;) {
+        const int r = pass(it->m_strNewName);
+        if (r < 0) break;
+        if (r > 0) changed = 1;
+        if (!m_keys.EnableAllTarget) break;
+        if (Stop()) {
+            if (changed) RefreshItem(it);
+            return -1;
+        }
+    }
+    if (changed) RefreshItem(it);
+    return changed;
+}
+
 int CNameEdit::StrCutKey(CMyItem* pItem, const std::string& key, bool bWild) {
     if (!pItem) return -1;
     return WithDescent(pItem, [&](CMyItem* it) {
-        int changed = 0;
         // Every pass deletes at least one byte, so the loop ends with the name at the latest.
-        for (;;) {
+        return RepeatOnName(it, [&](std::string& name) {
             int len = 0;
-            const int pos = Hit(it->m_strNewName, key, 0, bWild, &len);
-            if (pos < 0 || len <= 0) break;
-            it->m_strNewName.erase(static_cast<std::size_t>(pos), static_cast<std::size_t>(len));
-            changed = 1;
-            if (!m_keys.EnableAllTarget) break;
-            if (Stop()) {
-                if (changed) RefreshItem(it);
-                return -1;
-            }
-        }
-        if (changed) RefreshItem(it);
-        return changed;
+            const int pos = Hit(name, key, 0, bWild, &len);
+            if (pos < 0 || len <= 0) return -1;
+            name.erase(static_cast<std::size_t>(pos), static_cast<std::size_t>(len));
+            return 1;
+        });
     });
 }
 
 int CNameEdit::CutItemStrKeyBound1(CMyItem* pItem, const std::string& key1, const std::string& key2,
                                    bool bWild) {
-    if (!pItem) {
-        TraceF(m_strTracePath, "※　引数が無効です。CutItemStrKeyBound1()\n");
-        TraceF(m_strTracePath, "　　pItem[%s] pStrKey1[%s] pStrKey2[%s]\n", PtrText(pItem).c_str(),
-               PtrText(&key1).c_str(), PtrText(&key2).c_str());
-        return -1;
-    }
-    return WithDescent(pItem, [&](CMyItem* it) {
-        std::string& name = it->m_strNewName;
-        int changed = 0;
-        int c = 0;
-        // The search start moves past the keyword-1 hit on every pass, and nothing before it
-        // changes, so the loop ends after at most one pass per byte.
-        for (;;) {
-            int len1 = 0, len2 = 0;
-            const int p1 = Hit(name, key1, c, bWild, &len1);
-            if (p1 < 0) break;
-            const int e1 = p1 + len1;
-            const int p2 = Hit(name, key2, e1, bWild, &len2);
-            if (p2 < 0) break;
-            if (p2 > e1) {
-                name.erase(static_cast<std::size_t>(e1), static_cast<std::size_t>(p2 - e1));
-                changed = 1;
-            }
-            if (!m_keys.EnableAllTarget) break;
-            c = p1 + 1;
-            if (Stop()) {
-                if (changed) RefreshItem(it);
-                return -1;
-            }
-        }
-        if (changed) RefreshItem(it);
-        return changed;
-    });
+    return CutKeyBound(pItem, key1, key2, bWild, false);
 }
 
 int CNameEdit::CutItemStrKeyBound2(CMyItem* pItem, const std::string& key1, const std::string& key2,
                                    bool bWild) {
+    return CutKeyBound(pItem, key1, key2, bWild, true);
+}
+
+// Deletes what stands between a keyword-1 hit and the keyword-2 hit after it; bWithKeys: the
+// keywords go too.
+int CNameEdit::CutKeyBound(CMyItem* pItem, const std::string& key1, const std::string& key2,
+                           bool bWild, bool bWithKeys) {
     if (!pItem) {
-        TraceF(m_strTracePath, "※　引数が無効です。CutItemStrKeyBound2()\n");
+        TraceF(m_strTracePath, "※　引数が無効です。%s()\n",
+               bWithKeys ? "CutItemStrKeyBound2" : "CutItemStrKeyBound1");
         TraceF(m_strTracePath, "　　pItem[%s] pStrKey1[%s] pStrKey2[%s]\n", PtrText(pItem).c_str(),
                PtrText(&key1).c_str(), PtrText(&key2).c_str());
         return -1;
     }
     return WithDescent(pItem, [&](CMyItem* it) {
-        std::string& name = it->m_strNewName;
-        int changed = 0;
-        // Each pass searches from the start again (so pairs that form across a deletion are
-        // found too) and ends the loop as soon as it deletes nothing: either the span is
+        // Without the keywords, the search start moves past the keyword-1 hit on every pass and
+        // nothing before it changes, so the loop ends after at most one pass per byte. With
+        // them, each pass searches from the start again (so pairs that form across a deletion
+        // are found too) and ends the loop as soon as it deletes nothing: either the span is
         // empty or it would take the whole name. Every other pass shortens the name.
-        for (;;) {
+        int c = 0;
+        return RepeatOnName(it, [&](std::string& name) {
             int len1 = 0, len2 = 0;
-            const int p1 = Hit(name, key1, 0, bWild, &len1);
-            if (p1 < 0) break;
+            const int p1 = Hit(name, key1, c, bWild, &len1);
+            if (p1 < 0) return -1;
             const int e1 = p1 + len1;
             const int p2 = Hit(name, key2, e1, bWild, &len2);
-            if (p2 < 0) break;
-            const int span = p2 + len2 - p1;
-            if (span <= 0 || span >= static_cast<int>(name.size())) break;
-            name.erase(static_cast<std::size_t>(p1), static_cast<std::size_t>(span));
-            changed = 1;
-            if (!m_keys.EnableAllTarget) break;
-            if (Stop()) {
-                RefreshItem(it);
-                return -1;
+            if (p2 < 0) return -1;
+            if (bWithKeys) {
+                const int span = p2 + len2 - p1;
+                if (span <= 0 || span >= static_cast<int>(name.size())) return -1;
+                name.erase(static_cast<std::size_t>(p1), static_cast<std::size_t>(span));
+                return 1;
             }
-        }
-        if (changed) RefreshItem(it);
-        return changed;
+            c = p1 + 1;
+            if (p2 <= e1) return 0;
+            name.erase(static_cast<std::size_t>(e1), static_cast<std::size_t>(p2 - e1));
+            return 1;
+        });
     });
 }
 

@@ -123,6 +123,13 @@ class CNameEdit {
   private:
     template <class Op>
     int WithDescent(CMyItem* pItem, Op op);
+    // Runs `pass` on the item's new name (once, or until it finds nothing more when every hit
+    // is wanted), polling STOP between passes; `pass` returns 1 after a change, 0 after a pass
+    // that changed nothing, -1 when there is nothing more to do.
+    template <class Pass>
+    int RepeatOnName(CMyItem* it, Pass pass);
+    int CutKeyBound(CMyItem* pItem, const std::string& key1, const std::string& key2, bool bWild,
+                    bool bWithKeys);
     int Hit(const std::string& name, const std::string& key, int iStart, bool bWild, int* piLen);
     int PasteAtKeyHits(CMyItem* pItem, const std::string& key, const std::string& text, bool bWild,
                        bool bAtEnd);

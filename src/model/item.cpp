@@ -108,44 +108,33 @@ int CMyItem::ChangeToFolderByForce() {
 // ---- Sub-items -------------------------------------------------------------------------------
 
 CMyItem* CMyItem::MakeSubFold() {
-    if (!IsFolderWithArray()) {
-        DOV_TRACE(m_strTracePath,
-                  "※　フォルダではないので追加できません。CMyItem::MakeSubFold()\n\t位置：%s\n",
-                  PosOf(this).c_str());
-        return nullptr;
-    }
-    if (m_iFoldNum >= kMaxSubItemNum) {
-        DOV_TRACE(m_strTracePath,
-                  "※　フォルダ数が多すぎで追加拒否します。CMyItem::MakeSubFold()\n\t\t\tCur/"
-                  "Max=[%d]/[%d]\n",
-                  m_iFoldNum, kMaxSubItemNum);
-        return nullptr;
-    }
-    CMyItem* p = m_pArray->MakeNewFolder();
-    if (!p) return nullptr;
-    ++m_iFoldNum;
-    ++m_dwNumInFolder;
-    return p;
+    return MakeSub(true);
 }
 
 CMyItem* CMyItem::MakeSubFile() {
+    return MakeSub(false);
+}
+
+CMyItem* CMyItem::MakeSub(bool folder) {
+    const char* where = folder ? "CMyItem::MakeSubFold()" : "CMyItem::MakeSubFile()";
     if (!IsFolderWithArray()) {
-        DOV_TRACE(m_strTracePath,
-                  "※　フォルダではないので追加できません。CMyItem::MakeSubFile()\n\t位置：%s\n",
+        DOV_TRACE(m_strTracePath, "※　フォルダではないので追加できません。%s\n\t位置：%s\n", where,
                   PosOf(this).c_str());
         return nullptr;
     }
-    if (m_iFileNum >= kMaxSubItemNum) {
+    std::int32_t& num = folder ? m_iFoldNum : m_iFileNum;
+    if (num >= kMaxSubItemNum) {
         DOV_TRACE(m_strTracePath,
-                  "※　ファイル数が多すぎで追加拒否します。CMyItem::MakeSubFile()\n\t\t\tCur/"
-                  "Max=[%d]/[%d]\n",
-                  m_iFileNum, kMaxSubItemNum);
+                  folder ? "※　フォルダ数が多すぎで追加拒否します。%s\n\t\t\tCur/Max=[%d]/[%d]\n"
+                         : "※　ファイル数が多すぎで追加拒否します。%s\n\t\t\tCur/Max=[%d]/[%d]\n",
+                  where, num, kMaxSubItemNum);
         return nullptr;
     }
-    CMyItem* p = m_pArray->MakeNewFile();
+    CMyItem* p = folder ? m_pArray->MakeNewFolder() : m_pArray->MakeNewFile();
     if (!p) return nullptr;
-    if (!m_bReadingSubItems) {
-        ++m_iFileNum;
+    // Files made while m_bReadingSubItems is set are not counted here.
+    if (folder || !m_bReadingSubItems) {
+        ++num;
         ++m_dwNumInFolder;
     }
     return p;

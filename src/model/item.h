@@ -234,6 +234,7 @@ class CMyItem {
   private:
     friend class CMyPartsArray;
     bool IsFolderWithArray() const { return m_bIsFolder != 0 && m_pArray != nullptr; }
+    CMyItem* MakeSub(bool folder);  // MakeSubFold / MakeSubFile
     // What UpdateWriteName would set if the item had kind number iKind and layer iLayer: the
     // new name (filled from the original name where MakeIndexName does so) and the write name.
     // Changes nothing; throws std::bad_alloc only. CommitNames swaps them in (no throw), so a

@@ -23,18 +23,24 @@ struct OpCase {
     std::string expected;
 };
 
-std::string RunOne(const OpCase& c) {
+// A name edit over a tree of its own, reading `keys` and answering through `host`.
+struct Editing {
     Tree tree;
-    CMyItem* it = tree.File(c.name);
     CMyRegExp re;
     Host host;
     dov::KeyWordSettings keys;
-    keys.Key1 = c.key1;
-    keys.Key2 = c.key2;
-    keys.UseWildCard = c.wild;
-    keys.EnableAllTarget = c.all;
-    CNameEdit edit(re, host, keys);
-    edit.RunEditCommand(c.op, {it});
+    CNameEdit edit{re, host, keys, tree.TracePath()};
+    explicit Editing(bool autoIndex = false) : tree(autoIndex) {}
+};
+
+std::string RunOne(const OpCase& c) {
+    Editing e;
+    CMyItem* it = e.tree.File(c.name);
+    e.keys.Key1 = c.key1;
+    e.keys.Key2 = c.key2;
+    e.keys.UseWildCard = c.wild;
+    e.keys.EnableAllTarget = c.all;
+    e.edit.RunEditCommand(c.op, {it});
     return it->m_strNewName;
 }
 
@@ -103,13 +109,10 @@ TEST(NameEdit, DoubleByteCharactersStayWhole) {
 }
 
 TEST(NameEdit, ExtensionCutAndRestore) {
-    Tree tree;
-    CMyItem* it = tree.File("a.b.txt");
-    CMyItem* dotFirst = tree.File(".txt");
-    CMyRegExp re;
-    Host host;
-    dov::KeyWordSettings keys;
-    CNameEdit edit(re, host, keys);
+    Editing e;
+    CMyItem* it = e.tree.File("a.b.txt");
+    CMyItem* dotFirst = e.tree.File(".txt");
+    CNameEdit& edit = e.edit;
     edit.CutExtensionCommand({it, dotFirst});
     EXPECT_EQ(it->m_strNewName, "a.b");
     EXPECT_EQ(dotFirst->m_strNewName, ".txt");
@@ -117,17 +120,14 @@ TEST(NameEdit, ExtensionCutAndRestore) {
     EXPECT_EQ(it->m_strNewName, "a.b.txt");
     edit.RestoreExtensionCommand({it});
     EXPECT_EQ(it->m_strNewName, "a.b.txt.txt");
-    EXPECT_EQ(host.rows, (std::vector<int>{0, 1, 0, 0}));
+    EXPECT_EQ(e.host.rows, (std::vector<int>{0, 1, 0, 0}));
 }
 
 TEST(NameEdit, ResetAfterSeveralEdits) {
-    Tree tree;
-    CMyItem* it = tree.File("photo_2004.jpg");
-    CMyRegExp re;
-    Host host;
-    dov::KeyWordSettings keys;
-    keys.Key1 = "_";
-    CNameEdit edit(re, host, keys);
+    Editing e;
+    CMyItem* it = e.tree.File("photo_2004.jpg");
+    e.keys.Key1 = "_";
+    CNameEdit& edit = e.edit;
     edit.RunEditCommand(dov::EDIT_CUT_KEY, {it});
     edit.RunEditCommand(dov::EDIT_PASTE_LEFT, {it});
     ASSERT_NE(it->m_strNewName, it->m_strOrgName);
@@ -136,34 +136,26 @@ TEST(NameEdit, ResetAfterSeveralEdits) {
 }
 
 TEST(NameEdit, WriteNameFollowsInAutoIndexMode) {
-    Tree tree(true);
-    tree.File("x");
-    CMyItem* it = tree.File("abc");
-    CMyRegExp re;
-    Host host;
-    dov::KeyWordSettings keys;
-    keys.Key1 = "b";
-    CNameEdit edit(re, host, keys);
-    edit.RunEditCommand(dov::EDIT_CUT_KEY, {it});
+    Editing e(true);
+    e.tree.File("x");
+    CMyItem* it = e.tree.File("abc");
+    e.keys.Key1 = "b";
+    e.edit.RunEditCommand(dov::EDIT_CUT_KEY, {it});
     EXPECT_EQ(it->m_strNewName, "ac");
     EXPECT_EQ(it->m_strWriteName, "001_ac");
 }
 
 TEST(NameEdit, IntoFoldersReachesEveryDepth) {
     for (int effect : {0, 1}) {
-        Tree tree;
-        CMyItem* fold = tree.Folder("dir_a");
-        CMyItem* inner = tree.File("f_1", fold);
-        CMyItem* sub = tree.Folder("sub_b", fold);
-        CMyItem* deep = tree.File("g_2", sub);
-        CMyItem* outside = tree.File("h_3");
-        CMyRegExp re;
-        Host host;
-        dov::KeyWordSettings keys;
-        keys.Key1 = "_";
-        keys.EffectSubItem = effect;
-        CNameEdit edit(re, host, keys);
-        const dov::EditRunResult r = edit.RunEditCommand(dov::EDIT_CUT_KEY, {fold});
+        Editing e;
+        CMyItem* fold = e.tree.Folder("dir_a");
+        CMyItem* inner = e.tree.File("f_1", fold);
+        CMyItem* sub = e.tree.Folder("sub_b", fold);
+        CMyItem* deep = e.tree.File("g_2", sub);
+        CMyItem* outside = e.tree.File("h_3");
+        e.keys.Key1 = "_";
+        e.keys.EffectSubItem = effect;
+        const dov::EditRunResult r = e.edit.RunEditCommand(dov::EDIT_CUT_KEY, {fold});
         EXPECT_EQ(r.iChanged, 1);
         EXPECT_EQ(fold->m_strNewName, "dira");
         EXPECT_EQ(inner->m_strNewName, effect ? "f1" : "f_1");
@@ -171,61 +163,48 @@ TEST(NameEdit, IntoFoldersReachesEveryDepth) {
         EXPECT_EQ(deep->m_strNewName, effect ? "g2" : "g_2");
         EXPECT_EQ(outside->m_strNewName, "h_3");
         // Folder labels: the folder itself, and the sub-folder when the edit went inside.
-        EXPECT_EQ(host.labels.size(), effect ? 2u : 1u);
-        EXPECT_EQ(host.rows, std::vector<int>{0});
+        EXPECT_EQ(e.host.labels.size(), effect ? 2u : 1u);
+        EXPECT_EQ(e.host.rows, std::vector<int>{0});
     }
 }
 
 TEST(NameEdit, StopBetweenRowsAndBetweenPasses) {
-    {
-        Tree tree;
-        auto rows = tree.Files({"a_1", "b_2", "c_3"});
-        CMyRegExp re;
-        Host host;
-        host.stopAfterPolls = 1;  // the first row runs, STOP before the second
-        dov::KeyWordSettings keys;
-        keys.Key1 = "_";
-        CNameEdit edit(re, host, keys);
-        const dov::EditRunResult r = edit.RunEditCommand(dov::EDIT_CUT_KEY, rows);
+    struct Case {
+        const char* what;
+        std::vector<std::string> names;
+        long long stopAfterPolls;  // -1: none
+        bool quit, all;
+        int failed;
+        std::vector<std::string> expected;
+    } cases[] = {
+        // The first row runs, STOP before the second.
+        {"between rows", {"a_1", "b_2", "c_3"}, 1, false, false, 0, {"a1", "b_2", "c_3"}},
+        // Row poll, then one pass; STOP before the third pass.
+        {"between passes", {"a_b_c_d", "x_y"}, 2, false, true, 1, {"abc_d", "x_y"}},
+        // The window is closing: the edit ends as on STOP.
+        {"window closing", {"a_1"}, -1, true, false, 0, {"a_1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Editing e;
+        auto rows = e.tree.Files(c.names);
+        e.host.stopAfterPolls = c.stopAfterPolls;
+        e.host.quit = c.quit;
+        e.keys.Key1 = "_";
+        e.keys.EnableAllTarget = c.all;
+        const dov::EditRunResult r = e.edit.RunEditCommand(dov::EDIT_CUT_KEY, rows);
         EXPECT_TRUE(r.bStopped);
-        EXPECT_EQ(NewNames(rows), (std::vector<std::string>{"a1", "b_2", "c_3"}));
-    }
-    {
-        Tree tree;
-        auto rows = tree.Files({"a_b_c_d", "x_y"});
-        CMyRegExp re;
-        Host host;
-        host.stopAfterPolls = 2;  // row poll, then one pass; STOP before the third pass
-        dov::KeyWordSettings keys;
-        keys.Key1 = "_";
-        keys.EnableAllTarget = 1;
-        CNameEdit edit(re, host, keys);
-        const dov::EditRunResult r = edit.RunEditCommand(dov::EDIT_CUT_KEY, rows);
-        EXPECT_TRUE(r.bStopped);
-        EXPECT_EQ(r.iFailed, 1);
-        EXPECT_EQ(NewNames(rows), (std::vector<std::string>{"abc_d", "x_y"}));
-    }
-    {
-        Tree tree;
-        auto rows = tree.Files({"a_1"});
-        CMyRegExp re;
-        Host host;
-        host.quit = true;  // the window is closing: the edit ends as on STOP
-        dov::KeyWordSettings keys;
-        keys.Key1 = "_";
-        CNameEdit edit(re, host, keys);
-        EXPECT_TRUE(edit.RunEditCommand(dov::EDIT_CUT_KEY, rows).bStopped);
-        EXPECT_EQ(NewNames(rows), (std::vector<std::string>{"a_1"}));
+        if (c.failed) {
+            EXPECT_EQ(r.iFailed, c.failed);
+        }
+        EXPECT_EQ(NewNames(rows), c.expected);
     }
 }
 
 TEST(NameEdit, SelectItemsByKey) {
-    Tree tree;
-    auto rows = tree.Files({"a-1", "b", "c-2", "d"});
-    CMyRegExp re;
-    Host host;
-    dov::KeyWordSettings keys;
-    CNameEdit edit(re, host, keys);
+    Editing e;
+    auto rows = e.tree.Files({"a-1", "b", "c-2", "d"});
+    CNameEdit& edit = e.edit;
     // One row selected: every row is tested.
     std::vector<bool> sel = {false, true, false, false};
     EXPECT_EQ(edit.SelectItemsByKey(rows, sel, "-", false), 2);
@@ -259,31 +238,27 @@ TEST(NameEdit, CutRunsAtTheEnds) {
         {"abc", "", true, true, false, "abc"},
     };
     for (const Case& c : cases) {
-        Tree tree;
-        CMyItem* it = tree.File(c.name);
-        CMyRegExp re;
-        Host host;
-        dov::KeyWordSettings keys;
-        CNameEdit edit(re, host, keys);
+        Editing e;
+        CMyItem* it = e.tree.File(c.name);
         if (c.fromRight)
-            edit.CutItemStrFromRight(it, c.key, c.wild, c.ext);
+            e.edit.CutItemStrFromRight(it, c.key, c.wild, c.ext);
         else
-            edit.CutItemStrFromLeft(it, c.key, c.wild);
+            e.edit.CutItemStrFromLeft(it, c.key, c.wild);
         EXPECT_EQ(it->m_strNewName, c.expected) << c.name << " / " << c.key;
     }
 }
 
 TEST(NameEdit, MissingItemIsAFailureWithATraceLine) {
-    Tree tree;
-    CMyRegExp re;
-    Host host;
-    dov::KeyWordSettings keys;
-    CNameEdit edit(re, host, keys, tree.TracePath());
+    Editing e;
+    CNameEdit& edit = e.edit;
     EXPECT_EQ(edit.StrCutLeft(nullptr, "a", false), -1);
     EXPECT_EQ(edit.ResetItemName(nullptr), -1);
-    const std::string trace = tree.TraceText();
-    EXPECT_NE(trace.find(Sj("※　引数が無効です。StrCutLeft()\r\n")), std::string::npos);
-    EXPECT_NE(trace.find(Sj("※　引数が無効です。ResetItemName()\r\n")), std::string::npos);
+    EXPECT_EQ(edit.CutItemStrKeyBound1(nullptr, "a", "b", false), -1);
+    EXPECT_EQ(edit.CutItemStrKeyBound2(nullptr, "a", "b", false), -1);
+    const std::string trace = e.tree.TraceText();
+    for (const char* fn :
+         {"StrCutLeft", "ResetItemName", "CutItemStrKeyBound1", "CutItemStrKeyBound2"})
+        EXPECT_NE(trace.find(Sj("※　引数が無効です。") + fn + "()\r\n"), std::string::npos) << fn;
 }
 
 TEST(NameEdit, RowsOfAFolder) {

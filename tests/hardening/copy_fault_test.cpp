@@ -17,35 +17,19 @@
 
 namespace {
 
-using dovtest::Sj;
-using hardtest::Cp;
-using hardtest::Diff;
-using hardtest::List;
-using hardtest::Listing;
-
-std::string Report(int ok, int failed) {
-    return Sj("【 実行結果 】\n\n完了ファイル数： ") + std::to_string(ok) + "\n" +
-           Sj("失敗ファイル数： ") + std::to_string(failed) + "\n";
-}
+using namespace hardtest;
 
 // src/ holds what is loaded, out/ receives the copy.
-struct CopyRun {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    std::unique_ptr<dov::CSession> s;
+struct CopyRun : dovtest::SessionRun {
     void Load(const std::vector<std::string>& names) {
         tmp.MakeDir("out");
-        s = std::make_unique<dov::CSession>(host);
-        std::vector<std::string> paths;
-        for (const std::string& n : names) paths.push_back(Cp(tmp / ("src/" + n)));
-        ASSERT_EQ(s->LoadPaths(paths), static_cast<int>(names.size()));
+        std::vector<std::string> under;
+        for (const std::string& n : names) under.push_back("src/" + n);
+        SessionRun::Load(under);
     }
     bool Go() { return s->CopyTo(Cp(tmp / "out")).outcome != dov::Outcome::NotStarted; }
     Listing Out() { return List(tmp / "out"); }
     Listing Src() { return List(tmp / "src"); }
-    std::string LastMessage() const {
-        return host.messages.empty() ? "" : host.messages.back().text;
-    }
 };
 
 // Every file of the output is a whole copy of the source file with the same relative path
@@ -95,7 +79,7 @@ TEST(CopyFault, VanishedSourcesAndFifosFailWithoutBlocking) {
                                             "Root/d/inner/b.txt", "Root/d/inner/gone_dir/",
                                             "Root/d/link_target.txt"}));
     // Made: Root, d, inner, gone_dir, three files. Failed: gone.txt, the FIFOs, x.txt, the link.
-    EXPECT_EQ(r.LastMessage(), Report(7, 5));
+    EXPECT_EQ(r.LastMessage(), CopyReport(7, 5));
 }
 
 // A target that fills up: the file that meets the full disk is removed again, and so is every
@@ -141,12 +125,10 @@ TEST(CopyFault, FullTargetLeavesNoHalfFile) {
         r.tmp.WriteFile("src/d/4.bin", "");
         r.Load({"d"});
         long long budget = 5000;  // room for 1.bin and part of 2.bin
-        hardtest::FaultFs fs;
-        fs.wrapCreate = [&](const std::string&, std::unique_ptr<dov::IFile> f) {
+        r.fs.wrapCreate = [&](const std::string&, std::unique_ptr<dov::IFile> f) {
             return std::unique_ptr<dov::IFile>(
                 std::make_unique<FullDisk>(std::move(f), &budget, onClose));
         };
-        dov::ScopedFileSystem scoped(&fs);
         const Listing src = r.Src();
         ASSERT_TRUE(r.Go());
         const Listing out = r.Out();
@@ -156,7 +138,7 @@ TEST(CopyFault, FullTargetLeavesNoHalfFile) {
         EXPECT_FALSE(out.count("Root/d/3.bin"));
         // An empty file needs no room, but a disk that reports on close fails it too.
         EXPECT_EQ(out.count("Root/d/4.bin"), onClose ? 0u : 1u);
-        EXPECT_EQ(r.LastMessage(), onClose ? Report(3, 3) : Report(4, 2));
+        EXPECT_EQ(r.LastMessage(), onClose ? CopyReport(3, 3) : CopyReport(4, 2));
         EXPECT_EQ(Diff(src, r.Src()), "");
     }
 }
@@ -214,7 +196,7 @@ TEST(CopyFault, SparseFilePastFourGigabytesIsCopiedWhole) {
     if (!sparseOk) GTEST_SKIP() << "the temporary file system does not take a sparse file";
     r.Load({"d"});
     ASSERT_TRUE(r.Go());
-    EXPECT_EQ(r.LastMessage(), Report(3, 0));
+    EXPECT_EQ(r.LastMessage(), CopyReport(3, 0));
     const std::string copy = r.tmp / "out/Root/d/sparse.bin";
     struct stat st {};
     ASSERT_EQ(stat(copy.c_str(), &st), 0);

@@ -9,7 +9,6 @@
 #include <functional>
 #include <set>
 
-#include "common/codepage.h"
 #include "model/item.h"
 
 namespace hardtest {
@@ -114,10 +113,6 @@ std::multiset<std::string> Contents(const Listing& l) {
     for (const auto& [k, v] : l)
         if (v.kind == 'f') out.insert(v.content);
     return out;
-}
-
-std::string Cp(const std::string& native) {
-    return dov::Utf8ToCp932(native).value();
 }
 
 bool PermissionsBind() {

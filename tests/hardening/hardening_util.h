@@ -1,5 +1,6 @@
 // Helpers of the hardening tests: a full listing of a folder on disk (that works on any name
-// and at any depth), a session over a temporary folder, and a file system with faults.
+// and at any depth), a session over a temporary folder, and a file system with faults. A test
+// file takes them all with `using namespace hardtest;`.
 #pragma once
 
 #include <functional>
@@ -12,6 +13,7 @@
 #include "common/fs.h"
 #include "session/session.h"
 #include "support/fake_fs.h"
+#include "support/session_support.h"
 #include "support/test_support.h"
 #include "support/tree_support.h"
 
@@ -41,11 +43,12 @@ std::multiset<std::string> Contents(const Listing& l);
 
 using dovtest::FaultFs;
 
-// CP932 path of a native path in the temporary folder.
-std::string Cp(const std::string& native);
+using dovtest::Cp;
 
 using dovtest::ByOrgName;
+using dovtest::CopyReport;
 using dovtest::SetNewName;
+using dovtest::Sj;
 
 // Counts the occurrences of needle in hay; the program's own files of the current test.
 using dovtest::Count;

@@ -12,13 +12,7 @@
 
 namespace {
 
-using dovtest::Sj;
-using hardtest::Count;
-using hardtest::Cp;
-using hardtest::Diff;
-using hardtest::HomeFile;
-using hardtest::List;
-using hardtest::Listing;
+using namespace hardtest;
 
 // Makes a chain of `levels` folders named `name` below a native folder, with a file at the
 // bottom. Works through descriptors, so the chain may be longer than a path can be.
@@ -50,10 +44,9 @@ int TotalItems(CMyItem* folder) {
 }
 
 TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    const std::string h = tmp / "h";
-    tmp.MakeDir("h");
+    dovtest::SessionRun r;
+    const std::string h = r.tmp / "h";
+    r.tmp.MakeDir("h");
     // Names the program cannot hold: they are reported and left out.
     const std::vector<std::string> unloadable = {
         "bad\xff\xfe.txt",            // not UTF-8
@@ -65,8 +58,8 @@ TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
         // would lead to another entry.
         "\xe2\x80\x94\xef\xbd\x9e",
     };
-    for (const std::string& n : unloadable) tmp.WriteFile("h/" + n, "u:" + n);
-    tmp.WriteFile("h/in_sub/\xff\xff", "deep unloadable");
+    for (const std::string& n : unloadable) r.tmp.WriteFile("h/" + n, "u:" + n);
+    r.tmp.WriteFile("h/in_sub/\xff\xff", "deep unloadable");
     // Names that are unusual but loadable.
     const std::vector<std::string> loadable = {
         "new\nline.txt",
@@ -81,7 +74,7 @@ TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
             return s;
         }(),
     };
-    for (const std::string& n : loadable) tmp.WriteFile("h/" + n, "l:" + n);
+    for (const std::string& n : loadable) r.tmp.WriteFile("h/" + n, "l:" + n);
     // Links: a loop, a link to itself, links to a parent and to the top. None is followed.
     ASSERT_EQ(symlink("loop2", (h + "/loop1").c_str()), 0);
     ASSERT_EQ(symlink("loop1", (h + "/loop2").c_str()), 0);
@@ -90,13 +83,13 @@ TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
     ASSERT_EQ(symlink(h.c_str(), (h + "/in_sub/top").c_str()), 0);
     // Deep trees: 300 levels, once within the path length limit and once far beyond it.
     MakeDeepTree(h, "d", 300);
-    tmp.MakeDir("h/long");
+    r.tmp.MakeDir("h/long");
     MakeDeepTree(h + "/long", "fifteen_bytes__", 300);
 
-    const Listing before = List(tmp.path());
+    const Listing before = List(r.tmp.path());
     {
-        dov::CSession s(host);
-        ASSERT_EQ(s.LoadPaths({Cp(h)}), 1);
+        r.Load({"h"});
+        dov::CSession& s = *r.s;
         CMyItem* top = s.FindFolder("h");
         ASSERT_NE(top, nullptr);
         // Loadable names all made it, with their bytes.
@@ -131,14 +124,15 @@ TEST(HostileNames, LoadingFinishesReportsTheUnloadableAndChangesNothing) {
         EXPECT_GT(items, 500);
 
         // Saved, opened again, and the same number of items.
-        ASSERT_EQ(s.SaveAs(Cp(tmp / "home/hostile.dvt")), dov::Outcome::Done);
-        ASSERT_EQ(s.Open(Cp(tmp / "home/hostile.dvt")), dov::Outcome::Done);
+        ASSERT_EQ(s.SaveAs(Cp(r.tmp / "home/hostile.dvt")), dov::Outcome::Done);
+        ASSERT_EQ(s.Open(Cp(r.tmp / "home/hostile.dvt")), dov::Outcome::Done);
         EXPECT_EQ(TotalItems(s.Root()), items);
 
         // A rename run over the tree as loaded changes nothing.
         EXPECT_NE(s.Rename().outcome, dov::Outcome::NotStarted);
+        r.s.reset();
     }
-    EXPECT_EQ(Diff(before, List(tmp.path())), "");
+    EXPECT_EQ(Diff(before, List(r.tmp.path())), "");
 }
 
 }  // namespace

@@ -16,14 +16,7 @@
 
 namespace {
 
-using dovtest::SetNewName;
-using dovtest::Sj;
-using hardtest::Count;
-using hardtest::Cp;
-using hardtest::Diff;
-using hardtest::HomeFile;
-using hardtest::List;
-using hardtest::Listing;
+using namespace hardtest;
 
 const std::string kNotFound = Sj("で指定したファイルまたはパスを検出できない。");
 
@@ -34,12 +27,7 @@ void SwapForLink(const std::string& folder, const std::string& to) {
 }
 
 // t/keep/a.txt, t/sub/b.txt, t/sub/c.txt loaded; outside/ holds files named like sub's.
-struct Swap {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    hardtest::FaultFs fs;
-    dov::ScopedFileSystem scoped{&fs};
-    dov::CSession s{host};
+struct Swap : dovtest::SessionRun {
     Listing outside;
 
     Swap() {
@@ -48,16 +36,14 @@ struct Swap {
         tmp.WriteFile("t/sub/c.txt", "c");
         tmp.WriteFile("outside/b.txt", "theirs b");
         tmp.WriteFile("outside/c.txt", "theirs c");
-        EXPECT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
+        Load({"t"});
         outside = List(tmp / "outside");
     }
-    CMyItem* Item(const char* folder, const char* name) {
-        return dovtest::ByOrgName(s.FindFolder(folder), name);
-    }
     void PrefixFiles() {
-        for (const char* n : {"a.txt"}) SetNewName(Item("t/keep", n), std::string("p_") + n);
-        for (const char* n : {"b.txt", "c.txt"})
-            SetNewName(Item("t/sub", n), std::string("p_") + n);
+        for (const char* n : {"keep/a.txt", "sub/b.txt", "sub/c.txt"}) {
+            CMyItem* item = Item(std::string("t/") + n);
+            SetNewName(item, "p_" + item->m_strOrgName);
+        }
     }
     // A MakeDir that makes the folder and at once swaps it for a link to `to`.
     void SwapWhenMade(const std::string& suffix, const std::string& to) {
@@ -76,7 +62,7 @@ TEST(LinkSwap, ALoadedFolderSwappedBeforeTheRenameIsNotFollowed) {
     Swap w;
     w.PrefixFiles();
     SwapForLink(w.tmp / "t/sub", w.tmp / "outside");
-    const dov::Counts counts = w.s.Rename().counts;
+    const dov::Counts counts = w.s->Rename().counts;
     EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
     EXPECT_TRUE(w.tmp.Exists("t/keep/p_a.txt"));
     EXPECT_TRUE(w.tmp.Exists("t/sub.real/b.txt"));
@@ -87,13 +73,13 @@ TEST(LinkSwap, ALoadedFolderSwappedBeforeTheRenameIsNotFollowed) {
 
 TEST(LinkSwap, AUserMadeFolderSwappedAfterItsCreationIsNotFollowed) {
     Swap w;
-    CMyItem* made = dov::AddFoldToTree(w.s.FindFolder("t"), w.host);
+    CMyItem* made = dov::AddFoldToTree(w.s->FindFolder("t"), w.host);
     ASSERT_NE(made, nullptr);
-    CMyItem* sub = w.s.FindFolder("t/sub");
+    CMyItem* sub = w.s->FindFolder("t/sub");
     ASSERT_TRUE(
         dov::ItemDropToTree(made, {0, 1}, {sub->GetSubItem(0), sub->GetSubItem(1)}, w.host));
     w.SwapWhenMade("/" + made->m_strNewName, "outside");
-    EXPECT_EQ(w.s.Rename().counts.failed, 2);
+    EXPECT_EQ(w.s->Rename().counts.failed, 2);
     EXPECT_EQ(Diff(w.outside, List(w.tmp / "outside")), "");
     EXPECT_TRUE(w.tmp.Exists("t/sub/b.txt"));
     EXPECT_TRUE(w.tmp.Exists("t/sub/c.txt"));
@@ -105,23 +91,21 @@ TEST(LinkSwap, AnOutputFolderSwappedDuringACopyIsNotFollowed) {
     w.tmp.MakeDir("out");
     w.tmp.MakeDir("elsewhere");
     w.SwapWhenMade("/sub", "elsewhere");
-    ASSERT_EQ(w.s.CopyTo(Cp(w.tmp / "out")).outcome, dov::Outcome::Done);
+    ASSERT_EQ(w.s->CopyTo(Cp(w.tmp / "out")).outcome, dov::Outcome::Done);
     EXPECT_EQ(Diff({}, List(w.tmp / "elsewhere")), "");
     EXPECT_EQ(w.tmp.ReadFile("out/Root/t/keep/a.txt"), "a");
-    EXPECT_EQ(w.host.messages.back().text,
-              Sj("【 実行結果 】\n\n完了ファイル数： 5\n失敗ファイル数： 2\n"));
+    EXPECT_EQ(w.LastMessage(), dovtest::CopyReport(5, 2));
 }
 
 // A folder rename that makes its contents' paths longer than PATH_MAX: each item is renamed
 // and found by the log where it now is.
 TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    tmp.MakeDir("t");
-    int fd = ::open((tmp / "t").c_str(), O_RDONLY | O_DIRECTORY);
+    dovtest::SessionRun r;
+    r.tmp.MakeDir("t");
+    int fd = ::open((r.tmp / "t").c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(fd, 0);
     std::string chain = "t";
-    const int levels = (4000 - static_cast<int>(tmp.path().size())) / 16;
+    const int levels = (4000 - static_cast<int>(r.tmp.path().size())) / 16;
     for (int i = 0; i < levels; ++i) {
         ASSERT_EQ(mkdirat(fd, "fifteen_bytes__", 0755), 0);
         const int sub = openat(fd, "fifteen_bytes__", O_RDONLY | O_DIRECTORY);
@@ -132,29 +116,26 @@ TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
     }
     ::close(::openat(fd, "f.txt", O_WRONLY | O_CREAT | O_EXCL, 0644));
     ::close(fd);
-    hardtest::FaultFs fs;
     std::size_t mostHandles = 0;
-    fs.onRename = [&](const std::string&, const std::string&) {
-        mostHandles = std::max(mostHandles, fs.OpenHandles());
+    r.fs.onRename = [&](const std::string&, const std::string&) {
+        mostHandles = std::max(mostHandles, r.fs.OpenHandles());
         return -1;
     };
-    dov::ScopedFileSystem scoped(&fs);
-    dov::CSession s(host);
-    ASSERT_EQ(s.LoadPaths({Cp(tmp / "t")}), 1);
-    CMyItem* top = dovtest::ByOrgName(s.Root(), "t");
+    r.Load({"t"});
+    CMyItem* top = r.Item("t");
     ASSERT_NE(top, nullptr);
-    ASSERT_NE(s.FindFolder(chain), nullptr);
-    CMyItem* bottom = dovtest::ByOrgName(s.FindFolder(chain), "f.txt");
+    ASSERT_NE(r.s->FindFolder(chain), nullptr);
+    CMyItem* bottom = r.Item(chain + "/f.txt");
     ASSERT_NE(bottom, nullptr);
     SetNewName(top, "t" + std::string(200, 'x'));
     SetNewName(bottom, "g.txt");
-    const dov::Counts counts = s.Rename().counts;
+    const dov::Counts counts = r.s->Rename().counts;
     // Every item's path changed: the top, each folder of the chain, the file.
     EXPECT_EQ(counts.ok, static_cast<unsigned>(levels + 2));
     EXPECT_EQ(counts.failed, 0u);
     EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("存在を確認出来ません")), 0);
-    EXPECT_LE(mostHandles, 256u);     // a bounded cache, though the tree is deeper
-    EXPECT_EQ(fs.OpenHandles(), 0u);  // released when the run ended
+    EXPECT_LE(mostHandles, 256u);       // a bounded cache, though the tree is deeper
+    EXPECT_EQ(r.fs.OpenHandles(), 0u);  // released when the run ended
 }
 
 }  // namespace

@@ -19,15 +19,7 @@ namespace {
 class RenameFaultBoth : public dovtest::NoReplaceTest {};
 DOVTEST_BOTH_NO_REPLACE(RenameFaultBoth);
 
-using dovtest::ByOrgName;
-using dovtest::SetNewName;
-using dovtest::Sj;
-using hardtest::Count;
-using hardtest::Cp;
-using hardtest::Diff;
-using hardtest::HomeFile;
-using hardtest::List;
-using hardtest::Listing;
+using namespace hardtest;
 
 const char* Mode(bool fallback) {
     return fallback ? "no-replace fallback" : "renameat2";
@@ -38,36 +30,10 @@ const std::string kTraceExists = Sj("※　希望のファイル名は既に存�
 const std::string kTraceDenied = Sj("既に存在するか、パスが無効で作成できない。");
 const std::string kTraceInvalid = Sj("に無効な文字が使われている。");
 
-struct RenameRun {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    dov::PosixFileSystem posix;
-    std::unique_ptr<dov::ScopedFileSystem> scoped;
-    std::unique_ptr<dov::CSession> s;
+struct RenameRun : dovtest::SessionRun {
     dov::Counts counts;
 
-    explicit RenameRun(bool fallback) {
-        posix.forceNoReplaceFallback = fallback;
-        scoped = std::make_unique<dov::ScopedFileSystem>(&posix);
-    }
-    // Loads the named top-level entries of the temporary folder.
-    void Load(const std::vector<std::string>& names) {
-        s = std::make_unique<dov::CSession>(host);
-        std::vector<std::string> paths;
-        for (const std::string& n : names) paths.push_back(Cp(tmp / n));
-        ASSERT_EQ(s->LoadPaths(paths), static_cast<int>(names.size()));
-    }
-    CMyItem* Item(const std::string& chain) {
-        CMyItem* cur = s->Root();
-        std::size_t p = 0;
-        while (cur && p <= chain.size()) {
-            std::size_t slash = chain.find('/', p);
-            if (slash == std::string::npos) slash = chain.size();
-            cur = ByOrgName(cur, *dov::Utf8ToCp932(chain.substr(p, slash - p)));
-            p = slash + 1;
-        }
-        return cur;
-    }
+    explicit RenameRun(bool fallback) { fs.forceNoReplaceFallback = fallback; }
     dov::Outcome Go() {
         const dov::CommandResult r = s->Rename();
         counts = r.counts;
@@ -75,6 +41,16 @@ struct RenameRun {
     }
     std::string Trace() { return HomeFile("DataTrace.txt"); }
     std::string Log() { return HomeFile("RenameLog.txt"); }
+    // Runs and checks that the disk changed by the given renames (relative paths) only.
+    void ExpectOnlyMoved(const std::vector<std::pair<std::string, std::string>>& moves) {
+        Listing expected = List(tmp.path());
+        EXPECT_EQ(Go(), dov::Outcome::Done);
+        for (const auto& [from, to] : moves) {
+            expected[to] = expected[from];
+            expected.erase(from);
+        }
+        EXPECT_EQ(Diff(expected, List(tmp.path())), "");
+    }
 };
 
 // Every target is taken, by a file or by a folder: nothing is replaced, each item fails once and
@@ -224,16 +200,12 @@ TEST_P(RenameFaultBoth, FolderWithContentsAndUserMadeFoldersInOneRun) {
 // EACCES for that folder instead (the same answer the kernel gives).
 TEST_P(RenameFaultBoth, ReadOnlyFolderGivesAccessDeniedRows) {
     RenameRun r(Fallback());
-    hardtest::FaultFs faulty;
-    faulty.forceNoReplaceFallback = Fallback();
     const bool bind = hardtest::PermissionsBind();
     if (!bind) {
         const std::string locked = Cp(r.tmp / "locked") + "/";
-        faulty.onRename = [locked](const std::string& from, const std::string& to) {
+        r.fs.onRename = [locked](const std::string& from, const std::string& to) {
             return from.rfind(locked, 0) == 0 || to.rfind(locked, 0) == 0 ? EACCES : -1;
         };
-        r.scoped.reset();
-        r.scoped = std::make_unique<dov::ScopedFileSystem>(&faulty);
     }
     r.tmp.WriteFile("locked/a.txt", "a");
     r.tmp.WriteFile("locked/b.txt", "b");
@@ -245,13 +217,7 @@ TEST_P(RenameFaultBoth, ReadOnlyFolderGivesAccessDeniedRows) {
     if (bind) {
         ASSERT_EQ(chmod((r.tmp / "locked").c_str(), 0555), 0);
     }
-    const Listing before = List(r.tmp.path());
-
-    EXPECT_EQ(r.Go(), dov::Outcome::Done);
-    Listing expected = before;
-    expected["open/c2.txt"] = expected["open/c.txt"];
-    expected.erase("open/c.txt");
-    EXPECT_EQ(Diff(expected, List(r.tmp.path())), "");
+    r.ExpectOnlyMoved({{"open/c.txt", "open/c2.txt"}});
     chmod((r.tmp / "locked").c_str(), 0755);
     EXPECT_EQ(r.counts.ok, 1u);
     EXPECT_EQ(r.counts.failed, 2u);
@@ -275,13 +241,7 @@ TEST_P(RenameFaultBoth, NamesThatAreNotValidCp932GiveInvalidArgumentRows) {
     SetNewName(r.Item("d/b.txt"), "unassigned\x85\x40.txt");
     SetNewName(r.Item("d/sub"), "sub\x81");
     SetNewName(r.Item("d/ok.txt"), "ok2.txt");
-    const Listing before = List(r.tmp.path());
-
-    EXPECT_EQ(r.Go(), dov::Outcome::Done);
-    Listing expected = before;
-    expected["d/ok2.txt"] = expected["d/ok.txt"];
-    expected.erase("d/ok.txt");
-    EXPECT_EQ(Diff(expected, List(r.tmp.path())), "");
+    r.ExpectOnlyMoved({{"d/ok.txt", "d/ok2.txt"}});
     EXPECT_EQ(Count(r.Trace(), kTraceInvalid), 3);
     EXPECT_EQ(Count(r.Log(), kLogFailed), 3);
     EXPECT_GE(r.counts.failed, 3u);

@@ -12,15 +12,12 @@
 #include "model/parts_array.h"
 #include "model/savefile.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace {
 
-struct Fixture {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    std::string trace = dov::DefaultTracePath();
+struct Fixture : dovtest::TreeFixture {
     dov::CSaveDataFile save{host, trace};
-    std::unique_ptr<CMyItem> root = MakeRootItem(trace, true);
 };
 
 // A folder's stored file and folder counts are read before its sub-item records, and each

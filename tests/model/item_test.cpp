@@ -116,7 +116,11 @@ TEST_F(ItemTest, FileItemRefusesSubItems) {
     EXPECT_EQ(file->MakeSubFold(), nullptr);
     EXPECT_EQ(file->m_dwNumInFolder, 0u);
     EXPECT_EQ(file->m_iFileNum, 0);
-    EXPECT_NE(Trace(), "");
+    for (const char* fn : {"MakeSubFile", "MakeSubFold"})
+        EXPECT_NE(Trace().find(TraceText(
+                      Fmt("※　フォルダではないので追加できません。CMyItem::%s()\n\t位置：", fn))),
+                  std::string::npos)
+            << fn;
 }
 
 TEST_F(ItemTest, LimitsRefuseOneKindWhateverTheOtherCount) {

@@ -19,6 +19,7 @@
 #include "model/parts_array.h"
 #include "model/sortorder.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace {
 
@@ -125,14 +126,8 @@ TEST(SortOrder, LargeInputFinishesAndIsSorted) {
 
 // ---- loading from disk ----------------------------------------------------------------------
 
-struct LoadFixture {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    std::string trace = dov::DefaultTracePath();
+struct LoadFixture : dovtest::TreeFixture {
     dov::CItemLoader loader{host, trace};
-    std::unique_ptr<CMyItem> root = MakeRootItem(trace, true);
-
-    LoadFixture() { dov::TraceReset(trace); }
 
     dov::EntryInfo Entry(const std::string& rel) const {
         dov::EntryInfo e;
@@ -144,7 +139,6 @@ struct LoadFixture {
         for (const auto& r : rels) picked.push_back(Entry(r));
         return loader.LoadPickedEntries(root.get(), tmp.path(), picked);
     }
-    std::string TraceText() const { return tmp.ReadFile("home/DataTrace.txt"); }
 };
 
 std::vector<std::string> NewNames(const CMyItem* folder) {

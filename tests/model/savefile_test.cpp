@@ -21,21 +21,15 @@
 #include "model/parts_array.h"
 #include "support/fake_fs.h"
 #include "support/test_support.h"
+#include "support/tree_support.h"
 
 namespace {
 
 using dov::CArchive;
 using dovtest::Sj;
 
-struct SaveFixture {
-    dovtest::TempDir tmp;
-    dovtest::RecordingHost host;
-    std::string trace = dov::DefaultTracePath();
+struct SaveFixture : dovtest::TreeFixture {
     dov::CSaveDataFile save{host, trace};
-    std::unique_ptr<CMyItem> root = MakeRootItem(trace, true);
-
-    SaveFixture() { dov::TraceReset(trace); }
-    std::string TraceText() const { return tmp.ReadFile("home/DataTrace.txt"); }
     std::string Path(const std::string& rel) const { return tmp / rel; }
     // Writes raw bytes as a save file and opens it into a new tree.
     int OpenBytes(const std::string& bytes) {

@@ -24,10 +24,7 @@ using renametest::NewRoot;
 using renametest::Snapshot;
 using Disk = std::map<std::string, std::string>;
 
-std::string Report(int ok, int failed) {
-    return Sj("【 実行結果 】\n\n完了ファイル数： ") + std::to_string(ok) + "\n" +
-           Sj("失敗ファイル数： ") + std::to_string(failed) + "\n";
-}
+using dovtest::CopyReport;
 
 // src/ holds the loaded tree, out/ receives the copies.
 struct CopyFixture {
@@ -57,7 +54,7 @@ TEST(CopyAndRename, CopiesTheTreeUnderItsWriteNames) {
                              {"Root/empty.txt", ""}}));
     EXPECT_EQ(Snapshot(f.tmp / "src"), src);  // the loaded files are untouched
     ASSERT_EQ(f.host.messages.size(), 1u);
-    EXPECT_EQ(f.host.messages[0].text, Report(6, 0));
+    EXPECT_EQ(f.host.messages[0].text, CopyReport(6, 0));
     // The tree in memory does not change: a second copy elsewhere gives the same.
     f.tmp.MakeDir("out2");
     ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out2", {}, f.host), 0);
@@ -80,7 +77,7 @@ TEST(CopyAndRename, MergesIntoAnExistingRootWithoutOverwriting) {
     const std::string trace = renametest::TraceText();
     EXPECT_EQ(Count(trace, Sj("　※　同名のフォルダが既に存在します。")), 2);
     EXPECT_EQ(Count(trace, Sj("　×　アイテム[ a.txt ]のコピーに失敗")), 1);
-    EXPECT_EQ(f.host.messages.back().text, Report(1, 1));
+    EXPECT_EQ(f.host.messages.back().text, CopyReport(1, 1));
 }
 
 TEST(CopyAndRename, StopDuringALargeFileRemovesItAndSkipsTheRest) {
@@ -97,7 +94,7 @@ TEST(CopyAndRename, StopDuringALargeFileRemovesItAndSkipsTheRest) {
     EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}, {"Root/d", "<dir>"}}));
     ASSERT_EQ(f.host.messages.size(), 2u);
     EXPECT_EQ(f.host.messages[0].text, Sj("中止されました。"));
-    EXPECT_EQ(f.host.messages[1].text, Report(2, 1));
+    EXPECT_EQ(f.host.messages[1].text, CopyReport(2, 1));
 }
 
 // A file at its recorded size crosses the buffer boundary; sizes past 4 GiB are counted in 64
@@ -197,7 +194,7 @@ TEST(CopyAndRename, FailedFilesLeaveNothingHalfWritten) {
         dov::ScopedFileSystem scoped(&fs);
         ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 0);
         EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}, {"Root/good.txt", "g"}}));
-        EXPECT_EQ(f.host.messages.back().text, Report(2, 1));
+        EXPECT_EQ(f.host.messages.back().text, CopyReport(2, 1));
     }
 }
 
@@ -247,7 +244,7 @@ TEST(CopyAndRename, NonRegularFilesFailWithoutBlocking) {
     ASSERT_NE(AtNewNames(f.root.get(), "pipe"), nullptr);
     ASSERT_EQ(dov::CopyAndRename(f.root.get(), f.tmp / "out", {}, f.host), 0);
     EXPECT_EQ(f.Out(), (Disk{{"Root", "<dir>"}}));
-    EXPECT_EQ(f.host.messages.back().text, Report(1, 1));
+    EXPECT_EQ(f.host.messages.back().text, CopyReport(1, 1));
 }
 
 TEST(CopyAndRename, StartChecks) {

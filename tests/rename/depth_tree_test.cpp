@@ -14,20 +14,20 @@ namespace {
 using dovtest::Sj;
 using renametest::NewRoot;
 
-CMyItem* AddFile(CMyItem* folder, const std::string& name, const std::string& path = {}) {
-    CMyItem* f = folder->MakeSubFile();
+// A sub-item just made, given its name (original and new) and path.
+CMyItem* Named(CMyItem* f, const std::string& name, const std::string& path) {
     f->m_strOrgName = f->m_strNewName = name;
     f->m_strOrgPath = path;
     f->UpdateWriteName();
     return f;
 }
 
+CMyItem* AddFile(CMyItem* folder, const std::string& name, const std::string& path = {}) {
+    return Named(folder->MakeSubFile(), name, path);
+}
+
 CMyItem* AddFolder(CMyItem* folder, const std::string& name, const std::string& path = {}) {
-    CMyItem* f = folder->MakeSubFold();
-    f->m_strOrgName = f->m_strNewName = name;
-    f->m_strOrgPath = path;
-    f->UpdateWriteName();
-    return f;
+    return Named(folder->MakeSubFold(), name, path);
 }
 
 TEST(DepthIndex, CountsSeparatorsOfFullPathsOnly) {

@@ -46,6 +46,33 @@ struct RunState {
     }
 };
 
+// A temporary folder holding `files` (relative path -> content; "<dir>" makes an empty folder)
+// and a root with the named entries of the folder (or of its sub-folder `under`) loaded.
+struct Scene {
+    dovtest::TempDir tmp;
+    std::unique_ptr<CMyItem> root;
+
+    Scene(const Disk& files, const std::vector<std::string>& names, bool autoIndex = false,
+          const std::string& under = "") {
+        for (const auto& [rel, content] : files)
+            content == "<dir>" ? tmp.MakeDir(rel) : tmp.WriteFile(rel, content);
+        root = NewRoot(autoIndex);
+        Load(root.get(), under.empty() ? tmp.path() : tmp / under, names);
+    }
+    CMyItem* At(const std::string& chain) const { return AtNewNames(root.get(), chain); }
+    void Rename(const std::string& chain, const std::string& newName) const {
+        SetNewName(At(chain), newName);
+    }
+    Disk Now() const { return Snapshot(tmp.path()); }
+    // Runs and checks the result and that nothing on disk changed.
+    void ExpectDiskUntouched(RunState& run, int result) const {
+        const Disk before = Now();
+        run.Go(root.get());
+        EXPECT_EQ(run.result, result);
+        EXPECT_EQ(Now(), before);
+    }
+};
+
 std::string Completion(unsigned ok, unsigned failed, unsigned total) {
     char buf[256];
     std::snprintf(buf, sizeof buf, "%10u\n", ok);
@@ -57,43 +84,35 @@ std::string Completion(unsigned ok, unsigned failed, unsigned total) {
 }
 
 TEST_P(DirectRenameBoth, RenamesFilesAndTheirFoldersDeepestFirst) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("data/a.txt", "A");
-    tmp.WriteFile("data/sub/b.txt", "B");
-    tmp.WriteFile("data/keep.txt", "K");
-    tmp.WriteFile("top.txt", "T");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"data", "top.txt"});
-    CMyItem* data = AtNewNames(root.get(), "data");
-    ASSERT_NE(data, nullptr);
-    SetNewName(AtNewNames(root.get(), "data/a.txt"), "x.txt");
-    SetNewName(AtNewNames(root.get(), "data/sub/b.txt"), "y.txt");
-    SetNewName(AtNewNames(root.get(), "data/sub"), "sub2");
-    SetNewName(data, "data2");
-    SetNewName(AtNewNames(root.get(), "top.txt"), "TOP.txt");  // case only
+    Scene s(
+        {{"data/a.txt", "A"}, {"data/sub/b.txt", "B"}, {"data/keep.txt", "K"}, {"top.txt", "T"}},
+        {"data", "top.txt"});
+    ASSERT_NE(s.At("data"), nullptr);
+    s.Rename("data/a.txt", "x.txt");
+    s.Rename("data/sub/b.txt", "y.txt");
+    s.Rename("data/sub", "sub2");
+    s.Rename("data", "data2");
+    s.Rename("top.txt", "TOP.txt");  // case only
 
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"data2", "<dir>"},
-                                          {"data2/x.txt", "A"},
-                                          {"data2/keep.txt", "K"},
-                                          {"data2/sub2", "<dir>"},
-                                          {"data2/sub2/y.txt", "B"},
-                                          {"TOP.txt", "T"}}));
+    EXPECT_EQ(s.Now(), (Disk{{"data2", "<dir>"},
+                             {"data2/x.txt", "A"},
+                             {"data2/keep.txt", "K"},
+                             {"data2/sub2", "<dir>"},
+                             {"data2/sub2/y.txt", "B"},
+                             {"TOP.txt", "T"}}));
     // Every stored path follows the disk, including the unchanged file inside the renamed
     // folder.
-    EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_strOrgPath,
-              tmp.path() + "/data2/sub2/y.txt");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strOrgPath,
-              tmp.path() + "/data2/keep.txt");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/keep.txt")->m_strParentPath, tmp.path() + "/data2");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strOrgName, "x.txt");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_strPrevPath, tmp.path() + "/data/a.txt");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/x.txt")->m_status.m_szFullName,
-              tmp.path() + "/data2/x.txt");
-    EXPECT_EQ(AtNewNames(root.get(), "data2/sub2/y.txt")->m_byDepth,
-              Count(tmp.path() + "/data2/sub2/y.txt", "/"));
+    const std::string t = s.tmp.path();
+    EXPECT_EQ(s.At("data2/sub2/y.txt")->m_strOrgPath, t + "/data2/sub2/y.txt");
+    EXPECT_EQ(s.At("data2/keep.txt")->m_strOrgPath, t + "/data2/keep.txt");
+    EXPECT_EQ(s.At("data2/keep.txt")->m_strParentPath, t + "/data2");
+    EXPECT_EQ(s.At("data2/x.txt")->m_strOrgName, "x.txt");
+    EXPECT_EQ(s.At("data2/x.txt")->m_strPrevPath, t + "/data/a.txt");
+    EXPECT_EQ(s.At("data2/x.txt")->m_status.m_szFullName, t + "/data2/x.txt");
+    EXPECT_EQ(s.At("data2/sub2/y.txt")->m_byDepth, Count(t + "/data2/sub2/y.txt", "/"));
     // keep.txt changed its full path with its folder: logged as a success too.
     EXPECT_EQ(run.counts.ok, 6u);
     EXPECT_EQ(run.counts.failed, 0u);
@@ -105,14 +124,11 @@ TEST_P(DirectRenameBoth, RenamesFilesAndTheirFoldersDeepestFirst) {
 }
 
 TEST(DirectRename, WritesTheFourLineLogEntry) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("data/a.txt", "x");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"data"});
-    SetNewName(AtNewNames(root.get(), "data/a.txt"), "b.txt");
+    Scene s({{"data/a.txt", "x"}}, {"data"});
+    s.Rename("data/a.txt", "b.txt");
     RunState run;
-    run.Go(root.get());
-    const std::string d = tmp.path() + "/data/";
+    run.Go(s.root.get());
+    const std::string d = s.tmp.path() + "/data/";
     EXPECT_EQ(HomeFile("RenameLog.txt"), "--------------------------------------------------\r\n" +
                                              Sj("◎　リネームに成功しました。") + "\r\n\t" +
                                              Sj("旧パス ■") + d + "a.txt\r\n\t" + Sj("新パス ■") +
@@ -121,53 +137,43 @@ TEST(DirectRename, WritesTheFourLineLogEntry) {
 }
 
 TEST(DirectRename, UnchangedTreeWritesAnEmptyLog) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("data/a.txt", "x");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"data"});
-    const Disk before = Snapshot(tmp.path());
+    Scene s({{"data/a.txt", "x"}}, {"data"});
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), before);
-    EXPECT_TRUE(tmp.Exists("home/RenameLog.txt"));
+    s.ExpectDiskUntouched(run, 0);
+    EXPECT_TRUE(s.tmp.Exists("home/RenameLog.txt"));
     EXPECT_EQ(HomeFile("RenameLog.txt"), "");
     EXPECT_EQ(run.LastMessage(), Completion(0, 0, 2));
 }
 
 // A target that is already taken is never replaced, whichever way the rename is made.
 TEST_P(DirectRenameBoth, NeverReplacesAnExistingTarget) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "mine");
-    tmp.WriteFile("d/taken.txt", "theirs");
-    tmp.WriteFile("d/f/in.txt", "1");
-    tmp.MakeDir("d/g/inner");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    CMyItem* a = AtNewNames(root.get(), "d/a.txt");
-    CMyItem* f = AtNewNames(root.get(), "d/f");
-    CMyItem* in = AtNewNames(root.get(), "d/f/in.txt");
+    Scene s({{"d/a.txt", "mine"},
+             {"d/taken.txt", "theirs"},
+             {"d/f/in.txt", "1"},
+             {"d/g/inner", "<dir>"}},
+            {"d"});
+    CMyItem* a = s.At("d/a.txt");
+    CMyItem* f = s.At("d/f");
+    CMyItem* in = s.At("d/f/in.txt");
+    const std::string t = s.tmp.path();
     SetNewName(a, "taken.txt");
     SetNewName(f, "g");  // a folder onto a folder with content
-    const Disk before = Snapshot(tmp.path());
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), before);
+    s.ExpectDiskUntouched(run, 0);
     // Both renames fail and nothing else: each failed item still points at itself, so the
     // file inside the folder that kept its name is found where it is, unchanged.
     EXPECT_EQ(run.counts.failed, 2u);
     EXPECT_EQ(run.counts.ok, 0u);
-    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/d/a.txt");
-    EXPECT_EQ(f->m_strOrgPath, tmp.path() + "/d/f");
-    EXPECT_EQ(in->m_strOrgPath, tmp.path() + "/d/f/in.txt");
+    EXPECT_EQ(a->m_strOrgPath, t + "/d/a.txt");
+    EXPECT_EQ(f->m_strOrgPath, t + "/d/f");
+    EXPECT_EQ(in->m_strOrgPath, t + "/d/f/in.txt");
     const std::string trace = renametest::TraceText();
     EXPECT_EQ(Count(trace, Sj("※　希望のファイル名は既に存在します。")), 2)
         << dov::DisplayUtf8(trace);
     const std::string log = HomeFile("RenameLog.txt");
     EXPECT_EQ(Count(log, Sj("リネーム失敗。")), 2);
-    EXPECT_NE(log.find(Sj("\t元のパス= \"") + tmp.path() + "/d/a.txt\"\r\n\t" +
-                       Sj("希望のパス= \"") + tmp.path() + "/d/taken.txt\"\r\n"),
+    EXPECT_NE(log.find(Sj("\t元のパス= \"") + t + "/d/a.txt\"\r\n\t" + Sj("希望のパス= \"") + t +
+                       "/d/taken.txt\"\r\n"),
               std::string::npos);
     ASSERT_GE(run.host.messages.size(), 2u);
     EXPECT_EQ(run.host.messages[run.host.messages.size() - 2].text,
@@ -189,91 +195,69 @@ TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
-        dovtest::TempDir tmp;
         renametest::FaultFs fs;
         fs.onRename = [&](const std::string& from, const std::string&) {
             return from.find("bad.txt") != std::string::npos ? c.err : -1;
         };
         dov::ScopedFileSystem scoped(&fs);
-        tmp.WriteFile("d/bad.txt", "b");
-        tmp.WriteFile("d/good.txt", "g");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        SetNewName(AtNewNames(root.get(), "d/bad.txt"), "bad2.txt");
-        SetNewName(AtNewNames(root.get(), "d/good.txt"), "good2.txt");
+        Scene s({{"d/bad.txt", "b"}, {"d/good.txt", "g"}}, {"d"});
+        s.Rename("d/bad.txt", "bad2.txt");
+        s.Rename("d/good.txt", "good2.txt");
         RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(Snapshot(tmp.path()),
-                  (Disk{{"d", "<dir>"}, {"d/bad.txt", "b"}, {"d/good2.txt", "g"}}));
+        run.Go(s.root.get());
+        EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"}, {"d/bad.txt", "b"}, {"d/good2.txt", "g"}}));
         EXPECT_EQ(Count(renametest::TraceText(), Sj(c.text)), 1);
         EXPECT_EQ(run.counts.ok, 1u);
         EXPECT_EQ(run.counts.failed, 1u);
-        EXPECT_EQ(AtNewNames(root.get(), "d/bad2.txt")->m_bRenameFailed, 1);
+        EXPECT_EQ(s.At("d/bad2.txt")->m_bRenameFailed, 1);
     }
 }
 
 TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"),
-               "cut\x82");  // a double-byte character cut in half
-    const Disk before = Snapshot(tmp.path());
+    Scene s({{"d/a.txt", "a"}}, {"d"});
+    s.Rename("d/a.txt", "cut\x82");  // a double-byte character cut in half
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), before);
+    s.ExpectDiskUntouched(run, 0);
     EXPECT_EQ(run.counts.failed, 1u);
     EXPECT_NE(renametest::TraceText().find(Sj("]に無効な文字が使われている。")), std::string::npos);
 }
 
 TEST(DirectRename, CreatesUserMadeFoldersAndMovesDraggedFilesIntoThem) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/b.txt", "b");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    CMyItem* d = AtNewNames(root.get(), "d");
+    Scene s({{"d/a.txt", "a"}, {"d/b.txt", "b"}}, {"d"});
     dovtest::RecordingHost editHost;
-    CMyItem* made = dov::AddFoldToTree(d, editHost);
+    CMyItem* made = dov::AddFoldToTree(s.At("d"), editHost);
     ASSERT_NE(made, nullptr);
     CMyItem* inner = dov::AddFoldToTree(made, editHost);  // a user-made folder inside it
     SetNewName(made, "new");
-    CMyItem* a = AtNewNames(root.get(), "d/a.txt");
+    CMyItem* a = s.At("d/a.txt");
     ASSERT_TRUE(dov::ItemDropToTree(made, {0}, {a}, editHost));
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/b.txt", "b"},
-                                          {"d/new", "<dir>"},
-                                          {"d/new/a.txt", "a"},
-                                          {"d/new/新規フォルダ_000", "<dir>"}}));
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/b.txt", "b"},
+                             {"d/new", "<dir>"},
+                             {"d/new/a.txt", "a"},
+                             {"d/new/新規フォルダ_000", "<dir>"}}));
+    const std::string t = s.tmp.path();
     EXPECT_EQ(made->m_bUserMakeFold, 0);
     EXPECT_EQ(inner->m_bUserMakeFold, 0);
     EXPECT_EQ(made->m_bFolderMade, 0);  // reported by the log, then cleared
-    EXPECT_EQ(made->m_strOrgPath, tmp.path() + "/d/new");
-    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/d/new/a.txt");
+    EXPECT_EQ(made->m_strOrgPath, t + "/d/new");
+    EXPECT_EQ(a->m_strOrgPath, t + "/d/new/a.txt");
     const std::string log = HomeFile("RenameLog.txt");
     EXPECT_EQ(Count(log, Sj("◎　新規フォルダとして作成しました。")), 2);
-    EXPECT_NE(log.find(Sj("\t新パス ■") + tmp.path() + "/d/new/a.txt"), std::string::npos);
+    EXPECT_NE(log.find(Sj("\t新パス ■") + t + "/d/new/a.txt"), std::string::npos);
     EXPECT_EQ(run.counts.ok, 3u);
 }
 
 TEST(DirectRename, UserMadeFolderDirectlyUnderTheRootStopsBeforeTheDisk) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
+    Scene s({{"d/a.txt", "a"}}, {"d"});
+    s.Rename("d/a.txt", "b.txt");
     dovtest::RecordingHost editHost;
-    ASSERT_NE(dov::AddFoldToTree(root.get(), editHost), nullptr);
-    const Disk before = Snapshot(tmp.path());
+    ASSERT_NE(dov::AddFoldToTree(s.root.get(), editHost), nullptr);
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, -1);
-    EXPECT_EQ(Snapshot(tmp.path()), before);
+    s.ExpectDiskUntouched(run, -1);
     // The confirmation only; the check failure is traced, not shown.
     EXPECT_EQ(run.host.messages.size(), 1u);
     EXPECT_NE(renametest::TraceText().find(Sj("※　リネーム前のチェックに失敗したので中止。")),
@@ -281,19 +265,12 @@ TEST(DirectRename, UserMadeFolderDirectlyUnderTheRootStopsBeforeTheDisk) {
 }
 
 TEST(DirectRename, FailedFolderCreationStopsBeforeAnyRename) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/新規フォルダ_000", "in the way");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
+    Scene s({{"d/a.txt", "a"}, {"d/新規フォルダ_000", "in the way"}}, {"d"});
+    s.Rename("d/a.txt", "b.txt");
     dovtest::RecordingHost editHost;
-    ASSERT_NE(dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost), nullptr);
-    const Disk before = Snapshot(tmp.path());
+    ASSERT_NE(dov::AddFoldToTree(s.At("d"), editHost), nullptr);
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, -1);
-    EXPECT_EQ(Snapshot(tmp.path()), before);
+    s.ExpectDiskUntouched(run, -1);
     EXPECT_EQ(run.LastMessage(), Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"));
     EXPECT_NE(renametest::TraceText().find(Sj("※　フォルダの作成に失敗。 RenameItemBySort()")),
               std::string::npos);
@@ -314,28 +291,24 @@ TEST(DirectRename, EqualDepthMoveFollowsTheSortedOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.into);
-        dovtest::TempDir tmp;
-        tmp.WriteFile("x.txt", "x");
-        tmp.MakeDir("A/B");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"x.txt", "A"});
-        CMyItem* x = AtNewNames(root.get(), "x.txt");
+        Scene s({{"x.txt", "x"}, {"A/B", "<dir>"}}, {"x.txt", "A"});
+        CMyItem* x = s.At("x.txt");
         dovtest::RecordingHost editHost;
-        ASSERT_TRUE(dov::ItemDropToTree(AtNewNames(root.get(), c.into), {0}, {x}, editHost));
-        SetNewName(AtNewNames(root.get(), "A"), "A2");
+        ASSERT_TRUE(dov::ItemDropToTree(s.At(c.into), {0}, {x}, editHost));
+        s.Rename("A", "A2");
         RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(Snapshot(tmp.path()), c.expected);
+        run.Go(s.root.get());
+        EXPECT_EQ(s.Now(), c.expected);
         EXPECT_EQ(run.counts.failed, c.failed);
         if (c.failed) {
             EXPECT_NE(
                 renametest::TraceText().find(Sj("で指定したファイルまたはパスを検出できない。")),
                 std::string::npos);
             // The file that could not be moved still points at where it is.
-            EXPECT_EQ(x->m_strOrgPath, tmp.path() + "/x.txt");
+            EXPECT_EQ(x->m_strOrgPath, s.tmp.path() + "/x.txt");
             EXPECT_EQ(x->m_strOrgName, "x.txt");
         } else {
-            EXPECT_EQ(x->m_strOrgPath, tmp.path() + "/A2/x.txt");
+            EXPECT_EQ(x->m_strOrgPath, s.tmp.path() + "/A2/x.txt");
         }
     }
 }
@@ -370,28 +343,19 @@ bool Has(const std::string& hay, const std::string& needle) {
 TEST_P(DirectRenameFailureBoth, TargetThatExistsLeavesTheItemAtItsOwnFile) {
     for (const char* folder : {"", "d/"}) {  // directly under the root, and one level down
         SCOPED_TRACE(std::string(Mode(Fallback())) + " in \"" + folder + "\"");
-        dovtest::TempDir tmp;
         const std::string f = folder;
-        tmp.WriteFile(f + "a.txt", "mine");
-        tmp.WriteFile(f + "b.txt", "theirs, longer");
-        auto root = NewRoot();
-        if (f.empty()) {
-            Load(root.get(), tmp.path(), {"a.txt", "b.txt"});
-        } else {
-            Load(root.get(), tmp.path(), {"d"});
-        }
-        CMyItem* a = AtNewNames(root.get(), f + "a.txt");
-        CMyItem* b = AtNewNames(root.get(), f + "b.txt");
+        Scene s(
+            {{f + "a.txt", "mine"}, {f + "b.txt", "theirs, longer"}},
+            f.empty() ? std::vector<std::string>{"a.txt", "b.txt"} : std::vector<std::string>{"d"});
+        CMyItem* a = s.At(f + "a.txt");
+        CMyItem* b = s.At(f + "b.txt");
         ASSERT_NE(a, nullptr);
         ASSERT_NE(b, nullptr);
         SetNewName(a, "b.txt");
-        const Disk before = Snapshot(tmp.path());
-        const std::string dir = f.empty() ? tmp.path() : tmp.path() + "/d";
+        const std::string dir = f.empty() ? s.tmp.path() : s.tmp.path() + "/d";
 
         RunState run;
-        run.Go(root.get());
-        EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(Snapshot(tmp.path()), before);
+        s.ExpectDiskUntouched(run, 0);
         EXPECT_EQ(a->m_bRenameFailed, 1);
         EXPECT_EQ(a->m_strOrgPath, dir + "/a.txt");
         EXPECT_EQ(a->m_strOrgName, "a.txt");
@@ -411,13 +375,13 @@ TEST_P(DirectRenameFailureBoth, TargetThatExistsLeavesTheItemAtItsOwnFile) {
         // A second edit and run act on a.txt; b.txt is left alone.
         SetNewName(a, "c.txt");
         RunState again;
-        again.Go(root.get());
+        again.Go(s.root.get());
         EXPECT_EQ(again.result, 0);
         Disk expected;
         if (!f.empty()) expected["d"] = "<dir>";
         expected[f + "b.txt"] = "theirs, longer";
         expected[f + "c.txt"] = "mine";
-        EXPECT_EQ(Snapshot(tmp.path()), expected);
+        EXPECT_EQ(s.Now(), expected);
         EXPECT_EQ(a->m_bRenameFailed, 0);
         EXPECT_EQ(a->m_strOrgPath, dir + "/c.txt");
         EXPECT_EQ(a->m_strOrgName, "c.txt");
@@ -432,21 +396,19 @@ TEST_P(DirectRenameFailureBoth, TargetThatExistsLeavesTheItemAtItsOwnFile) {
 // folders' new names, through every level; a sibling folder whose name merely starts with the
 // renamed folder's name is not taken for it.
 TEST_P(DirectRenameFailureBoth, FailedFileFollowsItsRenamedFolders) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/A/a.txt", "a");
-    tmp.WriteFile("d/A/b.txt", "b");
-    tmp.WriteFile("d/A/B/x.txt", "x");
-    tmp.WriteFile("d/A/B/y.txt", "y");
-    tmp.WriteFile("d/AB/z.txt", "z");
-    tmp.WriteFile("d/AB/w.txt", "w");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    CMyItem* a = AtNewNames(root.get(), "d/A/a.txt");
-    CMyItem* b = AtNewNames(root.get(), "d/A/b.txt");
-    CMyItem* x = AtNewNames(root.get(), "d/A/B/x.txt");
-    CMyItem* z = AtNewNames(root.get(), "d/AB/z.txt");
-    CMyItem* folderA = AtNewNames(root.get(), "d/A");
-    CMyItem* folderB = AtNewNames(root.get(), "d/A/B");
+    Scene s({{"d/A/a.txt", "a"},
+             {"d/A/b.txt", "b"},
+             {"d/A/B/x.txt", "x"},
+             {"d/A/B/y.txt", "y"},
+             {"d/AB/z.txt", "z"},
+             {"d/AB/w.txt", "w"}},
+            {"d"});
+    CMyItem* a = s.At("d/A/a.txt");
+    CMyItem* b = s.At("d/A/b.txt");
+    CMyItem* x = s.At("d/A/B/x.txt");
+    CMyItem* z = s.At("d/AB/z.txt");
+    CMyItem* folderA = s.At("d/A");
+    CMyItem* folderB = s.At("d/A/B");
     SetNewName(a, "b.txt");  // taken
     SetNewName(x, "y.txt");  // taken
     SetNewName(z, "w.txt");  // taken
@@ -454,19 +416,19 @@ TEST_P(DirectRenameFailureBoth, FailedFileFollowsItsRenamedFolders) {
     SetNewName(folderA, "A2");
 
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/A2", "<dir>"},
-                                          {"d/A2/a.txt", "a"},
-                                          {"d/A2/b.txt", "b"},
-                                          {"d/A2/B2", "<dir>"},
-                                          {"d/A2/B2/x.txt", "x"},
-                                          {"d/A2/B2/y.txt", "y"},
-                                          {"d/AB", "<dir>"},
-                                          {"d/AB/w.txt", "w"},
-                                          {"d/AB/z.txt", "z"}}));
-    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/A2", "<dir>"},
+                             {"d/A2/a.txt", "a"},
+                             {"d/A2/b.txt", "b"},
+                             {"d/A2/B2", "<dir>"},
+                             {"d/A2/B2/x.txt", "x"},
+                             {"d/A2/B2/y.txt", "y"},
+                             {"d/AB", "<dir>"},
+                             {"d/AB/w.txt", "w"},
+                             {"d/AB/z.txt", "z"}}));
+    const std::string d = s.tmp.path() + "/d";
     EXPECT_EQ(a->m_strOrgPath, d + "/A2/a.txt");
     EXPECT_EQ(a->m_strParentPath, d + "/A2");
     EXPECT_EQ(a->m_strOrgName, "a.txt");
@@ -501,32 +463,27 @@ TEST_P(DirectRenameFailureBoth, FailedFileFollowsItsRenamedFolders) {
 // A folder whose rename failed keeps its old path; its files renamed in the same run are under
 // that old name, and a later run renames the folder with them in it.
 TEST_P(DirectRenameFailureBoth, FailedFolderKeepsItsRenamedChildren) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/F/c.txt", "c");
-    tmp.WriteFile("d/F/S/e.txt", "e");
-    tmp.WriteFile("d/G/other.txt", "o");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    CMyItem* folderF = AtNewNames(root.get(), "d/F");
-    CMyItem* c = AtNewNames(root.get(), "d/F/c.txt");
-    CMyItem* sub = AtNewNames(root.get(), "d/F/S");
-    CMyItem* e = AtNewNames(root.get(), "d/F/S/e.txt");
+    Scene s({{"d/F/c.txt", "c"}, {"d/F/S/e.txt", "e"}, {"d/G/other.txt", "o"}}, {"d"});
+    CMyItem* folderF = s.At("d/F");
+    CMyItem* c = s.At("d/F/c.txt");
+    CMyItem* sub = s.At("d/F/S");
+    CMyItem* e = s.At("d/F/S/e.txt");
     SetNewName(c, "c2.txt");
     SetNewName(sub, "S2");
     SetNewName(e, "e2.txt");
     SetNewName(folderF, "G");  // taken by a folder with content
 
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/F", "<dir>"},
-                                          {"d/F/c2.txt", "c"},
-                                          {"d/F/S2", "<dir>"},
-                                          {"d/F/S2/e2.txt", "e"},
-                                          {"d/G", "<dir>"},
-                                          {"d/G/other.txt", "o"}}));
-    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/F", "<dir>"},
+                             {"d/F/c2.txt", "c"},
+                             {"d/F/S2", "<dir>"},
+                             {"d/F/S2/e2.txt", "e"},
+                             {"d/G", "<dir>"},
+                             {"d/G/other.txt", "o"}}));
+    const std::string d = s.tmp.path() + "/d";
     EXPECT_EQ(folderF->m_bRenameFailed, 1);
     EXPECT_EQ(folderF->m_strOrgPath, d + "/F");
     EXPECT_EQ(folderF->m_strOrgName, "F");
@@ -546,14 +503,14 @@ TEST_P(DirectRenameFailureBoth, FailedFolderKeepsItsRenamedChildren) {
     // The next run moves the folder with its renamed files.
     SetNewName(folderF, "H");
     RunState again;
-    again.Go(root.get());
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/H", "<dir>"},
-                                          {"d/H/c2.txt", "c"},
-                                          {"d/H/S2", "<dir>"},
-                                          {"d/H/S2/e2.txt", "e"},
-                                          {"d/G", "<dir>"},
-                                          {"d/G/other.txt", "o"}}));
+    again.Go(s.root.get());
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/H", "<dir>"},
+                             {"d/H/c2.txt", "c"},
+                             {"d/H/S2", "<dir>"},
+                             {"d/H/S2/e2.txt", "e"},
+                             {"d/G", "<dir>"},
+                             {"d/G/other.txt", "o"}}));
     EXPECT_EQ(folderF->m_bRenameFailed, 0);
     EXPECT_EQ(e->m_strOrgPath, d + "/H/S2/e2.txt");
     EXPECT_EQ(again.counts.failed, 0u);
@@ -563,17 +520,13 @@ TEST_P(DirectRenameFailureBoth, FailedFolderKeepsItsRenamedChildren) {
 // first) stays in its old folder, and follows that folder's new name; the next run with
 // another name moves it.
 TEST_P(DirectRenameFailureBoth, FailedMoveIntoUserMadeFolderStaysInItsOldFolder) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/S/q.txt", "q");
-    tmp.WriteFile("d/S/T/p.txt", "p");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    CMyItem* folderS = AtNewNames(root.get(), "d/S");
-    CMyItem* folderT = AtNewNames(root.get(), "d/S/T");
-    CMyItem* p = AtNewNames(root.get(), "d/S/T/p.txt");
-    CMyItem* q = AtNewNames(root.get(), "d/S/q.txt");
+    Scene s({{"d/S/q.txt", "q"}, {"d/S/T/p.txt", "p"}}, {"d"});
+    CMyItem* folderS = s.At("d/S");
+    CMyItem* folderT = s.At("d/S/T");
+    CMyItem* p = s.At("d/S/T/p.txt");
+    CMyItem* q = s.At("d/S/q.txt");
     dovtest::RecordingHost editHost;
-    CMyItem* made = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
+    CMyItem* made = dov::AddFoldToTree(s.At("d"), editHost);
     ASSERT_NE(made, nullptr);
     SetNewName(made, "N");
     ASSERT_TRUE(dov::ItemDropToTree(made, {q->m_iArrayIndex}, {q}, editHost));
@@ -582,15 +535,15 @@ TEST_P(DirectRenameFailureBoth, FailedMoveIntoUserMadeFolderStaysInItsOldFolder)
     SetNewName(folderS, "S2");
 
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/N", "<dir>"},
-                                          {"d/N/q.txt", "p"},
-                                          {"d/S2", "<dir>"},
-                                          {"d/S2/q.txt", "q"},
-                                          {"d/S2/T", "<dir>"}}));
-    const std::string d = tmp.path() + "/d";
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/N", "<dir>"},
+                             {"d/N/q.txt", "p"},
+                             {"d/S2", "<dir>"},
+                             {"d/S2/q.txt", "q"},
+                             {"d/S2/T", "<dir>"}}));
+    const std::string d = s.tmp.path() + "/d";
     EXPECT_EQ(p->m_strOrgPath, d + "/N/q.txt");
     EXPECT_EQ(q->m_bRenameFailed, 1);
     EXPECT_EQ(q->m_pParent, made);  // the tree keeps the user's layout
@@ -610,13 +563,13 @@ TEST_P(DirectRenameFailureBoth, FailedMoveIntoUserMadeFolderStaysInItsOldFolder)
     // The next run moves q.txt from where it really is.
     SetNewName(q, "r.txt");
     RunState again;
-    again.Go(root.get());
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"},
-                                          {"d/N", "<dir>"},
-                                          {"d/N/q.txt", "p"},
-                                          {"d/N/r.txt", "q"},
-                                          {"d/S2", "<dir>"},
-                                          {"d/S2/T", "<dir>"}}));
+    again.Go(s.root.get());
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"},
+                             {"d/N", "<dir>"},
+                             {"d/N/q.txt", "p"},
+                             {"d/N/r.txt", "q"},
+                             {"d/S2", "<dir>"},
+                             {"d/S2/T", "<dir>"}}));
     EXPECT_EQ(q->m_bRenameFailed, 0);
     EXPECT_EQ(q->m_strOrgPath, d + "/N/r.txt");
     EXPECT_EQ(again.counts.ok, 1u);
@@ -624,12 +577,9 @@ TEST_P(DirectRenameFailureBoth, FailedMoveIntoUserMadeFolderStaysInItsOldFolder)
 }
 
 TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
-    const Disk before = Snapshot(tmp.path());
+    Scene s({{"d/a.txt", "a"}}, {"d"});
+    s.Rename("d/a.txt", "b.txt");
+    const Disk before = s.Now();
     struct Case {
         std::vector<dov::MsgAnswer> answers;
         bool autoSerial;
@@ -641,36 +591,28 @@ TEST(DirectRename, AsksFirstAndDoesNothingOnNo) {
     for (const Case& c : cases) {
         RunState run;
         run.host.answers.assign(c.answers.begin(), c.answers.end());
-        run.Go(root.get(), dov::RenameOptions{c.autoSerial});
+        run.Go(s.root.get(), dov::RenameOptions{c.autoSerial});
         EXPECT_EQ(run.result, 1);
         EXPECT_EQ(run.host.messages.size(), c.questions);
         EXPECT_EQ(run.host.messages[0].text,
                   Sj("直接改名するとやり直しは出来ませんがよろしいですか？"));
         EXPECT_EQ(run.host.messages[0].kind, dov::MsgKind::YesNo);
-        EXPECT_EQ(Snapshot(tmp.path()), before);
+        EXPECT_EQ(s.Now(), before);
     }
     // A forbidden character stops the run before any question.
-    SetNewName(AtNewNames(root.get(), "d/b.txt") ? AtNewNames(root.get(), "d/b.txt")
-                                                 : AtNewNames(root.get(), "d/a.txt"),
-               "a:b");
+    SetNewName(s.At("d/b.txt") ? s.At("d/b.txt") : s.At("d/a.txt"), "a:b");
     RunState run;
-    run.Go(root.get());
-    EXPECT_EQ(run.result, 1);
+    s.ExpectDiskUntouched(run, 1);
     ASSERT_EQ(run.host.messages.size(), 1u);
     EXPECT_EQ(run.host.messages[0].text, Sj("※　無効なファイル名があります。"));
-    EXPECT_EQ(Snapshot(tmp.path()), before);
 }
 
 TEST(DirectRename, AutomaticIndexWritesThePrefixedNames) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/b.txt", "b");
-    auto root = NewRoot(/*autoIndex=*/true);
-    Load(root.get(), tmp.path(), {"d"});
+    Scene s({{"d/a.txt", "a"}, {"d/b.txt", "b"}}, {"d"}, /*autoIndex=*/true);
     RunState run;
-    run.Go(root.get(), dov::RenameOptions{true});
+    run.Go(s.root.get(), dov::RenameOptions{true});
     EXPECT_EQ(run.result, 0);
-    EXPECT_EQ(Snapshot(tmp.path()),
+    EXPECT_EQ(s.Now(),
               (Disk{{"000_d", "<dir>"}, {"000_d/000_a.txt", "a"}, {"000_d/001_b.txt", "b"}}));
     EXPECT_NE(renametest::TraceText().find(Sj("自動連番モードで直接改名")), std::string::npos);
 }
@@ -689,25 +631,21 @@ TEST(DirectRename, StopLeavesTheItemsNotReachedAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.polls);
-        dovtest::TempDir tmp;
-        tmp.WriteFile("d/a.txt", "a");
-        tmp.WriteFile("d/b.txt", "b");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
-        SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
-        SetNewName(AtNewNames(root.get(), "d"), "d2");
+        Scene s({{"d/a.txt", "a"}, {"d/b.txt", "b"}}, {"d"});
+        s.Rename("d/a.txt", "a2.txt");
+        s.Rename("d/b.txt", "b2.txt");
+        s.Rename("d", "d2");
         RunState run;
         run.host.stopAfterPolls = c.polls;
-        run.Go(root.get());
+        run.Go(s.root.get());
         EXPECT_EQ(run.result, -1);
         EXPECT_EQ(run.counts.stop, dov::RenameStop::Stopped);
         EXPECT_EQ(run.counts.notAttempted, c.notAttempted);
-        EXPECT_EQ(Snapshot(tmp.path()), c.disk);
+        EXPECT_EQ(s.Now(), c.disk);
         // Every stored path is where the item is.
         for (const char* name : {"a", "b"}) {
-            const CMyItem* item = root->GetSubItem(0)->GetSubItem(name[0] == 'a' ? 0 : 1);
-            EXPECT_TRUE(tmp.Exists(item->m_strOrgPath.substr(tmp.path().size() + 1)))
+            const CMyItem* item = s.root->GetSubItem(0)->GetSubItem(name[0] == 'a' ? 0 : 1);
+            EXPECT_TRUE(s.tmp.Exists(item->m_strOrgPath.substr(s.tmp.path().size() + 1)))
                 << item->m_strOrgPath;
         }
         EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("◎　リネームに成功しました。")),
@@ -725,31 +663,29 @@ TEST(DirectRename, StopLeavesTheItemsNotReachedAlone) {
 
 // An item moved directly under the root follows the rename of the disk folder it lies in.
 TEST(DirectRename, ItemMovedUnderTheRootFollowsItsFolderOnDisk) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("t/d/A/B/x.txt", "x");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path() + "/t", {"d"});
-    CMyItem* d = AtNewNames(root.get(), "d");
-    CMyItem* a = AtNewNames(root.get(), "d/A");
+    Scene s({{"t/d/A/B/x.txt", "x"}}, {"d"}, false, "t");
+    CMyItem* d = s.At("d");
+    CMyItem* a = s.At("d/A");
     dovtest::RecordingHost editHost;
-    ASSERT_TRUE(dov::ItemDropToTree(root.get(), {0}, {a}, editHost));
-    CMyItem* b = AtNewNames(root.get(), "A/B");
-    CMyItem* x = AtNewNames(root.get(), "A/B/x.txt");
+    ASSERT_TRUE(dov::ItemDropToTree(s.root.get(), {0}, {a}, editHost));
+    CMyItem* b = s.At("A/B");
+    CMyItem* x = s.At("A/B/x.txt");
     ASSERT_TRUE(b && x);
     SetNewName(d, "Nd");
     SetNewName(a, "NA");
     SetNewName(b, "NB");
     SetNewName(x, "Nx.txt");
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, 0);
+    const std::string t = s.tmp / "t";
     EXPECT_EQ(
-        Snapshot(tmp.path() + "/t"),
+        Snapshot(t),
         (Disk{
             {"Nd", "<dir>"}, {"Nd/NA", "<dir>"}, {"Nd/NA/NB", "<dir>"}, {"Nd/NA/NB/Nx.txt", "x"}}));
-    EXPECT_EQ(a->m_strOrgPath, tmp.path() + "/t/Nd/NA");
-    EXPECT_EQ(a->m_strParentPath, tmp.path() + "/t/Nd");
-    EXPECT_EQ(x->m_strOrgPath, tmp.path() + "/t/Nd/NA/NB/Nx.txt");
+    EXPECT_EQ(a->m_strOrgPath, t + "/Nd/NA");
+    EXPECT_EQ(a->m_strParentPath, t + "/Nd");
+    EXPECT_EQ(x->m_strOrgPath, t + "/Nd/NA/NB/Nx.txt");
     EXPECT_EQ(run.counts.failed, 0u);
     EXPECT_EQ(run.counts.ok, 4u);
 }
@@ -757,28 +693,24 @@ TEST(DirectRename, ItemMovedUnderTheRootFollowsItsFolderOnDisk) {
 // A folder made in the tree exists once created, even when the run then stops: a later run
 // treats it as an ordinary folder instead of creating it again.
 TEST(DirectRename, CreatedFolderIsNoLongerUserMadeAfterAnAbortedRun) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/新規フォルダ_001", "in the way");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
+    Scene s({{"d/a.txt", "a"}, {"d/新規フォルダ_001", "in the way"}}, {"d"});
     dovtest::RecordingHost editHost;
-    CMyItem* first = dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost);
-    ASSERT_NE(dov::AddFoldToTree(AtNewNames(root.get(), "d"), editHost), nullptr);
+    CMyItem* first = dov::AddFoldToTree(s.At("d"), editHost);
+    ASSERT_NE(dov::AddFoldToTree(s.At("d"), editHost), nullptr);
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     EXPECT_EQ(run.result, -1);
     EXPECT_EQ(run.counts.stop, dov::RenameStop::UserFolders);
-    EXPECT_TRUE(tmp.Exists("d/新規フォルダ_000"));
+    EXPECT_TRUE(s.tmp.Exists("d/新規フォルダ_000"));
     EXPECT_EQ(first->m_bUserMakeFold, 0);
     EXPECT_EQ(first->m_bFolderMade, 1);
-    EXPECT_EQ(first->m_strOrgPath, tmp.path() + "/d/" + Sj("新規フォルダ_000"));
+    EXPECT_EQ(first->m_strOrgPath, s.tmp.path() + "/d/" + Sj("新規フォルダ_000"));
 
-    ASSERT_EQ(std::remove((tmp / "d/新規フォルダ_001").c_str()), 0);
+    ASSERT_EQ(std::remove((s.tmp / "d/新規フォルダ_001").c_str()), 0);
     RunState again;
-    again.Go(root.get());
+    again.Go(s.root.get());
     EXPECT_EQ(again.result, 0);
-    EXPECT_TRUE(tmp.Exists("d/新規フォルダ_001"));
+    EXPECT_TRUE(s.tmp.Exists("d/新規フォルダ_001"));
 }
 
 // The log comes before any message of the run's end (showing one may end the process), and a
@@ -795,23 +727,19 @@ TEST(RenameLog, IsWrittenBeforeTheEndMessagesAndItsLossIsReported) {
     };
     for (bool logIsAFolder : {false, true}) {
         SCOPED_TRACE(logIsAFolder);
-        dovtest::TempDir tmp;
-        tmp.WriteFile("d/a.txt", "a");
-        tmp.WriteFile("d/b.txt", "b");
-        tmp.WriteFile("d/taken.txt", "t");
-        if (logIsAFolder) tmp.MakeDir("home/RenameLog.txt");
-        auto root = NewRoot();
-        Load(root.get(), tmp.path(), {"d"});
-        SetNewName(AtNewNames(root.get(), "d/a.txt"), "taken.txt");  // fails
-        SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
+        Disk files{{"d/a.txt", "a"}, {"d/b.txt", "b"}, {"d/taken.txt", "t"}};
+        if (logIsAFolder) files["home/RenameLog.txt"] = "<dir>";
+        Scene s(files, {"d"});
+        s.Rename("d/a.txt", "taken.txt");  // fails
+        s.Rename("d/b.txt", "b2.txt");
         CMyDepthInfo depth;
         LogCheckingHost host;
         dov::RenameCounts counts;
-        EXPECT_EQ(dov::DirectRename(root.get(), depth, {}, host, &counts), 0);
+        EXPECT_EQ(dov::DirectRename(s.root.get(), depth, {}, host, &counts), 0);
         EXPECT_EQ(counts.logFailed, logIsAFolder);
         ASSERT_GE(host.messages.size(), 3u);
         const std::string lost =
-            Sj("リネームログファイルを書き込めませんでした。\n") + tmp.home() + "/RenameLog.txt";
+            Sj("リネームログファイルを書き込めませんでした。\n") + s.tmp.home() + "/RenameLog.txt";
         EXPECT_EQ(host.messages[1].text == lost, logIsAFolder);
         if (!logIsAFolder) {
             // After the confirmation, every message finds the log written.
@@ -821,15 +749,11 @@ TEST(RenameLog, IsWrittenBeforeTheEndMessagesAndItsLossIsReported) {
 }
 
 TEST(RenameLog, ChecksEveryItemOnDisk) {
-    dovtest::TempDir tmp;
     renametest::FaultFs fs;
     dov::ScopedFileSystem scoped(&fs);
-    tmp.WriteFile("d/a.txt", "a");
-    tmp.WriteFile("d/b.txt", "b");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "a2.txt");
-    SetNewName(AtNewNames(root.get(), "d/b.txt"), "b2.txt");
+    Scene s({{"d/a.txt", "a"}, {"d/b.txt", "b"}}, {"d"});
+    s.Rename("d/a.txt", "a2.txt");
+    s.Rename("d/b.txt", "b2.txt");
     // a2.txt vanishes (another program) before the log looks at it.
     fs.onRename = [&](const std::string& from, const std::string& to) {
         int r = fs.PosixFileSystem::RenameNoReplace(from, to);
@@ -840,12 +764,12 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
         return r;
     };
     RunState run;
-    run.Go(root.get());
+    run.Go(s.root.get());
     const std::string log = HomeFile("RenameLog.txt");
     EXPECT_NE(
         log.find(
             Sj("×　リネームしましたが FindFirstFile() で存在を確認出来ません。\r\n\t旧パス ■") +
-            tmp.path() + "/d/a.txt\r\n\t" + Sj("新パス ■") + tmp.path() + "/d/a2.txt\r\n"),
+            s.tmp.path() + "/d/a.txt\r\n\t" + Sj("新パス ■") + s.tmp.path() + "/d/a2.txt\r\n"),
         std::string::npos);
     EXPECT_EQ(run.counts.ok, 1u);
     EXPECT_EQ(run.counts.failed, 1u);
@@ -863,16 +787,13 @@ class BreakPathsHost : public dovtest::RecordingHost {
 };
 
 TEST(DirectRename, WritesTheLogEvenWhenThePathRefreshFails) {
-    dovtest::TempDir tmp;
-    tmp.WriteFile("d/a.txt", "a");
-    auto root = NewRoot();
-    Load(root.get(), tmp.path(), {"d"});
-    SetNewName(AtNewNames(root.get(), "d/a.txt"), "b.txt");
+    Scene s({{"d/a.txt", "a"}}, {"d"});
+    s.Rename("d/a.txt", "b.txt");
     BreakPathsHost host;
-    host.victim = AtNewNames(root.get(), "d");
+    host.victim = s.At("d");
     CMyDepthInfo depth;
-    EXPECT_EQ(dov::DirectRename(root.get(), depth, {}, host), -1);
-    EXPECT_EQ(Snapshot(tmp.path()), (Disk{{"d", "<dir>"}, {"d/b.txt", "a"}}));
+    EXPECT_EQ(dov::DirectRename(s.root.get(), depth, {}, host), -1);
+    EXPECT_EQ(s.Now(), (Disk{{"d", "<dir>"}, {"d/b.txt", "a"}}));
     EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("d/a.txt")), 1);
     ASSERT_FALSE(host.messages.empty());
     EXPECT_EQ(host.messages.back().text,

@@ -26,6 +26,22 @@ class ViewDriver {
     std::unique_ptr<dov::CMainFrame> frame_;
     dov::CKestrelView* view_ = nullptr;
 
+    // Makes the temporary folder and the window; `setUp` runs before the window shows at
+    // 1000 x 700 (how the host answers, hooks).
+    template <class SetUp>
+    void OpenWindow(SetUp setUp) {
+        dir_ = std::make_unique<dovtest::TempDir>();
+        frame_ = std::make_unique<dov::CMainFrame>();
+        view_ = frame_->View();
+        setUp();
+        frame_->resize(1000, 700);
+        frame_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+    }
+    void CloseWindow() {
+        frame_.reset();
+        dir_.reset();
+    }
     void WaitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000); }
     // Loads these entries of the temporary folder under the folder shown.
     void Load(const std::vector<std::string>& names) {

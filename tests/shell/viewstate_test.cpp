@@ -103,26 +103,21 @@ class ViewStateTest : public QObject, protected ViewDriver {
 
   private slots:
     void init() {
-        dir_ = std::make_unique<dovtest::TempDir>();
-        frame_ = std::make_unique<CMainFrame>();
-        view_ = frame_->View();
         yesNo_ = MsgAnswer::No;
         stopShownPressed_ = false;
         stopClicks_ = 0;
-        view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
-            return kind == MsgKind::YesNo ? yesNo_ : MsgAnswer::Ok;
+        OpenWindow([this] {
+            view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
+                return kind == MsgKind::YesNo ? yesNo_ : MsgAnswer::Ok;
+            });
         });
-        frame_->resize(1000, 700);
-        frame_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
     }
     void cleanup() {
         if (view_) {
             view_->Host()->SetStopPollHook(nullptr);
             view_->Host()->SetProgressHook(nullptr);
         }
-        frame_.reset();
-        dir_.reset();
+        CloseWindow();
     }
 
     // ---- Keys of the list -------------------------------------------------------------------

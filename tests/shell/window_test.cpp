@@ -43,18 +43,9 @@ class WindowTest : public QObject, protected ViewDriver {
     }
   private slots:
     void init() {
-        dir_ = std::make_unique<dovtest::TempDir>();
-        frame_ = std::make_unique<CMainFrame>();
-        view_ = frame_->View();
-        AnswerDefaults(view_->Host());
-        frame_->resize(1000, 700);
-        frame_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
+        OpenWindow([this] { AnswerDefaults(view_->Host()); });
     }
-    void cleanup() {
-        frame_.reset();
-        dir_.reset();
-    }
+    void cleanup() { CloseWindow(); }
 
     void frameHasItsTitleMenusAndMinimumSize() {
         QCOMPARE(frame_->windowTitle(), QString::fromUtf8("Dovreth Version 2.65"));

@@ -75,25 +75,18 @@ class WorkflowTest : public QObject, protected ViewDriver {
 
   private slots:
     void init() {
-        dir_ = std::make_unique<dovtest::TempDir>();
-        frame_ = std::make_unique<CMainFrame>();
-        view_ = frame_->View();
         answers_.clear();
-        view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
-            if (kind != MsgKind::YesNo) return MsgAnswer::Ok;
-            if (answers_.empty()) return MsgAnswer::No;
-            const MsgAnswer a = answers_.front();
-            answers_.erase(answers_.begin());
-            return a;
+        OpenWindow([this] {
+            view_->Host()->SetAnswerer([this](const QString&, MsgKind kind) {
+                if (kind != MsgKind::YesNo) return MsgAnswer::Ok;
+                if (answers_.empty()) return MsgAnswer::No;
+                const MsgAnswer a = answers_.front();
+                answers_.erase(answers_.begin());
+                return a;
+            });
         });
-        frame_->resize(1000, 700);
-        frame_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frame_.get()));
     }
-    void cleanup() {
-        frame_.reset();
-        dir_.reset();
-    }
+    void cleanup() { CloseWindow(); }
 
     void menuCommandsEditTheSelectedRowsThroughTheirDialogs() {
         LoadPhotos();

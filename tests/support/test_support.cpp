@@ -67,6 +67,11 @@ std::string Sj(const char* utf8) {
     return dov::Sj(utf8);
 }
 
+std::string CopyReport(int ok, int failed) {
+    return Sj("【 実行結果 】\n\n完了ファイル数： ") + std::to_string(ok) + "\n" +
+           Sj("失敗ファイル数： ") + std::to_string(failed) + "\n";
+}
+
 int Count(const std::string& hay, const std::string& needle) {
     int n = 0;
     for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;

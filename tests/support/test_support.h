@@ -40,6 +40,9 @@ std::string ReadNative(const std::string& nativePath);
 // UTF-8 literal -> CP932 bytes (for writing expected names in tests).
 std::string Sj(const char* utf8);
 
+// The message that ends a copy: the files copied and the files that failed (CP932).
+std::string CopyReport(int ok, int failed);
+
 // Counts the occurrences of needle in hay (overlapping ones too).
 int Count(const std::string& hay, const std::string& needle);
 

@@ -1,8 +1,12 @@
 #include "support/tree_support.h"
 
-#include "model/item.h"
+#include "common/trace.h"
 
 namespace dovtest {
+
+TreeFixture::TreeFixture() : trace(dov::DefaultTracePath()), root(MakeRootItem(trace, true)) {
+    dov::TraceReset(trace);
+}
 
 namespace {
 template <class Name>
@@ -24,16 +28,27 @@ CMyItem* ByOrgName(CMyItem* folder, const std::string& orgName) {
     return Find(folder, [&](const CMyItem& s) { return s.m_strOrgName == orgName; });
 }
 
-CMyItem* AtNewNames(CMyItem* folder, const std::string& chain) {
+namespace {
+CMyItem* Walk(CMyItem* folder, const std::string& chain,
+              CMyItem* (*step)(CMyItem*, const std::string&)) {
     std::size_t start = 0;
     CMyItem* cur = folder;
     while (cur && start <= chain.size()) {
         std::size_t slash = chain.find('/', start);
         if (slash == std::string::npos) slash = chain.size();
-        cur = ByNewName(cur, chain.substr(start, slash - start));
+        cur = step(cur, chain.substr(start, slash - start));
         start = slash + 1;
     }
     return cur;
+}
+}  // namespace
+
+CMyItem* AtNewNames(CMyItem* folder, const std::string& chain) {
+    return Walk(folder, chain, ByNewName);
+}
+
+CMyItem* AtOrgNames(CMyItem* folder, const std::string& chain) {
+    return Walk(folder, chain, ByOrgName);
 }
 
 void SetNewName(CMyItem* item, const std::string& newName) {
