@@ -5,6 +5,7 @@
 #   scripts/same_output.sh OLD/dovreth-cli /tmp/before
 #   scripts/same_output.sh NEW/dovreth-cli /tmp/after
 #   scripts/same_output.sh --compare /tmp/before /tmp/after
+# (with SAME_WORK=/some/folder set for both runs: see below).
 # (give both output folders names of the same length: their path is inside the save file).
 # Times come from the disk: the tree is made with fixed times (touch -d), but a change time
 # cannot be set, so the save files are written from one tree kept in $3 (made on the first
@@ -26,7 +27,15 @@ out="$2"
 kept="${3:-/tmp/dovreth-same-tree}"
 rm -rf "$out"
 mkdir -p "$out"
-work="$(mktemp -d /tmp/dovreth-same-XXXXXX)"
+# The journal's checksums cover the real paths, so two runs to be compared need the same work
+# folder: SAME_WORK=/tmp/dovreth-same-work (emptied first) for both.
+if [[ -n "${SAME_WORK:-}" ]]; then
+    work="$SAME_WORK"
+    rm -rf "$work"
+    mkdir -p "$work"
+else
+    work="$(mktemp -d /tmp/dovreth-same-XXXXXX)"
+fi
 trap 'rm -rf "$work"' EXIT
 
 make_tree() {

@@ -21,11 +21,19 @@ std::int64_t FileTimeToUnix(FileTime ft) {
 }
 
 FileTime CurrentLocalFileTime() {
+    // Items are made by the thousand within one second: the conversion is done once a second.
+    thread_local bool known = false;
+    thread_local std::time_t knownNow = 0;
+    thread_local FileTime knownTime{};
     std::time_t now = std::time(nullptr);
+    if (known && now == knownNow) return knownTime;
     std::tm local{};
     localtime_r(&now, &local);
     std::int64_t wall = static_cast<std::int64_t>(timegm(&local));
-    return UnixToFileTime(wall);
+    knownTime = UnixToFileTime(wall);
+    knownNow = now;
+    known = true;
+    return knownTime;
 }
 
 std::int32_t ToTime32(std::int64_t seconds) {

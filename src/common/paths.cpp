@@ -203,7 +203,9 @@ int OpenOwnFileForWrite(const std::string& nativePath, bool append) {
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string out(folder);
+    std::string out;
+    out.reserve(PathCapacity(folder.size() + 1 + name.size()));  // one allocation
+    out.append(folder);
     if (out.empty() || out.back() != '/') out.push_back('/');
     out.append(name);
     return out;

@@ -52,6 +52,13 @@ std::string ProgramFile(std::string_view name);
 // For tests: forget the decided folder so the next call decides again.
 void ResetProgramFolderForTest();
 
+// The capacity to give a path string of this length: the heap hands out blocks in steps of 16
+// bytes anyway, so the string takes all of its block, and a path that grows by a few bytes
+// (a renamed folder above it, a prefix added) mostly keeps its storage.
+constexpr std::size_t PathCapacity(std::size_t length) {
+    return ((length + 1 + 8 + 15) & ~std::size_t{15}) - 8 - 1;
+}
+
 // Joins a folder and a name with one '/': "/" + "a" is "/a", "/x" + "a" is "/x/a".
 std::string JoinPath(std::string_view folder, std::string_view name);
 

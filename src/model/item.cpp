@@ -502,6 +502,11 @@ void CMyItem::BuildWriteName(int iKind, int iLayer, std::string& newName,
 
 void CMyItem::UpdateWriteName() {
     try {
+        if (m_bNoAutoIndex == 1 || m_iLayer == 0) {
+            // The write name is the new name as it stands (the usual case): copied in place.
+            m_strWriteName = m_strNewName;
+            return;
+        }
         std::string n, w;
         BuildWriteName(m_iKindIndex, m_iLayer, n, w);
         CommitNames(n, w);

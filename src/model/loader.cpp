@@ -53,6 +53,16 @@ CMyItem* At(CMyItem* folder, int pos) {
     return folder->m_pArray->GetAt(pos);
 }
 
+// An item's path: its folder's path without the trailing '/' ("" for "/"), '/', its name.
+std::string ItemPath(std::string_view parent, std::string_view name) {
+    std::string path;
+    path.reserve(PathCapacity(parent.size() + 1 + name.size()));
+    path.append(parent);
+    path.push_back('/');
+    path.append(name);
+    return path;
+}
+
 }  // namespace
 
 int CompareNameNoCase(std::string_view a, std::string_view b) {
@@ -172,9 +182,10 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
     pItem->m_findData = findData;
     ReduceAttributes(pItem->m_findData);
     const std::string& name = findData.cFileName;
-    const bool root = CheckFoldIsRoot(folderPath);
+    CheckFoldIsRoot(folderPath);  // traces a folder path that is not absolute
+    // "/" has the empty parent, so its entries are "/name" too.
     std::string parent = StripOneSlash(folderPath);
-    std::string path = root ? folderPath + name : parent + "/" + name;
+    std::string path = ItemPath(parent, name);
 
     FileStatus status;
     if (known) {
@@ -187,16 +198,22 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
         }
         status = std::move(st.status);
     }
+    FillNamesAndPaths(pItem, std::move(status), std::move(path), std::move(parent));
+    return 0;
+}
+
+void CItemLoader::FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
+                                    std::string&& parent) {
+    const std::string& name = pItem->m_findData.cFileName;
     pItem->m_status = std::move(status);
     pItem->m_strOrgName = name;
     pItem->m_strNewName = name;
     pItem->m_strOrgPath = std::move(path);
-    pItem->m_dwSizeLow = findData.nFileSizeLow;
+    pItem->m_dwSizeLow = pItem->m_findData.nFileSizeLow;
     pItem->m_iOrgNameLen = static_cast<std::int32_t>(name.size());
     pItem->m_strParentPath = std::move(parent);
     pItem->m_strOrgExt = OrgExtOf(name);
     pItem->UpdateWriteName();
-    return 0;
 }
 
 int CItemLoader::AddFoldToTree(CMyItem* pFolder) {
@@ -268,11 +285,12 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
         return 0;
     }
     CountRead(entries.size());
+    const std::string parent = StripOneSlash(folderPath);
 
     int added = 0;
     int folders = 0;
     bool stopped = false;
-    for (const EntryInfo& e : entries) {
+    for (EntryInfo& e : entries) {
         if (!e.nameOk) {
             // Unreadable, vanished, or a name this program cannot hold: skipped like an entry
             // whose status cannot be read, its bytes shown as they are on disk.
@@ -285,8 +303,9 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
             if (m_leftOut.paths.size() < kMaxLeftOutPaths)
                 m_leftOut.paths.push_back(std::move(shown));
         } else if (!IsDotName(e.name)) {
-            // The listing already read the entry's status (without following links).
-            FindData fd = e.findData;
+            // The listing already read the entry's status (without following links): its
+            // records are moved into the item.
+            FindData fd = std::move(e.findData);
             ReduceAttributes(fd);
             const bool isDir = fd.dwFileAttributes & kAttrDirectory;
             CMyItem* item = isDir ? pFolder->MakeSubFold() : pFolder->MakeSubFile();
@@ -296,7 +315,13 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
                        "\tFileName[%s] IsFolder[%d]\n",
                        e.name.c_str(), isDir ? 1 : 0);
             } else {
-                SetItemInfo(fd, folderPath, item, &e.status);
+                item->m_findData = std::move(fd);
+                std::string path = ItemPath(parent, item->m_findData.cFileName);
+                std::string parentCopy;
+                parentCopy.reserve(PathCapacity(parent.size()));
+                parentCopy = parent;
+                FillNamesAndPaths(item, std::move(e.status), std::move(path),
+                                  std::move(parentCopy));
                 ++added;
                 if (isDir) ++folders;
             }

@@ -114,6 +114,9 @@ class CItemLoader {
     // Selection sort of positions [top, end] of the folder by name or size, replayed fast.
     void SortRange(CMyItem* pFolder, int top, int end, bool bySize, bool ascending);
     void Renumber(CMyItem* pFolder, int top, int end);
+    // Fills the item's names, paths and status from its record (already in m_findData).
+    void FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
+                           std::string&& parent);
 
     IHost& host_;
 };

@@ -24,6 +24,11 @@ namespace dov {
 template <class Before, class Swap>
 void SelectionSortSwaps(int n, Before before, Swap swap) {
     if (n < 2) return;
+    // Already in order (no element goes before the one ahead of it): every position holds the
+    // first of the best that remain, so the sort makes no swap at all.
+    int inOrder = 1;
+    while (inOrder < n && !before(inOrder, inOrder - 1)) ++inOrder;
+    if (inOrder == n) return;
     int size = 1;
     while (size < n) size <<= 1;
     std::vector<int> tree(2 * size, -1);  // element id, -1 for an empty range

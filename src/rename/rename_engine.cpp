@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "common/codepage.h"
 #include "common/fs.h"
@@ -17,7 +18,7 @@
 namespace dov {
 namespace {
 
-bool IsAbsolute(const std::string& path) {
+bool IsAbsolute(std::string_view path) {
     return !path.empty() && path[0] == '/';
 }
 
@@ -33,8 +34,31 @@ void FollowFolderRename(std::string& path, const std::string& from, const std::s
 }
 
 // The status record's path field holds 259 bytes; it follows the item's path as far as it can.
+// Copies text into out: into its storage when that is large enough, else into new storage of
+// the path's heap block (not the doubled size a growing string would take: a million items
+// keep their paths).
+void AssignText(std::string& out, std::string_view text) {
+    if (text.size() > out.capacity()) {
+        std::string fresh;
+        fresh.reserve(PathCapacity(text.size()));
+        out.swap(fresh);
+    }
+    out.assign(text);
+}
+
 void SetStatusPath(CMyItem* pItem, const std::string& path) {
-    pItem->m_status.m_szFullName = path.substr(0, std::min<std::size_t>(path.find('\0'), 259));
+    AssignText(pItem->m_status.m_szFullName,
+               std::string_view(path).substr(0, std::min<std::size_t>(path.find('\0'), 259)));
+}
+
+// The folder part of a path, as ParentPath has it, written into out.
+void AssignParentPath(std::string& out, std::string_view path) {
+    const int slash = FindLastCharDbcs(path, '/');
+    if (slash <= 0) {
+        out.clear();
+    } else {
+        AssignText(out, path.substr(0, static_cast<std::size_t>(slash)));
+    }
 }
 
 // Progress is reported in steps so that a window's display is not flooded.
@@ -413,7 +437,7 @@ bool CRenameRun::MakeWritePath(CMyItem* pItem) {
     if (!pItem) return false;
     pItem->UpdateWriteName();
     if (pItem->m_iLayer == 0) return true;
-    std::string folder;
+    std::string_view folder;
     if (pItem->m_iLayer == 1) {
         folder = pItem->m_strParentPath;
         // An entry of "/" has an empty parent path; anything else must be absolute, so that a
@@ -439,8 +463,10 @@ void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) 
     pItem->m_strOrgName = pItem->m_strWriteName;
     const int dot = pItem->GetExtPos(2);
     if (dot > 0)
-        pItem->m_strOrgExt = pItem->m_strWriteName.substr(static_cast<std::size_t>(dot) + 1);
-    pItem->m_strOrgPath = strNewPath;
+        AssignText(
+            pItem->m_strOrgExt,
+            std::string_view(pItem->m_strWriteName).substr(static_cast<std::size_t>(dot) + 1));
+    AssignText(pItem->m_strOrgPath, strNewPath);
     if (!IsAbsolute(strNewPath)) {
         pItem->m_strParentPath.clear();
         TraceF(
@@ -449,7 +475,7 @@ void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) 
             strNewPath.c_str(), pItem->m_strNewName.c_str());
         return;
     }
-    pItem->m_strParentPath = ParentPath(strNewPath);
+    AssignParentPath(pItem->m_strParentPath, strNewPath);
     SetStatusPath(pItem, strNewPath);
 }
 

@@ -201,22 +201,26 @@ TEST_F(AllocFailureTest, DragMoveBothDirections) {
 }
 
 TEST_F(AllocFailureTest, UpdateWriteNameKeepsTheOldNamesWhenItFails) {
-    for (bool sticky : {false, true}) {
-        for (long n = 0;; ++n) {
-            auto root = MakeRootItem(tracePath, true);
-            CMyItem* f = root->MakeSubFile();
-            f->m_strNewName = "a new name long enough to need its own memory block";
-            long failures = 0;
-            {
-                FailAfter arm(n, sticky);
-                f->UpdateWriteName();
-                failures = arm.Disarm();
+    for (bool autoIndex : {true, false}) {
+        for (bool sticky : {false, true}) {
+            for (long n = 0;; ++n) {
+                auto root = MakeRootItem(tracePath, autoIndex);
+                CMyItem* f = root->MakeSubFile();
+                f->m_strNewName = "a new name long enough to need its own memory block";
+                const std::string before = f->m_strWriteName;
+                long failures = 0;
+                {
+                    FailAfter arm(n, sticky);
+                    f->UpdateWriteName();
+                    failures = arm.Disarm();
+                }
+                if (failures == 0) {
+                    EXPECT_EQ(f->m_strWriteName, (autoIndex ? "000_" : "") + f->m_strNewName);
+                    break;
+                }
+                EXPECT_EQ(f->m_strWriteName, before) << n;
+                EXPECT_EQ(f->m_strNewName, "a new name long enough to need its own memory block");
             }
-            if (failures == 0) {
-                EXPECT_EQ(f->m_strWriteName, "000_" + f->m_strNewName);
-                break;
-            }
-            EXPECT_EQ(f->m_strWriteName, "000__NoName_") << n;
         }
     }
 }
