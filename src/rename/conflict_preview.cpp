@@ -279,7 +279,8 @@ bool IsAbsolute(const std::string& path) {
 // The run, replayed over SimDisk without touching the items' paths.
 class Predictor {
   public:
-    explicit Predictor(CMyItem* root) : root_(root), depth_(root->m_strTracePath) {}
+    Predictor(CMyItem* root, const std::function<bool()>& giveUp)
+        : root_(root), depth_(root->m_strTracePath), giveUp_(giveUp) {}
 
     ConflictPrediction Run() {
         if (!FillDepth() || !depth_.SortByDepth()) {
@@ -291,6 +292,10 @@ class Predictor {
             return std::move(out_);
         }
         for (int index = depth_.GetItemNum() - 1; index >= 0; --index) {
+            if (giveUp_ && index % 1024 == 0 && giveUp_()) {
+                out_.abandoned = true;
+                break;
+            }
             CMyItem* item = depth_.GetItemADRS(index);
             if (!item || (item->m_bIsFolder && item->m_bUserMakeFold)) continue;
             std::string writePath;
@@ -388,6 +393,7 @@ class Predictor {
 
     CMyItem* root_;
     CMyDepthInfo depth_;
+    const std::function<bool()>& giveUp_;
     SimDisk disk_;
     std::unordered_map<const CMyItem*, std::string> org_;  // folder paths the run has changed
     ConflictPrediction out_;
@@ -417,9 +423,10 @@ const char* ConflictReasonText(ConflictReason reason) {
     return "other";
 }
 
-ConflictPrediction PredictConflicts(CMyItem* root) {
+ConflictPrediction PredictConflicts(CMyItem* root, const std::function<bool()>& giveUp) {
     if (!root) return {{}, true};
-    return Predictor(root).Run();
+    if (giveUp && giveUp()) return {{}, false, true};
+    return Predictor(root, giveUp).Run();
 }
 
 }  // namespace dov

@@ -9,6 +9,7 @@
 // failures it predicts are the ones the run then meets.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,10 +44,14 @@ struct ConflictPrediction {
     // The run stops before renaming anything: a user-made folder cannot be created (it is the
     // last entry of failures) or the depth check refuses the tree (failures is empty).
     bool stops = false;
+    // giveUp answered true before the prediction was complete: failures is partial.
+    bool abandoned = false;
 };
 
 // The prediction for the tree under root, as it stands. Nothing is written to disk; the items
 // keep their state (only their write names and depths are brought up to date, as the run does).
-ConflictPrediction PredictConflicts(CMyItem* root);
+// giveUp (when given) is asked now and then; once it answers true the prediction ends early,
+// marked abandoned.
+ConflictPrediction PredictConflicts(CMyItem* root, const std::function<bool()>& giveUp = {});
 
 }  // namespace dov

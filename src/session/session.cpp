@@ -472,15 +472,29 @@ CommandResult CSession::Rename(const ConflictCheck* known) {
     return out;
 }
 
-ConflictCheck CSession::Check() {
+namespace {
+
+ConflictCheck ToCheck(ConflictPrediction p) {
     ConflictCheck out;
-    ConflictPrediction p = PredictConflicts(root_.get());
     out.stops = p.stops;
     out.conflicts.reserve(p.failures.size());
     for (PredictedFailure& f : p.failures)
         out.conflicts.push_back(
             {f.item, ConflictReasonText(f.reason), std::move(f.path), std::move(f.writePath)});
     return out;
+}
+
+}  // namespace
+
+ConflictCheck CSession::Check() {
+    return ToCheck(PredictConflicts(root_.get()));
+}
+
+std::optional<ConflictCheck> CSession::CheckUnlessStopped() {
+    ConflictPrediction p = PredictConflicts(
+        root_.get(), [this] { return Host().StopRequested() || Host().QuitRequested(); });
+    if (p.abandoned) return std::nullopt;
+    return ToCheck(std::move(p));
 }
 
 CommandResult CSession::Undo() {

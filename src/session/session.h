@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,8 @@ class CSession {
     CommandResult Rename(const ConflictCheck* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
     ConflictCheck Check();
+    // The same, given up (nothing) as soon as STOP or closing is asked for.
+    std::optional<ConflictCheck> CheckUnlessStopped();
     // Undoes the last journaled run, after a question naming the number of changes. Done
     // (counts: ok taken back, failed could not be, items recorded), NotStarted (nothing to
     // undo, or No), Failed (the undo could not keep its own journal; nothing changed). After

@@ -316,7 +316,21 @@ bool CKestrelView::WorkerRunning() const {
     return worker_ && worker_->Running();
 }
 bool CKestrelView::StartWorker(std::function<void()> body, std::function<void()> after) {
-    return worker_->Start(std::move(body), std::move(after));
+    if (worker_->Running()) return false;
+    jobCheck_.reset();
+    jobCheckGivenUp_ = false;
+    return worker_->Start(
+        [this, body = std::move(body)] {
+            body();
+            // The conflict colours of the job's result are worked out here, off the window
+            // thread, so that the window is idle again as soon as the job ends; STOP and
+            // closing give them up.
+            if (auto check = session_->CheckUnlessStopped())
+                jobCheck_ = std::make_unique<ConflictCheck>(std::move(*check));
+            else
+                jobCheckGivenUp_ = true;
+        },
+        std::move(after));
 }
 bool CKestrelView::ProgressTimerActive() const {
     return progressTimer_->isActive();
@@ -381,8 +395,19 @@ void CKestrelView::SetBusyState(bool busy) {
         return;
     }
     ApplyColors();
-    // Whatever the worker did (load, edits, a rename) may have made or settled conflicts.
-    if (!busy) UpdateConflicts();
+    // Whatever the worker did (load, edits, a rename) may have made or settled conflicts. A
+    // job cut short by STOP leaves them unknown: no row is marked until the next change (a
+    // direct rename always makes its own prediction first).
+    if (!busy) {
+        if (jobCheck_)
+            ApplyConflicts(*jobCheck_);
+        else if (jobCheckGivenUp_)
+            ApplyConflicts(ConflictCheck{});
+        else
+            UpdateConflicts();
+        jobCheck_.reset();
+        jobCheckGivenUp_ = false;
+    }
     emit busyChanged(busy);
 }
 

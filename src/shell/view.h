@@ -37,6 +37,7 @@ namespace dov {
 class CDragTracker;
 class CMyFileDialog;
 class CSession;
+struct ConflictCheck;
 class CTreePane;
 class CWorkerRunner;
 class QtHost;
@@ -109,6 +110,7 @@ class CKestrelView : public QWidget {
     // The renames the conflict preview expects to fail, counted again after every edit.
     int ConflictCount() const { return conflictCount_; }
     void UpdateConflicts();
+    void ApplyConflicts(const ConflictCheck& check);
     // F1 to F12 (fKey 1 to 12) with the modifiers held; true when a macro started.
     bool CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods);
 
@@ -253,6 +255,10 @@ class CKestrelView : public QWidget {
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
     int conflictCount_ = 0;
+    // The prediction made on the worker at the end of the last job (written there, read after
+    // the join), or given up because STOP or closing came first.
+    std::unique_ptr<ConflictCheck> jobCheck_;
+    bool jobCheckGivenUp_ = false;
     long long loadBase_ = -1;  // entries read before the running load began (-1: no load)
     std::vector<DroppedFolder> droppedFolders_;  // dropped entries still to load
     void LoadNextDroppedFolder();

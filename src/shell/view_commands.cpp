@@ -412,7 +412,10 @@ void CKestrelView::OfferUnfinishedRun() {
 }
 
 void CKestrelView::UpdateConflicts() {
-    const ConflictCheck check = session_->Check();
+    ApplyConflicts(session_->Check());
+}
+
+void CKestrelView::ApplyConflicts(const ConflictCheck& check) {
     std::unordered_set<const CMyItem*> items;
     for (const Conflict& c : check.conflicts) items.insert(c.item);
     const ColorRef c = Prefs().colors[kConflictText];

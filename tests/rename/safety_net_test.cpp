@@ -150,6 +150,13 @@ TEST(SafetyNet, PredictionEqualsTheRunAndUndoRestoresTheDisk) {
         ASSERT_EQ(Snapshot(tmp / rel), before) << "the preview wrote to disk";
         std::set<const CMyItem*> expected;
         for (const auto& f : predicted.failures) expected.insert(f.item);
+        // Asked whether to give up, the answer "no" changes nothing and "yes" ends it unfinished.
+        const auto kept = dov::PredictConflicts(root.get(), [] { return false; });
+        ASSERT_FALSE(kept.abandoned);
+        ASSERT_EQ(kept.failures.size(), predicted.failures.size());
+        const auto dropped = dov::PredictConflicts(root.get(), [] { return true; });
+        ASSERT_TRUE(dropped.abandoned);
+        ASSERT_TRUE(dropped.failures.empty());
 
         dovtest::RecordingHost host;
         CMyDepthInfo depth;
