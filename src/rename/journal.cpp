@@ -86,11 +86,10 @@ bool PlainAbsolute(std::string_view path) {
 
 namespace {
 
-std::string HexCrc(std::uint32_t crc) {
+// The CRC as the journal writes it: 8 lower-case hex digits into out.
+void HexCrc(std::uint32_t crc, char (&out)[8]) {
     static const char kHex[] = "0123456789abcdef";
-    std::string s(8, '0');
-    for (int i = 7; i >= 0; --i, crc >>= 4) s[static_cast<std::size_t>(i)] = kHex[crc & 15];
-    return s;
+    for (int i = 7; i >= 0; --i, crc >>= 4) out[i] = kHex[crc & 15];
 }
 
 // Splits a line (without its LF) into its fields after checking its CRC.
@@ -98,7 +97,9 @@ bool CheckedFields(std::string_view line, std::vector<std::string_view>& fields)
     const std::size_t tab = line.rfind('\t');
     if (tab == std::string_view::npos || line.size() - tab - 1 != 8) return false;
     const std::string_view body = line.substr(0, tab);
-    if (HexCrc(Crc32(body)) != line.substr(tab + 1)) return false;
+    char crc[8];
+    HexCrc(Crc32(body), crc);
+    if (std::string_view(crc, sizeof crc) != line.substr(tab + 1)) return false;
     fields.clear();
     std::size_t p = 0;
     for (;;) {
@@ -231,13 +232,11 @@ int CJournalWriter::Begin() {
 
 bool CJournalWriter::WriteLine(std::string line) {
     if (!file_ || failed_) return false;
-    static const char kHex[] = "0123456789abcdef";
-    std::uint32_t crc = Crc32(line);
-    char tail[10];
-    tail[0] = '\t';
-    for (int i = 8; i >= 1; --i, crc >>= 4) tail[i] = kHex[crc & 15];
-    tail[9] = '\n';
-    line.append(tail, sizeof tail);
+    char crc[8];
+    HexCrc(Crc32(line), crc);
+    line += '\t';
+    line.append(crc, sizeof crc);
+    line += '\n';
     const long long w = file_->Write(line.data(), line.size());
     if (w < 0 || static_cast<std::size_t>(w) != line.size()) failed_ = true;
     return !failed_;
