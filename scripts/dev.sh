@@ -14,9 +14,17 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 jobs="$(nproc 2>/dev/null || echo 2)"
 
+# A compiler cache, when one is installed, makes rebuilds of other checkouts cheap.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+    export CCACHE_BASEDIR="$here"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
           fonts-noto-cjk qt6-translations-l10n clang libclang-rt-14-dev xvfb xauth
-          desktop-file-utils appstream man-db groff-base dpkg-dev file)
+          desktop-file-utils appstream man-db groff-base dpkg-dev file
+          libpcre2-dev libicu-dev libexiv2-dev libtag1-dev)
 
 setup() {
     local missing=()
@@ -35,7 +43,7 @@ setup() {
 }
 
 build() {
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
     cmake --build build -j "$jobs"
 }
 
@@ -68,14 +76,14 @@ case "${1:-}" in
             echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
             # The window's tests too: its worker threads and their hand-over to the window
             # thread run under the sanitizers (Qt itself is not instrumented).
-            cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDOVRETH_SANITIZE=ON \
+            cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DDOVRETH_SANITIZE=ON "${launcher[@]}" \
                   -DDOVRETH_BUILD_GUI=ON >/dev/null
             cmake --build build-asan -j "$jobs"
             ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
         fi
         if [ "${DOVRETH_SKIP_FUZZ:-0}" != "1" ]; then
             echo "== The readers and parsers under libFuzzer (${DOVRETH_FUZZ_SECONDS:-30} s each) =="
-            cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DDOVRETH_FUZZ=ON \
+            cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DDOVRETH_FUZZ=ON "${launcher[@]}" \
                   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
                   -DDOVRETH_FUZZ_SECONDS="${DOVRETH_FUZZ_SECONDS:-30}" >/dev/null
             cmake --build build-fuzz -j "$jobs"
