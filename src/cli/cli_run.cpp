@@ -14,6 +14,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item.h"
@@ -28,7 +29,7 @@ namespace {
 // repeated separators resolved by their text (as the shell shows them).
 std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string full;
-    if (!path.empty() && path[0] == '/') {
+    if (IsAbsolutePath(path)) {
         full = path;
     } else {
         std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
@@ -52,13 +53,6 @@ std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string out;
     for (const std::string& part : parts) out += "/" + part;
     return out.empty() ? std::string("/") : out;
-}
-
-// The folder part of an absolute path ("/a/b" -> "/a", "/a" -> "/", "/" -> "").
-std::string ParentNative(const std::string& path) {
-    if (path == "/") return {};
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // A temporary file of our own, removed when the object goes.
@@ -246,7 +240,7 @@ class Runner {
         }
         // An entry loaded twice would be renamed twice: refuse paths inside other paths.
         for (const auto& [native, path] : given) {
-            for (std::string up = ParentNative(native); !up.empty(); up = ParentNative(up)) {
+            for (std::string up = ParentFolder(native); !up.empty(); up = ParentFolder(up)) {
                 auto it = given.find(up);
                 if (it != given.end())
                     return Fail(kExitUsage, "'" + path + "' lies inside '" + it->second +
