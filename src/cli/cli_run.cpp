@@ -128,17 +128,17 @@ std::string EscapeListName(const std::string& name) {
 
 std::string RenameStopReason(const Counts& counts) {
     switch (counts.renameStop) {
-        case RenameStop::PreCheck:
+        case RenameEnd::PreCheck:
             return "nothing was renamed: the check before the rename refused the edit tree (see "
                    "DataTrace.txt)";
-        case RenameStop::UserFolders:
+        case RenameEnd::UserFolders:
             return "nothing was renamed: a folder made in the edit tree could not be created";
-        case RenameStop::PathRefresh:
+        case RenameEnd::PathRefresh:
             return "the paths could not be brought up to date after the rename; see RenameLog.txt";
-        case RenameStop::Stopped:
+        case RenameEnd::Stopped:
             return "the rename was stopped by Ctrl+C: " + std::to_string(counts.notAttempted) +
                    " item(s) were not attempted; see RenameLog.txt";
-        case RenameStop::None:
+        case RenameEnd::None:
             break;
     }
     return "the rename ended early; see RenameLog.txt";
@@ -283,17 +283,12 @@ class Runner {
                 return Open(a);
             case ActionKind::Folder:
                 return ShowFolder(a);
-            case ActionKind::SelectAll:
-                session_.SelectAll();
-                return true;
+            case ActionKind::Operation:
+                return RunOperation(a);
             case ActionKind::Exec:
                 return Exec(a);
             case ActionKind::Macro:
                 return Macro(a);
-            case ActionKind::Limit:
-                if (session_.LimitLength(a.number) < 0)
-                    return Fail(kExitUsage, "--limit " + std::to_string(a.number) + " was refused");
-                return true;
             case ActionKind::MakeDir:
                 return MakeDir();
             case ActionKind::MoveTo:
@@ -320,6 +315,20 @@ class Runner {
                 return Undo();
         }
         return Fail(kExitUsage, "unknown option " + a.option);
+    }
+
+    // An operation of the table over the selected rows; a value given with it becomes the
+    // setting it stands for, for this run only (settings are never written).
+    bool RunOperation(const Action& a) {
+        const Operation* op = FindOperation(a.op);
+        if (!op) return Fail(kExitUsage, "unknown option " + a.option);
+        std::string shown = a.option;
+        if (op->cliValue == CliValue::Limit) {
+            session_.settings.limitSize = a.number;
+            shown += " " + std::to_string(a.number);
+        }
+        if (session_.RunListCommand(op->id) < 0) return Fail(kExitUsage, shown + " was refused");
+        return true;
     }
 
     bool Open(const Action& a) {

@@ -28,6 +28,26 @@
 
 namespace dov {
 
+namespace {
+
+RenameEnd EndOf(RenameStop stop) {
+    switch (stop) {
+        case RenameStop::None:
+            return RenameEnd::None;
+        case RenameStop::PreCheck:
+            return RenameEnd::PreCheck;
+        case RenameStop::UserFolders:
+            return RenameEnd::UserFolders;
+        case RenameStop::PathRefresh:
+            return RenameEnd::PathRefresh;
+        case RenameStop::Stopped:
+            return RenameEnd::Stopped;
+    }
+    return RenameEnd::None;
+}
+
+}  // namespace
+
 // The host the operations see: messages and notifications go to the front; STOP and the
 // close request are the session's flags or the front's own.
 class CSession::SessionHost : public ForwardingHost {
@@ -49,11 +69,9 @@ CSession::CSession(IHost& front)
     : tracePath(DefaultTracePath()),
       front_(front),
       host_(std::make_unique<SessionHost>(*this, front)),
-      list_(std::make_unique<MacroTarget>()),
+      list_(std::make_unique<EditTarget>()),
       depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
-    list_->pFlags = &flags;
-    list_->resetTree = [this](MacroTarget&) { return Reset(); };
     Reset();
 }
 
@@ -217,77 +235,25 @@ void CSession::SetSelection(const std::vector<int>& rows, int current) {
 }
 
 int CSession::RunListCommand(int id) {
-    IHost& host = Host();
-    const std::vector<CMyItem*> rows = list_->SelectedItems();
-    CNameEdit edit(list_->matcher, host, list_->keyWord, tracePath);
-    auto run = [&](int op) { return edit.RunEditCommand(op, rows).iChanged; };
-    switch (id) {
-        case CMD_CUT_EXT:
-            return edit.CutExtensionCommand(rows).iChanged;
-        case CMD_RESTORE_EXT:
-            return edit.RestoreExtensionCommand(rows).iChanged;
-        case CMD_CUT_LEFT:
-            return run(EDIT_CUT_LEFT);
-        case CMD_CUT_RIGHT:
-            return run(EDIT_CUT_RIGHT);
-        case CMD_CUT_KEY:
-            return run(EDIT_CUT_KEY);
-        case CMD_CUT_BOUND1:
-            return run(EDIT_CUT_BOUND1);
-        case CMD_CUT_BOUND2:
-            return run(EDIT_CUT_BOUND2);
-        case CMD_PASTE_LEFT:
-            return run(EDIT_PASTE_LEFT);
-        case CMD_PASTE_RIGHT:
-            return run(EDIT_PASTE_RIGHT);
-        case CMD_PASTE_KEY_LEFT:
-            return run(EDIT_PASTE_KEY_LEFT);
-        case CMD_PASTE_KEY_RIGHT:
-            return run(EDIT_PASTE_KEY_RIGHT);
-        case CMD_RESET_NAME:
-            return run(EDIT_RESET_NAME);
-        case CMD_REPLACE:
-            return run(EDIT_REPLACE);
-        case CMD_FIND: {
-            std::vector<CMyItem*> all;
-            std::vector<bool> sel;
-            for (int r = 0; r < list_->RowCount(); ++r) {
-                all.push_back(list_->RowItem(r));
-                sel.push_back(list_->IsSelected(r));
-            }
-            int n = edit.SelectItemsByKey(all, sel, list_->keyWord.Key1,
-                                          list_->keyWord.UseWildCard != 0);
-            for (int r = 0; r < list_->RowCount(); ++r)
-                list_->SetSelected(r, sel[static_cast<std::size_t>(r)]);
-            return n;
-        }
-        case CMD_SELECT_ALL:
-            SelectAll();
-            return list_->RowCount();
-        case CMD_LIMIT:
-            return LimitLength(settings.limitSize);
-        case CMD_SERIAL_0_UP:
-        case CMD_SERIAL_0_DOWN:
-        case CMD_SERIAL_1_UP:
-        case CMD_SERIAL_1_DOWN: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberQuick(id, rows);
-        }
-        case CMD_SERIAL_FROM_UP:
-        case CMD_SERIAL_FROM_DOWN: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberSimple(list_->serial.PresetData, id == CMD_SERIAL_FROM_UP,
-                                             rows);
-        }
-        case CMD_SERIAL_DETAIL: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberByDetail(list_->serial, rows);
-        }
-        case CMD_TEXT_TREE:
-            return WriteTextTree() ? 1 : 0;
-        default:
-            return -1;
+    const Operation* op = FindOperation(id);
+    if (!op || !op->run) return -1;
+    return RunOperation(*op).changed;
+}
+
+OpResult CSession::RunOperation(const Operation& op) {
+    OpContext context{*list_, Host(), tracePath, settings.limitSize};
+    OpResult r = dov::RunOperation(op, context);
+    switch (r.request) {
+        case OpRequest::None:
+            break;
+        case OpRequest::ResetTree:
+            r.changed = Reset();
+            break;
+        case OpRequest::WriteTextTree:
+            r.changed = WriteTextTree() ? 1 : 0;
+            break;
     }
+    return r;
 }
 
 int CSession::LimitLength(int limit) {
@@ -438,7 +404,7 @@ CommandResult CSession::RunConfirmedRename() {
     out.counts.failed = run->m_iRenameErrNum;
     out.counts.items = depth_->GetItemNum();
     out.counts.notAttempted = run->m_iNotAttemptedNum;
-    out.counts.renameStop = run->m_stop;
+    out.counts.renameStop = EndOf(run->m_stop);
     out.counts.logFailed = run->m_bLogFailed;
     return out;
 }
@@ -467,7 +433,7 @@ CommandResult CSession::Rename(const ConflictCheck* known) {
     out.counts.failed = counts.failed;
     out.counts.items = counts.itemNum;
     out.counts.notAttempted = counts.notAttempted;
-    out.counts.renameStop = counts.stop;
+    out.counts.renameStop = EndOf(counts.stop);
     out.counts.logFailed = counts.logFailed;
     return out;
 }
@@ -664,14 +630,34 @@ bool CSession::MacroCanStart(int fileNum) const {
     return dov::MacroCanStart(fileNum, tracePath);
 }
 
+namespace {
+
+// A macro's ClearAllItem is the session's reset.
+class ResetOnRequest final : public IMacroRequests {
+  public:
+    explicit ResetOnRequest(CSession& s) : s_(s) {}
+    int ResetTree(MacroTarget&) override { return s_.Reset(); }
+
+  private:
+    CSession& s_;
+};
+
+}  // namespace
+
 Outcome CSession::RunMacro(int fileNum) {
-    CMacroRunner runner(*list_, Host(), tracePath);
-    return runner.ExecuteMacro(fileNum) == 1 ? Outcome::Done : Outcome::Failed;
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
+    const int opened = runner.ExecuteMacro(fileNum);
+    if (runner.CloseAsked()) flags.quitReq = true;
+    return opened == 1 ? Outcome::Done : Outcome::Failed;
 }
 
 Outcome CSession::RunMacroFile(const std::string& path) {
-    CMacroRunner runner(*list_, Host(), tracePath);
-    return runner.ExecuteMacroFile(path) == 1 ? Outcome::Done : Outcome::Failed;
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
+    const int opened = runner.ExecuteMacroFile(path);
+    if (runner.CloseAsked()) flags.quitReq = true;
+    return opened == 1 ? Outcome::Done : Outcome::Failed;
 }
 
 StatementResult CSession::RunStatement(const std::string& statement) {
@@ -682,7 +668,8 @@ StatementResult CSession::RunStatement(const std::string& statement) {
         return out;
     }
     parser.TraceParseResult();
-    CMacroRunner runner(*list_, Host(), tracePath);
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
     CMacroStatement* st = parser.GetStatement();
     const int id = runner.CheckMacroStr(st);
     if (id < 0) {
@@ -692,6 +679,7 @@ StatementResult CSession::RunStatement(const std::string& statement) {
         return out;
     }
     if (!runner.ExeMacro(id, st)) out.problem = StatementResult::Problem::NotRun;
+    if (runner.CloseAsked()) flags.quitReq = true;
     return out;
 }
 

@@ -20,11 +20,11 @@
 
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
+#include "edit/operations.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
-#include "rename/rename_engine.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
@@ -35,7 +35,6 @@ namespace dov {
 class CCopyRun;
 class CJournalWriter;
 class CRenameRun;
-struct MacroTarget;
 
 // How a command ended.
 enum class Outcome {
@@ -45,6 +44,15 @@ enum class Outcome {
     Failed,      // it could not do its work (a message has said why)
 };
 
+// Why a rename ended before its end.
+enum class RenameEnd {
+    None,         // it ran to its end
+    PreCheck,     // the check before the run refused the tree: nothing changed on disk
+    UserFolders,  // a folder made in the tree could not be created: nothing was renamed
+    PathRefresh,  // the stored paths could not be brought up to date after the renames
+    Stopped,      // STOP (or Ctrl+C) between items: the items not reached were left alone
+};
+
 // What a rename or a copy did.
 struct Counts {
     std::uint32_t ok = 0;      // items renamed or created / copied
@@ -52,7 +60,7 @@ struct Counts {
     int items = 0;             // items the run went over (the rename's depth index)
     // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
     std::uint32_t notAttempted = 0;
-    RenameStop renameStop = RenameStop::None;
+    RenameEnd renameStop = RenameEnd::None;
     bool logFailed = false;
 };
 
@@ -96,35 +104,6 @@ struct StatementResult {
     Problem problem = Problem::None;
     std::string funcName;   // NoSuchFunction: the statement's name (CP932)
     std::string signature;  // NoSuchFunction: its argument signature
-};
-
-// List context-menu commands, by their menu ids.
-enum ListCommand : int {
-    CMD_FIND = 2005,
-    CMD_REPLACE = 2006,
-    CMD_RESET_NAME = 2008,
-    CMD_SELECT_ALL = 2009,
-    CMD_INFO = 2010,
-    CMD_CUT_EXT = 2011,
-    CMD_RESTORE_EXT = 2012,
-    CMD_CUT_LEFT = 2021,
-    CMD_CUT_RIGHT = 2022,
-    CMD_CUT_KEY = 2023,
-    CMD_CUT_BOUND1 = 2024,
-    CMD_CUT_BOUND2 = 2025,
-    CMD_LIMIT = 2026,
-    CMD_PASTE_LEFT = 2031,
-    CMD_PASTE_RIGHT = 2032,
-    CMD_PASTE_KEY_LEFT = 2033,
-    CMD_PASTE_KEY_RIGHT = 2034,
-    CMD_SERIAL_0_UP = 2041,
-    CMD_SERIAL_0_DOWN = 2042,
-    CMD_SERIAL_1_UP = 2043,
-    CMD_SERIAL_1_DOWN = 2044,
-    CMD_SERIAL_FROM_UP = 2045,
-    CMD_SERIAL_FROM_DOWN = 2046,
-    CMD_SERIAL_DETAIL = 2047,
-    CMD_TEXT_TREE = 2100,
 };
 
 class CSession {
@@ -193,9 +172,12 @@ class CSession {
     std::vector<int> SelectedRows() const;
 
     // ---- Commands --------------------------------------------------------------------------
-    // A list command by its menu id, with the keyword and serial settings as they stand (the
-    // dialogs fill them first). Returns the number of rows changed, or -1.
+    // An operation of the table (edit/operations.h) by its id, with the keyword and serial
+    // settings as they stand (the dialogs fill them first). Returns the number of rows
+    // changed, or -1 (refused, or no such operation, or one that only sets settings).
     int RunListCommand(int id);
+    // Runs a row over the selected rows and does what it asks for (a reset, the text tree).
+    OpResult RunOperation(const Operation& op);
     // The length limit command over the selected rows.
     int LimitLength(int limit);
     // The information box's text (CP932) over the selected rows.
@@ -298,7 +280,7 @@ class CSession {
     CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;
-    std::unique_ptr<MacroTarget> list_;
+    std::unique_ptr<EditTarget> list_;
     std::unique_ptr<CMyDepthInfo> depth_;
     std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
     std::unique_ptr<CJournalWriter> journal_;  // the journal of that run

@@ -314,12 +314,16 @@ void CKestrelView::SwitchAutoIndex(bool on) {
 }
 
 void CKestrelView::OnListCommand(int id) {
-    if (id == CMD_SELECT_ALL) return SelectAllRows();
+    commands_->Run(id);
+}
+
+void CKestrelView::ShowInfo() {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
-    if (id == CMD_INFO) {
-        host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
-        return;
-    }
+    host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
+}
+
+void CKestrelView::RunOperation(int id) {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
     StartWorker(
         [this, id] {
