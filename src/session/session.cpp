@@ -378,39 +378,119 @@ bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) 
 
 // ---- Disk ------------------------------------------------------------------------------------
 
-bool CSession::ConfirmRename(const ConflictCheck* known) {
-    rename_.reset();
-    if (!root_) return false;
-    auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
-    RenameOptions options;
-    options.autoSerialNum = AutoIndex();
-    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
-    if (!run->ConfirmStart(options)) return false;
-    rename_ = std::move(run);
-    return true;
+namespace {
+
+// STOP for a job: its own token, then the session's requests.
+class JobHost : public ForwardingHost {
+  public:
+    JobHost(IHost& inner, const std::atomic<bool>& stop) : ForwardingHost(inner), stop_(stop) {}
+    bool StopRequested() override { return stop_ || Inner().StopRequested(); }
+
+  private:
+    const std::atomic<bool>& stop_;
+};
+
+class RenameJobImpl final : public CJob {
+  public:
+    RenameJobImpl(CSession& s, CMyItem* root, CMyDepthInfo& depth, std::string journalPath,
+                  const ConflictCheck* known)
+        : s_(s),
+          root_(root),
+          depth_(depth),
+          journalPath_(std::move(journalPath)),
+          host_(s.Host(), stop_) {
+        if (known) known_ = known->conflicts.size();
+    }
+
+    bool Confirm() override {
+        run_.reset();
+        if (!root_) return false;
+        auto run = std::make_unique<CRenameRun>(root_, depth_, host_);
+        RenameOptions options;
+        options.autoSerialNum = s_.AutoIndex();
+        options.predictedFailures = known_ ? *known_ : s_.Check().conflicts.size();
+        if (!run->ConfirmStart(options)) return false;
+        run_ = std::move(run);
+        return true;
+    }
+
+    void Run() override {
+        std::unique_ptr<CRenameRun> run = std::move(run_);
+        if (!run) return;
+        // Every change is journaled before it is made, so that it can be undone.
+        CJournalWriter journal(journalPath_, "rename");
+        run->SetWatcher(&journal);
+        todo_ = depth_.GetItemNum();
+        const int r = run->RenameItemBySort();
+        result_.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
+        result_.counts.ok = run->m_iRenameOkNum;
+        result_.counts.failed = run->m_iRenameErrNum;
+        result_.counts.items = depth_.GetItemNum();
+        result_.counts.notAttempted = run->m_iNotAttemptedNum;
+        result_.counts.renameStop = EndOf(run->m_stop);
+        result_.counts.logFailed = run->m_bLogFailed;
+        done_ = static_cast<long long>(result_.counts.ok) + result_.counts.failed;
+    }
+
+  private:
+    CSession& s_;
+    CMyItem* root_;
+    CMyDepthInfo& depth_;
+    std::string journalPath_;
+    std::optional<std::size_t> known_;
+    JobHost host_;
+    std::unique_ptr<CRenameRun> run_;
+};
+
+class CopyJobImpl final : public CCopyJob {
+  public:
+    CopyJobImpl(CSession& s, CMyItem* root)
+        : s_(s), root_(root), host_(s.Host(), stop_), run_(host_, s.tracePath) {}
+
+    bool Confirm() override {
+        CopyOptions options;
+        options.autoSerialNum = s_.AutoIndex();
+        confirmed_ = run_.ConfirmStart(root_, options);
+        return confirmed_;
+    }
+
+    bool Prepare(const std::string& outputFolder) override {
+        prepared_ = confirmed_ && run_.PrepareBuffer();
+        folder_ = outputFolder;
+        return prepared_;
+    }
+
+    void Run() override {
+        if (!prepared_) return;
+        prepared_ = false;
+        s_.settings.writeFolder = folder_;
+        run_.Run(root_, folder_);
+        result_.outcome = host_.StopRequested() ? Outcome::Stopped : Outcome::Done;
+        result_.counts.ok = run_.m_iCopyOkNum;
+        result_.counts.failed = run_.m_iCopyErrNum;
+        done_ = static_cast<long long>(result_.counts.ok) + result_.counts.failed;
+    }
+
+  private:
+    CSession& s_;
+    CMyItem* root_;
+    JobHost host_;
+    CCopyRun run_;
+    bool confirmed_ = false, prepared_ = false;
+    std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<CJob> CSession::RenameJob(const ConflictCheck* known) {
+    return std::make_unique<RenameJobImpl>(*this, root_.get(), *depth_, JournalPath(), known);
 }
 
-CommandResult CSession::RunConfirmedRename() {
-    CommandResult out;
-    std::unique_ptr<CRenameRun> run = std::move(rename_);
-    if (!run) return out;
-    // Every change is journaled before it is made, so that it can be undone.
-    journal_ = std::make_unique<CJournalWriter>(JournalPath(), "rename");
-    run->SetWatcher(journal_.get());
-    const int r = run->RenameItemBySort();
-    journal_.reset();
-    out.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
-    out.counts.ok = run->m_iRenameOkNum;
-    out.counts.failed = run->m_iRenameErrNum;
-    out.counts.items = depth_->GetItemNum();
-    out.counts.notAttempted = run->m_iNotAttemptedNum;
-    out.counts.renameStop = EndOf(run->m_stop);
-    out.counts.logFailed = run->m_bLogFailed;
-    return out;
+std::unique_ptr<CCopyJob> CSession::CopyJob() {
+    return std::make_unique<CopyJobImpl>(*this, root_.get());
 }
 
 CommandResult CSession::Rename(const ConflictCheck* known) {
-    rename_.reset();
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
     options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
@@ -506,36 +586,7 @@ std::string CSession::JournalText() const {
     return text;
 }
 
-bool CSession::ConfirmCopy() {
-    copy_.reset();
-    auto run = std::make_unique<CCopyRun>(Host(), tracePath);
-    CopyOptions options;
-    options.autoSerialNum = AutoIndex();
-    if (!run->ConfirmStart(root_.get(), options)) return false;
-    copy_ = std::move(run);
-    return true;
-}
-
-bool CSession::PrepareCopy() {
-    if (copy_ && copy_->PrepareBuffer()) return true;
-    copy_.reset();
-    return false;
-}
-
-CommandResult CSession::RunConfirmedCopy(const std::string& outputFolder) {
-    CommandResult out;
-    std::unique_ptr<CCopyRun> run = std::move(copy_);
-    if (!run) return out;
-    settings.writeFolder = outputFolder;
-    run->Run(root_.get(), outputFolder);
-    out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
-    out.counts.ok = run->m_iCopyOkNum;
-    out.counts.failed = run->m_iCopyErrNum;
-    return out;
-}
-
 CommandResult CSession::CopyTo(const std::string& outputFolder) {
-    copy_.reset();
     CCopyRun run(Host(), tracePath);
     CopyOptions options;
     options.autoSerialNum = AutoIndex();

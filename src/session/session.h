@@ -25,49 +25,14 @@
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
+#include "session/job.h"
+#include "session/result.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
 class CMyItem;
 
 namespace dov {
-
-class CCopyRun;
-class CJournalWriter;
-class CRenameRun;
-
-// How a command ended.
-enum class Outcome {
-    Done,        // it ran to its end (the counts tell what failed)
-    NotStarted,  // a check refused it or the user declined
-    Stopped,     // STOP or Ctrl+C ended it early
-    Failed,      // it could not do its work (a message has said why)
-};
-
-// Why a rename ended before its end.
-enum class RenameEnd {
-    None,         // it ran to its end
-    PreCheck,     // the check before the run refused the tree: nothing changed on disk
-    UserFolders,  // a folder made in the tree could not be created: nothing was renamed
-    PathRefresh,  // the stored paths could not be brought up to date after the renames
-    Stopped,      // STOP (or Ctrl+C) between items: the items not reached were left alone
-};
-
-// What a rename or a copy did.
-struct Counts {
-    std::uint32_t ok = 0;      // items renamed or created / copied
-    std::uint32_t failed = 0;  // items that failed
-    int items = 0;             // items the run went over (the rename's depth index)
-    // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
-    std::uint32_t notAttempted = 0;
-    RenameEnd renameStop = RenameEnd::None;
-    bool logFailed = false;
-};
-
-struct CommandResult {
-    Outcome outcome = Outcome::NotStarted;
-    Counts counts;
-};
 
 // The rows left after deleting list rows.
 struct RowsDeleted {
@@ -213,13 +178,11 @@ class CSession {
     bool MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected);
 
     // ---- Disk --------------------------------------------------------------------------------
-    // The direct rename in two steps for a window: the checks and questions (true: go on),
-    // then the run (on a worker).
-    // Every change of the run is journaled before it is made. known: the conflict preview
-    // already made of the tree as it stands (else it is made here); when it predicts failures
-    // the user is asked first.
-    bool ConfirmRename(const ConflictCheck* known = nullptr);
-    CommandResult RunConfirmedRename();
+    // The direct rename as a job for a window: Confirm() makes the checks and asks (known:
+    // the conflict preview already made of the tree as it stands, else it is made there; when
+    // it predicts failures the user is asked first), Run() renames on a worker, journaling
+    // every change before it is made. The job refers to this session: it must end first.
+    std::unique_ptr<CJob> RenameJob(const ConflictCheck* known = nullptr);
     // Both steps at once.
     CommandResult Rename(const ConflictCheck* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
@@ -235,11 +198,10 @@ class CSession {
     JournalInfo LastJournal() const;
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
-    // Copy and rename into an output folder in three steps for a window: the checks and the
-    // question (before the folder is chosen), the copy buffer, the run (on a worker).
-    bool ConfirmCopy();
-    bool PrepareCopy();
-    CommandResult RunConfirmedCopy(const std::string& outputFolder);
+    // Copy and rename into an output folder as a job for a window: Confirm() makes the checks
+    // and asks (before the folder is chosen), Prepare(folder) gets the copy buffer, Run()
+    // copies on a worker. The job refers to this session: it must end first.
+    std::unique_ptr<CCopyJob> CopyJob();
     // All steps at once.
     CommandResult CopyTo(const std::string& outputFolder);
     // TextTree.txt of a folder (the whole tree when null) with its result message.
@@ -282,9 +244,6 @@ class CSession {
     std::unique_ptr<SessionHost> host_;
     std::unique_ptr<EditTarget> list_;
     std::unique_ptr<CMyDepthInfo> depth_;
-    std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
-    std::unique_ptr<CJournalWriter> journal_;  // the journal of that run
-    std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
 };
