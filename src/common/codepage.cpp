@@ -196,9 +196,9 @@ char32_t ValueAt(std::string_view s, std::size_t p, std::size_t len) {
     if (len == 1) return b0 < 0x80 ? b0 : PointOf(b0);
     const auto b1 = static_cast<unsigned char>(s[p + 1]);
     if (len == 4) {
-        const char32_t v =
-            UserDefinedIndex(b0, b1) * kIndexes +
-            UserDefinedIndex(static_cast<unsigned char>(s[p + 2]), static_cast<unsigned char>(s[p + 3]));
+        const char32_t v = UserDefinedIndex(b0, b1) * kIndexes +
+                           UserDefinedIndex(static_cast<unsigned char>(s[p + 2]),
+                                            static_cast<unsigned char>(s[p + 3]));
         if (v > kMaxValue) return kNoValue;
         if (v >= kRawByteBase) return v >= kRawByteBase + 0x80 ? v : kNoValue;
         if (v >= 0xD800 && v <= 0xDFFF) return kNoValue;

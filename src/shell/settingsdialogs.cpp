@@ -39,7 +39,8 @@ COptionDlg::COptionDlg(QWidget* parent) : QDialog(parent) {
         new QCheckBox(U8("右クリックメニューによる動作をフォルダの内部にも\n影響させる"), this);
     effect_->setObjectName("effectSubItem");
     linux_ = new QCheckBox(
-        U8("変更した名前に / 以外の全ての文字を許す\n(Windows に持って行かないファイル向け)"), this);
+        U8("変更した名前に / 以外の全ての文字を許す\n(Windows に持って行かないファイル向け)"),
+        this);
     linux_->setObjectName("allowLinuxNames");
     auto* v = new QVBoxLayout(this);
     v->addWidget(auto_);

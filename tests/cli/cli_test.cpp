@@ -350,8 +350,8 @@ TEST_F(CliTest, CheckListsTheNamesTheNameCheckRefuses) {
     CliResult r = Run({"odd", "--folder", "odd", "--select-all", "--exec",
                        "PasteLeftListString(\"p_\")", "--check"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "refused name\t" + tmp.path() + "/odd/a:b.txt\t" + tmp.path() +
-                         "/odd/p_a:b.txt\n");
+    EXPECT_EQ(r.out,
+              "refused name\t" + tmp.path() + "/odd/a:b.txt\t" + tmp.path() + "/odd/p_a:b.txt\n");
     EXPECT_NE(r.err.find("1 rename(s) are predicted to fail"), std::string::npos) << r.err;
 }
 

@@ -22,14 +22,14 @@ TEST(Bridge, DiskNamesConvertAsExpected) {
         {"abc", "abc"},
         {"日本語.txt", "\x93\xFA\x96\x7B\x8C\xEA.txt"},
         {"ｱ", "\xB1"},
-        {"～", "\x81\x60"},                        // U+FF5E: CP932 holds it exactly
-        {"〜", "\xF0\x4A\xF5\xA1"},                // U+301C comes back from 0x8160 as U+FF5E
-        {"é", "\xF0\x40\xF1\x6D"},                 // U+00E9 = 0 * 1128 + 233
-        {"caf\xE9", "caf\xF5\x6F\xF5\x86"},       // raw byte: 0x110000 + 0xE9
-        {"\xEE\x80\x80", "\xF0\x72\xF5\x44"},      // private use U+E000, not 0xF040
-        {"纊髙", "\xFA\x5C\xFB\xFC"},              // IBM extension kanji
+        {"～", "\x81\x60"},                              // U+FF5E: CP932 holds it exactly
+        {"〜", "\xF0\x4A\xF5\xA1"},                      // U+301C comes back from 0x8160 as U+FF5E
+        {"é", "\xF0\x40\xF1\x6D"},                       // U+00E9 = 0 * 1128 + 233
+        {"caf\xE9", "caf\xF5\x6F\xF5\x86"},              // raw byte: 0x110000 + 0xE9
+        {"\xEE\x80\x80", "\xF0\x72\xF5\x44"},            // private use U+E000, not 0xF040
+        {"纊髙", "\xFA\x5C\xFB\xFC"},                    // IBM extension kanji
         {"か\xE3\x82\x99", "\x82\xA9\xF0\x4B\xF0\x61"},  // combining voiced mark U+3099
-        {"\xF0\x9F\x98\x80", "\xF0\xB2\xF5\xAD"},  // U+1F600
+        {"\xF0\x9F\x98\x80", "\xF0\xB2\xF5\xAD"},        // U+1F600
     };
     for (const Row& r : rows) {
         EXPECT_EQ(EscapeBytes(*Utf8ToCp932(r.disk)), EscapeBytes(r.inside)) << r.disk;
@@ -39,16 +39,18 @@ TEST(Bridge, DiskNamesConvertAsExpected) {
 
 TEST(Bridge, RefusesInsideTextThatIsNoDiskName) {
     const char* rows[] = {
-        "\x82",                  // cut in half
-        "\x80", "\xA0", "\xFD",  // not CP932
-        "\xF0\x40",              // a lone user-defined character
-        "\xF6\x40",              // user-defined, never half of a pair
-        "\xF0\x40\xF0\x41",      // the pair of U+0001, which CP932 holds
-        "\xF0\x40\xF0\x6F",      // the pair of '/'
-        "\xF0\x79\xF5\xCB",      // the pair of U+FF5E, which CP932 holds
-        "\xF0\x71\xF0\x58",      // the pair of the surrogate U+D800
-        "\xF5\x6F\xF4\xD8",      // the raw byte 0x7F
-        "\xF5\x6F\xF5\x9D",      // 0x110100, above every value
+        "\x82",  // cut in half
+        "\x80",
+        "\xA0",
+        "\xFD",              // not CP932
+        "\xF0\x40",          // a lone user-defined character
+        "\xF6\x40",          // user-defined, never half of a pair
+        "\xF0\x40\xF0\x41",  // the pair of U+0001, which CP932 holds
+        "\xF0\x40\xF0\x6F",  // the pair of '/'
+        "\xF0\x79\xF5\xCB",  // the pair of U+FF5E, which CP932 holds
+        "\xF0\x71\xF0\x58",  // the pair of the surrogate U+D800
+        "\xF5\x6F\xF4\xD8",  // the raw byte 0x7F
+        "\xF5\x6F\xF5\x9D",  // 0x110100, above every value
     };
     for (const char* s : rows) {
         EXPECT_FALSE(Cp932ToUtf8(s).has_value()) << EscapeBytes(s);
@@ -83,7 +85,7 @@ TEST(Bridge, EveryBmpCodePointRoundTrips) {
 // CP932 and comes back the same. Bytes are drawn to favour UTF-8 lead and continuation bytes.
 TEST(Bridge, EveryLinuxNameRoundTrips) {
     std::mt19937 rng(2207);
-    const unsigned char kinds[] = {'a', '.', ':', 0x5C, 0x7F, 0x80, 0x99, 0xBF, 0xC2,
+    const unsigned char kinds[] = {'a',  '.',  ':',  0x5C, 0x7F, 0x80, 0x99, 0xBF, 0xC2,
                                    0xC3, 0xDF, 0xE0, 0xE3, 0xED, 0xEF, 0xF0, 0xF4, 0xFF};
     for (int round = 0; round < 5000; ++round) {
         std::string name(1 + rng() % 255, 'x');

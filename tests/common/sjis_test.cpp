@@ -69,7 +69,9 @@ TEST(SjisSearch, CharLenTakesIbmKanjiWholeAndPairsAsOne) {
         const char* s;
         std::vector<std::size_t> lens;  // the character lengths of a walk from the start
     } rows[] = {
-        {"\xFA\x5C" "x", {2, 1}},                      // 纊: its trail byte is '\'
+        {"\xFA\x5C"
+         "x",
+         {2, 1}},                                      // 纊: its trail byte is '\'
         {"\xFB\xFC\xFC\x4B", {2, 2}},                  // 髙 and the last IBM kanji
         {"\xF0\x4A\xF5\xA1.", {4, 1}},                 // a pair (〜)
         {"\xF0\x40\xF1\x6D\xF5\x6F\xF5\x86", {4, 4}},  // two pairs

@@ -36,10 +36,10 @@ struct Case {
 
 TEST(RegExp, HitRules) {
     dovtest::TempDir tmp;
-    const std::string a = Sj("ア");    // 0x83 0x41: its trail byte is the letter A
-    const std::string hyo = Sj("表");  // 0x95 0x5C: its trail byte is a backslash
+    const std::string a = Sj("ア");               // 0x83 0x41: its trail byte is the letter A
+    const std::string hyo = Sj("表");             // 0x95 0x5C: its trail byte is a backslash
     const std::string wave = "\xF0\x4A\xF5\xA1";  // the pair of 〜 (U+301C)
-    const std::string kou = "\xFA\x5C";             // 纊: IBM extension kanji, trail '\'
+    const std::string kou = "\xFA\x5C";           // 纊: IBM extension kanji, trail '\'
     const Case cases[] = {
         {"empty key", "abc", "", 0, -1, 0},
         {"empty target", "", "a", 0, -1, 0},

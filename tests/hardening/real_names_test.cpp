@@ -23,8 +23,8 @@ struct Group {
 const std::vector<Group>& Groups() {
     static const std::vector<Group> groups = {
         {"composed",
-         {"魔法少女〜まどか〜 第01話.mp4", "恋する♥ハート 第02話.mp4",
-          "Café de Tōkyō 第03話.mp4", "简体中文 动画 第04話.mp4", "がぎぐげご ヴァ ぱ 第05話.mp4",
+         {"魔法少女〜まどか〜 第01話.mp4", "恋する♥ハート 第02話.mp4", "Café de Tōkyō 第03話.mp4",
+          "简体中文 动画 第04話.mp4", "がぎぐげご ヴァ ぱ 第05話.mp4",
           "\xF0\x9F\x98\x80 絵文字 第06話.mp4", "ﾎﾟｹﾓﾝ Ørsted ø 第07話.mp4"}},
         {"decomposed",
          {"か\u3099き\u3099く\u3099 第01話.mp4", "Cafe\u0301 de To\u0304kyo\u0304 第02話.mp4",
@@ -68,7 +68,8 @@ struct AllowLinuxNames {
 TEST(RealNames, EveryByteSurvivesCopySaveOpenRenameAndUndo) {
     dovtest::SessionRun r;
     for (const Group& g : Groups())
-        for (const std::string& n : g.names) r.tmp.WriteFile("t/" + std::string(g.folder) + "/" + n, n);
+        for (const std::string& n : g.names)
+            r.tmp.WriteFile("t/" + std::string(g.folder) + "/" + n, n);
     const Files before = FilesBelow(r.tmp / "t");
     ASSERT_EQ(before, Expected(Groups(), "", ""));
     r.Load({"t"});

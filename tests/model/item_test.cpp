@@ -474,15 +474,15 @@ TEST_F(ItemTest, NameStringRule) {
     } rows[] = {
         {"", true},
         {"a\"b", true},
-        {Sj("表示"), true},   // trail byte 0x5C
-        {Sj("ソ"), true},     // 0x83 0x5C
-        {"\x83\x7C", true},   // trail byte 0x7C '|'
-        {"\xF5\x5C", true},   // user-defined
-        {"\xFA\x5C", true},   // IBM extension kanji 纊: its trail byte is no '\'
+        {Sj("表示"), true},          // trail byte 0x5C
+        {Sj("ソ"), true},            // 0x83 0x5C
+        {"\x83\x7C", true},          // trail byte 0x7C '|'
+        {"\xF5\x5C", true},          // user-defined
+        {"\xFA\x5C", true},          // IBM extension kanji 纊: its trail byte is no '\'
         {"\xF0\x5C\xF0\x7C", true},  // a pair with trail bytes '\' and '|'
-        {"\xFD\x5C", false},  // not a lead byte: '\' stands alone
-        {"\x81/", false},     // '/' is no trail byte
-        {"abc\x81", true},    // lone lead byte at the end
+        {"\xFD\x5C", false},         // not a lead byte: '\' stands alone
+        {"\x81/", false},            // '/' is no trail byte
+        {"abc\x81", true},           // lone lead byte at the end
         {"a:b", false},
         {"a,b", false},
         {"a\\b", false},
@@ -500,7 +500,8 @@ TEST_F(ItemTest, NameStringRule) {
     // With the setting, everything a Linux disk allows.
     CMyItem::SetAllowLinuxNames(true);
     for (const auto& r : rows) {
-        const bool linuxOk = r.s.find('/') == std::string::npos && r.s.find('\0') == std::string::npos;
+        const bool linuxOk =
+            r.s.find('/') == std::string::npos && r.s.find('\0') == std::string::npos;
         EXPECT_EQ(CMyItem::IsUsableNameString(r.s), linuxOk) << r.s;
     }
     CMyItem::SetAllowLinuxNames(false);

@@ -214,8 +214,8 @@ TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
 }
 
 TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
-    for (const char* bad : {"cut\x82",            // a double-byte character cut in half
-                            "lone\xF0\x40",       // half of a pair
+    for (const char* bad : {"cut\x82",                   // a double-byte character cut in half
+                            "lone\xF0\x40",              // half of a pair
                             "ascii\xF0\x40\xF0\xA2"}) {  // the pair of 'a', which CP932 holds
         Scene s({{"d/a.txt", "a"}}, {"d"});
         s.Rename("d/a.txt", bad);
