@@ -272,8 +272,8 @@ class Runner {
         const long long unnamed = left.count - static_cast<long long>(left.paths.size());
         if (unnamed > 0) std::fprintf(stderr, "dovreth-cli: left out: %lld more\n", unnamed);
         std::fprintf(stderr,
-                     "dovreth-cli: %lld entr%s left out (unreadable, or a name that is not UTF-8 "
-                     "or that CP932 cannot hold); see DataTrace.txt\n",
+                     "dovreth-cli: %lld entr%s left out (unreadable or gone); see "
+                     "DataTrace.txt\n",
                      left.count, left.count == 1 ? "y was" : "ies were");
     }
 

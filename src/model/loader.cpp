@@ -135,8 +135,8 @@ int CItemLoader::CheckLoadFileStatus(const std::string& folderPath,
         bool ok = false;
         std::string shown;
         if (!e.nameOk) {
-            // A name the disk holds in a form this program cannot: show its bytes.
-            shown = JoinPath(folderPath, EscapeBytes(e.rawName));
+            // Unreadable or vanished: its name through the bridge, which takes any bytes.
+            shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
         } else {
             shown = JoinPath(folderPath, PickedName(e));
             EntryInfo st;
@@ -290,9 +290,9 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     bool stopped = false;
     for (EntryInfo& e : entries) {
         if (!e.nameOk) {
-            // Unreadable, vanished, or a name this program cannot hold: skipped like an entry
-            // whose status cannot be read, its bytes shown as they are on disk.
-            std::string shown = JoinPath(folderPath, EscapeBytes(e.rawName));
+            // Unreadable or vanished: skipped like an entry whose status cannot be read, its
+            // name through the bridge, which takes any bytes.
+            std::string shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
             TraceF(m_strTracePath,
                    "※　ファイルステータスの取得に失敗 "
                    "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",

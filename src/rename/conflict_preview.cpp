@@ -280,6 +280,9 @@ class Predictor {
         : root_(root), depth_(root->m_strTracePath), giveUp_(giveUp) {}
 
     ConflictPrediction Run() {
+        // The name check refuses the whole run before anything else: list what it refuses.
+        Refused(root_);
+        if (!out_.failures.empty()) return std::move(out_);
         if (!FillDepth() || !depth_.SortByDepth()) {
             out_.stops = true;
             return std::move(out_);
@@ -323,6 +326,19 @@ class Predictor {
             if (!item || !fn(item)) return false;
         }
         return true;
+    }
+
+    void Refused(CMyItem* folder) {
+        EachSub(folder, [&](CMyItem* item) {
+            if (item->NameRefused()) {
+                item->UpdateWriteName();
+                out_.failures.push_back({item, Reason::Refused, item->m_strOrgPath,
+                                         JoinPath(item->m_strParentPath, item->m_strWriteName),
+                                         false});
+            }
+            if (item->m_bIsFolder) Refused(item);
+            return true;
+        });
     }
 
     bool FillDepth(CMyItem* folder) {
@@ -414,6 +430,8 @@ const char* ConflictReasonText(ConflictReason reason) {
             return "into itself";
         case Reason::NotFolder:
             return "cannot be created";
+        case Reason::Refused:
+            return "refused name";
         case Reason::Other:
             break;
     }

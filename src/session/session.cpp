@@ -123,6 +123,7 @@ CItemLoader& CSession::Loader() {
 
 void CSession::LoadSettingsFile() {
     LoadSettings(SettingsPath(), settings);
+    CMyItem::SetAllowLinuxNames(settings.allowLinuxNames != 0);
     list_->keyWord = settings.keyWord;
     list_->serial = settings.serial;
     if (root_) SwitchAutoIndexMode(root_.get(), AutoIndex(), Host());
@@ -299,7 +300,8 @@ void CSession::SortByColumn(int column) {
 int CSession::SetNewName(int row, const std::string& name) {
     CMyItem* item = list_->RowItem(row);
     if (!item) return 0;
-    if (!CMyItem::IsUsableNameString(name)) {
+    // The loaded name is always allowed back: it exists on the disk.
+    if (name != item->m_strOrgName && !CMyItem::IsUsableNameString(name)) {
         Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
         return 0;
     }
@@ -321,7 +323,7 @@ int CSession::SetNewName(int row, const std::string& name) {
 
 int CSession::SetFolderName(CMyItem* folder, const std::string& name) {
     if (!folder || folder == root_.get()) return 0;
-    if (!CMyItem::IsUsableNameString(name)) {
+    if (name != folder->m_strOrgName && !CMyItem::IsUsableNameString(name)) {
         Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
         return 0;
     }

@@ -261,7 +261,7 @@ void CKestrelView::ReportLeftOut(long long count) {
     if (count <= 0) return;
     char text[256];
     std::snprintf(text, sizeof text,
-                  Sj("名前を扱えないため読み込まなかったアイテムが%lld個あります。\n詳細は "
+                  Sj("状態を読めないため読み込まなかったアイテムが%lld個あります。\n詳細は "
                      "DataTrace.txt に記されました。")
                       .c_str(),
                   count);
