@@ -425,24 +425,24 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
 
 namespace {
 
-// Resolves the symbolic links path may be (not those of its folders), up to a limit; mode gets
-// the permission bits of the regular file found there. 0, or the errno that stops it.
-int FollowLinks(std::string& path, std::optional<unsigned>& mode) {
-    for (int hop = 0; hop <= 40; ++hop) {
-        EntryInfo info;
-        const int err = Fs().Stat(path, info);
-        if (err == ENOENT) return 0;  // a new file (or a link to one still to be made)
-        if (err != 0) return err;
-        if (!info.isLink) {
-            if (info.isRegular) mode = info.mode;
-            return 0;
-        }
+// What the chosen path is: a new file, a regular file (mode gets its permission bits), or a
+// link of the user's own, which is then replaced by the path it leads to as the kernel resolves
+// it (a link of anyone else is refused: in a shared folder it may lead to another file of the
+// user's). 0, or the errno that stops the save.
+int OwnTarget(std::string& path, std::optional<unsigned>& mode) {
+    EntryInfo info;
+    int err = Fs().Stat(path, info);
+    if (err == ENOENT) return 0;  // a new file
+    if (err != 0) return err;
+    if (info.isLink) {
+        if (info.uid != ::geteuid()) return EPERM;
         std::string target;
-        if (const int e = Fs().ReadLink(path, target); e != 0) return e;
-        if (target.empty()) return ENOENT;
-        path = IsAbsolute(target) ? target : JoinPath(ParentPath(path), target);
+        if ((err = Fs().ResolveOwnLink(path, target)) != 0) return err;
+        path = std::move(target);
+        if ((err = Fs().Stat(path, info)) != 0) return err == ENOENT ? 0 : err;
     }
-    return ELOOP;
+    if (info.isRegular) mode = info.mode;
+    return 0;
 }
 
 }  // namespace
@@ -456,7 +456,7 @@ int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& chosen) {
         // the new file keeps the old one's permissions.
         std::string path = chosen;
         std::optional<unsigned> mode;
-        if (IsAbsolute(path)) err = FollowLinks(path, mode);
+        if (IsAbsolute(path)) err = OwnTarget(path, mode);
         if (err == 0 && IsAbsolute(path) && !BaseName(path).empty()) {
             for (int i = 0; i < 100; ++i) {
                 tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);

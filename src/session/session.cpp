@@ -120,6 +120,7 @@ int CSession::Reset() {
     if (root_) front_.TreeFolderRemoved(root_.get());
     list_->Show(nullptr);
     root_.reset();
+    scope_.Clear();
     root_ = MakeRootItem(tracePath, AutoIndex());
     if (!root_) {
         Host().Message(Sj("ルートアイテムの確保が出来なかったので終了します。"));
@@ -147,6 +148,9 @@ CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
         }
         picked.push_back(std::move(e));
     }
+    // The folder the user named is pinned now: the rename and the copy reach it only while
+    // its path still leads to it.
+    scope_.Add(diskFolder);
     return Loader().LoadPickedEntries(under, diskFolder, std::move(picked));
 }
 
@@ -412,9 +416,41 @@ bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) 
 
 // ---- Disk ------------------------------------------------------------------------------------
 
+bool CSession::JournalAllowsRename() {
+    const JournalInfo st = LastJournal();
+    if (!st.Unfinished()) return true;
+    if (st.refused) {
+        Host().Message(FormatSj("※　%s は自分の所有でないか、他のユーザが書き込めるので使えませ"
+                                "ん。\nフォルダ: %s\n",
+                                JournalPath().c_str(), ProgramFolder().c_str()),
+                       MsgKind::Ok, MsgIcon::Error);
+        return false;
+    }
+    if (Host().Message(FormatSj("前回の処理は完了していません（記録された変更[%u]個）。\n"
+                                "直接変更の前に元に戻しますか？",
+                                static_cast<unsigned>(st.changes)),
+                       MsgKind::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
+        Undo();
+        return false;
+    }
+    if (Host().Message(Sj("記録を破棄すると前回の変更は元に戻せなくなります。\n"
+                          "記録を破棄して直接変更しますか？"),
+                       MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
+        return false;
+    return DiscardJournal();
+}
+
+bool CSession::DiscardJournal() {
+    Fs().RemoveFile(UndoJournalPath());
+    Fs().RemoveFile(JournalPath());
+    EntryInfo info;
+    return Fs().Stat(JournalPath(), info) == ENOENT && Fs().Stat(UndoJournalPath(), info) == ENOENT;
+}
+
 bool CSession::ConfirmRename(const ConflictCheck* known) {
     rename_.reset();
     if (!root_) return false;
+    if (!JournalAllowsRename()) return false;
     auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
@@ -431,6 +467,7 @@ CommandResult CSession::RunConfirmedRename() {
     // Every change is journaled before it is made, so that it can be undone.
     journal_ = std::make_unique<CJournalWriter>(JournalPath(), "rename");
     run->SetWatcher(journal_.get());
+    run->SetScope(&scope_);
     const int r = run->RenameItemBySort();
     journal_.reset();
     out.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
@@ -445,7 +482,9 @@ CommandResult CSession::RunConfirmedRename() {
 
 CommandResult CSession::Rename(const ConflictCheck* known) {
     rename_.reset();
+    if (!JournalAllowsRename()) return {};
     RenameOptions options;
+    options.scope = &scope_;
     options.autoSerialNum = AutoIndex();
     options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
     // Every change is journaled before it is made, so that it can be undone.
@@ -504,11 +543,14 @@ CommandResult CSession::Undo() {
     if (r == 1) return out;
     if (r != 0) {
         out.outcome = Outcome::Failed;
+        out.counts.journalRefused = r == -2;
         return out;
     }
-    out.outcome = Outcome::Done;
+    out.outcome = report.notAttempted > 0 ? Outcome::Stopped : Outcome::Done;
     out.counts.ok = report.reverted;
     out.counts.failed = report.skipped;
+    out.counts.notAttempted = report.notAttempted;
+    out.counts.logFailed = report.logFailed;
     out.counts.items = static_cast<int>(report.reverted + report.already + report.skipped);
     if (root_ && root_->m_dwNumInFolder > 0) {
         Reset();
@@ -520,7 +562,7 @@ CommandResult CSession::Undo() {
 
 JournalInfo CSession::LastJournal() const {
     const JournalState st = ReadJournalState();
-    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind};
+    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind, st.refused};
 }
 
 std::string CSession::JournalText() const {
@@ -561,7 +603,7 @@ CommandResult CSession::RunConfirmedCopy(const std::string& outputFolder) {
     std::unique_ptr<CCopyRun> run = std::move(copy_);
     if (!run) return out;
     settings.writeFolder = outputFolder;
-    run->Run(root_.get(), outputFolder);
+    run->Run(root_.get(), outputFolder, &scope_);
     out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
     out.counts.ok = run->m_iCopyOkNum;
     out.counts.failed = run->m_iCopyErrNum;
@@ -574,7 +616,7 @@ CommandResult CSession::CopyTo(const std::string& outputFolder) {
     CopyOptions options;
     options.autoSerialNum = AutoIndex();
     CommandResult out;
-    if (CopyAndRename(run, root_.get(), outputFolder, options) != 0) return out;
+    if (CopyAndRename(run, root_.get(), outputFolder, options, &scope_) != 0) return out;
     settings.writeFolder = outputFolder;
     out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
     out.counts.ok = run.m_iCopyOkNum;
@@ -645,6 +687,8 @@ Outcome CSession::Open(const std::string& path) {
     // refused (the engine reports that as handled) and leaves an empty tree like a damaged
     // one; a later Save must not write either over.
     const bool loaded = file.m_strLoadedPath == path && !path.empty();
+    // The folders the file's entries came from are pinned as it is opened.
+    scope_ = ScopeOfTree(root_.get());
     if (loaded) {
         saveFilePath = path;
         AddRecentFile(settings, path);

@@ -54,6 +54,7 @@ struct Counts {
     std::uint32_t notAttempted = 0;
     RenameStop renameStop = RenameStop::None;
     bool logFailed = false;
+    bool journalRefused = false;  // an undo: the journal is not the user's own (not read)
 };
 
 struct CommandResult {
@@ -88,6 +89,9 @@ struct JournalInfo {
     bool undoCutShort = false;  // an undo was cut short (undo again to finish it)
     std::size_t changes = 0;    // changes it records as made
     std::string kind;           // "rename" or "undo"
+    bool refused = false;       // a journal is there that is not the user's own (not read)
+    // A new direct rename would replace a journal that can still be undone.
+    bool Unfinished() const { return (exists && !finished) || undoCutShort || refused; }
 };
 
 // One macro statement given as text.
@@ -251,6 +255,11 @@ class CSession {
     CommandResult Undo();
     // The last journaled run as found on disk (at start-up: was a run cut short?).
     JournalInfo LastJournal() const;
+    // Removes the last run's journal (and an undo's cut short): its changes can no longer be
+    // undone. true when none is left.
+    bool DiscardJournal();
+    // The folders the loaded entries came from, pinned when they were loaded.
+    const DiskScope& Scope() const { return scope_; }
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
     // Copy and rename into an output folder in three steps for a window: the checks and the
@@ -305,6 +314,10 @@ class CSession {
     std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
+    DiskScope scope_;  // the folders of the loaded entries, pinned at load
+    // Before a direct rename: an unfinished journal is offered for undo, or discarded on an
+    // explicit answer. true: the rename may start.
+    bool JournalAllowsRename();
 };
 
 }  // namespace dov
