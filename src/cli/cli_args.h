@@ -7,23 +7,23 @@
 namespace dov::cli {
 
 enum class ActionKind {
-    Open,         // --open FILE
-    Folder,       // --folder TREEPATH
-    SelectAll,    // --select-all
-    Exec,         // --exec STATEMENT
-    Macro,        // --macro FILE
-    Limit,        // --limit N
-    MakeDir,      // --mkdir
-    MoveTo,       // --move-to TREEPATH
-    IntoFolders,  // --into-folders / --no-into-folders
-    AutoIndex,    // --auto-index / --no-auto-index
-    List,         // --list
-    Tree,         // --tree
-    Save,         // --save FILE
-    Rename,       // --rename
-    CopyTo,       // --copy-to DIR
-    Check,        // --check
-    Undo,         // --undo
+    Open,            // --open FILE
+    Folder,          // --folder TREEPATH
+    SelectAll,       // --select-all
+    Exec,            // --exec STATEMENT
+    Macro,           // --macro FILE
+    Limit,           // --limit N
+    MakeDir,         // --mkdir
+    MoveTo,          // --move-to TREEPATH
+    IntoFolders,     // --into-folders / --no-into-folders
+    AutoIndex,       // --auto-index / --no-auto-index
+    List,            // --list
+    Tree,            // --tree
+    Save,            // --save FILE
+    Rename,          // --rename
+    CopyTo,          // --copy-to DIR
+    Check,           // --check
+    Undo,            // --undo
     DiscardJournal,  // --discard-journal
 };
 

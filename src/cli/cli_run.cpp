@@ -338,8 +338,7 @@ class Runner {
             case ActionKind::DiscardJournal:
                 if (!session_.DiscardJournal())
                     return Fail(kExitFailed, "--discard-journal: the journal in '" +
-                                                 ProgramFolderNative() +
-                                                 "' could not be removed");
+                                                 ProgramFolderNative() + "' could not be removed");
                 return true;
         }
         return Fail(kExitUsage, "unknown option " + a.option);
@@ -508,11 +507,12 @@ class Runner {
             return Fail(kExitFailed, "the undo could not write its journal '" + folder +
                                          "/RenameJournal.undo.txt'; nothing changed");
         if (r.counts.logFailed)
-            return Fail(kExitFailed, "the rename log '" + folder + "/RenameLog.txt' could not be written");
+            return Fail(kExitFailed,
+                        "the rename log '" + folder + "/RenameLog.txt' could not be written");
         if (r.outcome == Outcome::Stopped)
-            return Fail(kExitFailed, "the undo was stopped by Ctrl+C: " +
-                                         std::to_string(r.counts.notAttempted) +
-                                         " change(s) were not undone (--undo again goes on)");
+            return Fail(kExitFailed,
+                        "the undo was stopped by Ctrl+C: " + std::to_string(r.counts.notAttempted) +
+                            " change(s) were not undone (--undo again goes on)");
         if (r.counts.failed > 0)
             return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " change(s) could not be undone; see RenameLog.txt");
@@ -540,6 +540,8 @@ class Runner {
         if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
         const std::string log = ProgramFolderNative() + "/RenameLog.txt";
+        if (r.counts.renameStop == RenameStop::Journal)
+            return Fail(kExitFailed, RenameStopReason(r.counts));
         if (r.counts.logFailed)
             return Fail(kExitFailed, "the rename log '" + log + "' could not be written");
         if (r.outcome != Outcome::Done) return Fail(kExitFailed, RenameStopReason(r.counts));

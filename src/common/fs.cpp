@@ -175,7 +175,6 @@ int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     return e;
 }
 
-
 std::size_t HandleLimit() {
     struct rlimit rl {};
     std::size_t soft = 1024;
@@ -193,7 +192,14 @@ struct PosixFileSystem::Handles {
     struct Dir {
         int fd = -1;
         std::uint64_t used = 0;
+        // What the folder was when it was opened (0: not known).
+        dev_t dev = 0;
+        ino_t ino = 0;
     };
+    using Id = std::pair<dev_t, ino_t>;
+    // The folder each folder opened in this operation was opened from (by identity): a folder
+    // is reopened from a child of its own only when it is still that one.
+    std::map<Id, Id> parentOf;
     std::mutex mu;
     std::optional<DiskScope> scope;
     std::map<std::string, Dir> dirs;
@@ -209,6 +215,7 @@ struct PosixFileSystem::Handles {
     void CloseAll() {
         for (auto& [path, d] : dirs) ::close(d.fd);
         dirs.clear();
+        parentOf.clear();
         last = dirs.end();
     }
 
@@ -216,7 +223,7 @@ struct PosixFileSystem::Handles {
 
     bool InScope(const std::string& dir) const { return scope && scope->Contains(dir); }
 
-    void Keep(const std::string& dir, int fd) {
+    void Keep(const std::string& dir, const Dir& d) {
         last = dirs.end();
         // Over the bound: close the least recently used handle not touched by this call.
         while (dirs.size() >= limit) {
@@ -229,7 +236,35 @@ struct PosixFileSystem::Handles {
             ::close(victim->second.fd);
             dirs.erase(victim);
         }
-        dirs[dir] = Dir{fd, ++tick};
+        Dir kept = d;
+        kept.used = ++tick;
+        dirs[dir] = kept;
+    }
+
+    // A folder reopened from a child still open, as the child's "..", when it is still the
+    // folder the child was opened from: going back up a deep tree costs one open a level,
+    // whatever the bound of the open handles. -1 when there is no such child.
+    int OpenFromChild(const std::string& dir, Dir& out) {
+        const std::string prefix = dir == "/" ? dir : dir + "/";
+        int looked = 0;
+        for (auto it = dirs.lower_bound(prefix);
+             it != dirs.end() && looked < 8 && it->first.compare(0, prefix.size(), prefix) == 0;
+             ++it, ++looked) {
+            if (it->first.find('/', prefix.size()) != std::string::npos) continue;
+            const Dir& child = it->second;
+            const auto parent = parentOf.find(Id{child.dev, child.ino});
+            if (child.ino == 0 || parent == parentOf.end()) continue;
+            const int fd = ::openat(child.fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) return -1;
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || Id{st.st_dev, st.st_ino} != parent->second) {
+                ::close(fd);
+                return -1;
+            }
+            out = Dir{fd, 0, st.st_dev, st.st_ino};
+            return 0;
+        }
+        return -1;
     }
 
     // The handle of a folder at or below a folder of the scope: a scope folder is opened by its
@@ -244,18 +279,22 @@ struct PosixFileSystem::Handles {
         const ScopeRoot* root = scope ? scope->RootOf(dir) : nullptr;
         if (!root) return ENOENT;
         int nfd;
-        if (root->path == dir) {
+        Dir made;
+        if (root->path != dir && OpenFromChild(dir, made) == 0) {
+            // Its own parent is looked up when a child of its own is reopened from it.
+            nfd = made.fd;
+        } else if (root->path == dir) {
             auto native = Cp932ToUtf8(dir);
             if (!native) return EINVAL;
             nfd = ::open(native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
             if (nfd < 0) return Unreachable(errno);
             struct stat st {};
-            if (::fstat(nfd, &st) != 0 || st.st_dev != root->device ||
-                st.st_ino != root->inode) {
+            if (::fstat(nfd, &st) != 0 || st.st_dev != root->device || st.st_ino != root->inode) {
                 // The path leads elsewhere now: what was named is not found there.
                 ::close(nfd);
                 return ENOENT;
             }
+            made = Dir{nfd, 0, st.st_dev, st.st_ino};
         } else {
             std::string parent, base;
             if (!SplitPath(dir, parent, base)) return EINVAL;
@@ -265,8 +304,15 @@ struct PosixFileSystem::Handles {
             if (!native) return EINVAL;
             nfd = ::openat(pfd, native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
             if (nfd < 0) return Unreachable(errno);
+            made = Dir{nfd, 0, 0, 0};
+            struct stat st {};
+            const Dir& p = dirs.find(parent)->second;
+            if (p.ino != 0 && ::fstat(nfd, &st) == 0) {
+                made = Dir{nfd, 0, st.st_dev, st.st_ino};
+                parentOf[Id{st.st_dev, st.st_ino}] = Id{p.dev, p.ino};
+            }
         }
-        Keep(dir, nfd);
+        Keep(dir, made);
         fd = nfd;
         return 0;
     }
@@ -388,7 +434,6 @@ void PosixFileSystem::LeaveScope() {
     h_->CloseAll();
     h_->scope.reset();
 }
-
 
 std::size_t PosixFileSystem::OpenHandles() const {
     std::lock_guard<std::mutex> lock(h_->mu);

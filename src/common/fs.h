@@ -25,8 +25,8 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/filetime.h"
@@ -77,8 +77,8 @@ struct EntryInfo {
     std::uint64_t size = 0;
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
-    unsigned mode = 0;  // the permission bits (07777)
-    unsigned uid = 0;   // the owner
+    unsigned mode = 0;        // the permission bits (07777)
+    unsigned uid = 0;         // the owner
     std::uint64_t links = 1;  // the number of hard links
     FindData findData;
     FileStatus status;

@@ -73,41 +73,21 @@ bool ItemPathAgrees(const CMyItem& item) {
     return item.m_status.m_szFullName == FitField(path, 260);
 }
 
-void CollectFolders(const CMyItem& folder, std::unordered_set<std::string>& known) {
-    if (!folder.m_pArray) return;
-    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
-        const CMyItem* sub = folder.m_pArray->GetAt(i);
-        if (!sub) continue;
-        if (sub->m_iLayer == 1) known.insert(sub->m_strParentPath);
-        if (sub->m_bIsFolder) {
-            if (!sub->m_strOrgPath.empty()) known.insert(sub->m_strOrgPath);
-            CollectFolders(*sub, known);
-        }
-    }
-}
-
-bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::string>& known,
-                        std::string* why) {
+bool SubPathsConsistent(const CMyItem& folder, std::string* why) {
     if (!folder.m_pArray) return true;
     for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
         const CMyItem* sub = folder.m_pArray->GetAt(i);
         if (!sub) continue;
-        bool ok;
-        if (sub->m_strOrgPath.empty()) {
-            ok = sub->m_bIsFolder && sub->m_bUserMakeFold;
-        } else if (!ItemPathAgrees(*sub)) {
-            ok = false;
-        } else if (sub->m_iLayer <= 1) {
-            ok = true;
-        } else {
-            ok = (!folder.m_strOrgPath.empty() && sub->m_strParentPath == folder.m_strOrgPath) ||
-                 known.count(sub->m_strParentPath) > 0;
-        }
+        // An item keeps the path where it is on disk wherever the tree shows it (a loaded entry
+        // dragged into another folder is moved there by the next rename); the folders the
+        // entries lie in are what the rename and the copy may reach (see ScopeOfTree).
+        const bool ok = sub->m_strOrgPath.empty() ? sub->m_bIsFolder && sub->m_bUserMakeFold
+                                                  : ItemPathAgrees(*sub);
         if (!ok) {
             if (why) *why = sub->m_strOrgPath;
             return false;
         }
-        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, known, why)) return false;
+        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, why)) return false;
     }
     return true;
 }
@@ -115,9 +95,7 @@ bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::str
 }  // namespace
 
 bool StoredPathsConsistent(const CMyItem& root, std::string* why) {
-    std::unordered_set<std::string> known;
-    CollectFolders(root, known);
-    return SubPathsConsistent(root, known, why);
+    return SubPathsConsistent(root, why);
 }
 
 CSaveDataFile::CSaveDataFile(IHost& host, std::string tracePath, bool autoIndex)
@@ -419,7 +397,6 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
         return 0;
     }
 }
-
 
 // ---- saving ---------------------------------------------------------------------------------
 

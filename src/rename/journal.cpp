@@ -1,10 +1,10 @@
 #include "rename/journal.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <charconv>
-
-#include <unistd.h>
 
 #include "common/paths.h"
 
@@ -160,8 +160,8 @@ bool ParseJournal(std::string_view data, Journal& out) {
         if (out.finished) break;
         if (f[0] == "S" && f.size() == 4 && out.version == 2 && out.steps.empty()) {
             ScopeRoot root;
-            if (!Unescape(f[1], root.path) || root.path.empty() ||
-                !Number(f[2], root.device) || !Number(f[3], root.inode))
+            if (!Unescape(f[1], root.path) || root.path.empty() || !Number(f[2], root.device) ||
+                !Number(f[3], root.inode))
                 break;
             out.scope.push_back(std::move(root));
             out.wholeBytes = p;
@@ -310,8 +310,7 @@ bool CJournalWriter::AddMakeDir(const std::string& path) {
     return WriteLine(std::move(line));
 }
 
-bool CJournalWriter::AddRename(const std::string& from, const std::string& to,
-                               const EntryId& id) {
+bool CJournalWriter::AddRename(const std::string& from, const std::string& to, const EntryId& id) {
     std::string line;
     line.reserve(from.size() + to.size() + 64);
     line = "R\t";

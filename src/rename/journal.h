@@ -64,7 +64,7 @@ struct Journal {
     int version = 2;
     std::vector<ScopeRoot> scope;  // the folders the run could reach
     std::vector<JournalStep> steps;
-    bool finished = false;   // the end marker was read
+    bool finished = false;       // the end marker was read
     std::size_t wholeBytes = 0;  // the bytes of the lines read (the rest is ignored)
 };
 
@@ -117,8 +117,7 @@ class CJournalWriter : public IRenameWatcher {
     // IRenameWatcher
     bool RunStarting(const DiskScope& scope) override { return Begin(scope) == 0; }
     bool FolderCreating(const std::string& path) override { return AddMakeDir(path); }
-    bool EntryRenaming(const std::string& from, const std::string& to,
-                       const EntryId& id) override {
+    bool EntryRenaming(const std::string& from, const std::string& to, const EntryId& id) override {
         return AddRename(from, to, id);
     }
     void ChangeFailed(int err) override { AddFailure(err); }

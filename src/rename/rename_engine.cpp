@@ -90,14 +90,41 @@ CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
         root && !root->m_strTracePath.empty() ? root->m_strTracePath : DefaultTracePath();
 }
 
+namespace {
+
+void CollectFolderPaths(const CMyItem* folder, std::unordered_set<std::string>& out) {
+    for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
+        const CMyItem* item = folder->GetSubItem(static_cast<int>(i));
+        if (!item || !item->m_bIsFolder) continue;
+        if (!item->m_strOrgPath.empty()) out.insert(item->m_strOrgPath);
+        CollectFolderPaths(item, out);
+    }
+}
+
+// The folders of the loaded entries: those whose folder on disk is no folder of the tree
+// (entries under the root, and such entries dragged into a folder of the tree).
+void CollectLoadedFolders(const CMyItem* folder, const std::unordered_set<std::string>& folders,
+                          DiskScope& scope) {
+    for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
+        const CMyItem* item = folder->GetSubItem(static_cast<int>(i));
+        if (!item) continue;
+        if (IsAbsolute(item->m_strOrgPath)) {
+            const std::string parent = ParentPath(item->m_strOrgPath);
+            if (item->m_iLayer == 1 || !folders.count(parent))
+                scope.Add(parent.empty() ? std::string("/") : parent);
+        }
+        if (item->m_bIsFolder) CollectLoadedFolders(item, folders, scope);
+    }
+}
+
+}  // namespace
+
 DiskScope ScopeOfTree(CMyItem* root) {
     DiskScope scope;
-    for (std::uint32_t i = 0; root && i < root->m_dwNumInFolder; ++i) {
-        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
-            const std::string parent = ParentPath(item->m_strOrgPath);
-            scope.Add(parent.empty() ? std::string("/") : parent);
-        }
-    }
+    if (!root) return scope;
+    std::unordered_set<std::string> folders;
+    CollectFolderPaths(root, folders);
+    CollectLoadedFolders(root, folders, scope);
     return scope;
 }
 
@@ -126,8 +153,8 @@ int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool
     EntryInfo at;
     if (fs.Stat(to, at) != 0 || IdOf(at) != id || (id.type != 'd' && at.links != 1)) return err;
     for (int i = 0; i < 100; ++i) {
-        const std::string tmp = from + ".dovreth-tmp" + std::to_string(::getpid()) + "_" +
-                                std::to_string(i);
+        const std::string tmp =
+            from + ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
         const int e1 = step(from, tmp);
         if (e1 == EEXIST && !journalFailed) continue;
         if (e1 != 0) return e1;

@@ -192,9 +192,9 @@ int UndoLastRun(IHost& host, const std::string& tracePath, UndoReport* report) {
     const bool goOn = ReadJournal(UndoJournalPath(), cut) == 0 && cut.kind == "undo" &&
                       !cut.finished && cut.scope == journal.scope;
     if ((goOn ? own.Continue(cut.wholeBytes) : own.Begin(scope)) != 0) {
-        const std::string text = FormatSj(
-            "※　ジャーナル %s を書き込めないので元に戻す操作を中止します。\n",
-            UndoJournalPath().c_str());
+        const std::string text =
+            FormatSj("※　ジャーナル %s を書き込めないので元に戻す操作を中止します。\n",
+                     UndoJournalPath().c_str());
         TraceWrite(tracePath, text);
         host.Message(text, MsgKind::Ok, MsgIcon::Error);
         return -1;
@@ -207,29 +207,28 @@ int UndoLastRun(IHost& host, const std::string& tracePath, UndoReport* report) {
     const UndoReport& r = undoer.report;
     if (report) *report = r;
     if (r.logFailed) {
-        const std::string text = FormatSj("※　%s を書き込めませんでした。\n",
-                                          ProgramFile("RenameLog.txt").c_str());
+        const std::string text =
+            FormatSj("※　%s を書き込めませんでした。\n", ProgramFile("RenameLog.txt").c_str());
         TraceWrite(tracePath, text);
         host.Message(text, MsgKind::Ok, MsgIcon::Warning);
     }
     if (r.notAttempted > 0) {
         // Left unfinished: the next undo goes on with it.
         if (!host.QuitRequested())
-            host.Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok,
-                         MsgIcon::Information);
+            host.Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::Information);
     } else if (own.Finish() == 0) {
         // The undo's journal becomes the last run's: undoing again redoes what was undone.
         Fs().RenameReplace(UndoJournalPath(), JournalPath());
     } else {
-        const std::string text = FormatSj("※　ジャーナル %s を書き込めませんでした。\n",
-                                          UndoJournalPath().c_str());
+        const std::string text =
+            FormatSj("※　ジャーナル %s を書き込めませんでした。\n", UndoJournalPath().c_str());
         TraceWrite(tracePath, text);
         host.Message(text, MsgKind::Ok, MsgIcon::Error);
     }
 
-    std::string text = FormatSj(
-        "----- 元に戻す完了 -----\n　　戻した変更： %10u\n　　戻せない変更： %10u\n",
-        r.reverted, r.skipped);
+    std::string text =
+        FormatSj("----- 元に戻す完了 -----\n　　戻した変更： %10u\n　　戻せない変更： %10u\n",
+                 r.reverted, r.skipped);
     if (r.notAttempted > 0) text += FormatSj("　　　　未実行： %10u\n", r.notAttempted);
     text += FormatSj("記録された変更： %10u\n", changes);
     TraceWrite(tracePath, text);

@@ -25,9 +25,9 @@ namespace dov {
 class IHost;
 
 struct UndoReport {
-    std::uint32_t reverted = 0;  // changes taken back
-    std::uint32_t already = 0;   // found at their old place already
-    std::uint32_t skipped = 0;   // could not be taken back (in RenameLog.txt)
+    std::uint32_t reverted = 0;      // changes taken back
+    std::uint32_t already = 0;       // found at their old place already
+    std::uint32_t skipped = 0;       // could not be taken back (in RenameLog.txt)
     std::uint32_t notAttempted = 0;  // left alone because STOP was asked for
     bool logFailed = false;          // RenameLog.txt could not be written (in full)
 };

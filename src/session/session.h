@@ -314,7 +314,7 @@ class CSession {
     std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
-    DiskScope scope_;  // the folders of the loaded entries, pinned at load
+    DiskScope scope_;                      // the folders of the loaded entries, pinned at load
     // Before a direct rename: an unfinished journal is offered for undo, or discarded on an
     // explicit answer. true: the rename may start.
     bool JournalAllowsRename();

@@ -145,7 +145,8 @@ TEST(Trace, ReportsAFileThatCannotBeOpenedOnce) {
     dov::TraceWrite("/nonexistent-folder-xyz/DataTrace.txt", "y");
     dov::SetTraceFailureHandler(nullptr);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], Sj("トレース用ファイルが開けません") + "\n/nonexistent-folder-xyz/DataTrace.txt");
+    EXPECT_EQ(got[0],
+              Sj("トレース用ファイルが開けません") + "\n/nonexistent-folder-xyz/DataTrace.txt");
 }
 
 class FsTest : public ::testing::Test {

@@ -224,8 +224,7 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
     const std::vector<dov::JournalStep> steps = {
         {dov::JournalStep::MakeDir, "/x/" + Sj("新規フォルダ_001"), "", false, 0, {}},
         {dov::JournalStep::Rename, "/x/a\tb\nc%41", "/x/" + odd, true, 17, {1, 2, 'l'}},
-        {dov::JournalStep::Rename, "/x/ %25", "/x/" + Sj("表ソ"), false, 0,
-         {UINT64_MAX, 0, 'd'}},
+        {dov::JournalStep::Rename, "/x/ %25", "/x/" + Sj("表ソ"), false, 0, {UINT64_MAX, 0, 'd'}},
         {dov::JournalStep::RemoveDir, "/x/d", "", false, 0, {}},
     };
     dov::CJournalWriter w(dov::JournalPath(), "rename");
@@ -294,11 +293,11 @@ TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
         {line("DOVRETH-JOURNAL\t3\trename"), false, 0},
         {line("DOVRETH-JOURNAL\t2\tcopy"), false, 0},
         {good + "\t00000000\n", false, 0},
-        {line(good) + line("R\t/a\t/b\t1\t2\tf") + line("Q\t/a") + line("R\t/c\t/d\t1\t2\tf"),
-         true, 1},
+        {line(good) + line("R\t/a\t/b\t1\t2\tf") + line("Q\t/a") + line("R\t/c\t/d\t1\t2\tf"), true,
+         1},
         {line(good) + line("R\t/a\t/b%4\t1\t2\tf"), true, 0},
         {line(good) + line("R\t/a\t/b%41\t1\t2\tf"), true, 0},  // never written escaped
-        {line(good) + line("X\t2"), true, 0},                      // a failure of nothing
+        {line(good) + line("X\t2"), true, 0},                   // a failure of nothing
         {line(good) + line("R\t/a\t/b\t1\t2\tf") + "R\t/c\t/d\t1\t2\tf\t00000000\n", true, 1},
         {line(good) + line("M\t/a") + line("E") + line("M\t/b"), true, 1},
         // The identity and the scope: whole numbers and a known type; the scope comes first.

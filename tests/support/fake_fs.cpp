@@ -39,8 +39,7 @@ int FaultFs::OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out)
     return r;
 }
 
-int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out,
-                       unsigned mode) {
+int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out, unsigned mode) {
     if (onCreateNew)
         if (int r = onCreateNew(path, out); r >= 0) return r;
     int r = PosixFileSystem::CreateNew(path, out, mode);
