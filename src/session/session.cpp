@@ -416,7 +416,7 @@ bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) 
 
 // ---- Disk ------------------------------------------------------------------------------------
 
-bool CSession::JournalAllowsRename() {
+bool CSession::JournalAllowsRename(bool undoHere) {
     const JournalInfo st = LastJournal();
     if (!st.Unfinished()) return true;
     if (st.refused) {
@@ -430,7 +430,11 @@ bool CSession::JournalAllowsRename() {
                                 "直接変更の前に元に戻しますか？",
                                 static_cast<unsigned>(st.changes)),
                        MsgKind::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
-        Undo();
+        if (undoHere) {
+            Undo();
+        } else {
+            undoRequested_ = true;
+        }
         return false;
     }
     if (Host().Message(Sj("記録を破棄すると前回の変更は元に戻せなくなります。\n"
@@ -450,7 +454,7 @@ bool CSession::DiscardJournal() {
 bool CSession::ConfirmRename(const ConflictCheck* known) {
     rename_.reset();
     if (!root_) return false;
-    if (!JournalAllowsRename()) return false;
+    if (!JournalAllowsRename(false)) return false;
     auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
@@ -482,7 +486,7 @@ CommandResult CSession::RunConfirmedRename() {
 
 CommandResult CSession::Rename(const ConflictCheck* known) {
     rename_.reset();
-    if (!JournalAllowsRename()) return {};
+    if (!JournalAllowsRename(true)) return {};
     RenameOptions options;
     options.scope = &scope_;
     options.autoSerialNum = AutoIndex();

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/workerflags.h"
@@ -255,6 +256,9 @@ class CSession {
     CommandResult Undo();
     // The last journaled run as found on disk (at start-up: was a run cut short?).
     JournalInfo LastJournal() const;
+    // After ConfirmRename() said no: whether the user chose to undo the unfinished run first
+    // (asked once; the window runs the undo on its worker).
+    bool TakeUndoRequest() { return std::exchange(undoRequested_, false); }
     // Removes the last run's journal (and an undo's cut short): its changes can no longer be
     // undone. true when none is left.
     bool DiscardJournal();
@@ -315,9 +319,11 @@ class CSession {
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
     DiskScope scope_;                      // the folders of the loaded entries, pinned at load
-    // Before a direct rename: an unfinished journal is offered for undo, or discarded on an
-    // explicit answer. true: the rename may start.
-    bool JournalAllowsRename();
+    // Before a direct rename: an unfinished journal is offered for undo (run here when
+    // undoHere, else left to TakeUndoRequest()), or discarded on an explicit answer. true: the
+    // rename may start.
+    bool JournalAllowsRename(bool undoHere);
+    bool undoRequested_ = false;
 };
 
 }  // namespace dov

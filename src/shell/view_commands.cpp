@@ -383,7 +383,11 @@ void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
 
 void CKestrelView::OnRename() {
     if (WorkerRunning() || !RootItem()) return;
-    if (!session_->ConfirmRename()) return;
+    if (!session_->ConfirmRename()) {
+        // The user chose to undo an unfinished run first.
+        if (session_->TakeUndoRequest()) OnUndo();
+        return;
+    }
     // Afterwards the rows show the items with their new paths.
     if (!StartWorker([this] { session_->RunConfirmedRename(); },
                      [this] { RefreshRowsKeepingSelection(); }))

@@ -237,6 +237,47 @@ TEST(Scope, AHardLinkIsNotRenamedThroughATemporaryName) {
     EXPECT_EQ(List(r.tmp / "t").size(), 2u);
 }
 
+// A disk that folds "A" to "a" when no "A" is there (a case-insensitive one, for that name).
+class FoldingFs : public FaultFs {
+  public:
+    std::string lower, upper;  // CP932 paths
+    int Stat(const std::string& path, dov::EntryInfo& out) override {
+        if (path == upper && FaultFs::Stat(upper, out) == ENOENT) return FaultFs::Stat(lower, out);
+        return FaultFs::Stat(path, out);
+    }
+    int RenameNoReplace(const std::string& from, const std::string& to) override {
+        if (dov::EntryInfo info; to == upper && FaultFs::Stat(lower, info) == 0) return EEXIST;
+        return FaultFs::RenameNoReplace(from, to);
+    }
+};
+
+// A case-only rename that meets the entry itself goes through a temporary name, each step in
+// the journal, so the undo brings it back.
+TEST(Scope, ACaseOnlyRenameIsJournaledStepByStep) {
+    dovtest::TempDir tmp;
+    FoldingFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    fs.lower = Cp(tmp / "t/a");
+    fs.upper = Cp(tmp / "t/A");
+    tmp.WriteFile("t/a", "a");
+    dovtest::RecordingHost host;
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({fs.lower}), 1);
+    SetNewName(dovtest::ByOrgName(s.FindFolder(""), "a"), "A");
+    EXPECT_EQ(s.Rename().counts.ok, 1u);
+    EXPECT_EQ(tmp.ReadFile("t/A"), "a");
+    dov::Journal j;
+    ASSERT_EQ(dov::ReadJournal(dov::JournalPath(), j), 0);
+    ASSERT_EQ(j.steps.size(), 3u);  // a -> A refused, a -> temporary, temporary -> A
+    EXPECT_TRUE(j.steps[0].failed);
+    EXPECT_EQ(j.steps[1].from, fs.lower);
+    EXPECT_EQ(j.steps[1].to, j.steps[2].from);
+    EXPECT_EQ(j.steps[2].to, fs.upper);
+    EXPECT_EQ(s.Undo().counts.ok, 2u);
+    EXPECT_EQ(tmp.ReadFile("t/a"), "a");
+    EXPECT_EQ(List(tmp / "t").size(), 1u);
+}
+
 // A new rename does not replace the journal of a run that did not finish: it offers the undo
 // (Yes), or an explicit discard (No, then Yes); No twice starts nothing.
 TEST(Scope, ARenameDoesNotStartOverAnUnfinishedJournal) {
