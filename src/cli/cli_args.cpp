@@ -37,6 +37,7 @@ constexpr OptionDef kOptions[] = {
     {"--copy-to", ActionKind::CopyTo, true, 0},
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
+    {"--discard-journal", ActionKind::DiscardJournal, false, 0},
 };
 
 // The option of a name: one of the above, or an operation's spelling from the table.
@@ -164,6 +165,9 @@ const char* UsageText() {
            "                       is journaled first\n"
            "  --undo               take back the changes of the last journaled rename (or\n"
            "                       undo), also of one that was cut short\n"
+           "  --discard-journal    remove the journal of a rename or undo that did not finish,\n"
+           "                       so that --rename may start (its changes can then no\n"
+           "                       longer be undone)\n"
            "  --copy-to DIR        copy the tree into DIR under the new names\n"
            "  --help               show this text\n"
            "  --version            show the version\n"

@@ -235,10 +235,11 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         ~LoadingFlag() { flag = false; }
     } loading(m_bLoading);
     const long long leftOutBefore = m_leftOut.count;
-    OperationScope operation;
     // The user named this folder: it is reached as its path says, and nothing below it that
     // is a link is ever entered.
-    if (IsAbsolutePath(folderPath)) Fs().TrustFolder(folderPath);
+    DiskScope scope;
+    if (IsAbsolutePath(folderPath)) scope.Add(folderPath);
+    OperationScope operation(scope);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
     CountRead(picked.size());

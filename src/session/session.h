@@ -16,8 +16,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/fs.h"
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
 #include "edit/operations.h"
@@ -61,6 +63,9 @@ struct JournalInfo {
     bool undoCutShort = false;  // an undo was cut short (undo again to finish it)
     std::size_t changes = 0;    // changes it records as made
     std::string kind;           // "rename" or "undo"
+    bool refused = false;       // a journal is there that is not the user's own (not read)
+    // A new direct rename would replace a journal that can still be undone.
+    bool Unfinished() const { return (exists && !finished) || undoCutShort || refused; }
 };
 
 // One macro statement given as text.
@@ -196,6 +201,18 @@ class CSession {
     CommandResult Undo();
     // The last journaled run as found on disk (at start-up: was a run cut short?).
     JournalInfo LastJournal() const;
+    // Before a direct rename: an unfinished journal is offered for undo (run here when
+    // undoHere, else left to TakeUndoRequest()), or discarded on an explicit answer. true: the
+    // rename may start.
+    bool JournalAllowsRename(bool undoHere);
+    // After a rename job's Confirm() said no: whether the user chose to undo the unfinished run first
+    // (asked once; the window runs the undo on its worker).
+    bool TakeUndoRequest() { return std::exchange(undoRequested_, false); }
+    // Removes the last run's journal (and an undo's cut short): its changes can no longer be
+    // undone. true when none is left.
+    bool DiscardJournal();
+    // The folders the loaded entries came from, pinned when they were loaded.
+    const DiskScope& Scope() const { return scope_; }
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
     // Copy and rename into an output folder as a job for a window: Confirm() makes the checks
@@ -246,6 +263,8 @@ class CSession {
     std::unique_ptr<CMyDepthInfo> depth_;
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
+    DiskScope scope_;                      // the folders of the loaded entries, pinned at load
+    bool undoRequested_ = false;
 };
 
 }  // namespace dov

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,9 @@
 #include "shell/view.h"
 
 int main(int argc, char** argv) {
+    // A file over the size limit (ulimit -f) fails its write with EFBIG, which is reported,
+    // instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     // Started as an embedded or automation server: nothing to show here.

@@ -388,7 +388,11 @@ void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
 void CKestrelView::OnRename() {
     if (WorkerRunning() || !RootItem()) return;
     std::shared_ptr<CJob> job = session_->RenameJob();
-    if (!job->Confirm()) return;
+    if (!job->Confirm()) {
+        // The user chose to undo an unfinished run first.
+        if (session_->TakeUndoRequest()) OnUndo();
+        return;
+    }
     // Afterwards the rows show the items with their new paths.
     if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); })) return;
     StartProgressTimer();

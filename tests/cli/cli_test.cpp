@@ -2,10 +2,12 @@
 // standard error, exit status and what it leaves on disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,10 @@ class CliTest : public ::testing::Test {
 
     // Runs the binary with the temporary folder as its current folder. closedOutput: both
     // outputs are pipes nobody reads (as after `| head -1`).
-    CliResult Run(const std::vector<std::string>& args, bool closedOutput = false) {
+    // fileLimit: the largest file the program may write (ulimit -f), 0 for no limit. A run
+    // that has not ended after two minutes is ended (status -1).
+    CliResult Run(const std::vector<std::string>& args, bool closedOutput = false,
+                  rlim_t fileLimit = 0) {
         CliResult r;
         const std::string outPath = tmp / "stdout.txt", errPath = tmp / "stderr.txt";
         pid_t pid = fork();
@@ -51,6 +56,9 @@ class CliTest : public ::testing::Test {
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 ||
                 chdir(tmp.path().c_str()) != 0)
                 _exit(127);
+            const struct rlimit limit = {fileLimit, fileLimit};
+            if (fileLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+            alarm(120);
             std::vector<char*> argv;
             std::string bin = CliBinary();
             argv.push_back(bin.data());
@@ -449,6 +457,52 @@ TEST_F(CliTest, UndoTakesBackTheLastRenameAndAnUnfinishedOneIsNoticed) {
         << r.err;
     EXPECT_TRUE(PhotosUntouched());
     EXPECT_EQ(tmp.ReadFile("photos/sub/c.txt"), "C");
+}
+
+// The program's own files failing: each failure ends the run with a reason naming the file,
+// never a hang or a silent end.
+TEST_F(CliTest, OwnFilesThatCannotBeWrittenAreNamed) {
+    struct Case {
+        const char* what;
+        const char* folderAt;  // a folder in the place of this file of the program
+        bool undo;             // --undo after the rename
+        int status;
+        const char* named;  // in standard error
+    };
+    const Case cases[] = {
+        {"trace", "home/DataTrace.txt", false, 0, "DataTrace.txt"},
+        {"journal", "home/RenameJournal.txt", false, 1, "RenameJournal.txt"},
+        {"log of an undo", "home/RenameLog.txt", true, 1, "RenameLog.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        tmp.MakeDir(c.folderAt);
+        CliResult r = Run(With({"--rename"}));
+        if (c.undo) r = Run({"--undo"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        std::filesystem::remove_all(tmp / "home");
+        std::filesystem::remove_all(tmp / "photos");
+    }
+}
+
+// A disk that fills (here the file size limit) stops the rename before its next change; the
+// next rename does not replace the journal, which undoes what was done.
+TEST_F(CliTest, AFullDiskStopsTheRenameAndItsJournalStillUndoesIt) {
+    // (Standard error is a file here too, so it is cut by the same limit: only the status is
+    // looked at. Not killed by SIGXFSZ: the run ends with status 1.)
+    CliResult r = Run(With({"--rename"}), false, 300);
+    EXPECT_EQ(r.status, 1) << r.err;
+    r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(LastLine(r.err).find("run --undo first"), std::string::npos) << r.err;
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(PhotosUntouched());
+    r = Run(With({"--discard-journal", "--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(PhotosUntouched());
 }
 
 }  // namespace
