@@ -543,7 +543,7 @@ class Runner {
         if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
         const std::string log = ProgramFolderNative() + "/RenameLog.txt";
-        if (r.counts.renameStop == RenameStop::Journal)
+        if (r.counts.renameStop == RenameEnd::Journal)
             return Fail(kExitFailed, RenameStopReason(r.counts));
         if (r.counts.logFailed)
             return Fail(kExitFailed, "the rename log '" + log + "' could not be written");

@@ -20,6 +20,7 @@
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/trace.h"
 
 namespace dov {
@@ -95,7 +96,7 @@ int Unreachable(int e) {
 // One of the program's own files (in its own folder).
 bool OwnFile(const std::string& path) {
     const std::string& own = ProgramFolder();
-    return !own.empty() && IsUnder(path, own);
+    return !own.empty() && IsUnderPath(path, own);
 }
 
 // rename without replacing, when the kernel's no-replace flag is not supported: no step

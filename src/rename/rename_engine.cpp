@@ -105,7 +105,7 @@ void CollectLoadedFolders(const CMyItem* folder, const std::unordered_set<std::s
     for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
         const CMyItem* item = folder->GetSubItem(static_cast<int>(i));
         if (!item) continue;
-        if (IsAbsolute(item->m_strOrgPath)) {
+        if (IsAbsolutePath(item->m_strOrgPath)) {
             const std::string parent = ParentPath(item->m_strOrgPath);
             if (item->m_iLayer == 1 || !folders.count(parent))
                 scope.Add(parent.empty() ? std::string("/") : parent);

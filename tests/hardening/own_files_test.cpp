@@ -85,7 +85,7 @@ TEST(OwnFiles, AJournalWriteFailureStopsTheRenameBeforeTheNextChange) {
     fs.lines = 4;
     host.answers = {dov::MsgAnswer::Yes};
     const dov::CommandResult r = s.Rename();
-    EXPECT_EQ(r.counts.renameStop, dov::RenameStop::Journal);
+    EXPECT_EQ(r.counts.renameStop, dov::RenameEnd::Journal);
     EXPECT_EQ(r.counts.ok, 2u);
     EXPECT_EQ(r.counts.notAttempted, 2u);
     bool named = false;
