@@ -176,6 +176,12 @@ class CSession {
     int LoadPaths(const std::vector<std::string>& paths);
     // The entries the loads so far left out (see CItemLoader::LeftOut).
     const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
+    // How the last sort by this list column left the rows: 1 upward, -1 downward, 0 in no
+    // order of that column (only the name and size columns sort).
+    int SortedOrder(int column) {
+        if (column != kColNewName && column != kColSize) return 0;
+        return Loader().m_iSortFlag[static_cast<std::size_t>(column)] == 0 ? 1 : -1;
+    }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the
