@@ -66,7 +66,8 @@ class FileDialogTest : public QObject {
         QCOMPARE(dlg_->FolderEdit()->text(), QString::fromStdString(dir_->path() + "/f"));
         QCOMPARE(dlg_->windowTitle(), QString::fromUtf8("ファイル・フォルダの入力"));
         // The name column fits a long name.
-        const std::string longName(90, 'n');
+        const std::string longName(40, 'n');
+        dlg_->show();
         dir_->WriteFile("g/" + longName, "");
         dlg_->ShowFolder(Cp(dir_->path() + "/g"));
         Wait();

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFile>
 #include <QFont>
 #include <QScreen>
 #include <QStyleFactory>
@@ -16,6 +17,7 @@
 #include <functional>
 
 #include "common/codepage.h"
+#include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
 #include "shell/commands.h"
@@ -127,12 +129,15 @@ int main(int argc, char** argv) {
         dlg.SetChangedNameColor(view->Prefs().changedNameText);
         dlg.exec();
     });
-    // Two rows given the names of others still on disk: their renames are predicted to fail.
+    // Two rows given new names that are taken on disk: their renames are predicted to fail.
     dov::CSession& session = view->Session();
     if (view->ListModel()->rowCount() > 4) {
         for (int row : {3, 4}) {
-            const dov::ListRow* other = view->ListModel()->Row(row - 2);
-            session.SetNewName(row, other->orgName);
+            CMyItem* item = view->ListModel()->Row(row)->item;
+            session.SetNewName(row, dov::Sj("重複_") + item->m_strOrgName);
+            const QString taken =
+                dov::ToQt(item->m_pParent->m_strOrgPath + "/" + item->m_strWriteName);
+            QFile(taken).open(QIODevice::WriteOnly);
         }
         view->UpdateConflicts();
         ShotOfModal("7-failures.png", [&] { view->ShowFailureList(); });
