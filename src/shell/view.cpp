@@ -283,6 +283,8 @@ void CKestrelView::BuildWorker() {
             emit progressText(U8("%1 個読み込み済み").arg(Flags().entriesRead.load() - loadBase_));
         else if (progressTotal_ > 0)
             emit progressText(QStringLiteral("%1 / %2").arg(progressDone_).arg(progressTotal_));
+        else if (progressDone_ > 0)  // a copy does not know its total
+            emit progressText(U8("%1 個処理済み").arg(progressDone_));
     });
 }
 
@@ -458,6 +460,7 @@ void CKestrelView::ReportStop() {
 
 void CKestrelView::StartProgressTimer() {
     progressDone_ = progressTotal_ = 0;
+    loadBase_ = -1;  // a load sets its own after this; the last job's may not be cleared yet
     host_->ResetProgress();
     update();
     progressTimer_->start();

@@ -1,6 +1,7 @@
 // The window driven through its real widgets on the offscreen platform.
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -315,6 +316,27 @@ class WindowTest : public QObject, protected ViewDriver {
         seen = true;
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         view_->Host()->SetStopPollHook(nullptr);
+    }
+
+    void aCopyCountsWhatItHasDoneInTheStatusBar() {
+        MakeAndLoad();
+        const QString out = QString::fromStdString(*dir_ / "out");
+        QDir().mkpath(out);
+        view_->FileChoosers().folder = [&](const QString&) { return out; };
+        view_->Host()->SetAnswerer([](const QString&, MsgKind) { return MsgAnswer::Yes; });
+        // The copy waits at its second step until the status bar has shown a count.
+        std::atomic<bool> seen{false};
+        view_->Host()->SetProgressHook([&](long long done, long long) {
+            for (int i = 0; done == 2 && i < 3000 && !seen; ++i) QThread::msleep(10);
+        });
+        QSignalSpy texts(view_, &CKestrelView::progressText);
+        view_->OnCopy();
+        QTRY_VERIFY_WITH_TIMEOUT(!texts.isEmpty() && texts.last().at(0).toString().endsWith(
+                                                         QString::fromUtf8("個処理済み")),
+                                 30000);
+        seen = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        view_->Host()->SetProgressHook(nullptr);
     }
 
     void coloursApplyOnOkAndReachTheSettingsFile() {
