@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "edit/keyword_settings.h"
 #include "model/host.h"
+#include "session/dialog_rules.h"
 
 class QCheckBox;
 class QLabel;

@@ -20,7 +20,6 @@
 #include "common/paths.h"
 #include "common/trace.h"
 #include "common/workerflags.h"
-#include "macro/macro_runner.h"
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/drag.h"
@@ -333,12 +332,16 @@ void CKestrelView::SwitchAutoIndex(bool on) {
 }
 
 void CKestrelView::OnListCommand(int id) {
-    if (id == CMD_SELECT_ALL) return SelectAllRows();
+    commands_->Run(id);
+}
+
+void CKestrelView::ShowInfo() {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
-    if (id == CMD_INFO) {
-        host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
-        return;
-    }
+    host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
+}
+
+void CKestrelView::RunOperation(int id) {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
     StartWorker(
         [this, id] {
@@ -403,11 +406,10 @@ void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
 void CKestrelView::OnRename() {
     if (WorkerRunning() || !RootItem()) return;
     if (RootItem()->m_dwNumInFolder == 0) return ShowMessage("改名するアイテムがありません。");
-    if (!session_->ConfirmRename()) return;
+    std::shared_ptr<CJob> job = session_->RenameJob();
+    if (!job->Confirm()) return;
     // Afterwards the rows show the items with their new paths.
-    if (!StartWorker([this] { session_->RunConfirmedRename(); },
-                     [this] { RefreshRowsKeepingSelection(); }))
-        return;
+    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); })) return;
     StartProgressTimer();
 }
 
@@ -473,15 +475,15 @@ void CKestrelView::ShowFailureList() {
 void CKestrelView::OnCopy() {
     CMyItem* root = RootItem();
     if (WorkerRunning() || !root || root->m_dwNumInFolder == 0) return;
-    if (!session_->ConfirmCopy()) return;
+    std::shared_ptr<CCopyJob> job = session_->CopyJob();
+    if (!job->Confirm()) return;
     // A cancelled choice copies nothing and keeps the output folder of the settings.
     const QString chosen = choosers_.folder(ToQt(Prefs().writeFolder));
     if (chosen.isEmpty()) return;
     const auto folder = FromQt(chosen);
     if (!folder) return ShowMessage(kNotAName);
-    if (!session_->PrepareCopy()) return;
-    if (!StartWorker([this, f = *folder] { session_->RunConfirmedCopy(f); },
-                     [this] { RefreshRowsKeepingSelection(); }))
+    if (!job->Prepare(*folder)) return;
+    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); }))
         return ShowMessage("スレッドの作成に失敗");
     StartProgressTimer();
 }
@@ -494,7 +496,7 @@ bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
     form_->list->setFocus();
     if (!session_->MacroCanStart(num)) return false;
     // A missing macro file is made empty by the run, and the user is told where it is.
-    const std::string file = ProgramFile(MacroFileName(num));
+    const std::string file = session_->MacroFilePath(num);
     EntryInfo info;
     const bool missing = Fs().Stat(file, info) == ENOENT;
     return StartWorker(

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "session/operations.h"
 #include "support/test_support.h"
 
 namespace {
@@ -99,6 +100,16 @@ TEST_F(CliTest, LoadEditListLeavesTheDiskAlone) {
     EXPECT_TRUE(PhotosUntouched());
     // The settings file is read, never written.
     EXPECT_FALSE(tmp.Exists("home/dovreth.ini"));
+}
+
+TEST_F(CliTest, EveryOperationWithASpellingRuns) {
+    for (const dov::Operation& op : dov::Operations()) {
+        if (!op.cli) continue;
+        std::vector<std::string> args = With({op.cli});
+        if (op.cliValue == dov::CliValue::Limit) args.push_back("40");
+        CliResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << op.cli << ": " << r.err;
+    }
 }
 
 TEST_F(CliTest, AbsolutePathsAndDotSegmentsLoadTheSameFolder) {
