@@ -242,8 +242,13 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
     OperationScope operation(scope);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
-    CountRead(picked.size());
+    // Counted as the items are made, so a long list of picked entries shows its progress.
+    std::size_t uncounted = 0;
     for (const EntryInfo& e : picked) {
+        if (++uncounted == 1024) {
+            CountRead(uncounted);
+            uncounted = 0;
+        }
         FindData fd = e.findData;
         if (fd.cFileName.empty()) fd.cFileName = e.name;
         ReduceAttributes(fd);
@@ -263,6 +268,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
             break;
         }
     }
+    CountRead(uncounted);
     if (!result.quit && host_.QuitRequested()) result.quit = true;
     result.leftOut = m_leftOut.count - leftOutBefore;
     if (!result.quit) host_.ListShowFolder(pCurrent);

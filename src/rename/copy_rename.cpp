@@ -165,7 +165,15 @@ int CCopyRun::CopyItemToFolder(CMyItem* pItem, std::string strDest) {
     const std::string result =
         FormatSj("【 実行結果 】\n\n完了ファイル数： %d\n失敗ファイル数： %d\n",
                  static_cast<int>(m_iCopyOkNum), static_cast<int>(m_iCopyErrNum));
-    if (!quit) m_host.Message(result, MsgKind::Ok, MsgIcon::Information);
+    // The user is told where the failures are described, and how many met a taken name.
+    std::string shown = result;
+    if (m_iCopyErrNum > 0) {
+        if (m_iCopyTakenNum > 0)
+            shown += FormatSj("\n同名のファイルが既にあるためコピーしなかったファイル： %u\n",
+                              static_cast<unsigned>(m_iCopyTakenNum));
+        shown += Sj("\n失敗の理由は DataTrace.txt の「×」と「※」の行に記されています。\n");
+    }
+    if (!quit) m_host.Message(shown, MsgKind::Ok, MsgIcon::Information);
     TraceF(m_strTracePath, "========================================\n");
     TraceWrite(m_strTracePath, result);
     TraceF(m_strTracePath, "\n");
@@ -187,6 +195,7 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
     auto exists = [&]() {
         TraceF(m_strTracePath, "　※　同名のファイルが既に存在するのでコピーしません。[ %s ]\n",
                strTarget.c_str());
+        ++m_iCopyTakenNum;
         return -1;
     };
     // Regular files only (a FIFO or device fails instead of blocking). The item's own path: the
@@ -276,6 +285,7 @@ int CopyAndRename(CCopyRun& run, CMyItem* root, const std::string& outputFolder,
     if (!run.PrepareBuffer()) return 1;
     run.m_iCopyOkNum = 0;
     run.m_iCopyErrNum = 0;
+    run.m_iCopyTakenNum = 0;
     run.Run(root, outputFolder, loaded);
     return 0;
 }

@@ -52,8 +52,9 @@ class CCopyRun {
     // Copies one file to the full target path; 0 when all of it was copied.
     int CopyItemFile(CMyItem* pItem, const std::string& strTarget);
 
-    std::uint32_t m_iCopyOkNum = 0;   // folders created plus files copied
-    std::uint32_t m_iCopyErrNum = 0;  // folders and files that failed
+    std::uint32_t m_iCopyOkNum = 0;     // folders created plus files copied
+    std::uint32_t m_iCopyErrNum = 0;    // folders and files that failed
+    std::uint32_t m_iCopyTakenNum = 0;  // of the failures: files whose name was taken
 
     // For tests: the chunk size of the copy (at most kBufferSize).
     std::size_t m_chunk = kBufferSize;

@@ -179,9 +179,9 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
                                 static_cast<unsigned>(options.predictedFailures)),
                        MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
         return false;
-    if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
-                       MsgIcon::Question) != MsgAnswer::Yes)
-        return false;
+    std::string question = Sj("直接改名するとやり直しは出来ませんがよろしいですか？");
+    if (const std::string hint = m_host.UndoHint(); !hint.empty()) question += "\n" + hint;
+    if (m_host.Message(question, MsgKind::YesNo, MsgIcon::Question) != MsgAnswer::Yes) return false;
     TraceF(m_strTracePath, "=============== 直接リネーム ===============\n");
     if (options.autoSerialNum) {
         if (m_host.Message(Sj("自動連番モードで直接改名しますがよろしいですか？"), MsgKind::YesNo,

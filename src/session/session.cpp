@@ -733,6 +733,11 @@ bool CSession::MacroCanStart(int fileNum) const {
     return dov::MacroCanStart(fileNum, tracePath);
 }
 
+std::string CSession::MacroFilePath(int fileNum) const {
+    const std::string name = MacroFileName(fileNum);
+    return name.empty() ? name : ProgramFile(name);
+}
+
 namespace {
 
 // A macro's ClearAllItem is the session's reset.

@@ -125,6 +125,12 @@ class CSession {
     int LoadPaths(const std::vector<std::string>& paths);
     // The entries the loads so far left out (see CItemLoader::LeftOut).
     const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
+    // How the last sort by this list column left the rows: 1 upward, -1 downward, 0 in no
+    // order of that column (only the name and size columns sort).
+    int SortedOrder(int column) {
+        if (column != kColNewName && column != kColSize) return 0;
+        return Loader().m_iSortFlag[static_cast<std::size_t>(column)] == 0 ? 1 : -1;
+    }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the
@@ -248,6 +254,8 @@ class CSession {
     // The macro number a function key starts (0: none), and whether that macro may start.
     int MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging, bool busy) const;
     bool MacroCanStart(int fileNum) const;
+    // Where macro fileNum lives (CP932; empty for a number without a file).
+    std::string MacroFilePath(int fileNum) const;
     // DovMacNN.txt (1 to 12) from the program's own folder. Done when the file was read.
     Outcome RunMacro(int fileNum);
     Outcome RunMacroFile(const std::string& path);

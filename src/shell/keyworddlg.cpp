@@ -74,7 +74,6 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
     m_pWildCard = new QCheckBox(U8("ワイルドカードを使う"), this);
     m_pAllTarget = new QCheckBox(U8("ヒットするキーを全て対象にする"), this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CKeyWordDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CKeyWordDlg::reject);
 

@@ -162,7 +162,8 @@ TEST_F(CliTest, RenameWritesTheLogAndReportsCompletion) {
     EXPECT_EQ(tmp.ReadFile("photos/2024_a.jpg"), "A");
     EXPECT_FALSE(tmp.Exists("photos/a.jpg"));
     // The question was answered yes, and the completion report reached standard error.
-    EXPECT_NE(r.err.find("直接改名するとやり直しは出来ませんがよろしいですか？ -> yes"),
+    EXPECT_NE(r.err.find("直接改名するとやり直しは出来ませんがよろしいですか？\n"
+                         "（dovreth-cli --undo で、この改名を取り消せます） -> yes"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("リネーム完了"), std::string::npos) << r.err;
