@@ -35,6 +35,7 @@ constexpr OptionDef kOptions[] = {
     {"--copy-to", ActionKind::CopyTo, true, 0},
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
+    {"--info", ActionKind::Info, true, 0},
 };
 
 const OptionDef* FindOption(std::string_view name) {
@@ -109,7 +110,8 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
             return false;
         }
         if ((def->kind == ActionKind::Open || def->kind == ActionKind::Macro ||
-             def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo) &&
+             def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo ||
+             def->kind == ActionKind::Info) &&
             value.empty()) {
             error = "option '" + name + "' needs a non-empty path";
             return false;
@@ -152,6 +154,8 @@ const char* UsageText() {
            "  --undo               take back the changes of the last journaled rename (or\n"
            "                       undo), also of one that was cut short\n"
            "  --copy-to DIR        copy the tree into DIR under the new names\n"
+           "  --info PATH          print every field a file gives the naming templates:\n"
+           "                       name TAB value\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 #include "common/paths.h"
 #include "common/sjis.h"
 #include "common/trace.h"
+#include "info/file_info.h"
+#include "info/info_template.h"
 #include "model/item.h"
 #include "model/loader.h"
 #include "session/session.h"
@@ -322,6 +325,8 @@ class Runner {
                 return CopyTo(a);
             case ActionKind::Check:
                 return Check();
+            case ActionKind::Info:
+                return PrintInfo(a.text);
             case ActionKind::Undo:
                 return Undo();
         }
@@ -528,6 +533,29 @@ class Runner {
         if (r.counts.failed > 0)
             return Fail(kExitFailed,
                         std::to_string(r.counts.failed) + " item(s) could not be copied");
+        return true;
+    }
+
+    // --info: the fields of one file, as the templates name them.
+    bool PrintInfo(const std::string& given) {
+        std::string cp;
+        if (!ProgramPath(given, cp)) return false;
+        EntryInfo e;
+        if (int err = Fs().Stat(cp, e))
+            return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(err));
+        FileInfo file;
+        if (e.isRegular) ReadFileInfo(cp, kInfoExif | kInfoTags, file, session_.Info().limits);
+        InfoSource src{&file, true, e.status.m_mtime, {}};
+        const int slash = FindLastCharDbcs(cp, '/');
+        const std::string parent = cp.substr(0, static_cast<std::size_t>(std::max(slash, 0)));
+        src.parent = parent.substr(static_cast<std::size_t>(FindLastCharDbcs(parent, '/') + 1));
+        static const std::string kShowDate = "%Y-%m-%d %H:%M:%S";
+        for (const InfoFieldHelp& f : InfoFieldList()) {
+            const std::string name = f.name;
+            const bool date = name == "mtime" || name == "exif.date";
+            if (auto v = InfoFieldValue(src, name, date ? &kShowDate : nullptr))
+                std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(*v)).c_str());
+        }
         return true;
     }
 

@@ -120,6 +120,7 @@ int CSession::Reset() {
     if (root_) front_.TreeFolderRemoved(root_.get());
     list_->Show(nullptr);
     root_.reset();
+    info_->Clear();
     root_ = MakeRootItem(tracePath, AutoIndex());
     if (!root_) {
         Host().Message(Sj("ルートアイテムの確保が出来なかったので終了します。"));

@@ -20,6 +20,7 @@
 
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
+#include "edit/name_edit.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
 #include "model/list_state.h"
@@ -283,6 +284,20 @@ class CSession {
     // and nothing added to the recent files.
     Outcome Open(const std::string& path);
 
+    // ---- Names from what the files hold ----------------------------------------------------
+    // 情報を貼り付け over the selected rows with a template (CP932). A template that cannot be
+    // used is explained in a message and nothing runs (nullopt). The result counts the rows
+    // whose files lacked a field ("no information").
+    std::optional<EditRunResult> PasteInfo(InfoPlace where, const std::string& tmpl);
+    // The template expanded for one row of the list, reading what it needs (the dialog's
+    // preview); nullopt when the template cannot be used or there is no such row.
+    std::optional<InfoTemplate::Expansion> PreviewInfo(const std::string& tmpl, int row);
+    // Sorts the folder shown by the date taken, with the modification time for files without
+    // one; false when STOP ended it (nothing moved).
+    bool SortByDateTaken(bool descending = false);
+    // What has been read from the loaded files; forgotten when the tree is reset.
+    InfoCache& Info() { return *info_; }
+
     // ---- Macros --------------------------------------------------------------------------
     // The macro number a function key starts (0: none), and whether that macro may start.
     int MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging, bool busy) const;
@@ -305,6 +320,7 @@ class CSession {
     std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
+    std::unique_ptr<InfoCache> info_ = std::make_unique<InfoCache>();
 };
 
 }  // namespace dov
