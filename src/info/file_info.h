@@ -46,7 +46,7 @@ enum class InfoRead {
 struct ReadLimits {
     std::uint64_t maxBytes = 64ull << 20;  // a bigger file gives no information
     std::chrono::milliseconds maxTime{5000};
-    std::size_t jpegHead = 512u << 10;  // first read of a JPEG when only Exif is wanted
+    std::size_t jpegHead = 128u << 10;  // first read of a JPEG when only Exif is wanted
 };
 
 struct FileInfo {
