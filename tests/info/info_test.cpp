@@ -14,6 +14,7 @@
 #include "info/info_template.h"
 #include "model/item.h"
 #include "support/info_samples.h"
+#include "session/settings.h"
 #include "support/session_support.h"
 
 using namespace dov;
@@ -271,6 +272,23 @@ TEST_F(InfoPasteTest, SortsByDateTakenThenModificationTime) {
     EXPECT_EQ(run.Item("p/a.jpg")->m_iKindIndex, 0);
     run.host.stop = true;
     EXPECT_FALSE(SortByDateTaken(run.Item("p"), run.cache, run.host));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InfoSettingsTest, LastTemplatesRoundTripAndStayOutUntilUsed) {
+    dovtest::TempDir tmp;
+    const std::string ini = dovtest::Cp(tmp / "dovreth.ini");
+    Settings s = DefaultSettings();
+    ASSERT_EQ(SaveSettings(ini, s), 0);
+    EXPECT_EQ(tmp.ReadFile("dovreth.ini").find("InfoTemplate"), std::string::npos);
+    s.infoTemplates = {"{exif.date}", Sj("{tag.title}　曲")};
+    ASSERT_EQ(SaveSettings(ini, s), 0);
+    Settings back = DefaultSettings();
+    LoadSettings(ini, back);
+    EXPECT_EQ(back.infoTemplates, s.infoTemplates);
 }
 
 }  // namespace
