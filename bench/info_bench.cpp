@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
     const auto w0 = Clock::now();
     for (int i = 0; i < photos; ++i) {
         char date[32];
-        std::snprintf(date, sizeof date, "2024:05:%02d %02d:%02d:%02d", 1 + i / 3600 % 28,
-                      i / 60 % 60, i % 60, i % 60);
+        std::snprintf(date, sizeof date, "2024:05:%02d %02d:%02d:%02d", 1 + i / 1440 % 28,
+                      i / 60 % 24, i % 60, i % 60);
         std::string jpeg = dovtest::MakeJpeg({date, "Camera X", 4000, 3000});
         if (jpeg.size() < bytes) jpeg.append(bytes - jpeg.size(), '\0');
         char name[32];
