@@ -330,8 +330,8 @@ InfoSource InfoSourceOf(const CMyItem* pItem, InfoCache& cache, unsigned kinds,
     const int slash = FindLastCharDbcs(parent, '/');
     src.parent = parent.substr(static_cast<std::size_t>(slash + 1));
     if (kinds && onDisk && !pItem->m_bIsFolder)
-        src.file = &cache.Get(pItem->m_strOrgPath, pItem->m_status.size64,
-                              pItem->m_status.m_mtime, kinds, stop);
+        src.file = &cache.Get(pItem->m_strOrgPath, pItem->m_status.size64, pItem->m_status.m_mtime,
+                              kinds, stop);
     return src;
 }
 
@@ -365,8 +365,8 @@ int CNameEdit::PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace
     });
 }
 
-EditRunResult CNameEdit::RunInfoPaste(const InfoTemplate& tmpl, InfoPlace where,
-                                      InfoCache& cache, const std::vector<CMyItem*>& rows) {
+EditRunResult CNameEdit::RunInfoPaste(const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
+                                      const std::vector<CMyItem*>& rows) {
     EditRunResult r;
     m_bStopped = false;
     const long long total = static_cast<long long>(rows.size());

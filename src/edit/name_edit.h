@@ -108,8 +108,8 @@ class CNameEdit {
     int ResetItemName(CMyItem* pItem);
     // 情報を貼り付け: the template expanded for the item; *pNoInfo is bumped for every item
     // (sub-items included) whose file lacked a field's first choice.
-    int PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace where,
-                      InfoCache& cache, int* pNoInfo);
+    int PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
+                      int* pNoInfo);
     // Macro only, no descent: the run of keyword occurrences that begins the name goes.
     int CutItemStrFromLeft(CMyItem* pItem, const std::string& key, bool bWild);
     // Macro only, no descent: the run of keyword occurrences that ends the name goes (with

@@ -12,11 +12,12 @@
 // Exiv2 0.27 hands its images out in std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
+
+#include <exiv2/exiv2.hpp>
 
 namespace dov {
 
@@ -221,8 +222,8 @@ InfoRead ParseTags(const unsigned char* data, std::size_t size, FileInfo& info) 
     }
 }
 
-void ReadFileInfo(const std::string& path, unsigned kinds, FileInfo& info,
-                  const ReadLimits& limits, const std::function<bool()>& stop) {
+void ReadFileInfo(const std::string& path, unsigned kinds, FileInfo& info, const ReadLimits& limits,
+                  const std::function<bool()>& stop) {
     kinds &= (kInfoExif | kInfoTags) & ~info.kindsRead;
     if (!kinds) return;
     const auto fail = [&](InfoRead why) {

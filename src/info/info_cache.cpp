@@ -17,6 +17,8 @@ const FileInfo& InfoCache::Get(const std::string& path, std::uint64_t size, std:
     return e.info;
 }
 
-void InfoCache::Clear() { entries_.clear(); }
+void InfoCache::Clear() {
+    entries_.clear();
+}
 
 }  // namespace dov

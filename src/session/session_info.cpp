@@ -1,9 +1,9 @@
 // The session's commands that name items from what their files hold.
 #include "common/codepage.h"
 #include "edit/info_sort.h"
+#include "macro/macro_target.h"
 #include "model/item.h"
 #include "model/list_state.h"
-#include "macro/macro_target.h"
 #include "session/session.h"
 
 namespace dov {

@@ -36,7 +36,8 @@ CInfoDlg::CInfoDlg(const QString& placeText, FieldFn field, PreviewFn preview, Q
     for (int r = 0; r < static_cast<int>(fields.size()); ++r) {
         const QString name = QString::fromLatin1(fields[static_cast<std::size_t>(r)].name);
         const auto value = m_field ? m_field(name) : std::nullopt;
-        m_pFields->setItem(r, 0, new QTableWidgetItem(U8(fields[static_cast<std::size_t>(r)].label)));
+        m_pFields->setItem(r, 0,
+                           new QTableWidgetItem(U8(fields[static_cast<std::size_t>(r)].label)));
         m_pFields->setItem(r, 1, new QTableWidgetItem("{" + name + "}"));
         m_pFields->setItem(r, 2, new QTableWidgetItem(value ? *value : U8("（なし）")));
     }
@@ -75,7 +76,9 @@ void CInfoDlg::SetHistory(const QStringList& templates) {
     UpdatePreview();
 }
 
-QString CInfoDlg::Template() const { return m_pTemplate->currentText(); }
+QString CInfoDlg::Template() const {
+    return m_pTemplate->currentText();
+}
 
 void CInfoDlg::InsertField(int row) {
     QTableWidgetItem* item = m_pFields->item(row, 1);
@@ -85,7 +88,8 @@ void CInfoDlg::InsertField(int row) {
 
 void CInfoDlg::UpdatePreview() {
     const auto name = m_previewFn ? m_previewFn(Template()) : std::nullopt;
-    m_pPreview->setText(U8("この行の新しい名前: ") + (name ? *name : U8("（テンプレートが正しくありません）")));
+    m_pPreview->setText(U8("この行の新しい名前: ") +
+                        (name ? *name : U8("（テンプレートが正しくありません）")));
 }
 
 void CInfoDlg::accept() {

@@ -26,8 +26,7 @@ class CInfoDlg : public QDialog {
     // used.
     using PreviewFn = std::function<std::optional<QString>(const QString& tmpl)>;
 
-    CInfoDlg(const QString& placeText, FieldFn field, PreviewFn preview,
-             QWidget* parent = nullptr);
+    CInfoDlg(const QString& placeText, FieldFn field, PreviewFn preview, QWidget* parent = nullptr);
 
     // The last templates, newest first; the first one is shown.
     void SetHistory(const QStringList& templates);

@@ -13,8 +13,8 @@
 #include "info/info_cache.h"
 #include "info/info_template.h"
 #include "model/item.h"
-#include "support/info_samples.h"
 #include "session/settings.h"
+#include "support/info_samples.h"
 #include "support/session_support.h"
 
 using namespace dov;
@@ -34,7 +34,9 @@ class InfoTest : public ::testing::Test {
 const dovtest::AudioSample kSong{"Artist", "Album", "Title", 1, 2024};
 
 void SetMtime(const std::string& native, time_t t) {
-    struct utimbuf u {t, t};
+    struct utimbuf u {
+        t, t
+    };
     ASSERT_EQ(utime(native.c_str(), &u), 0);
 }
 
@@ -139,7 +141,8 @@ TEST_F(InfoReadTest, SamplesGiveTheirFields) {
         {"a.jpg", kInfoTags, ""},
         {"a.mp3", kInfoTags | kInfoExif,
          "tag.artist=Artist;tag.album=Album;tag.title=Title;tag.track=1;tag.year=2024;"},
-        {"a.flac", kInfoTags, "tag.artist=" + Sj("歌手") + ";tag.title=" + Sj("夏の歌") + ";tag.track=12;"},
+        {"a.flac", kInfoTags,
+         "tag.artist=" + Sj("歌手") + ";tag.title=" + Sj("夏の歌") + ";tag.track=12;"},
     };
     for (const Case& c : cases) {
         FileInfo fi;

@@ -4,13 +4,14 @@
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#include <exiv2/exiv2.hpp>
 #include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/xiphcomment.h>
+
+#include <exiv2/exiv2.hpp>
 
 namespace dovtest {
 
@@ -25,7 +26,9 @@ void FillTag(TagT* tag, const AudioSample& s) {
     if (s.year) tag->setYear(s.year);
 }
 
-std::string ToString(const TagLib::ByteVector& v) { return std::string(v.data(), v.size()); }
+std::string ToString(const TagLib::ByteVector& v) {
+    return std::string(v.data(), v.size());
+}
 
 }  // namespace
 
@@ -66,11 +69,11 @@ std::string MakeMp3(const AudioSample& s) {
 
 std::string MakeFlac(const AudioSample& s) {
     std::string head = "fLaC";
-    head += std::string("\x80\x00\x00\x22", 4);  // last block, STREAMINFO, 34 bytes
+    head += std::string("\x80\x00\x00\x22", 4);              // last block, STREAMINFO, 34 bytes
     const unsigned char info[34] = {0x10, 0x00, 0x10, 0x00,  // block sizes 4096
-                                    0, 0, 0, 0, 0, 0,        // frame sizes unknown
-                                    0x0A, 0xC4, 0x42, 0xF0,  // 44100 Hz, 2 channels, 16 bits
-                                    0, 0, 0, 0};             // sample count, MD5 zero
+                                    0,    0,    0,    0,    0, 0,  // frame sizes unknown
+                                    0x0A, 0xC4, 0x42, 0xF0,        // 44100 Hz, 2 channels, 16 bits
+                                    0,    0,    0,    0};          // sample count, MD5 zero
     head.append(reinterpret_cast<const char*>(info), sizeof info);
     head += std::string(64, '\0');  // stands in for the audio frames
     TagLib::ByteVectorStream stream(TagLib::ByteVector(head.data(), head.size()));
