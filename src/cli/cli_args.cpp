@@ -36,6 +36,10 @@ constexpr OptionDef kOptions[] = {
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
     {"--info", ActionKind::Info, true, 0},
+    {"--paste-info-left", ActionKind::PasteInfo, true, 0},
+    {"--paste-info-right", ActionKind::PasteInfo, true, 1},
+    {"--paste-info", ActionKind::PasteInfo, true, 2},
+    {"--sort-date-taken", ActionKind::SortTaken, false, 0},
 };
 
 const OptionDef* FindOption(std::string_view name) {
@@ -154,6 +158,18 @@ const char* UsageText() {
            "  --undo               take back the changes of the last journaled rename (or\n"
            "                       undo), also of one that was cut short\n"
            "  --copy-to DIR        copy the tree into DIR under the new names\n"
+           "  --paste-info-left TEMPLATE, --paste-info-right TEMPLATE, --paste-info TEMPLATE\n"
+           "                       put a template's expansion before the selected rows' new\n"
+           "                       names, before their extensions, or in place of the name\n"
+           "                       before the extension; fields: {exif.date} {exif.model}\n"
+           "                       {exif.width} {exif.height} {tag.artist} {tag.album}\n"
+           "                       {tag.title} {tag.track} {tag.year} {mtime} {parent},\n"
+           "                       {mtime:%Y%m%d} (strftime), {tag.track:02} (width),\n"
+           "                       {exif.date|mtime} (the first the file has), {{ for '{';\n"
+           "                       \\ / : , ; * ? < > | in a value become full-width;\n"
+           "                       the rows lacking a field are counted as no information\n"
+           "  --sort-date-taken    sort the folder shown by the date taken (else the\n"
+           "                       modification time)\n"
            "  --info PATH          print every field a file gives the naming templates:\n"
            "                       name TAB value\n"
            "  --help               show this text\n"

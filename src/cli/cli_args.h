@@ -25,12 +25,14 @@ enum class ActionKind {
     Check,        // --check
     Undo,         // --undo
     Info,         // --info PATH
+    PasteInfo,    // --paste-info-left / --paste-info-right / --paste-info TEMPLATE
+    SortTaken,    // --sort-date-taken
 };
 
 struct Action {
     ActionKind kind;
     std::string text;    // the option's argument as given (UTF-8)
-    int number = 0;      // --limit's N; 1 or 0 for the on/off options
+    int number = 0;      // --limit's N; 1 or 0 for the on/off options; --paste-info*: the place
     std::string option;  // the option as written, for messages
 };
 

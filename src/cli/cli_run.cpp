@@ -327,6 +327,11 @@ class Runner {
                 return Check();
             case ActionKind::Info:
                 return PrintInfo(a.text);
+            case ActionKind::PasteInfo:
+                return PasteInfo(a);
+            case ActionKind::SortTaken:
+                session_.SortByDateTaken();
+                return true;
             case ActionKind::Undo:
                 return Undo();
         }
@@ -533,6 +538,20 @@ class Runner {
         if (r.counts.failed > 0)
             return Fail(kExitFailed,
                         std::to_string(r.counts.failed) + " item(s) could not be copied");
+        return true;
+    }
+
+    bool PasteInfo(const Action& a) {
+        auto cp = Utf8ToCp932(a.text);
+        if (!cp)
+            return Fail(kExitUsage, a.option +
+                                        ": the template is not valid UTF-8 or has a character "
+                                        "CP932 cannot hold");
+        static constexpr InfoPlace kPlace[] = {InfoPlace::Left, InfoPlace::Right, InfoPlace::Whole};
+        const auto r = session_.PasteInfo(kPlace[a.number], *cp);
+        if (!r) return Fail(kExitUsage, a.option + ": the template cannot be used");
+        if (r->iNoInfo > 0)
+            std::fprintf(stderr, "dovreth-cli: no information: %d item(s)\n", r->iNoInfo);
         return true;
     }
 

@@ -317,6 +317,24 @@ int CNameEdit::PasteItemStrRight(CMyItem* pItem, const std::string& text) {
     });
 }
 
+std::string NameWithInfo(const CMyItem* pItem, const std::string& text, InfoPlace where) {
+    std::string name = pItem->m_strNewName;
+    const int dot = pItem->GetExtPos(1);
+    const std::size_t stemEnd = dot >= 0 ? static_cast<std::size_t>(dot) : name.size();
+    switch (where) {
+        case InfoPlace::Left:
+            name.insert(0, text);
+            break;
+        case InfoPlace::Right:
+            name.insert(stemEnd, text);
+            break;
+        case InfoPlace::Whole:
+            if (!text.empty()) name.replace(0, stemEnd, text);
+            break;
+    }
+    return name;
+}
+
 InfoSource InfoSourceOf(const CMyItem* pItem, InfoCache& cache, unsigned kinds,
                         const std::function<bool()>& stop) {
     InfoSource src;
@@ -343,23 +361,9 @@ int CNameEdit::PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace
         if (m_bStopped) return -1;
         const InfoTemplate::Expansion e = tmpl.Expand(src);
         if (!e.complete && pNoInfo) ++*pNoInfo;
-        std::string& name = it->m_strNewName;
-        const std::string before = name;
-        const int dot = it->GetExtPos(1);
-        const std::size_t stemEnd = dot >= 0 ? static_cast<std::size_t>(dot) : name.size();
-        switch (where) {
-            case InfoPlace::Left:
-                name.insert(0, e.text);
-                break;
-            case InfoPlace::Right:
-                name.insert(stemEnd, e.text);
-                break;
-            case InfoPlace::Whole:
-                // Nothing to put there leaves the name as it was rather than bare.
-                if (!e.text.empty()) name.replace(0, stemEnd, e.text);
-                break;
-        }
-        if (name == before) return 0;
+        std::string name = NameWithInfo(it, e.text, where);
+        if (name == it->m_strNewName) return 0;
+        it->m_strNewName = std::move(name);
         RefreshItem(it);
         return 1;
     });

@@ -72,6 +72,10 @@ enum class InfoPlace { Left, Right, Whole };
 
 // What a template can take from an item: the file is read (through the cache) only for the
 // kinds asked for, and only for a file item that exists on disk.
+// The item's new name with an expansion put in its place (Whole with nothing to put leaves the
+// name as it is rather than bare).
+std::string NameWithInfo(const CMyItem* pItem, const std::string& text, InfoPlace where);
+
 InfoSource InfoSourceOf(const CMyItem* pItem, InfoCache& cache, unsigned kinds,
                         const std::function<bool()>& stop = {});
 

@@ -86,6 +86,9 @@ const std::array<MacroFuncRecord, kMacroFuncNum>& MacroFuncTable() {
         Rec("CutListStringFromLeft", "DS"),
         Rec("CutListStringFromRight", "DDS"),
         Rec("ClearAllItem", ""),
+        Rec("PasteLeftListInfo", "S"),
+        Rec("PasteRightListInfo", "S"),
+        Rec("PasteWholeListInfo", "S"),
     };
     return kTable;
 }
@@ -354,6 +357,15 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
             SetParamToKeyDlg(0, 0, &S(1));
             RunEditOp(EDIT_PASTE_RIGHT);
             break;
+        case MACRO_PasteLeftListInfo:
+            RunInfoPaste(InfoPlace::Left, S(1));
+            break;
+        case MACRO_PasteRightListInfo:
+            RunInfoPaste(InfoPlace::Right, S(1));
+            break;
+        case MACRO_PasteWholeListInfo:
+            RunInfoPaste(InfoPlace::Whole, S(1));
+            break;
         case MACRO_PasteLeftOnKeyListString:
             SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
             RunEditOp(EDIT_PASTE_KEY_LEFT);
@@ -463,6 +475,21 @@ void CMacroRunner::RunEditOp(int iOpCode) {
     StopOrQuitHost host(m_host, m_bQuitSet);
     CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
     EditRunResult r = edit.RunEditCommand(iOpCode, m_target.SelectedItems());
+    EndListOperation(r.bStopped);
+}
+
+void CMacroRunner::RunInfoPaste(InfoPlace where, const std::string& tmpl) {
+    std::string error;
+    const auto t = InfoTemplate::Parse(tmpl, &error);
+    if (!t) {
+        m_host.Message(error, MsgKind::Ok, MsgIcon::Warning);
+        return;
+    }
+    StopOrQuitHost host(m_host, m_bQuitSet);
+    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
+    InfoCache own;
+    EditRunResult r = edit.RunInfoPaste(*t, where, m_target.pInfo ? *m_target.pInfo : own,
+                                        m_target.SelectedItems());
     EndListOperation(r.bStopped);
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "edit/name_edit.h"
 #include "macro/macro_parser.h"
 #include "macro/macro_target.h"
 #include "model/host.h"
@@ -28,9 +29,9 @@ struct MacroFuncRecord {
     char szName[50];
     char szSignature[50];
 };
-inline constexpr int kMacroFuncNum = 25;
+inline constexpr int kMacroFuncNum = 28;
 
-// The table in function-number order (iFuncID 0 to 24).
+// The table in function-number order (iFuncID 0 to 27).
 const std::array<MacroFuncRecord, kMacroFuncNum>& MacroFuncTable();
 
 // Function numbers.
@@ -60,6 +61,11 @@ enum MacroFuncId : int {
     MACRO_CutListStringFromLeft = 22,
     MACRO_CutListStringFromRight = 23,
     MACRO_ClearAllItem = 24,
+    // 情報を貼り付け with a template: before the name, before its extension, in place of the
+    // name before its extension.
+    MACRO_PasteLeftListInfo = 25,
+    MACRO_PasteRightListInfo = 26,
+    MACRO_PasteWholeListInfo = 27,
 };
 
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.
@@ -117,6 +123,7 @@ class CMacroRunner {
     void SelectListAll();
     void FindItemAll();
     void RunEditOp(int iOpCode);
+    void RunInfoPaste(InfoPlace where, const std::string& tmpl);
     void CutFromLeftOrRight(bool bRight, bool bExt);
     void AddSerialListString();
     void ClearAllItem();

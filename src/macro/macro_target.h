@@ -12,6 +12,7 @@
 #include "edit/keyword_settings.h"
 #include "edit/regexp.h"
 #include "edit/serial_settings.h"
+#include "info/info_cache.h"
 #include "model/list_state.h"
 
 class CMyItem;
@@ -41,6 +42,9 @@ struct MacroTarget : ListState {
 
     // The process-wide flags: a failed ClearAllItem sets the close request here (optional).
     WorkerFlags* pFlags = nullptr;
+
+    // What the loaded files hold, read once (optional: a run without it reads afresh).
+    InfoCache* pInfo = nullptr;
 };
 
 }  // namespace dov

@@ -53,6 +53,7 @@ CSession::CSession(IHost& front)
       depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
     list_->pFlags = &flags;
+    list_->pInfo = info_.get();
     list_->resetTree = [this](MacroTarget&) { return Reset(); };
     Reset();
 }
@@ -247,6 +248,23 @@ int CSession::RunListCommand(int id) {
             return run(EDIT_PASTE_KEY_RIGHT);
         case CMD_RESET_NAME:
             return run(EDIT_RESET_NAME);
+        case CMD_PASTE_INFO_LEFT:
+        case CMD_PASTE_INFO_RIGHT:
+        case CMD_PASTE_INFO_WHOLE: {
+            if (settings.infoTemplates.empty()) return -1;
+            const InfoPlace where = id == CMD_PASTE_INFO_LEFT    ? InfoPlace::Left
+                                    : id == CMD_PASTE_INFO_RIGHT ? InfoPlace::Right
+                                                                 : InfoPlace::Whole;
+            const auto r = PasteInfo(where, settings.infoTemplates.front());
+            if (!r) return -1;
+            if (r->iNoInfo > 0)
+                host.Message(Sj("情報を貼り付け： no information ") + std::to_string(r->iNoInfo) +
+                                 Sj(" 件（項目のないファイル）"),
+                             MsgKind::Ok, MsgIcon::Information);
+            return r->iChanged;
+        }
+        case CMD_SORT_TAKEN:
+            return SortByDateTaken() ? RowCount() : -1;
         case CMD_REPLACE:
             return run(EDIT_REPLACE);
         case CMD_FIND: {

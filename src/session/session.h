@@ -118,6 +118,9 @@ enum ListCommand : int {
     CMD_PASTE_RIGHT = 2032,
     CMD_PASTE_KEY_LEFT = 2033,
     CMD_PASTE_KEY_RIGHT = 2034,
+    CMD_PASTE_INFO_LEFT = 2035,   // 情報を貼り付け with settings.infoTemplates' first template
+    CMD_PASTE_INFO_RIGHT = 2036,
+    CMD_PASTE_INFO_WHOLE = 2037,
     CMD_SERIAL_0_UP = 2041,
     CMD_SERIAL_0_DOWN = 2042,
     CMD_SERIAL_1_UP = 2043,
@@ -125,6 +128,7 @@ enum ListCommand : int {
     CMD_SERIAL_FROM_UP = 2045,
     CMD_SERIAL_FROM_DOWN = 2046,
     CMD_SERIAL_DETAIL = 2047,
+    CMD_SORT_TAKEN = 2048,  // the folder shown sorted by the date taken
     CMD_TEXT_TREE = 2100,
 };
 

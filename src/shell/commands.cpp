@@ -5,7 +5,9 @@
 #include <QMenu>
 
 #include "edit/serial_settings.h"
+#include "model/item.h"
 #include "session/session.h"
+#include "shell/infodlg.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
 #include "shell/qttext.h"
@@ -97,6 +99,47 @@ bool KeyWordCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui) {
     return true;
 }
 
+// 情報を貼り付け: the template dialog over the current row; the accepted template goes to the
+// top of the last templates, where the command takes it.
+bool InfoPasteCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui) {
+    const int row = s.List().iCurrentRow >= 0 ? s.List().iCurrentRow : 0;
+    auto field = [&s, row](const QString& name) -> std::optional<QString> {
+        CMyItem* item = s.RowItem(row);
+        if (!item) return std::nullopt;
+        InfoCache& cache = s.Info();
+        const auto v =
+            InfoFieldValue(InfoSourceOf(item, cache, kInfoExif | kInfoTags), name.toStdString());
+        if (!v) return std::nullopt;
+        return ToQt(*v);
+    };
+    auto preview = [&s, row, id](const QString& tmpl) -> std::optional<QString> {
+        const auto cp = FromQt(tmpl);
+        const CMyItem* item = s.RowItem(row);
+        const auto e = cp ? s.PreviewInfo(*cp, row) : std::nullopt;
+        if (!e || !item) return std::nullopt;
+        const InfoPlace where = id == CMD_PASTE_INFO_LEFT    ? InfoPlace::Left
+                                : id == CMD_PASTE_INFO_RIGHT ? InfoPlace::Right
+                                                             : InfoPlace::Whole;
+        const std::string name = NameWithInfo(item, e->text, where);
+        return ToQt(name);
+    };
+    const char* place = id == CMD_PASTE_INFO_LEFT ? "名前の先頭に追加します。"
+                        : id == CMD_PASTE_INFO_RIGHT ? "名前の末尾（拡張子の前）に追加します。"
+                                                     : "拡張子の前までを置き換えます。";
+    CInfoDlg dlg(U8(place), field, preview, parent);
+    if (ui.message) dlg.SetMessageFunction(ui.message);
+    QStringList history;
+    for (const std::string& t : s.settings.infoTemplates) history << ToQt(t);
+    if (history.isEmpty()) history << U8("{exif.date:%Y-%m-%d_%H%M%S|mtime:%Y-%m-%d_%H%M%S}");
+    dlg.SetHistory(history);
+    if (RunDialog(ui, dlg) != QDialog::Accepted) return false;
+    std::vector<std::string> kept;
+    for (const QString& t : dlg.History())
+        if (auto cp = FromQt(t)) kept.push_back(*cp);
+    s.settings.infoTemplates = kept;
+    return !kept.empty();
+}
+
 }  // namespace
 
 bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
@@ -119,6 +162,12 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
         case CMD_SERIAL_FROM_DOWN:
         case CMD_SERIAL_DETAIL:
             return SerialCommand(parent, s, id, ui);
+        case CMD_PASTE_INFO_LEFT:
+        case CMD_PASTE_INFO_RIGHT:
+        case CMD_PASTE_INFO_WHOLE:
+            return InfoPasteCommand(parent, s, id, ui);
+        case CMD_SORT_TAKEN:
+            return true;
         case CMD_INFO: {
             const std::string text = s.InfoText();
             if (ui.message)
@@ -178,7 +227,10 @@ QMenu* BuildListContextMenu(QWidget* parent) {
                {{CMD_PASTE_LEFT, "先頭に文字列を追加"},
                 {CMD_PASTE_RIGHT, "末尾に文字列を追加"},
                 {CMD_PASTE_KEY_LEFT, "指定文字列の直前に文字列を追加"},
-                {CMD_PASTE_KEY_RIGHT, "指定文字列の直後に文字列を追加"}});
+                {CMD_PASTE_KEY_RIGHT, "指定文字列の直後に文字列を追加"},
+                {CMD_PASTE_INFO_LEFT, "情報を貼り付け（先頭）"},
+                {CMD_PASTE_INFO_RIGHT, "情報を貼り付け（末尾）"},
+                {CMD_PASTE_INFO_WHOLE, "情報を貼り付け（名前全体）"}});
     AddSubMenu(menu, "連番付け",
                {{CMD_SERIAL_0_UP, "0から昇順で連番付け"},
                 {CMD_SERIAL_0_DOWN, "0から降順で連番付け"},
@@ -191,7 +243,8 @@ QMenu* BuildListContextMenu(QWidget* parent) {
     menu->addSeparator();
     AddEntries(menu, {{CMD_RESET_NAME, "元のファイル名に戻す"},
                       {CMD_SELECT_ALL, "全て選択"},
-                      {CMD_INFO, "情報"}});
+                      {CMD_INFO, "情報"},
+                      {CMD_SORT_TAKEN, "撮影日時順に並べ替え"}});
     return menu;
 }
 

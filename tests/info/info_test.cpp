@@ -246,6 +246,19 @@ TEST_F(InfoPasteTest, PastesLeftRightWholeAndCountsNoInformation) {
     }
 }
 
+TEST_F(InfoPasteTest, MacroFunctionsPasteAndABadTemplateIsExplained) {
+    Loaded run;
+    run.s->ShowFolder(run.Item("s"));
+    run.s->SelectAll();
+    run.s->RunStatement("PasteRightListInfo(\"_{tag.year}\")");
+    run.s->RunStatement("PasteLeftListInfo(\"{tag.artist} \")");
+    EXPECT_EQ(run.Names("s"), "Artist x_2024.mp3 ");
+    run.s->RunStatement("PasteWholeListInfo(\"{tag.track:02} {tag.title}\")");
+    EXPECT_EQ(run.Names("s"), "01 Title.mp3 ");
+    run.s->RunStatement("PasteWholeListInfo(\"{tag.nothing}\")");
+    EXPECT_EQ(run.LastMessage(), Sj("テンプレートに知らない項目があります：tag.nothing"));
+}
+
 TEST_F(InfoPasteTest, ReadsEachFileOnceUntilItChanges) {
     Loaded run;
     CNameEdit edit(run.re, run.host, run.keys);

@@ -412,6 +412,7 @@ TEST(MacroTable, HoldsTwentyFiveEntriesInOrder) {
     EXPECT_STREQ(t[15].szSignature, "DSSS");
     EXPECT_STREQ(t[23].szName, "CutListStringFromRight");
     EXPECT_STREQ(t[24].szName, "ClearAllItem");
+    EXPECT_STREQ(t[27].szName, "PasteWholeListInfo");
     // Every statement built from an entry finds that entry.
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
@@ -446,9 +447,9 @@ TEST(MacroRunnerPieces, CheckMacroStrAndExeMacroRefuseWhatDoesNotFit) {
     macrotest::ResetTrace();
     ASSERT_EQ(parser.CheckAndSetString(std::string_view("X(7)")), 1);
     macrotest::ResetTrace();
-    EXPECT_EQ(runner.ExeMacro(25, parser.GetStatement()), 0);
+    EXPECT_EQ(runner.ExeMacro(dov::kMacroFuncNum, parser.GetStatement()), 0);
     EXPECT_EQ(macrotest::ReadTraceUtf8(),
-              "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[25]\n"
+              "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[28]\n"
               "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
               "【引数型 00】DWORD\n【引数データ 00】7\n");
     EXPECT_EQ(runner.ExeMacro(-1, parser.GetStatement()), 0);
