@@ -18,6 +18,7 @@
 #include <taglib/tdebuglistener.h>
 
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 
 namespace dov {
 
@@ -84,6 +85,17 @@ InfoRead ReadMore(IFile& f, std::string& buf, std::size_t upTo,
         buf.resize(at + static_cast<std::size_t>(n));
     }
     return InfoRead::Ok;
+}
+
+// The photo formats whose Exif is read. Exiv2's video readers (ASF, RIFF, Matroska,
+// QuickTime) can loop for minutes on a damaged file and have no date taken to offer, so a
+// buffer of any other type is never handed to Exiv2's readers.
+bool IsPhotoType(int type) {
+    namespace T = Exiv2::ImageType;
+    for (int ok : {T::jpeg, T::exv, T::cr2, T::crw, T::tiff, T::mrw, T::orf, T::png, T::raf, T::rw2,
+                   T::webp, T::jp2, T::psd, T::pgf})
+        if (type == ok) return true;
+    return false;
 }
 
 const unsigned char* Bytes(const std::string& s) {
@@ -163,6 +175,9 @@ InfoRead ParseExif(const unsigned char* data, std::size_t size, FileInfo& info) 
     SetUpLibraries();
     if (size == 0 || size > static_cast<std::size_t>(LONG_MAX)) return InfoRead::Damaged;
     try {
+        if (!IsPhotoType(Exiv2::ImageFactory::getType(data, static_cast<long>(size))))
+            return InfoRead::Damaged;
+        // open() finds the same type again: the first reader that takes the bytes.
         auto image = Exiv2::ImageFactory::open(data, static_cast<long>(size));
         if (!image.get()) return InfoRead::Damaged;
         image->readMetadata();

@@ -158,6 +158,11 @@ TEST_F(InfoReadTest, DamagedMissingOrHugeFilesGiveNoInformation) {
     tmp.WriteFile("cut.jpg", jpeg.substr(0, 40));
     tmp.WriteFile("junk.jpg", std::string("\xFF\xD8\xFF\xE1\xFF\xFF", 6) + std::string(300, 'x'));
     tmp.WriteFile("empty.mp3", "");
+    // An ASF (video) header: Exiv2's video readers are never used.
+    tmp.WriteFile("clip.wmv", std::string("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA"
+                                          "\x00\x62\xCE\x6C",
+                                          16) +
+                                  std::string(64, '\xFF'));
     tmp.WriteFile("big.jpg", jpeg + std::string(4096, '\0'));
     tmp.MakeDir("folder.jpg");
     ReadLimits small;
@@ -170,6 +175,7 @@ TEST_F(InfoReadTest, DamagedMissingOrHugeFilesGiveNoInformation) {
         {"cut.jpg", InfoRead::Damaged, InfoRead::Damaged},
         {"junk.jpg", InfoRead::Damaged, InfoRead::Damaged},
         {"empty.mp3", InfoRead::Damaged, InfoRead::Damaged},
+        {"clip.wmv", InfoRead::Damaged, InfoRead::Damaged},
         {"big.jpg", InfoRead::TooBig, InfoRead::TooBig},
         {"folder.jpg", InfoRead::NoFile, InfoRead::NoFile},
         {"missing.jpg", InfoRead::NoFile, InfoRead::NoFile},
