@@ -15,10 +15,9 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
-#include "info/file_info.h"
-#include "info/info_template.h"
 #include "model/item.h"
 #include "model/loader.h"
 #include "session/session.h"
@@ -31,7 +30,7 @@ namespace {
 // repeated separators resolved by their text (as the shell shows them).
 std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string full;
-    if (!path.empty() && path[0] == '/') {
+    if (IsAbsolutePath(path)) {
         full = path;
     } else {
         std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
@@ -55,13 +54,6 @@ std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string out;
     for (const std::string& part : parts) out += "/" + part;
     return out.empty() ? std::string("/") : out;
-}
-
-// The folder part of an absolute path ("/a/b" -> "/a", "/a" -> "/", "/" -> "").
-std::string ParentNative(const std::string& path) {
-    if (path == "/") return {};
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // A temporary file of our own, removed when the object goes.
@@ -137,17 +129,17 @@ std::string EscapeListName(const std::string& name) {
 
 std::string RenameStopReason(const Counts& counts) {
     switch (counts.renameStop) {
-        case RenameStop::PreCheck:
+        case RenameEnd::PreCheck:
             return "nothing was renamed: the check before the rename refused the edit tree (see "
                    "DataTrace.txt)";
-        case RenameStop::UserFolders:
+        case RenameEnd::UserFolders:
             return "nothing was renamed: a folder made in the edit tree could not be created";
-        case RenameStop::PathRefresh:
+        case RenameEnd::PathRefresh:
             return "the paths could not be brought up to date after the rename; see RenameLog.txt";
-        case RenameStop::Stopped:
+        case RenameEnd::Stopped:
             return "the rename was stopped by Ctrl+C: " + std::to_string(counts.notAttempted) +
                    " item(s) were not attempted; see RenameLog.txt";
-        case RenameStop::None:
+        case RenameEnd::None:
             break;
     }
     return "the rename ended early; see RenameLog.txt";
@@ -249,7 +241,7 @@ class Runner {
         }
         // An entry loaded twice would be renamed twice: refuse paths inside other paths.
         for (const auto& [native, path] : given) {
-            for (std::string up = ParentNative(native); !up.empty(); up = ParentNative(up)) {
+            for (std::string up = ParentFolder(native); !up.empty(); up = ParentFolder(up)) {
                 auto it = given.find(up);
                 if (it != given.end())
                     return Fail(kExitUsage, "'" + path + "' lies inside '" + it->second +
@@ -281,8 +273,8 @@ class Runner {
         const long long unnamed = left.count - static_cast<long long>(left.paths.size());
         if (unnamed > 0) std::fprintf(stderr, "dovreth-cli: left out: %lld more\n", unnamed);
         std::fprintf(stderr,
-                     "dovreth-cli: %lld entr%s left out (unreadable, or a name that is not UTF-8 "
-                     "or that CP932 cannot hold); see DataTrace.txt\n",
+                     "dovreth-cli: %lld entr%s left out (unreadable or gone); see "
+                     "DataTrace.txt\n",
                      left.count, left.count == 1 ? "y was" : "ies were");
     }
 
@@ -292,17 +284,12 @@ class Runner {
                 return Open(a);
             case ActionKind::Folder:
                 return ShowFolder(a);
-            case ActionKind::SelectAll:
-                session_.SelectAll();
-                return true;
+            case ActionKind::Operation:
+                return RunOperation(a);
             case ActionKind::Exec:
                 return Exec(a);
             case ActionKind::Macro:
                 return Macro(a);
-            case ActionKind::Limit:
-                if (session_.LimitLength(a.number) < 0)
-                    return Fail(kExitUsage, "--limit " + std::to_string(a.number) + " was refused");
-                return true;
             case ActionKind::MakeDir:
                 return MakeDir();
             case ActionKind::MoveTo:
@@ -327,15 +314,37 @@ class Runner {
                 return Check();
             case ActionKind::Info:
                 return PrintInfo(a.text);
-            case ActionKind::PasteInfo:
-                return PasteInfo(a);
-            case ActionKind::SortTaken:
-                session_.SortByDateTaken();
-                return true;
             case ActionKind::Undo:
                 return Undo();
         }
         return Fail(kExitUsage, "unknown option " + a.option);
+    }
+
+    // An operation of the table over the selected rows; a value given with it becomes the
+    // setting it stands for, for this run only (settings are never written).
+    bool RunOperation(const Action& a) {
+        const Operation* op = FindOperation(a.op);
+        if (!op) return Fail(kExitUsage, "unknown option " + a.option);
+        std::string shown = a.option;
+        if (op->cliValue == CliValue::Limit) {
+            session_.settings.limitSize = a.number;
+            shown += " " + std::to_string(a.number);
+        }
+        if (op->cliValue == CliValue::Template) {
+            auto cp = Utf8ToCp932(a.text);
+            if (!cp)
+                return Fail(kExitUsage, a.option +
+                                            ": the template is not valid UTF-8 or has a "
+                                            "character CP932 cannot hold");
+            session_.settings.infoTemplates.insert(session_.settings.infoTemplates.begin(), *cp);
+            const OpResult r = session_.RunOperation(*op);
+            if (r.changed < 0) return Fail(kExitUsage, a.option + ": the template cannot be used");
+            if (r.noInfo > 0)
+                std::fprintf(stderr, "dovreth-cli: no information: %d item(s)\n", r.noInfo);
+            return true;
+        }
+        if (session_.RunListCommand(op->id) < 0) return Fail(kExitUsage, shown + " was refused");
+        return true;
     }
 
     bool Open(const Action& a) {
@@ -541,40 +550,15 @@ class Runner {
         return true;
     }
 
-    bool PasteInfo(const Action& a) {
-        auto cp = Utf8ToCp932(a.text);
-        if (!cp)
-            return Fail(kExitUsage, a.option +
-                                        ": the template is not valid UTF-8 or has a character "
-                                        "CP932 cannot hold");
-        static constexpr InfoPlace kPlace[] = {InfoPlace::Left, InfoPlace::Right, InfoPlace::Whole};
-        const auto r = session_.PasteInfo(kPlace[a.number], *cp);
-        if (!r) return Fail(kExitUsage, a.option + ": the template cannot be used");
-        if (r->iNoInfo > 0)
-            std::fprintf(stderr, "dovreth-cli: no information: %d item(s)\n", r->iNoInfo);
-        return true;
-    }
-
     // --info: the fields of one file, as the templates name them.
     bool PrintInfo(const std::string& given) {
         std::string cp;
         if (!ProgramPath(given, cp)) return false;
-        EntryInfo e;
-        if (int err = Fs().Stat(cp, e))
+        std::vector<std::pair<std::string, std::string>> fields;
+        if (int err = session_.InfoFieldsOf(cp, fields))
             return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(err));
-        FileInfo file;
-        if (e.isRegular) ReadFileInfo(cp, kInfoExif | kInfoTags, file, session_.Info().limits);
-        InfoSource src{&file, true, e.status.m_mtime, {}};
-        const int slash = FindLastCharDbcs(cp, '/');
-        const std::string parent = cp.substr(0, static_cast<std::size_t>(std::max(slash, 0)));
-        src.parent = parent.substr(static_cast<std::size_t>(FindLastCharDbcs(parent, '/') + 1));
-        static const std::string kShowDate = "%Y-%m-%d %H:%M:%S";
-        for (const InfoFieldHelp& f : InfoFieldList()) {
-            const std::string name = f.name;
-            const bool date = name == "mtime" || name == "exif.date";
-            if (auto v = InfoFieldValue(src, name, date ? &kShowDate : nullptr))
-                std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(*v)).c_str());
-        }
+        for (const auto& [name, value] : fields)
+            std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(value)).c_str());
         return true;
     }
 

@@ -16,51 +16,25 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
 #include "edit/name_edit.h"
+#include "edit/operations.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
-#include "rename/rename_engine.h"
+#include "session/job.h"
+#include "session/result.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
 class CMyItem;
 
 namespace dov {
-
-class CCopyRun;
-class CJournalWriter;
-class CRenameRun;
-struct MacroTarget;
-
-// How a command ended.
-enum class Outcome {
-    Done,        // it ran to its end (the counts tell what failed)
-    NotStarted,  // a check refused it or the user declined
-    Stopped,     // STOP or Ctrl+C ended it early
-    Failed,      // it could not do its work (a message has said why)
-};
-
-// What a rename or a copy did.
-struct Counts {
-    std::uint32_t ok = 0;      // items renamed or created / copied
-    std::uint32_t failed = 0;  // items that failed
-    int items = 0;             // items the run went over (the rename's depth index)
-    // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
-    std::uint32_t notAttempted = 0;
-    RenameStop renameStop = RenameStop::None;
-    bool logFailed = false;
-};
-
-struct CommandResult {
-    Outcome outcome = Outcome::NotStarted;
-    Counts counts;
-};
 
 // The rows left after deleting list rows.
 struct RowsDeleted {
@@ -97,39 +71,6 @@ struct StatementResult {
     Problem problem = Problem::None;
     std::string funcName;   // NoSuchFunction: the statement's name (CP932)
     std::string signature;  // NoSuchFunction: its argument signature
-};
-
-// List context-menu commands, by their menu ids.
-enum ListCommand : int {
-    CMD_FIND = 2005,
-    CMD_REPLACE = 2006,
-    CMD_RESET_NAME = 2008,
-    CMD_SELECT_ALL = 2009,
-    CMD_INFO = 2010,
-    CMD_CUT_EXT = 2011,
-    CMD_RESTORE_EXT = 2012,
-    CMD_CUT_LEFT = 2021,
-    CMD_CUT_RIGHT = 2022,
-    CMD_CUT_KEY = 2023,
-    CMD_CUT_BOUND1 = 2024,
-    CMD_CUT_BOUND2 = 2025,
-    CMD_LIMIT = 2026,
-    CMD_PASTE_LEFT = 2031,
-    CMD_PASTE_RIGHT = 2032,
-    CMD_PASTE_KEY_LEFT = 2033,
-    CMD_PASTE_KEY_RIGHT = 2034,
-    CMD_PASTE_INFO_LEFT = 2035,   // 情報を貼り付け with settings.infoTemplates' first template
-    CMD_PASTE_INFO_RIGHT = 2036,
-    CMD_PASTE_INFO_WHOLE = 2037,
-    CMD_SERIAL_0_UP = 2041,
-    CMD_SERIAL_0_DOWN = 2042,
-    CMD_SERIAL_1_UP = 2043,
-    CMD_SERIAL_1_DOWN = 2044,
-    CMD_SERIAL_FROM_UP = 2045,
-    CMD_SERIAL_FROM_DOWN = 2046,
-    CMD_SERIAL_DETAIL = 2047,
-    CMD_SORT_TAKEN = 2048,  // the folder shown sorted by the date taken
-    CMD_TEXT_TREE = 2100,
 };
 
 class CSession {
@@ -198,9 +139,12 @@ class CSession {
     std::vector<int> SelectedRows() const;
 
     // ---- Commands --------------------------------------------------------------------------
-    // A list command by its menu id, with the keyword and serial settings as they stand (the
-    // dialogs fill them first). Returns the number of rows changed, or -1.
+    // An operation of the table (edit/operations.h) by its id, with the keyword and serial
+    // settings as they stand (the dialogs fill them first). Returns the number of rows
+    // changed, or -1 (refused, or no such operation, or one that only sets settings).
     int RunListCommand(int id);
+    // Runs a row over the selected rows and does what it asks for (a reset, the text tree).
+    OpResult RunOperation(const Operation& op);
     // The length limit command over the selected rows.
     int LimitLength(int limit);
     // The information box's text (CP932) over the selected rows.
@@ -236,13 +180,11 @@ class CSession {
     bool MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected);
 
     // ---- Disk --------------------------------------------------------------------------------
-    // The direct rename in two steps for a window: the checks and questions (true: go on),
-    // then the run (on a worker).
-    // Every change of the run is journaled before it is made. known: the conflict preview
-    // already made of the tree as it stands (else it is made here); when it predicts failures
-    // the user is asked first.
-    bool ConfirmRename(const ConflictCheck* known = nullptr);
-    CommandResult RunConfirmedRename();
+    // The direct rename as a job for a window: Confirm() makes the checks and asks (known:
+    // the conflict preview already made of the tree as it stands, else it is made there; when
+    // it predicts failures the user is asked first), Run() renames on a worker, journaling
+    // every change before it is made. The job refers to this session: it must end first.
+    std::unique_ptr<CJob> RenameJob(const ConflictCheck* known = nullptr);
     // Both steps at once.
     CommandResult Rename(const ConflictCheck* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
@@ -258,11 +200,10 @@ class CSession {
     JournalInfo LastJournal() const;
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
-    // Copy and rename into an output folder in three steps for a window: the checks and the
-    // question (before the folder is chosen), the copy buffer, the run (on a worker).
-    bool ConfirmCopy();
-    bool PrepareCopy();
-    CommandResult RunConfirmedCopy(const std::string& outputFolder);
+    // Copy and rename into an output folder as a job for a window: Confirm() makes the checks
+    // and asks (before the folder is chosen), Prepare(folder) gets the copy buffer, Run()
+    // copies on a worker. The job refers to this session: it must end first.
+    std::unique_ptr<CCopyJob> CopyJob();
     // All steps at once.
     CommandResult CopyTo(const std::string& outputFolder);
     // TextTree.txt of a folder (the whole tree when null) with its result message.
@@ -301,6 +242,16 @@ class CSession {
     bool SortByDateTaken(bool descending = false);
     // What has been read from the loaded files; forgotten when the tree is reset.
     InfoCache& Info() { return *info_; }
+    // One field of a row's file, as a template with no format gives it; nullopt when the file
+    // lacks it or there is no such row.
+    std::optional<std::string> InfoFieldOfRow(int row, const std::string& name);
+    // The row's new name after the paste of operation id (CMD_PASTE_INFO_*) with a template
+    // (the dialog's live preview); nullopt when the template cannot be used or no such row.
+    std::optional<std::string> PreviewInfoName(const std::string& tmpl, int row, int id);
+    // Every field a file has (path in CP932), name and value, in the order of InfoFieldList;
+    // dates as "%Y-%m-%d %H:%M:%S". Returns 0, or the errno of a path that cannot be read.
+    int InfoFieldsOf(const std::string& path,
+                     std::vector<std::pair<std::string, std::string>>& out);
 
     // ---- Macros --------------------------------------------------------------------------
     // The macro number a function key starts (0: none), and whether that macro may start.
@@ -317,11 +268,8 @@ class CSession {
     CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;
-    std::unique_ptr<MacroTarget> list_;
+    std::unique_ptr<EditTarget> list_;
     std::unique_ptr<CMyDepthInfo> depth_;
-    std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
-    std::unique_ptr<CJournalWriter> journal_;  // the journal of that run
-    std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
     std::unique_ptr<InfoCache> info_ = std::make_unique<InfoCache>();

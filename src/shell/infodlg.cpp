@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "info/info_template.h"
+#include "session/info.h"
 #include "shell/qttext.h"
 
 namespace dov {

@@ -97,7 +97,8 @@ class CKestrelView : public QWidget {
     void OnSave();
     void OnSaveAs();
 
-    // The list's context menu commands and the tree's text output.
+    // The commands of the list's and the tree's menus, by id (see CCommandRegistry), and the
+    // tree's text output.
     void OnListCommand(int id);
     void OnTextTree(CMyItem* folder);
     // "直接変更" and "コピーして実行".
@@ -229,6 +230,10 @@ class CKestrelView : public QWidget {
     bool ListDropWithin(const std::vector<int>& rows, int dropRow);
     void DropRowsOnFolder(CMyItem* target, std::vector<int> rows, std::vector<CMyItem*> items);
     void DropFolderOnFolder(CMyItem* dragged, CMyItem* target);
+    // The registry's handlers: a row of the table with its dialog, on the worker; the
+    // information box.
+    void RunOperation(int id);
+    void ShowInfo();
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
@@ -250,6 +255,7 @@ class CKestrelView : public QWidget {
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
     CMyItem* treeMenuTarget_ = nullptr;
+    std::unique_ptr<CCommandRegistry> commands_;
     CommandUi commandUi_;
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;
