@@ -25,6 +25,7 @@ enum class ActionKind {
     Check,        // --check
     Undo,         // --undo
     DiscardJournal,  // --discard-journal
+    Info,         // --info PATH
 };
 
 struct Action {

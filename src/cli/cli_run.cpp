@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -322,6 +323,8 @@ class Runner {
                 return CopyTo(a);
             case ActionKind::Check:
                 return Check();
+            case ActionKind::Info:
+                return PrintInfo(a.text);
             case ActionKind::Undo:
                 return Undo();
             case ActionKind::DiscardJournal:
@@ -342,6 +345,19 @@ class Runner {
         if (op->cliValue == CliValue::Limit) {
             session_.settings.limitSize = a.number;
             shown += " " + std::to_string(a.number);
+        }
+        if (op->cliValue == CliValue::Template) {
+            auto cp = Utf8ToCp932(a.text);
+            if (!cp)
+                return Fail(kExitUsage, a.option +
+                                            ": the template is not valid UTF-8 or has a "
+                                            "character CP932 cannot hold");
+            session_.settings.infoTemplates.insert(session_.settings.infoTemplates.begin(), *cp);
+            const OpResult r = session_.RunOperation(*op);
+            if (r.changed < 0) return Fail(kExitUsage, a.option + ": the template cannot be used");
+            if (r.noInfo > 0)
+                std::fprintf(stderr, "dovreth-cli: no information: %d item(s)\n", r.noInfo);
+            return true;
         }
         if (session_.RunListCommand(op->id) < 0) return Fail(kExitUsage, shown + " was refused");
         return true;
@@ -572,6 +588,18 @@ class Runner {
         if (r.counts.failed > 0)
             return Fail(kExitFailed,
                         std::to_string(r.counts.failed) + " item(s) could not be copied");
+        return true;
+    }
+
+    // --info: the fields of one file, as the templates name them.
+    bool PrintInfo(const std::string& given) {
+        std::string cp;
+        if (!ProgramPath(given, cp)) return false;
+        std::vector<std::pair<std::string, std::string>> fields;
+        if (int err = session_.InfoFieldsOf(cp, fields))
+            return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(err));
+        for (const auto& [name, value] : fields)
+            std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(value)).c_str());
         return true;
     }
 

@@ -302,6 +302,7 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
             ClearAllItem();
             break;
         case OpRequest::WriteTextTree:
+        case OpRequest::ShowFolder:
             break;  // not a macro's to ask for
     }
     return 1;
@@ -330,6 +331,9 @@ void CMacroRunner::ApplyArgs(MacroArgs args, const CMacroStatement& st) {
             break;
         case MacroArgs::FlagKey12:
             SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
+            break;
+        case MacroArgs::Template:
+            m_target.infoTemplate = S(1);
             break;
         case MacroArgs::SerialPos:
             ser.UseWildCard = static_cast<int>(D(1));

@@ -61,6 +61,11 @@ enum MacroFuncId : int {
     MACRO_CutListStringFromLeft = 22,
     MACRO_CutListStringFromRight = 23,
     MACRO_ClearAllItem = 24,
+    // 情報を貼り付け with a template: before the name, before its extension, in place of the
+    // name before its extension.
+    MACRO_PasteLeftListInfo = 25,
+    MACRO_PasteRightListInfo = 26,
+    MACRO_PasteWholeListInfo = 27,
 };
 
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.

@@ -74,6 +74,7 @@ CSession::CSession(IHost& front)
       list_(std::make_unique<EditTarget>()),
       depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
+    list_->pInfo = info_.get();
     Reset();
 }
 
@@ -142,6 +143,7 @@ int CSession::Reset() {
     list_->Show(nullptr);
     root_.reset();
     scope_.Clear();
+    info_->Clear();
     root_ = MakeRootItem(tracePath, AutoIndex());
     if (!root_) {
         Host().Message(Sj("ルートアイテムの確保が出来なかったので終了します。"));
@@ -244,10 +246,19 @@ void CSession::SetSelection(const std::vector<int>& rows, int current) {
 int CSession::RunListCommand(int id) {
     const Operation* op = FindOperation(id);
     if (!op || !op->run) return -1;
-    return RunOperation(*op).changed;
+    const OpResult r = RunOperation(*op);
+    if (r.noInfo > 0)
+        Host().Message(Sj("情報を貼り付け： no information ") + std::to_string(r.noInfo) +
+                           Sj(" 件（項目のないファイル）"),
+                       MsgKind::Ok, MsgIcon::Information);
+    return r.changed;
 }
 
 OpResult CSession::RunOperation(const Operation& op) {
+    // 情報を貼り付け takes the newest of the last templates (the dialog's, or the command
+    // line's for its run); with none it keeps the one it has.
+    if (op.asks == Asks::InfoTemplate && !settings.infoTemplates.empty())
+        list_->infoTemplate = settings.infoTemplates.front();
     OpContext context{*list_, Host(), tracePath, settings.limitSize};
     OpResult r = dov::RunOperation(op, context);
     switch (r.request) {
@@ -258,6 +269,9 @@ OpResult CSession::RunOperation(const Operation& op) {
             break;
         case OpRequest::WriteTextTree:
             r.changed = WriteTextTree() ? 1 : 0;
+            break;
+        case OpRequest::ShowFolder:
+            ShowFolder(list_->pFolder);
             break;
     }
     return r;

@@ -22,6 +22,7 @@
 #include "common/fs.h"
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
+#include "edit/name_edit.h"
 #include "edit/operations.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
@@ -250,6 +251,30 @@ class CSession {
     // and nothing added to the recent files.
     Outcome Open(const std::string& path);
 
+    // ---- Names from what the files hold ----------------------------------------------------
+    // 情報を貼り付け over the selected rows with a template (CP932). A template that cannot be
+    // used is explained in a message and nothing runs (nullopt). The result counts the rows
+    // whose files lacked a field ("no information").
+    std::optional<EditRunResult> PasteInfo(InfoPlace where, const std::string& tmpl);
+    // The template expanded for one row of the list, reading what it needs (the dialog's
+    // preview); nullopt when the template cannot be used or there is no such row.
+    std::optional<InfoTemplate::Expansion> PreviewInfo(const std::string& tmpl, int row);
+    // Sorts the folder shown by the date taken, with the modification time for files without
+    // one; false when STOP ended it (nothing moved).
+    bool SortByDateTaken(bool descending = false);
+    // What has been read from the loaded files; forgotten when the tree is reset.
+    InfoCache& Info() { return *info_; }
+    // One field of a row's file, as a template with no format gives it; nullopt when the file
+    // lacks it or there is no such row.
+    std::optional<std::string> InfoFieldOfRow(int row, const std::string& name);
+    // The row's new name after the paste of operation id (CMD_PASTE_INFO_*) with a template
+    // (the dialog's live preview); nullopt when the template cannot be used or no such row.
+    std::optional<std::string> PreviewInfoName(const std::string& tmpl, int row, int id);
+    // Every field a file has (path in CP932), name and value, in the order of InfoFieldList;
+    // dates as "%Y-%m-%d %H:%M:%S". Returns 0, or the errno of a path that cannot be read.
+    int InfoFieldsOf(const std::string& path,
+                     std::vector<std::pair<std::string, std::string>>& out);
+
     // ---- Macros --------------------------------------------------------------------------
     // The macro number a function key starts (0: none), and whether that macro may start.
     int MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging, bool busy) const;
@@ -273,6 +298,7 @@ class CSession {
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
     DiskScope scope_;                      // the folders of the loaded entries, pinned at load
     bool undoRequested_ = false;
+    std::unique_ptr<InfoCache> info_ = std::make_unique<InfoCache>();
 };
 
 }  // namespace dov

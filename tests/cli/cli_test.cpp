@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "session/operations.h"
+#include "support/info_samples.h"
 #include "support/test_support.h"
 
 namespace {
@@ -115,6 +117,7 @@ TEST_F(CliTest, EveryOperationWithASpellingRuns) {
         if (!op.cli) continue;
         std::vector<std::string> args = With({op.cli});
         if (op.cliValue == dov::CliValue::Limit) args.push_back("40");
+        if (op.cliValue == dov::CliValue::Template) args.push_back("{parent}");
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 0) << op.cli << ": " << r.err;
     }
@@ -504,6 +507,33 @@ TEST_F(CliTest, AFullDiskStopsTheRenameAndItsJournalStillUndoesIt) {
     r = Run(With({"--discard-journal", "--rename"}));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(PhotosUntouched());
+}
+
+// Names from what the files hold: photos by their Exif date (a damaged one by its time,
+// counted), songs by their tags; --info lists a file's fields.
+TEST_F(CliTest, NamesFromPhotoDatesAndAudioTags) {
+    tmp.WriteFile("shots/x.jpg", dovtest::MakeJpeg({"2024:05:01 10:30:00", "Cam", 0, 0}));
+    tmp.WriteFile("shots/y.jpg", dovtest::MakeJpeg({"2024:05:02 07:00:00", "Cam", 0, 0}));
+    tmp.WriteFile("shots/z.jpg", "\xFF\xD8\xFF damaged");
+    struct timespec times[2] = {{1714000000, 0}, {1714000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (tmp / "shots/z.jpg").c_str(), times, 0), 0);
+    tmp.WriteFile("songs/track.mp3", dovtest::MakeMp3({"Artist", "Album", "Title", 1, 2024}));
+    setenv("TZ", "UTC", 1);
+    CliResult r = Run({"shots", "--folder", "shots", "--select-all", "--paste-info",
+                       "{exif.date:%Y-%m-%d_%H%M%S|mtime:%Y-%m-%d_%H%M%S}", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("no information: 1 item(s)"), std::string::npos) << r.err;
+    for (const char* name :
+         {"2024-05-01_103000.jpg", "2024-05-02_070000.jpg", "2024-04-24_230640.jpg"})
+        EXPECT_TRUE(tmp.Exists(std::string("shots/") + name)) << name;
+    r = Run({"songs", "--folder", "songs", "--select-all", "--paste-info",
+             "{tag.track:02} {tag.title}", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tmp.Exists("songs/01 Title.mp3"));
+    r = Run({"--info", "songs/01 Title.mp3"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("tag.title\tTitle\ntag.track\t1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Run({"shots", "--paste-info", "{nonsense}"}).status, 2);
 }
 
 }  // namespace

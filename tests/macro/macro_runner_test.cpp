@@ -412,6 +412,9 @@ TEST(MacroTable, HoldsTwentyFiveEntriesInOrder) {
     EXPECT_STREQ(t[15].szSignature, "DSSS");
     EXPECT_STREQ(t[23].szName, "CutListStringFromRight");
     EXPECT_STREQ(t[24].szName, "ClearAllItem");
+    ASSERT_GE(t.size(), 28u);
+    EXPECT_STREQ(t[dov::MACRO_PasteLeftListInfo].szName, "PasteLeftListInfo");
+    EXPECT_STREQ(t[dov::MACRO_PasteWholeListInfo].szName, "PasteWholeListInfo");
     // Every statement built from an entry finds that entry.
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
@@ -447,11 +450,14 @@ TEST(MacroRunnerPieces, CheckMacroStrAndExeMacroRefuseWhatDoesNotFit) {
     macrotest::ResetTrace();
     ASSERT_EQ(parser.CheckAndSetString(std::string_view("X(7)")), 1);
     macrotest::ResetTrace();
-    EXPECT_EQ(runner.ExeMacro(25, parser.GetStatement()), 0);
-    EXPECT_EQ(macrotest::ReadTraceUtf8(),
-              "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[25]\n"
-              "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
-              "【引数型 00】DWORD\n【引数データ 00】7\n");
+    const int past = static_cast<int>(dov::MacroFuncTable().size());
+    EXPECT_EQ(runner.ExeMacro(past, parser.GetStatement()), 0);
+    EXPECT_EQ(
+        macrotest::ReadTraceUtf8(),
+        "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[" + std::to_string(past) +
+            "]\n"
+            "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
+            "【引数型 00】DWORD\n【引数データ 00】7\n");
     EXPECT_EQ(runner.ExeMacro(-1, parser.GetStatement()), 0);
     // Arguments that do not fit the entry are refused instead of read out of bounds.
     EXPECT_EQ(runner.ExeMacro(dov::MACRO_CutLeftListString, parser.GetStatement()), 0);
