@@ -22,6 +22,7 @@
 #include "shell/qtfiledialogs.h"
 #include "shell/settingsdialogs.h"
 #include "shell/treelines.h"
+#include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
 
@@ -139,6 +140,8 @@ class PolishTest : public QObject {
     void theWindowWearsTheProgramIconAndAsksOnceItIsShown() {
         dovtest::TempDir dir;
         CMainFrame frame;
+        // A message the window raises meanwhile is answered, never left waiting on screen.
+        AnswerDefaults(frame.View()->Host());
         const QImage drawn = QImage(":/icons/dovreth-48.png");
         QVERIFY(!drawn.isNull());
         QVERIFY(frame.windowIcon().availableSizes().contains(drawn.size()));
