@@ -35,6 +35,7 @@ constexpr OptionDef kOptions[] = {
     {"--copy-to", ActionKind::CopyTo, true, 0},
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
+    {"--names-from", ActionKind::NamesFrom, true, 0},
 };
 
 const OptionDef* FindOption(std::string_view name) {
@@ -109,7 +110,8 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
             return false;
         }
         if ((def->kind == ActionKind::Open || def->kind == ActionKind::Macro ||
-             def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo) &&
+             def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo ||
+             def->kind == ActionKind::NamesFrom) &&
             value.empty()) {
             error = "option '" + name + "' needs a non-empty path";
             return false;
@@ -141,6 +143,9 @@ const char* UsageText() {
            "  --into-folders, --no-into-folders   edits reach into selected folders (or not)\n"
            "  --auto-index, --no-auto-index       the automatic index prefix (or not)\n"
            "  --list               print the rows: original name TAB new name TAB write name\n"
+           "  --names-from FILE    new names of the rows, one a line in --list's order and\n"
+           "                       with its escapes ('-': standard input); a different\n"
+           "                       number of lines or a refused name changes nothing\n"
            "  --tree               print the whole edit tree with the new names\n"
            "                       (in --list and --tree a backslash, tab, line feed or\n"
            "                       carriage return in a name is shown as \\\\, \\t, \\n, \\r)\n"

@@ -24,6 +24,7 @@ enum class ActionKind {
     CopyTo,       // --copy-to DIR
     Check,        // --check
     Undo,         // --undo
+    NamesFrom,    // --names-from FILE|-
 };
 
 struct Action {

@@ -13,10 +13,10 @@ struct KeyWordSettings {
     std::string Key2;         // KeyWord/Key2: second keyword, text to insert, or replacement
     std::string Key3;         // KeyWord/Key3: kept and shown, used by no command
     int UseWildCard = 0;      // KeyWord/UseWildCard: search with CMyRegExp
-    int UseRegExp = 0;        // KeyWord/UseRegExp: replace and search by regular expression
-                              // (PCRE2); takes the place of the wildcard mode where offered
     int EnableAllTarget = 0;  // KeyWord/EnableAllTarget: every hit instead of the first
     int EffectSubItem = 0;    // OptionData/EffectSubItem: folders pass the edit to all inside
+    int UseRegExp = 0;        // KeyWord/UseRegExp: replace and search by regular expression
+                              // (PCRE2); takes the place of the wildcard mode where offered
 };
 
 // The keyword dialog's check on OK: with one field the first must not be empty, with two or

@@ -90,6 +90,26 @@ const std::array<MacroFuncRecord, kMacroFuncNum>& MacroFuncTable() {
     return kTable;
 }
 
+const std::array<MacroFuncRecord, kMacroExtFuncNum>& MacroExtFuncTable() {
+    static const std::array<MacroFuncRecord, kMacroExtFuncNum> kTable = {
+        Rec("RegexReplaceListString", "SSD"),
+        Rec("ToUpperListString", ""),
+        Rec("ToLowerListString", ""),
+        Rec("ToCapitalListString", ""),
+        Rec("ToHalfWidthListString", ""),
+        Rec("ToFullWidthListString", ""),
+        Rec("KanaToFullWidthListString", ""),
+        Rec("KanaToHalfWidthListString", ""),
+        Rec("HiraganaToKatakanaListString", ""),
+        Rec("KatakanaToHiraganaListString", ""),
+        Rec("NormalizeNfcListString", ""),
+        Rec("NormalizeNfdListString", ""),
+        Rec("SortListByDate", "D"),
+        Rec("SortListNatural", "D"),
+    };
+    return kTable;
+}
+
 std::string MacroFileName(int iFileNum) {
     if (iFileNum < 1 || iFileNum > 12) return {};
     char buf[32];
@@ -241,6 +261,11 @@ int CMacroRunner::CheckMacroStr(CMacroStatement* pStatement) {
         std::string entry = std::string(table[i].szName) + "_" + table[i].szSignature;
         if (entry == key) return i;
     }
+    const auto& ext = MacroExtFuncTable();
+    for (int i = 0; i < kMacroExtFuncNum; ++i) {
+        std::string entry = std::string(ext[i].szName) + "_" + ext[i].szSignature;
+        if (entry == key) return kMacroExtFuncFirst + i;
+    }
     return -1;
 }
 
@@ -266,6 +291,9 @@ void CMacroRunner::SetParamToKeyDlg(std::uint32_t dwFlag, std::uint32_t /*dwSeco
                "○キーワードダイアログに文字列３をセット。SetParamToKeyDlg()\n\t[%s]\n",
                pText3->c_str());
     }
+    // The macro functions search plainly or with wildcards, whatever mode the dialog was
+    // left in.
+    k.UseRegExp = 0;
     if (dwFlag != 0) {
         k.UseWildCard = 1;
         k.EnableAllTarget = 1;
@@ -288,7 +316,8 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
         TraceF(m_strTracePath, "※　引数が無効。iFuncID[%d]  ExeMacro()\n", iFuncID);
         return 0;
     }
-    if (iFuncID < 0 || iFuncID >= kMacroFuncNum) {
+    const bool ext = iFuncID >= kMacroExtFuncFirst && iFuncID < MACRO_ExtEnd;
+    if ((iFuncID < 0 || iFuncID >= kMacroFuncNum) && !ext) {
         TraceF(m_strTracePath, "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[%d]\n",
                iFuncID);
         CMacroStatement copy;
@@ -298,7 +327,10 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
     }
     // The arguments are read by position below, so they must be those of the entry; a caller
     // that skipped CheckMacroStr gets a refusal instead of a read past the arrays.
-    const char* sig = MacroFuncTable()[static_cast<std::size_t>(iFuncID)].szSignature;
+    const char* sig =
+        ext ? MacroExtFuncTable()[static_cast<std::size_t>(iFuncID - kMacroExtFuncFirst)]
+                  .szSignature
+            : MacroFuncTable()[static_cast<std::size_t>(iFuncID)].szSignature;
     const CMacroStatement& st = *pStatement;
     std::size_t n = std::strlen(sig);
     bool fits = st.m_nArgNum == static_cast<int>(n) && st.m_astrArg.size() == n &&
@@ -317,6 +349,10 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
     };
     auto Serial = [&](int pos) { return ConvTextToSerialParam(S(pos).c_str(), m_strTracePath); };
     SerialSettings& ser = m_target.serial;
+    if (ext) {
+        ExeExtMacro(iFuncID, st);
+        return 1;
+    }
 
     switch (iFuncID) {
         case MACRO_SelectListAll:
@@ -486,6 +522,36 @@ void CMacroRunner::CutFromLeftOrRight(bool bRight, bool bExt) {
         m_host.ListRowChanged(row);
     }
     EndListOperation(stopped);
+}
+
+void CMacroRunner::ExeExtMacro(int iFuncID, const CMacroStatement& st) {
+    StopOrQuitHost host(m_host, m_bQuitSet);
+    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
+    switch (iFuncID) {
+        case MACRO_RegexReplaceListString: {
+            const std::uint32_t flags = st.m_adwArgNum[2];
+            std::string err;
+            const EditRunResult r =
+                edit.RegexReplaceCommand(st.m_astrArg[0], st.m_astrArg[1], (flags & 1) != 0,
+                                         (flags & 2) != 0, m_target.SelectedItems(), &err);
+            if (!err.empty())
+                TraceF(m_strTracePath, "※　正規表現が無効です。RegexReplaceListString()\n\t%s\n",
+                       err.c_str());
+            EndListOperation(r.bStopped);
+            break;
+        }
+        case MACRO_SortListByDate:
+        case MACRO_SortListNatural:
+            if (m_target.sortFolder)
+                m_target.sortFolder(m_target, iFuncID == MACRO_SortListByDate ? 0 : 1,
+                                    st.m_adwArgNum[0] != 0);
+            break;
+        default: {
+            const auto kind = static_cast<CharConv>(iFuncID - MACRO_ToUpperListString);
+            EndListOperation(edit.ConvertCommand(kind, m_target.SelectedItems()).bStopped);
+            break;
+        }
+    }
 }
 
 void CMacroRunner::AddSerialListString() {

@@ -62,6 +62,30 @@ enum MacroFuncId : int {
     MACRO_ClearAllItem = 24,
 };
 
+// Functions beyond the table above, found after it. Their numbers start at
+// kMacroExtFuncFirst so the table's numbers and its "not implemented" answers stay as they are.
+inline constexpr int kMacroExtFuncFirst = 100;
+enum MacroExtFuncId : int {
+    MACRO_RegexReplaceListString = kMacroExtFuncFirst,  // (pattern, replacement, flags D:
+                                                        //  1 every hit, 2 ignore case)
+    MACRO_ToUpperListString,                            // the character-type conversions,
+    MACRO_ToLowerListString,                            // in CharConv order
+    MACRO_ToCapitalListString,
+    MACRO_ToHalfWidthListString,
+    MACRO_ToFullWidthListString,
+    MACRO_KanaToFullWidthListString,
+    MACRO_KanaToHalfWidthListString,
+    MACRO_HiraganaToKatakanaListString,
+    MACRO_KatakanaToHiraganaListString,
+    MACRO_NormalizeNfcListString,
+    MACRO_NormalizeNfdListString,
+    MACRO_SortListByDate,   // (D: 1 ascending, 0 descending)
+    MACRO_SortListNatural,  // (D: 1 ascending, 0 descending)
+    MACRO_ExtEnd
+};
+inline constexpr int kMacroExtFuncNum = MACRO_ExtEnd - kMacroExtFuncFirst;
+const std::array<MacroFuncRecord, kMacroExtFuncNum>& MacroExtFuncTable();
+
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.
 std::string MacroFileName(int iFileNum);
 
@@ -120,6 +144,7 @@ class CMacroRunner {
     void CutFromLeftOrRight(bool bRight, bool bExt);
     void AddSerialListString();
     void ClearAllItem();
+    void ExeExtMacro(int iFuncID, const CMacroStatement& st);
     void EndListOperation(bool bStopped);
 
     MacroTarget& m_target;

@@ -38,6 +38,9 @@ struct MacroTarget : ListState {
 
     // ClearAllItem; without it that function fails like a failed reset.
     MacroResetTree resetTree;
+    // SortListByDate / SortListNatural: sorts the folder shown (order 0 by modification time,
+    // 1 natural order; ascending or not) and shows it again. Without it they do nothing.
+    std::function<void(MacroTarget& target, int order, bool ascending)> sortFolder;
 
     // The process-wide flags: a failed ClearAllItem sets the close request here (optional).
     WorkerFlags* pFlags = nullptr;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <unordered_set>
 
 #include "common/codepage.h"
 #include "common/fs.h"
@@ -57,6 +58,17 @@ CSession::CSession(IHost& front)
     settings = DefaultSettings();
     list_->pFlags = &flags;
     list_->resetTree = [this](MacroTarget&) { return Reset(); };
+    list_->sortFolder = [this](MacroTarget&, int order, bool ascending) {
+        if (!list_->pFolder) return;
+        CItemLoader& loader = Loader();
+        loader.m_iExtraSortFlag[order == 0 ? 0 : 1] = ascending ? 1 : 0;
+        // The rows selected before stay selected, wherever the sort puts them.
+        const std::vector<CMyItem*> items = list_->SelectedItems();
+        const std::unordered_set<CMyItem*> selected(items.begin(), items.end());
+        SortBy(order == 0 ? kSortModified : kSortNatural);
+        for (int r = 0; r < list_->RowCount(); ++r)
+            if (selected.count(list_->RowItem(r))) list_->SetSelected(r, true);
+    };
     Reset();
 }
 
@@ -288,6 +300,10 @@ int CSession::RunListCommand(int id) {
         }
         case CMD_TEXT_TREE:
             return WriteTextTree() ? 1 : 0;
+        case CMD_SORT_MODIFIED:
+        case CMD_SORT_NATURAL:
+            SortBy(id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural);
+            return RowCount();
         default:
             if (id >= CMD_CHARCONV_FIRST && id <= CMD_CHARCONV_LAST)
                 return edit.ConvertCommand(static_cast<CharConv>(id - CMD_CHARCONV_FIRST), rows)

@@ -128,6 +128,9 @@ enum ListCommand : int {
     // Character-type conversions: CMD_CHARCONV_FIRST + CharConv (upper case ... NFD).
     CMD_CHARCONV_FIRST = 2110,
     CMD_CHARCONV_LAST = 2120,
+    CMD_SORT_MODIFIED = 2130,       // the shown folder by modification time
+    CMD_SORT_NATURAL = 2131,        // the shown folder in natural order
+    CMD_EDIT_NAMES_AS_TEXT = 2140,  // "名前をテキストで編集" (the window's dialog)
 };
 
 class CSession {

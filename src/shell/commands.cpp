@@ -5,9 +5,11 @@
 #include <QMenu>
 
 #include "edit/serial_settings.h"
+#include "edit/textconv.h"
 #include "session/session.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
+#include "shell/namestextdlg.h"
 #include "shell/qttext.h"
 #include "shell/serialdlg.h"
 
@@ -107,6 +109,7 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
     if (k->label2) dlg.SetLabel(1, U8(k->label2));
     dlg.SetTitle(U8(k->title));
     dlg.SetCheckEnables(k->wildCard, k->allTarget);
+    dlg.SetRegExpEnable(id == CMD_FIND || id == CMD_REPLACE);
     return true;
 }
 
@@ -136,10 +139,25 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
         case CMD_SERIAL_1_UP:
         case CMD_SERIAL_1_DOWN:
         case CMD_TEXT_TREE:
+        case CMD_SORT_MODIFIED:
+        case CMD_SORT_NATURAL:
             return true;
         default:
-            return false;
+            return id >= CMD_CHARCONV_FIRST && id <= CMD_CHARCONV_LAST;
     }
+}
+
+bool EditNamesAsText(QWidget* parent, CSession& s, const CommandUi& ui) {
+    CNamesTextDlg dlg(parent, Cp932ToQString(s.NamesText()), [&](const QString& text) {
+        std::string cp;
+        QString refusal;
+        if (!QStringToCp932(text, &cp, &refusal)) {
+            ShowDlgMessage(parent, ui.message, refusal);
+            return false;
+        }
+        return s.SetNewNamesFromText(cp) >= 0;
+    });
+    return RunDialog(ui, dlg) == QDialog::Accepted;
 }
 
 namespace {
@@ -187,11 +205,35 @@ QMenu* BuildListContextMenu(QWidget* parent) {
                 {CMD_SERIAL_FROM_UP, "指定番号から昇順で連番付け"},
                 {CMD_SERIAL_FROM_DOWN, "指定番号から降順で連番付け"},
                 {CMD_SERIAL_DETAIL, "詳細な設定で連番付け"}});
-    AddEntries(menu, {{CMD_FIND, "検索"}, {CMD_REPLACE, "置換"}});
+    AddSubMenu(
+        menu, "文字種の変換",
+        {{CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Upper), "大文字に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Lower), "小文字に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Capital), "先頭を大文字に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::FullToHalf), "全角英数記号を半角に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::HalfToFull), "半角英数記号を全角に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KanaHalfToFull), "半角カナを全角に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KanaFullToHalf), "全角カナを半角に"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::HiraToKata), "ひらがなをカタカナに"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KataToHira), "カタカナをひらがなに"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Nfc), "合成済みに正規化"},
+         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Nfd), "分解して正規化"}});
+    AddSubMenu(menu, "並べ替え",
+               {{CMD_SORT_MODIFIED, "更新日時で並べ替え"}, {CMD_SORT_NATURAL, "自然順で並べ替え"}});
+    AddEntries(menu, {{CMD_FIND, "検索"},
+                      {CMD_REPLACE, "置換"},
+                      {CMD_EDIT_NAMES_AS_TEXT, "名前をテキストで編集"}});
     menu->addSeparator();
     AddEntries(menu, {{CMD_RESET_NAME, "元のファイル名に戻す"},
                       {CMD_SELECT_ALL, "全て選択"},
                       {CMD_INFO, "情報"}});
+    return menu;
+}
+
+QMenu* BuildListHeaderMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    AddEntries(menu,
+               {{CMD_SORT_MODIFIED, "更新日時で並べ替え"}, {CMD_SORT_NATURAL, "自然順で並べ替え"}});
     return menu;
 }
 

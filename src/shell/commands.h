@@ -40,10 +40,17 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id);
 // when "置換" has no search text, for "情報" (its box is shown here) and for unknown ids.
 bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui = {});
 
+// "名前をテキストで編集": the rows' new names in a text editor; OK takes them through
+// CSession::SetNewNamesFromText (a refused text keeps the dialog open). Whether names were
+// taken.
+bool EditNamesAsText(QWidget* parent, CSession& s, const CommandUi& ui = {});
+
 // The list's context menu: "拡張子", "カット", "ペースト", "連番付け", then "検索", "置換", a
 // separator, "元のファイル名に戻す", "全て選択", "情報". Every command action carries its id as
 // its data; the caller owns the menu.
 QMenu* BuildListContextMenu(QWidget* parent);
+// The list header's menu: the sorts by modification time and in natural order.
+QMenu* BuildListHeaderMenu(QWidget* parent);
 // The tree's menu: "ツリー構造をテキスト出力" (2100).
 QMenu* BuildTreeContextMenu(QWidget* parent);
 // The command id an action of these menus carries (0 for none).

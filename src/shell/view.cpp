@@ -208,6 +208,17 @@ void CKestrelView::BuildMenus() {
         ShowItem(i.row());
         listMenu_->popup(form_->list->viewport()->mapToGlobal(pos));
     });
+    // The list's header offers the orders that have no column of their own.
+    headerMenu_ = BuildListHeaderMenu(this);
+    headerMenu_->setObjectName("headerMenu");
+    connect(headerMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        if (const int id = CommandIdOf(a)) OnListCommand(id);
+    });
+    list->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list->header(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (Flags().busy || Flags().transition) return;
+        headerMenu_->popup(form_->list->header()->mapToGlobal(pos));
+    });
     treeMenu_ = BuildTreeContextMenu(this);
     treeMenu_->setObjectName("treeMenu");
     connect(treeMenu_, &QMenu::triggered, this, [this](QAction* a) {

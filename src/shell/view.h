@@ -134,6 +134,7 @@ class CKestrelView : public QWidget {
     CommandUi& CommandDialogs() { return commandUi_; }
     QMenu* ListMenu() const { return listMenu_; }
     QMenu* TreeMenu() const { return treeMenu_; }
+    QMenu* HeaderMenu() const { return headerMenu_; }
     bool ProgressTimerActive() const;
 
     // The index prefix option: every write name gains or loses its prefix on the worker; the
@@ -249,6 +250,7 @@ class CKestrelView : public QWidget {
     FunctionKeyFilter* fkeyFilter_ = nullptr;
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
+    QMenu* headerMenu_ = nullptr;
     CMyItem* treeMenuTarget_ = nullptr;
     CommandUi commandUi_;
     Choosers choosers_;

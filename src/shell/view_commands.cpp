@@ -320,6 +320,19 @@ void CKestrelView::OnListCommand(int id) {
         host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
         return;
     }
+    if (id == CMD_EDIT_NAMES_AS_TEXT) {
+        WriteSelectionToSession();
+        if (EditNamesAsText(this, *session_, commandUi_)) RefreshRowsKeepingSelection();
+        return;
+    }
+    if (id == CMD_SORT_MODIFIED || id == CMD_SORT_NATURAL) {
+        CMyItem* folder = session_->CurFolder();
+        const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
+        StartWorker([this, folder, order] {
+            if (session_->CurFolder() == folder) session_->SortBy(order);
+        });
+        return;
+    }
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
     StartWorker(
         [this, id] {
