@@ -118,6 +118,9 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
     switch (id) {
         case CMD_LIMIT:
             return LimitCommand(parent, s, ui);
+        case CMD_EDIT_NAMES_AS_TEXT:
+            EditNamesAsText(parent, s, ui);  // the dialog applies the names itself
+            return false;
         case CMD_SERIAL_FROM_UP:
         case CMD_SERIAL_FROM_DOWN:
         case CMD_SERIAL_DETAIL:
@@ -205,6 +208,13 @@ QMenu* BuildListContextMenu(QWidget* parent) {
                 {CMD_SERIAL_FROM_UP, "指定番号から昇順で連番付け"},
                 {CMD_SERIAL_FROM_DOWN, "指定番号から降順で連番付け"},
                 {CMD_SERIAL_DETAIL, "詳細な設定で連番付け"}});
+    AddEntries(menu, {{CMD_FIND, "検索"}, {CMD_REPLACE, "置換"}});
+    menu->addSeparator();
+    AddEntries(menu, {{CMD_RESET_NAME, "元のファイル名に戻す"},
+                      {CMD_SELECT_ALL, "全て選択"},
+                      {CMD_INFO, "情報"}});
+    // The tools beyond the keyword matcher, after the entries above.
+    menu->addSeparator();
     AddSubMenu(
         menu, "文字種の変換",
         {{CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Upper), "大文字に"},
@@ -220,13 +230,7 @@ QMenu* BuildListContextMenu(QWidget* parent) {
          {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Nfd), "分解して正規化"}});
     AddSubMenu(menu, "並べ替え",
                {{CMD_SORT_MODIFIED, "更新日時で並べ替え"}, {CMD_SORT_NATURAL, "自然順で並べ替え"}});
-    AddEntries(menu, {{CMD_FIND, "検索"},
-                      {CMD_REPLACE, "置換"},
-                      {CMD_EDIT_NAMES_AS_TEXT, "名前をテキストで編集"}});
-    menu->addSeparator();
-    AddEntries(menu, {{CMD_RESET_NAME, "元のファイル名に戻す"},
-                      {CMD_SELECT_ALL, "全て選択"},
-                      {CMD_INFO, "情報"}});
+    AddEntries(menu, {{CMD_EDIT_NAMES_AS_TEXT, "名前をテキストで編集"}});
     return menu;
 }
 

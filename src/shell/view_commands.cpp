@@ -322,7 +322,8 @@ void CKestrelView::OnListCommand(int id) {
     }
     if (id == CMD_EDIT_NAMES_AS_TEXT) {
         WriteSelectionToSession();
-        if (EditNamesAsText(this, *session_, commandUi_)) RefreshRowsKeepingSelection();
+        PrepareListCommand(this, *session_, id, commandUi_);
+        RefreshRowsKeepingSelection();
         return;
     }
     if (id == CMD_SORT_MODIFIED || id == CMD_SORT_NATURAL) {
