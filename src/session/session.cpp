@@ -352,6 +352,15 @@ void CSession::SortByColumn(int column) {
     ShowFolder(list_->pFolder);
 }
 
+static_assert(CMD_NFD - CMD_CHARCONV_FIRST == static_cast<int>(CharConv::Nfd) &&
+              CMD_HIRA_TO_KATA - CMD_CHARCONV_FIRST == static_cast<int>(CharConv::HiraToKata));
+
+bool CheckRegexInput(const std::string& pattern, const std::string& replacement,
+                     std::string* pErr) {
+    CRegexReplace re;
+    return re.Compile(pattern, replacement, false, false, pErr);
+}
+
 void CSession::SortBy(ExtraSort order) {
     if (!list_->pFolder) return;
     Loader().SortSubItemsBy(list_->pFolder, order);

@@ -98,6 +98,10 @@ struct StatementResult {
     std::string signature;  // NoSuchFunction: its argument signature
 };
 
+// Whether a pattern (and replacement) of the 正規表現 mode compiles; when not, *pErr (CP932)
+// says what is wrong and where.
+bool CheckRegexInput(const std::string& pattern, const std::string& replacement, std::string* pErr);
+
 // List context-menu commands, by their menu ids.
 enum ListCommand : int {
     CMD_FIND = 2005,
@@ -125,9 +129,20 @@ enum ListCommand : int {
     CMD_SERIAL_FROM_DOWN = 2046,
     CMD_SERIAL_DETAIL = 2047,
     CMD_TEXT_TREE = 2100,
-    // Character-type conversions: CMD_CHARCONV_FIRST + CharConv (upper case ... NFD).
+    // Character-type conversions, in the order of CharConv (edit/textconv.h).
     CMD_CHARCONV_FIRST = 2110,
-    CMD_CHARCONV_LAST = 2120,
+    CMD_TO_UPPER = CMD_CHARCONV_FIRST,
+    CMD_TO_LOWER = 2111,
+    CMD_TO_CAPITAL = 2112,
+    CMD_FULL_TO_HALF = 2113,
+    CMD_HALF_TO_FULL = 2114,
+    CMD_KANA_HALF_TO_FULL = 2115,
+    CMD_KANA_FULL_TO_HALF = 2116,
+    CMD_HIRA_TO_KATA = 2117,
+    CMD_KATA_TO_HIRA = 2118,
+    CMD_NFC = 2119,
+    CMD_NFD = 2120,
+    CMD_CHARCONV_LAST = CMD_NFD,
     CMD_SORT_MODIFIED = 2130,       // the shown folder by modification time
     CMD_SORT_NATURAL = 2131,        // the shown folder in natural order
     CMD_EDIT_NAMES_AS_TEXT = 2140,  // "名前をテキストで編集" (the window's dialog)

@@ -5,7 +5,6 @@
 #include <QMenu>
 
 #include "edit/serial_settings.h"
-#include "edit/textconv.h"
 #include "session/session.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
@@ -215,19 +214,18 @@ QMenu* BuildListContextMenu(QWidget* parent) {
                       {CMD_INFO, "情報"}});
     // The tools beyond the keyword matcher, after the entries above.
     menu->addSeparator();
-    AddSubMenu(
-        menu, "文字種の変換",
-        {{CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Upper), "大文字に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Lower), "小文字に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Capital), "先頭を大文字に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::FullToHalf), "全角英数記号を半角に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::HalfToFull), "半角英数記号を全角に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KanaHalfToFull), "半角カナを全角に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KanaFullToHalf), "全角カナを半角に"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::HiraToKata), "ひらがなをカタカナに"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::KataToHira), "カタカナをひらがなに"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Nfc), "合成済みに正規化"},
-         {CMD_CHARCONV_FIRST + static_cast<int>(CharConv::Nfd), "分解して正規化"}});
+    AddSubMenu(menu, "文字種の変換",
+               {{CMD_TO_UPPER, "大文字に"},
+                {CMD_TO_LOWER, "小文字に"},
+                {CMD_TO_CAPITAL, "先頭を大文字に"},
+                {CMD_FULL_TO_HALF, "全角英数記号を半角に"},
+                {CMD_HALF_TO_FULL, "半角英数記号を全角に"},
+                {CMD_KANA_HALF_TO_FULL, "半角カナを全角に"},
+                {CMD_KANA_FULL_TO_HALF, "全角カナを半角に"},
+                {CMD_HIRA_TO_KATA, "ひらがなをカタカナに"},
+                {CMD_KATA_TO_HIRA, "カタカナをひらがなに"},
+                {CMD_NFC, "合成済みに正規化"},
+                {CMD_NFD, "分解して正規化"}});
     AddSubMenu(menu, "並べ替え",
                {{CMD_SORT_MODIFIED, "更新日時で並べ替え"}, {CMD_SORT_NATURAL, "自然順で並べ替え"}});
     AddEntries(menu, {{CMD_EDIT_NAMES_AS_TEXT, "名前をテキストで編集"}});

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "common/codepage.h"
-#include "edit/regex_replace.h"
+#include "session/session.h"
 #include "shell/qttext.h"
 
 namespace dov {
@@ -191,10 +191,8 @@ void CKeyWordDlg::accept() {
     }
     // A regular expression is checked here, so a bad one is mended before anything runs.
     if (m_pRegExp->isEnabled() && m_pRegExp->isChecked()) {
-        CRegexReplace re;
         std::string err;
-        if (!re.Compile(texts[0], m_iFieldNum >= 2 ? texts[1] : std::string(), false, false,
-                        &err)) {
+        if (!CheckRegexInput(texts[0], m_iFieldNum >= 2 ? texts[1] : std::string(), &err)) {
             Message(Cp932ToQString(err));
             m_edits[0]->setFocus(Qt::OtherFocusReason);
             return;

@@ -22,7 +22,6 @@
 #include <memory>
 
 #include "common/workerflags.h"
-#include "edit/textconv.h"
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/keyworddlg.h"
@@ -614,8 +613,8 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QVERIFY(conv);
         QCOMPARE(conv->actions().size(), 11);
         SelectAll();
-        Command(CMD_CHARCONV_FIRST + int(CharConv::KanaHalfToFull));
-        Command(CMD_CHARCONV_FIRST + int(CharConv::FullToHalf));
+        Command(CMD_KANA_HALF_TO_FULL);
+        Command(CMD_FULL_TO_HALF);
         QCOMPARE(RowNames(), (QStringList{"b.txt", "ABC.txt", U("ガール.txt")}));
         // Oldest first, then numbered in that order.
         QAction* byDate = FindAction(view_->HeaderMenu(), CMD_SORT_MODIFIED);
