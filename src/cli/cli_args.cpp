@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cstring>
+#include <optional>
 #include <string_view>
+
+#include "session/operations.h"
 
 namespace dov::cli {
 
@@ -13,15 +16,14 @@ struct OptionDef {
     ActionKind kind;
     bool takesValue;
     int number;  // for the on/off options
+    int op = 0;  // ActionKind::Operation: its id
 };
 
 constexpr OptionDef kOptions[] = {
     {"--open", ActionKind::Open, true, 0},
     {"--folder", ActionKind::Folder, true, 0},
-    {"--select-all", ActionKind::SelectAll, false, 0},
     {"--exec", ActionKind::Exec, true, 0},
     {"--macro", ActionKind::Macro, true, 0},
-    {"--limit", ActionKind::Limit, true, 0},
     {"--mkdir", ActionKind::MakeDir, false, 0},
     {"--move-to", ActionKind::MoveTo, true, 0},
     {"--into-folders", ActionKind::IntoFolders, false, 1},
@@ -38,10 +40,20 @@ constexpr OptionDef kOptions[] = {
     {"--names-from", ActionKind::NamesFrom, true, 0},
 };
 
-const OptionDef* FindOption(std::string_view name) {
+// The option of a name: one of the above, or an operation's spelling from the table.
+std::optional<OptionDef> FindOption(std::string_view name) {
     for (const OptionDef& o : kOptions)
-        if (name == o.name) return &o;
-    return nullptr;
+        if (name == o.name) return o;
+    for (const Operation& op : Operations())
+        if (op.cli && name == op.cli)
+            return OptionDef{op.cli, ActionKind::Operation, op.cliValue != CliValue::None, 0,
+                             op.id};
+    return std::nullopt;
+}
+
+bool TakesLimit(int op) {
+    const Operation* row = FindOperation(op);
+    return row && row->cliValue == CliValue::Limit;
 }
 
 bool ParseLimit(const std::string& text, int& value) {
@@ -88,7 +100,7 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
             value = arg.substr(eq + 1);
             inlineValue = true;
         }
-        const OptionDef* def = FindOption(name);
+        const std::optional<OptionDef> def = FindOption(name);
         if (!def) {
             error = "unknown option '" + arg + "' (see --help)";
             return false;
@@ -104,9 +116,10 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
             }
             value = argv[++i];
         }
-        Action a{def->kind, value, def->number, name};
-        if (def->kind == ActionKind::Limit && !ParseLimit(value, a.number)) {
-            error = "--limit needs a positive whole number, not '" + value + "'";
+        Action a{def->kind, value, def->number, name, def->op};
+        if (def->kind == ActionKind::Operation && TakesLimit(def->op) &&
+            !ParseLimit(value, a.number)) {
+            error = name + " needs a positive whole number, not '" + value + "'";
             return false;
         }
         if ((def->kind == ActionKind::Open || def->kind == ActionKind::Macro ||

@@ -9,10 +9,10 @@ namespace dov::cli {
 enum class ActionKind {
     Open,         // --open FILE
     Folder,       // --folder TREEPATH
-    SelectAll,    // --select-all
+    Operation,    // an operation of the table with a dovreth-cli spelling (--select-all,
+                  // --limit N)
     Exec,         // --exec STATEMENT
     Macro,        // --macro FILE
-    Limit,        // --limit N
     MakeDir,      // --mkdir
     MoveTo,       // --move-to TREEPATH
     IntoFolders,  // --into-folders / --no-into-folders
@@ -32,6 +32,7 @@ struct Action {
     std::string text;    // the option's argument as given (UTF-8)
     int number = 0;      // --limit's N; 1 or 0 for the on/off options
     std::string option;  // the option as written, for messages
+    int op = 0;          // Operation: the operation's id
 };
 
 struct Args {

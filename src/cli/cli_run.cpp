@@ -14,6 +14,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item.h"
@@ -28,7 +29,7 @@ namespace {
 // repeated separators resolved by their text (as the shell shows them).
 std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string full;
-    if (!path.empty() && path[0] == '/') {
+    if (IsAbsolutePath(path)) {
         full = path;
     } else {
         std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
@@ -52,13 +53,6 @@ std::optional<std::string> AbsolutePath(const std::string& path) {
     std::string out;
     for (const std::string& part : parts) out += "/" + part;
     return out.empty() ? std::string("/") : out;
-}
-
-// The folder part of an absolute path ("/a/b" -> "/a", "/a" -> "/", "/" -> "").
-std::string ParentNative(const std::string& path) {
-    if (path == "/") return {};
-    const std::size_t slash = path.rfind('/');
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
 // A temporary file of our own, removed when the object goes.
@@ -134,17 +128,17 @@ std::string EscapeListName(const std::string& name) {
 
 std::string RenameStopReason(const Counts& counts) {
     switch (counts.renameStop) {
-        case RenameStop::PreCheck:
+        case RenameEnd::PreCheck:
             return "nothing was renamed: the check before the rename refused the edit tree (see "
                    "DataTrace.txt)";
-        case RenameStop::UserFolders:
+        case RenameEnd::UserFolders:
             return "nothing was renamed: a folder made in the edit tree could not be created";
-        case RenameStop::PathRefresh:
+        case RenameEnd::PathRefresh:
             return "the paths could not be brought up to date after the rename; see RenameLog.txt";
-        case RenameStop::Stopped:
+        case RenameEnd::Stopped:
             return "the rename was stopped by Ctrl+C: " + std::to_string(counts.notAttempted) +
                    " item(s) were not attempted; see RenameLog.txt";
-        case RenameStop::None:
+        case RenameEnd::None:
             break;
     }
     return "the rename ended early; see RenameLog.txt";
@@ -246,7 +240,7 @@ class Runner {
         }
         // An entry loaded twice would be renamed twice: refuse paths inside other paths.
         for (const auto& [native, path] : given) {
-            for (std::string up = ParentNative(native); !up.empty(); up = ParentNative(up)) {
+            for (std::string up = ParentFolder(native); !up.empty(); up = ParentFolder(up)) {
                 auto it = given.find(up);
                 if (it != given.end())
                     return Fail(kExitUsage, "'" + path + "' lies inside '" + it->second +
@@ -278,8 +272,8 @@ class Runner {
         const long long unnamed = left.count - static_cast<long long>(left.paths.size());
         if (unnamed > 0) std::fprintf(stderr, "dovreth-cli: left out: %lld more\n", unnamed);
         std::fprintf(stderr,
-                     "dovreth-cli: %lld entr%s left out (unreadable, or a name that is not UTF-8 "
-                     "or that CP932 cannot hold); see DataTrace.txt\n",
+                     "dovreth-cli: %lld entr%s left out (unreadable or gone); see "
+                     "DataTrace.txt\n",
                      left.count, left.count == 1 ? "y was" : "ies were");
     }
 
@@ -289,17 +283,12 @@ class Runner {
                 return Open(a);
             case ActionKind::Folder:
                 return ShowFolder(a);
-            case ActionKind::SelectAll:
-                session_.SelectAll();
-                return true;
+            case ActionKind::Operation:
+                return RunOperation(a);
             case ActionKind::Exec:
                 return Exec(a);
             case ActionKind::Macro:
                 return Macro(a);
-            case ActionKind::Limit:
-                if (session_.LimitLength(a.number) < 0)
-                    return Fail(kExitUsage, "--limit " + std::to_string(a.number) + " was refused");
-                return true;
             case ActionKind::MakeDir:
                 return MakeDir();
             case ActionKind::MoveTo:
@@ -328,6 +317,20 @@ class Runner {
                 return NamesFrom(a);
         }
         return Fail(kExitUsage, "unknown option " + a.option);
+    }
+
+    // An operation of the table over the selected rows; a value given with it becomes the
+    // setting it stands for, for this run only (settings are never written).
+    bool RunOperation(const Action& a) {
+        const Operation* op = FindOperation(a.op);
+        if (!op) return Fail(kExitUsage, "unknown option " + a.option);
+        std::string shown = a.option;
+        if (op->cliValue == CliValue::Limit) {
+            session_.settings.limitSize = a.number;
+            shown += " " + std::to_string(a.number);
+        }
+        if (session_.RunListCommand(op->id) < 0) return Fail(kExitUsage, shown + " was refused");
+        return true;
     }
 
     bool Open(const Action& a) {

@@ -75,30 +75,6 @@ struct Loc {
     bool viaHandle = false;
 };
 
-bool IsUnder(const std::string& path, const std::string& folder) {
-    if (folder == "/") return !path.empty() && path[0] == '/';
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
-}
-
-// '/' is never a trail byte of CP932, so the last one splits folder and name.
-bool SplitPath(const std::string& path, std::string& dir, std::string& base) {
-    if (path.size() < 2 || path[0] != '/' || path.back() == '/') return false;
-    const std::size_t slash = path.rfind('/');
-    dir = slash == 0 ? std::string("/") : path.substr(0, slash);
-    base = path.substr(slash + 1);
-    return true;
-}
-
-// The path is the folder's path and one name below it.
-bool NameIn(const std::string& path, const std::string& dir) {
-    const bool root = dir == "/";
-    const std::size_t at = root ? 1 : dir.size() + 1;
-    if (path.size() <= at || path.compare(0, dir.size(), dir) != 0) return false;
-    if (!root && path[dir.size()] != '/') return false;
-    return path.find('/', at) == std::string::npos;
-}
-
 // A folder that cannot be reached as loaded (gone, a link now, a file now) is "not found".
 int Unreachable(int e) {
     return (e == ELOOP || e == ENOTDIR) ? ENOENT : e;
@@ -206,13 +182,13 @@ struct PosixFileSystem::Handles {
 
     bool UnderTrusted(const std::string& dir) const {
         for (const std::string& t : trusted)
-            if (dir == t || IsUnder(dir, t)) return true;
+            if (dir == t || IsUnderPath(dir, t)) return true;
         return false;
     }
     // The folder is a trusted one or on the way to one: the user's path names it.
     bool OnTrustedWay(const std::string& dir) const {
         for (const std::string& t : trusted)
-            if (dir == t || IsUnder(t, dir)) return true;
+            if (dir == t || IsUnderPath(t, dir)) return true;
         return false;
     }
 
@@ -262,7 +238,7 @@ struct PosixFileSystem::Handles {
 
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
-        if (last != dirs.end() && NameIn(path, last->first)) {
+        if (last != dirs.end() && IsNameIn(path, last->first)) {
             // In the same folder as the last call.
             const std::size_t slash = path.rfind('/');
             auto native = Cp932ToUtf8(std::string_view(path).substr(slash + 1));
@@ -363,7 +339,7 @@ PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
 PosixFileSystem::~PosixFileSystem() = default;
 
 void PosixFileSystem::TrustFolder(const std::string& path) {
-    if (path.empty() || path[0] != '/') return;
+    if (!IsAbsolutePath(path)) return;
     std::string dir = path;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     std::lock_guard<std::mutex> lock(h_->mu);
@@ -521,7 +497,7 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
 int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
     // A folder into itself answers EINVAL too; rule it out before reading EINVAL as "the flag
     // is not supported".
-    if (IsUnder(to, from) && from != "/") return EINVAL;
+    if (IsUnderPath(to, from) && from != "/") return EINVAL;
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
     Loc lf, lt;

@@ -65,7 +65,7 @@ constexpr std::uint8_t kStatusDirectory = 0x10;
 struct EntryInfo {
     std::string name;     // CP932 name (empty when nameOk is false)
     std::string rawName;  // the name's bytes on disk
-    bool nameOk = true;   // false: the name is not valid UTF-8 or CP932 cannot hold it
+    bool nameOk = true;   // false: the entry's status cannot be read
     bool isDir = false;   // a real folder (links are never followed)
     bool isLink = false;
     bool isRegular = false;

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "common/codepage.h"
-#include "common/sjis.h"
 
 namespace dov {
 namespace {
@@ -70,10 +69,6 @@ std::string Env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
-bool Absolute(const std::string& path) {
-    return !path.empty() && path[0] == '/';
-}
-
 bool Usable(const std::string& native) {
     return !native.empty() && access(native.c_str(), W_OK | X_OK) == 0 &&
            Utf8ToCp932(native).has_value();
@@ -105,7 +100,7 @@ FolderSources CurrentFolderSources() {
     s.exeFolder = ExecutableFolder();
     s.xdgDataHome = Env("XDG_DATA_HOME");
     s.home = Env("HOME");
-    if (!Absolute(s.xdgDataHome) && !Absolute(s.home)) s.passwdHome = PasswdHome();
+    if (!IsAbsolutePath(s.xdgDataHome) && !IsAbsolutePath(s.home)) s.passwdHome = PasswdHome();
     return s;
 }
 
@@ -116,7 +111,7 @@ std::string ChooseProgramFolder(const FolderSources& from, std::string& problem)
         MakeDirs(h);
         if (Usable(h)) return h;
     }
-    if (Absolute(from.exeFolder)) {
+    if (IsAbsolutePath(from.exeFolder)) {
         const std::string& exe = from.exeFolder;
         const bool buildTree =
             Exists(JoinPath(exe, "CMakeFiles")) || Exists(JoinPath(exe, "cmake_install.cmake"));
@@ -124,11 +119,11 @@ std::string ChooseProgramFolder(const FolderSources& from, std::string& problem)
         if ((buildTree || portable) && Usable(exe)) return Trimmed(exe);
     }
     std::string base;
-    if (Absolute(from.xdgDataHome)) {
+    if (IsAbsolutePath(from.xdgDataHome)) {
         base = Trimmed(from.xdgDataHome);
     } else {
-        const std::string home = Absolute(from.home) ? from.home : from.passwdHome;
-        if (!Absolute(home)) {
+        const std::string home = IsAbsolutePath(from.home) ? from.home : from.passwdHome;
+        if (!IsAbsolutePath(home)) {
             problem =
                 "no folder for the program's own files: HOME is not set and the user has no home "
                 "folder in the password database; set DOVRETH_HOME to a folder of your own";
@@ -200,26 +195,6 @@ int OpenOwnFileForWrite(const std::string& nativePath, bool append) {
         return -err;
     }
     return fd;
-}
-
-std::string JoinPath(std::string_view folder, std::string_view name) {
-    std::string out;
-    out.reserve(PathCapacity(folder.size() + 1 + name.size()));  // one allocation
-    out.append(folder);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
-    return out;
-}
-
-std::string ParentPath(std::string_view path) {
-    int slash = FindLastCharDbcs(path, '/');
-    if (slash <= 0) return {};
-    return std::string(path.substr(0, static_cast<std::size_t>(slash)));
-}
-
-std::string BaseName(std::string_view path) {
-    int slash = FindLastCharDbcs(path, '/');
-    return std::string(path.substr(static_cast<std::size_t>(slash + 1)));
 }
 
 }  // namespace dov

@@ -1,10 +1,11 @@
-// Where the program keeps its own files (settings, trace, logs, tree dumps, macro files), and
-// the path helpers shared by every layer. Paths inside the program are CP932 byte strings with
-// '/' as the separator.
+// Where the program keeps its own files (settings, trace, logs, tree dumps, macro files). Paths
+// inside the program are CP932 byte strings with '/' as the separator.
 #pragma once
 
 #include <string>
 #include <string_view>
+
+#include "common/pathtext.h"  // the path rules every layer shares
 
 namespace dov {
 
@@ -58,14 +59,5 @@ void ResetProgramFolderForTest();
 constexpr std::size_t PathCapacity(std::size_t length) {
     return ((length + 1 + 8 + 15) & ~std::size_t{15}) - 8 - 1;
 }
-
-// Joins a folder and a name with one '/': "/" + "a" is "/a", "/x" + "a" is "/x/a".
-std::string JoinPath(std::string_view folder, std::string_view name);
-
-// The folder part of a full path: "/a/b" gives "/a", "/a" gives "" (the root's entries).
-std::string ParentPath(std::string_view path);
-
-// The last element of a full path.
-std::string BaseName(std::string_view path);
 
 }  // namespace dov

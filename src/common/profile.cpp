@@ -39,8 +39,8 @@ bool CProfile::NamesEqual(std::string_view a, std::string_view b) {
         std::size_t la = SjisCharLen(a, i);
         std::size_t lb = SjisCharLen(b, i);
         if (la != lb) return false;
-        if (la == 2) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
+        if (la > 1) {
+            if (a.substr(i, la) != b.substr(i, la)) return false;
         } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {
             return false;
         }

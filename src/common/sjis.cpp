@@ -36,7 +36,7 @@ int FindDbcsChar(std::string_view s, int p) {
     if (p < 0) return -1;
     for (int q = p; q <= p + 1; ++q) {
         if (static_cast<std::size_t>(q) >= s.size()) break;
-        if (SjisCharLen(s, static_cast<std::size_t>(q)) == 2) return q;
+        if (SjisCharLen(s, static_cast<std::size_t>(q)) > 1) return q;
     }
     return -1;
 }
@@ -45,7 +45,7 @@ bool IsLeadByteAt(std::string_view s, int offset) {
     if (offset < 0 || static_cast<std::size_t>(offset) >= s.size()) return false;
     std::size_t p = 0;
     while (p < static_cast<std::size_t>(offset)) p += SjisCharLen(s, p);
-    return p == static_cast<std::size_t>(offset) && SjisCharLen(s, p) == 2;
+    return p == static_cast<std::size_t>(offset) && SjisCharLen(s, p) > 1;
 }
 
 std::size_t SjisSafePrefixLen(std::string_view s, std::size_t n) {

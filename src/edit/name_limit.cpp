@@ -97,8 +97,8 @@ int LimitOneName(CMyItem* pItem, int iLimit, IHost* pHost) {
     const int p = IndexPrefixLen(pItem);
     long long k = static_cast<long long>(iLimit) - (n - b) - p;
     if (k < 0) k = b;  // the extension alone is too long: nothing is cut
-    int keep = static_cast<int>(k);
-    if (keep > 0 && IsLeadByteAt(name, keep - 1)) --keep;  // keep the character whole
+    // Keep the character at the cut whole.
+    const int keep = static_cast<int>(SjisSafePrefixLen(name, static_cast<std::size_t>(k)));
     const std::string before = name;
     pItem->m_strNewName =
         name.substr(0, static_cast<std::size_t>(keep)) + before.substr(static_cast<std::size_t>(b));

@@ -100,8 +100,8 @@ int CMyRegExp::GetKeyCluster(int iKeyPos, std::string* pStr, unsigned char* pTyp
     std::size_t p = static_cast<std::size_t>(iKeyPos);
     while (p < key.size()) {
         const std::size_t len = SjisCharLen(key, p);
-        if (len == 2) {
-            p += 2;
+        if (len > 1) {
+            p += len;
             continue;
         }
         const char c = key[p];

@@ -8,8 +8,7 @@
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/trace.h"
-#include "common/workerflags.h"
-#include "edit/name_edit.h"
+#include "edit/operations.h"
 #include "edit/serial.h"
 #include "edit/serial_settings.h"
 #include "model/item.h"
@@ -19,13 +18,6 @@ namespace dov {
 namespace {
 
 std::atomic<bool> g_macroFileOpen{false};
-
-MacroFuncRecord Rec(const char* name, const char* sig) {
-    MacroFuncRecord r{};
-    std::strncpy(r.szName, name, sizeof r.szName - 1);
-    std::strncpy(r.szSignature, sig, sizeof r.szSignature - 1);
-    return r;
-}
 
 // STOP and the close request seen as one stop request by the edit loops, which poll only
 // StopRequested(); everything else goes to the real host.
@@ -59,54 +51,13 @@ std::string TraceOrDefault(std::string path) {
 
 }  // namespace
 
-const std::array<MacroFuncRecord, kMacroFuncNum>& MacroFuncTable() {
-    static const std::array<MacroFuncRecord, kMacroFuncNum> kTable = {
-        Rec("SelectListAll", ""),
-        Rec("FindItemAll", "DS"),
-        Rec("CutListString", "DDS"),
-        Rec("CutLeftListString", "DS"),
-        Rec("CutRightListString", "DS"),
-        Rec("CutBoundListStringA", "DDSS"),
-        Rec("CutBoundListStringB", "DDSS"),
-        Rec("PasteLeftListString", "S"),
-        Rec("PasteRightListString", "S"),
-        Rec("PasteLeftOnKeyListString", "DDSS"),
-        Rec("PasteRightOnKeyListString", "DDSS"),
-        Rec("ChangeExtListString", "S"),
-        Rec("ReplaceListString", "DDSS"),
-        Rec("SetModeAutoSerial", "D"),
-        Rec("SetModeEffectSubItem", "D"),
-        Rec("SetSerialPos", "DSSS"),
-        Rec("SetSerialSepPos", "SSS"),
-        Rec("SetSerialDigitType", "SD"),
-        Rec("SetSerialUpDown", "S"),
-        Rec("SetSerialPreset", "SD"),
-        Rec("SetSerialDeltaSize", "SD"),
-        Rec("AddSerialListString", ""),
-        Rec("CutListStringFromLeft", "DS"),
-        Rec("CutListStringFromRight", "DDS"),
-        Rec("ClearAllItem", ""),
-    };
-    return kTable;
-}
-
-const std::array<MacroFuncRecord, kMacroExtFuncNum>& MacroExtFuncTable() {
-    static const std::array<MacroFuncRecord, kMacroExtFuncNum> kTable = {
-        Rec("RegexReplaceListString", "SSD"),
-        Rec("ToUpperListString", ""),
-        Rec("ToLowerListString", ""),
-        Rec("ToCapitalListString", ""),
-        Rec("ToHalfWidthListString", ""),
-        Rec("ToFullWidthListString", ""),
-        Rec("KanaToFullWidthListString", ""),
-        Rec("KanaToHalfWidthListString", ""),
-        Rec("HiraganaToKatakanaListString", ""),
-        Rec("KatakanaToHiraganaListString", ""),
-        Rec("NormalizeNfcListString", ""),
-        Rec("NormalizeNfdListString", ""),
-        Rec("SortListByDate", "D"),
-        Rec("SortListNatural", "D"),
-    };
+const std::vector<MacroFuncRecord>& MacroFuncTable() {
+    static const std::vector<MacroFuncRecord> kTable = [] {
+        std::vector<MacroFuncRecord> t;
+        for (const MacroFunction& f : MacroFunctions())
+            t.push_back({f.spelling->name, f.spelling->signature});
+        return t;
+    }();
     return kTable;
 }
 
@@ -155,8 +106,12 @@ int ConvTextToSerialParam(const char* pText, const std::string& tracePath) {
 
 // ---------------------------------------------------------------------------------------------
 
-CMacroRunner::CMacroRunner(MacroTarget& target, IHost& host, std::string tracePath)
-    : m_target(target), m_host(host), m_strTracePath(TraceOrDefault(std::move(tracePath))) {}
+CMacroRunner::CMacroRunner(MacroTarget& target, IHost& host, std::string tracePath,
+                           IMacroRequests* requests)
+    : m_target(target),
+      m_host(host),
+      m_strTracePath(TraceOrDefault(std::move(tracePath))),
+      m_requests(requests) {}
 
 bool CMacroRunner::StopOrQuit() {
     return m_bQuitSet || m_host.StopRequested() || m_host.QuitRequested();
@@ -257,14 +212,9 @@ int CMacroRunner::CheckMacroStr(CMacroStatement* pStatement) {
     std::string key = pStatement->m_strFuncName + "_" + pStatement->BuildSignature();
     TraceF(m_strTracePath, "・マクロチェック[%s]\n", key.c_str());
     const auto& table = MacroFuncTable();
-    for (int i = 0; i < kMacroFuncNum; ++i) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
         std::string entry = std::string(table[i].szName) + "_" + table[i].szSignature;
-        if (entry == key) return i;
-    }
-    const auto& ext = MacroExtFuncTable();
-    for (int i = 0; i < kMacroExtFuncNum; ++i) {
-        std::string entry = std::string(ext[i].szName) + "_" + ext[i].szSignature;
-        if (entry == key) return kMacroExtFuncFirst + i;
+        if (entry == key) return static_cast<int>(i);
     }
     return -1;
 }
@@ -291,9 +241,6 @@ void CMacroRunner::SetParamToKeyDlg(std::uint32_t dwFlag, std::uint32_t /*dwSeco
                "○キーワードダイアログに文字列３をセット。SetParamToKeyDlg()\n\t[%s]\n",
                pText3->c_str());
     }
-    // The macro functions search plainly or with wildcards, whatever mode the dialog was
-    // left in.
-    k.UseRegExp = 0;
     if (dwFlag != 0) {
         k.UseWildCard = 1;
         k.EnableAllTarget = 1;
@@ -316,8 +263,8 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
         TraceF(m_strTracePath, "※　引数が無効。iFuncID[%d]  ExeMacro()\n", iFuncID);
         return 0;
     }
-    const bool ext = iFuncID >= kMacroExtFuncFirst && iFuncID < MACRO_ExtEnd;
-    if ((iFuncID < 0 || iFuncID >= kMacroFuncNum) && !ext) {
+    const std::span<const MacroFunction> functions = MacroFunctions();
+    if (iFuncID < 0 || iFuncID >= static_cast<int>(functions.size())) {
         TraceF(m_strTracePath, "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[%d]\n",
                iFuncID);
         CMacroStatement copy;
@@ -327,10 +274,8 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
     }
     // The arguments are read by position below, so they must be those of the entry; a caller
     // that skipped CheckMacroStr gets a refusal instead of a read past the arrays.
-    const char* sig =
-        ext ? MacroExtFuncTable()[static_cast<std::size_t>(iFuncID - kMacroExtFuncFirst)]
-                  .szSignature
-            : MacroFuncTable()[static_cast<std::size_t>(iFuncID)].szSignature;
+    const MacroFunction& func = functions[static_cast<std::size_t>(iFuncID)];
+    const char* sig = func.spelling->signature;
     const CMacroStatement& st = *pStatement;
     std::size_t n = std::strlen(sig);
     bool fits = st.m_nArgNum == static_cast<int>(n) && st.m_astrArg.size() == n &&
@@ -342,6 +287,35 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
         return 0;
     }
 
+    ApplyArgs(func.spelling->args, st);
+    const OpRun run = func.spelling->run ? func.spelling->run : func.op->run;
+    if (!run) return 1;  // settings only
+    StopOrQuitHost host(m_host, m_bQuitSet);
+    OpContext context{m_target, host, m_strTracePath};
+    if (func.spelling->args == MacroArgs::FlagKey1Arg2) context.macroArg2 = st.m_adwArgNum[1];
+    if (func.spelling->args == MacroArgs::RegexSSD) context.macroFlags = st.m_adwArgNum[2];
+    if (func.spelling->args == MacroArgs::SortOrder) context.macroFlags = st.m_adwArgNum[0];
+    const OpResult r = run(context);
+    switch (r.request) {
+        case OpRequest::None:
+            EndListOperation(r.stopped);
+            break;
+        case OpRequest::ResetTree:
+            ClearAllItem();
+            break;
+        case OpRequest::WriteTextTree:
+            break;  // not a macro's to ask for
+        case OpRequest::SortModified:
+        case OpRequest::SortNatural:
+            if (m_requests)
+                m_requests->SortFolder(m_target, r.request == OpRequest::SortModified ? 0 : 1,
+                                       context.macroFlags != 0);
+            break;
+    }
+    return 1;
+}
+
+void CMacroRunner::ApplyArgs(MacroArgs args, const CMacroStatement& st) {
     // D1, D2 ... and S1, S2 ... by their position in the argument list (1-based).
     auto D = [&](int pos) { return st.m_adwArgNum[static_cast<std::size_t>(pos - 1)]; };
     auto S = [&](int pos) -> const std::string& {
@@ -349,107 +323,55 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
     };
     auto Serial = [&](int pos) { return ConvTextToSerialParam(S(pos).c_str(), m_strTracePath); };
     SerialSettings& ser = m_target.serial;
-    if (ext) {
-        ExeExtMacro(iFuncID, st);
-        return 1;
-    }
 
-    switch (iFuncID) {
-        case MACRO_SelectListAll:
-            SelectListAll();
+    switch (args) {
+        case MacroArgs::None:
             break;
-        case MACRO_FindItemAll:
+        case MacroArgs::Key1:
+            SetParamToKeyDlg(0, 0, &S(1));
+            break;
+        case MacroArgs::FlagKey1:
             SetParamToKeyDlg(D(1), 0, &S(2));
-            FindItemAll();
             break;
-        case MACRO_CutListString:
+        case MacroArgs::FlagKey1Arg2:
             SetParamToKeyDlg(D(1), D(2), &S(3));
-            RunEditOp(EDIT_CUT_KEY);
             break;
-        case MACRO_CutLeftListString:
-            SetParamToKeyDlg(D(1), 0, &S(2));
-            RunEditOp(EDIT_CUT_LEFT);
-            break;
-        case MACRO_CutRightListString:
-            SetParamToKeyDlg(D(1), 0, &S(2));
-            RunEditOp(EDIT_CUT_RIGHT);
-            break;
-        case MACRO_CutBoundListStringA:
+        case MacroArgs::FlagKey12:
             SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
-            RunEditOp(EDIT_CUT_BOUND1);
             break;
-        case MACRO_CutBoundListStringB:
-            SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
-            RunEditOp(EDIT_CUT_BOUND2);
+        case MacroArgs::RegexSSD:
+            m_target.keyWord.Key1 = S(1);
+            m_target.keyWord.Key2 = S(2);
             break;
-        case MACRO_PasteLeftListString:
-            SetParamToKeyDlg(0, 0, &S(1));
-            RunEditOp(EDIT_PASTE_LEFT);
-            break;
-        case MACRO_PasteRightListString:
-            SetParamToKeyDlg(0, 0, &S(1));
-            RunEditOp(EDIT_PASTE_RIGHT);
-            break;
-        case MACRO_PasteLeftOnKeyListString:
-            SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
-            RunEditOp(EDIT_PASTE_KEY_LEFT);
-            break;
-        case MACRO_PasteRightOnKeyListString:
-            SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
-            RunEditOp(EDIT_PASTE_KEY_RIGHT);
-            break;
-        case MACRO_ChangeExtListString:
-        case MACRO_SetModeAutoSerial:
-        case MACRO_SetModeEffectSubItem:
-            break;  // accepted; no effect
-        case MACRO_ReplaceListString:
-            SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
-            RunEditOp(EDIT_REPLACE);
-            break;
-        case MACRO_SetSerialPos:
+        case MacroArgs::SortOrder:
+            break;  // the order goes to the sort itself
+        case MacroArgs::SerialPos:
             ser.UseWildCard = static_cast<int>(D(1));
             ser.InsertPosType = Serial(2);
             ser.InsertPosKey1 = S(3);
             ser.InsertPosKey2 = S(4);
             break;
-        case MACRO_SetSerialSepPos:
+        case MacroArgs::SerialSepPos:
             ser.SeparateType = Serial(1);
             ser.SeparateStrL = S(2);
             ser.SeparateStrR = S(3);
             break;
-        case MACRO_SetSerialDigitType:
+        case MacroArgs::SerialDigit:
             ser.DigitType = Serial(1);
             ser.DigitSize = static_cast<int>(D(2));
             break;
-        case MACRO_SetSerialUpDown:
+        case MacroArgs::SerialUpDown:
             ser.UpDownType = Serial(1);
             break;
-        case MACRO_SetSerialPreset:
+        case MacroArgs::SerialPreset:
             ser.PresetType = Serial(1);
             ser.PresetData = static_cast<int>(D(2));
             break;
-        case MACRO_SetSerialDeltaSize:
+        case MacroArgs::SerialDelta:
             ser.DeltaType = Serial(1);
             ser.DeltaSize = static_cast<int>(D(2));
             break;
-        case MACRO_AddSerialListString:
-            AddSerialListString();
-            break;
-        case MACRO_CutListStringFromLeft:
-            SetParamToKeyDlg(D(1), 0, &S(2));
-            CutFromLeftOrRight(false, false);
-            break;
-        case MACRO_CutListStringFromRight:
-            SetParamToKeyDlg(D(1), D(2), &S(3));
-            CutFromLeftOrRight(true, D(2) != 0);
-            break;
-        case MACRO_ClearAllItem:
-            ClearAllItem();
-            break;
-        default:
-            break;
     }
-    return 1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -461,120 +383,17 @@ void CMacroRunner::EndListOperation(bool bStopped) {
     if (current) m_host.ItemFieldsChanged(current);
 }
 
-void CMacroRunner::SelectListAll() {
-    int n = m_target.RowCount();
-    if (m_target.selected.size() < static_cast<std::size_t>(n))
-        m_target.selected.resize(static_cast<std::size_t>(n), 0);
-    for (int row = 0; row < n; ++row) {
-        if (!m_target.IsSelected(row)) {
-            m_target.SetSelected(row, true);
-            m_host.ListRowChanged(row);
-        }
-    }
-    // The first selected row becomes the current item.
-    if (n > 0) {
-        m_target.iCurrentRow = 0;
-        m_host.ItemFieldsChanged(m_target.RowItem(0));
-    }
-}
-
-void CMacroRunner::FindItemAll() {
-    int n = m_target.RowCount();
-    std::vector<CMyItem*> rows;
-    std::vector<bool> sel(static_cast<std::size_t>(n), false);
-    rows.reserve(static_cast<std::size_t>(n));
-    for (int row = 0; row < n; ++row) {
-        rows.push_back(m_target.RowItem(row));
-        sel[static_cast<std::size_t>(row)] = m_target.IsSelected(row);
-    }
-    StopOrQuitHost host(m_host, m_bQuitSet);
-    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
-    edit.SelectItemsByKey(rows, sel, m_target.keyWord.Key1, m_target.keyWord.UseWildCard != 0);
-    m_target.selected.assign(static_cast<std::size_t>(n), 0);
-    for (int row = 0; row < n; ++row) m_target.selected[static_cast<std::size_t>(row)] = sel[row];
-    EndListOperation(false);
-}
-
-void CMacroRunner::RunEditOp(int iOpCode) {
-    StopOrQuitHost host(m_host, m_bQuitSet);
-    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
-    EditRunResult r = edit.RunEditCommand(iOpCode, m_target.SelectedItems());
-    EndListOperation(r.bStopped);
-}
-
-void CMacroRunner::CutFromLeftOrRight(bool bRight, bool bExt) {
-    StopOrQuitHost host(m_host, m_bQuitSet);
-    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
-    const std::string& key = m_target.keyWord.Key1;
-    bool wild = m_target.keyWord.UseWildCard != 0;
-    bool stopped = false;
-    for (int row : m_target.SelectedRows()) {
-        if (host.StopRequested()) {
-            stopped = true;
-            break;
-        }
-        CMyItem* item = m_target.RowItem(row);
-        if (bRight)
-            edit.CutItemStrFromRight(item, key, wild, bExt);
-        else
-            edit.CutItemStrFromLeft(item, key, wild);
-        edit.RefreshItem(item);
-        m_host.ListRowChanged(row);
-    }
-    EndListOperation(stopped);
-}
-
-void CMacroRunner::ExeExtMacro(int iFuncID, const CMacroStatement& st) {
-    StopOrQuitHost host(m_host, m_bQuitSet);
-    CNameEdit edit(m_target.matcher, host, m_target.keyWord, m_strTracePath);
-    switch (iFuncID) {
-        case MACRO_RegexReplaceListString: {
-            const std::uint32_t flags = st.m_adwArgNum[2];
-            std::string err;
-            const EditRunResult r =
-                edit.RegexReplaceCommand(st.m_astrArg[0], st.m_astrArg[1], (flags & 1) != 0,
-                                         (flags & 2) != 0, m_target.SelectedItems(), &err);
-            if (!err.empty())
-                TraceF(m_strTracePath, "※　正規表現が無効です。RegexReplaceListString()\n\t%s\n",
-                       err.c_str());
-            EndListOperation(r.bStopped);
-            break;
-        }
-        case MACRO_SortListByDate:
-        case MACRO_SortListNatural:
-            if (m_target.sortFolder)
-                m_target.sortFolder(m_target, iFuncID == MACRO_SortListByDate ? 0 : 1,
-                                    st.m_adwArgNum[0] != 0);
-            break;
-        default: {
-            const auto kind = static_cast<CharConv>(iFuncID - MACRO_ToUpperListString);
-            EndListOperation(edit.ConvertCommand(kind, m_target.SelectedItems()).bStopped);
-            break;
-        }
-    }
-}
-
-void CMacroRunner::AddSerialListString() {
-    StopOrQuitHost host(m_host, m_bQuitSet);
-    CSerialNumber serial(m_target.matcher, host, m_strTracePath);
-    serial.SerialNumberByDetail(m_target.serial, m_target.SelectedItems());
-    EndListOperation(serial.Stopped());
-}
-
 void CMacroRunner::ClearAllItem() {
     int ok = 0;
-    if (m_target.resetTree) {
+    if (m_requests) {
         try {
-            ok = m_target.resetTree(m_target);
+            ok = m_requests->ResetTree(m_target);
         } catch (...) {
             ok = 0;
         }
     }
-    if (!ok) {
-        // The reset has told the user why; the run ends and the program closes afterwards.
-        m_bQuitSet = true;
-        if (m_target.pFlags) m_target.pFlags->quitReq = true;
-    }
+    // The reset has told the user why; the run ends and the program closes afterwards.
+    if (!ok) m_bQuitSet = true;
 }
 
 }  // namespace dov

@@ -1,19 +1,20 @@
 // The macro runner: reads a macro file DovMac01.txt to DovMac12.txt from the program's own
 // folder, parses each line and performs the function it calls on the list of a MacroTarget.
 //
-// Each line calls one of 25 functions, found by its name and the types of its arguments
-// (signature: D for a number, S for a string). The functions set the keyword and serial
-// settings exactly as their dialogs would and run the same edits as the list's context-menu
-// commands, on the selected rows only. STOP and the close request are polled through the host
-// between lines and between items. Nothing is shown to the user: parse errors, unknown
-// functions and failed operations go to the trace log and the run goes on with the next line.
+// Each line calls one of the functions of the table of operations (edit/operations.h), found
+// by its name and the types of its arguments (signature: D for a number, S for a string). The
+// functions set the keyword and serial settings exactly as their dialogs would and run the same
+// edits as the list's context-menu commands, on the selected rows only. STOP and the close request
+// are polled through the host between lines and between items. Nothing is shown to the user: parse
+// errors, unknown functions and failed operations go to the trace log and the run goes on with the
+// next line.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "macro/macro_parser.h"
 #include "macro/macro_target.h"
@@ -23,17 +24,17 @@ namespace dov {
 
 struct WorkerFlags;
 
-// One entry of the function table: the name and the signature, each in a 50-byte field.
+// One entry of the function table: the name and the signature.
 struct MacroFuncRecord {
-    char szName[50];
-    char szSignature[50];
+    const char* szName;
+    const char* szSignature;
 };
-inline constexpr int kMacroFuncNum = 25;
 
-// The table in function-number order (iFuncID 0 to 24).
-const std::array<MacroFuncRecord, kMacroFuncNum>& MacroFuncTable();
+// The table in function-number order, built from the table of operations: the macro
+// functions of its rows, in row order.
+const std::vector<MacroFuncRecord>& MacroFuncTable();
 
-// Function numbers.
+// Function numbers of the functions the program has always had (the table keeps them).
 enum MacroFuncId : int {
     MACRO_SelectListAll = 0,
     MACRO_FindItemAll = 1,
@@ -62,14 +63,12 @@ enum MacroFuncId : int {
     MACRO_ClearAllItem = 24,
 };
 
-// Functions beyond the table above, found after it. Their numbers start at
-// kMacroExtFuncFirst so the table's numbers and its "not implemented" answers stay as they are.
-inline constexpr int kMacroExtFuncFirst = 100;
-enum MacroExtFuncId : int {
-    MACRO_RegexReplaceListString = kMacroExtFuncFirst,  // (pattern, replacement, flags D:
-                                                        //  1 every hit, 2 ignore case)
-    MACRO_ToUpperListString,                            // the character-type conversions,
-    MACRO_ToLowerListString,                            // in CharConv order
+// Functions added after them, numbered on in table order.
+enum MacroFuncIdAdded : int {
+    MACRO_RegexReplaceListString = 25,  // (pattern, replacement, flags D: 1 every hit,
+                                        //  2 ignore case)
+    MACRO_ToUpperListString,            // the character-type conversions, in CharConv order
+    MACRO_ToLowerListString,
     MACRO_ToCapitalListString,
     MACRO_ToHalfWidthListString,
     MACRO_ToFullWidthListString,
@@ -81,10 +80,7 @@ enum MacroExtFuncId : int {
     MACRO_NormalizeNfdListString,
     MACRO_SortListByDate,   // (D: 1 ascending, 0 descending)
     MACRO_SortListNatural,  // (D: 1 ascending, 0 descending)
-    MACRO_ExtEnd
 };
-inline constexpr int kMacroExtFuncNum = MACRO_ExtEnd - kMacroExtFuncFirst;
-const std::array<MacroFuncRecord, kMacroExtFuncNum>& MacroExtFuncTable();
 
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.
 std::string MacroFileName(int iFileNum);
@@ -109,8 +105,10 @@ int ConvTextToSerialParam(const char* pText, const std::string& tracePath = {});
 
 class CMacroRunner {
   public:
-    // tracePath empty: DataTrace.txt in the program's own folder.
-    CMacroRunner(MacroTarget& target, IHost& host, std::string tracePath = {});
+    // tracePath empty: DataTrace.txt in the program's own folder. requests: what ClearAllItem
+    // asks for (without it that function fails like a failed reset).
+    CMacroRunner(MacroTarget& target, IHost& host, std::string tracePath = {},
+                 IMacroRequests* requests = nullptr);
 
     // Reads and runs DovMacNN.txt (iFileNum 1 to 12) from the program's own folder; a missing
     // file is created empty. 1 when the file was opened (whatever its lines did), else 0.
@@ -133,23 +131,22 @@ class CMacroRunner {
     // Lines run by the last ExecuteMacro (functions performed) and lines seen.
     int LinesRun() const { return m_iLinesRun; }
     int LinesRead() const { return m_iLinesRead; }
+    // A failed ClearAllItem ended the run: the program should close (the owner sets its close
+    // request).
+    bool CloseAsked() const { return m_bQuitSet; }
 
   private:
     bool StopOrQuit();
     void RunLine(CMacroParser& parser, std::string_view line);
-    // The list operations.
-    void SelectListAll();
-    void FindItemAll();
-    void RunEditOp(int iOpCode);
-    void CutFromLeftOrRight(bool bRight, bool bExt);
-    void AddSerialListString();
+    // Fills the settings from a function's arguments.
+    void ApplyArgs(MacroArgs args, const CMacroStatement& st);
     void ClearAllItem();
-    void ExeExtMacro(int iFuncID, const CMacroStatement& st);
     void EndListOperation(bool bStopped);
 
     MacroTarget& m_target;
     IHost& m_host;
     std::string m_strTracePath;
+    IMacroRequests* m_requests;
     int m_iLinesRun = 0;
     int m_iLinesRead = 0;
     bool m_bQuitSet = false;  // a failed ClearAllItem asked for the close

@@ -2,6 +2,7 @@
 #include "model/item.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -556,9 +557,23 @@ void CMyItem::CutExtension() {
     if (tail >= 1 && tail <= 4) m_strNewName.erase(static_cast<std::size_t>(pos));
 }
 
+namespace {
+std::atomic<bool> g_allowLinuxNames{false};
+}  // namespace
+
+void CMyItem::SetAllowLinuxNames(bool allow) {
+    g_allowLinuxNames.store(allow, std::memory_order_relaxed);
+}
+
+bool CMyItem::AllowLinuxNames() {
+    return g_allowLinuxNames.load(std::memory_order_relaxed);
+}
+
 bool CMyItem::IsUsableNameString(const std::string& s) {
     // A NUL byte would cut the name where the disk sees it, wherever it stands.
     if (s.find('\0') != std::string::npos) return false;
+    // '/' is never a trail byte, so the plain search answers the stepping one.
+    if (AllowLinuxNames()) return s.find('/') == std::string::npos;
     for (std::size_t p = 0; p < s.size();) {
         const std::size_t len = SjisCharLen(s, p);
         if (len == 1) {
@@ -591,13 +606,19 @@ int CMyItem::CheckInvalidString(const std::string* pStr) const {
     return IsUsableNameString(*pStr) ? 1 : 0;
 }
 
+bool CMyItem::NameRefused() const {
+    if (m_strNewName.empty() && m_bNoAutoIndex == 1) return true;
+    return m_strNewName != m_strOrgName && !IsUsableNameString(m_strNewName);
+}
+
 int CMyItem::CheckInvalidChar() {
     if (m_strNewName.empty() && m_bNoAutoIndex == 1) {
         DOV_TRACE(m_strTracePath, "※　ファイル名のサイズが０です。[%s]\n\t位置：%s\n",
                   m_strOrgName.c_str(), PosOf(this).c_str());
         return 0;
     }
-    if (CheckInvalidString(&m_strNewName) != 1) {
+    // An unchanged name of a loaded entry already exists on this disk.
+    if (m_strNewName != m_strOrgName && CheckInvalidString(&m_strNewName) != 1) {
         DOV_TRACE(m_strTracePath, "※　無効な文字が含まれています。[%s]\n\t位置：%s\n",
                   m_strNewName.c_str(), PosOf(this).c_str());
         return 0;

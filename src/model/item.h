@@ -208,12 +208,18 @@ class CMyItem {
     void CutExtension();
 
     // 1 when this item's names (and, for a folder, every sub-item's) are usable, else 0 with a
-    // trace line for the first failure.
+    // trace line for the first failure. A name equal to the loaded original is always usable:
+    // it already exists on the disk.
     int CheckInvalidChar();
+    // Whether CheckInvalidChar refuses this item's own new name (its sub-items aside).
+    bool NameRefused() const;
     // The string rule: no NUL byte, none of \ / : , ; * ? < > | as a single-byte character
-    // (double-byte characters are stepped over whole; the double quote is allowed). Empty is
-    // usable.
+    // (characters of more than one byte are stepped over whole; the double quote is allowed).
+    // With AllowLinuxNames, only NUL and '/' are refused. Empty is usable.
     static bool IsUsableNameString(const std::string& s);
+    // The process-wide setting that lets changed names hold everything a Linux disk allows.
+    static void SetAllowLinuxNames(bool allow);
+    static bool AllowLinuxNames();
     // The same rule with the argument check: a missing string (nullptr) gives 0 and
     // the trace line "※　無効な引数。CheckInvalidChar\n".
     int CheckInvalidString(const std::string* pStr) const;

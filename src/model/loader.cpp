@@ -8,6 +8,7 @@
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item.h"
@@ -16,10 +17,6 @@
 
 namespace dov {
 namespace {
-
-bool IsAbsolute(std::string_view path) {
-    return !path.empty() && path[0] == '/';
-}
 
 // The folder path without one trailing '/' ("/" becomes "", the root's entries).
 std::string StripOneSlash(std::string_view folder) {
@@ -172,7 +169,7 @@ void CItemLoader::ReduceAttributes(FindData& fd) const {
 
 bool CItemLoader::CheckFoldIsRoot(const std::string& folderPath) {
     if (folderPath == "/") return true;
-    if (!IsAbsolute(folderPath)) {
+    if (!IsAbsolutePath(folderPath)) {
         TraceF(m_strTracePath,
                "※　カレントディレクトリデータが異常 CKestrelView::CheckFoldIsRoot\n\t[%s]\n",
                folderPath.c_str());
@@ -185,14 +182,14 @@ bool CItemLoader::CheckFoldIsRoot(const std::string& folderPath) {
 int CItemLoader::CheckLoadFileStatus(const std::string& folderPath,
                                      std::vector<EntryInfo>& picked) {
     int removed = 0;
-    const bool absolute = IsAbsolute(folderPath);
+    const bool absolute = IsAbsolutePath(folderPath);
     for (int i = static_cast<int>(picked.size()) - 1; i >= 0; --i) {
         const EntryInfo& e = picked[static_cast<std::size_t>(i)];
         bool ok = false;
         std::string shown;
         if (!e.nameOk) {
-            // A name the disk holds in a form this program cannot: show its bytes.
-            shown = JoinPath(folderPath, EscapeBytes(e.rawName));
+            // Unreadable or vanished: its name through the bridge, which takes any bytes.
+            shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
         } else {
             shown = JoinPath(folderPath, PickedName(e));
             EntryInfo st;
@@ -217,7 +214,8 @@ int CItemLoader::CheckLoadFileStatus(const std::string& folderPath,
 int CItemLoader::CheckItemStatus(const std::string& folderPath, const FindData& findData) {
     const std::string path = JoinPath(folderPath, findData.cFileName);
     EntryInfo st;
-    if (IsAbsolute(folderPath) && !findData.cFileName.empty() && Fs().Stat(path, st) == 0) return 1;
+    if (IsAbsolutePath(folderPath) && !findData.cFileName.empty() && Fs().Stat(path, st) == 0)
+        return 1;
     TraceF(m_strTracePath,
            "※　ファイルステータスの取得に失敗 CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
            path.c_str());
@@ -245,7 +243,7 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
         status = *known;
     } else {
         EntryInfo st;
-        if (!IsAbsolute(folderPath) || name.empty() || Fs().Stat(path, st) != 0) {
+        if (!IsAbsolutePath(folderPath) || name.empty() || Fs().Stat(path, st) != 0) {
             TraceF(m_strTracePath, "※　[%s]のファイルは存在しません\n SetItemInfo()", path.c_str());
             return -1;
         }
@@ -293,7 +291,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
     OperationScope operation;
     // The user named this folder: it is reached as its path says, and nothing below it that
     // is a link is ever entered.
-    if (IsAbsolute(folderPath)) Fs().TrustFolder(folderPath);
+    if (IsAbsolutePath(folderPath)) Fs().TrustFolder(folderPath);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
     CountRead(picked.size());
@@ -330,7 +328,7 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     }
     const std::string folderPath = pFolder->m_strOrgPath;
     std::vector<EntryInfo> entries;
-    int err = IsAbsolute(folderPath) ? Fs().ListDir(folderPath, entries) : EINVAL;
+    int err = IsAbsolutePath(folderPath) ? Fs().ListDir(folderPath, entries) : EINVAL;
     if (err != 0) {
         TraceF(m_strTracePath,
                "※　フォルダを読めません SetSubFoldWithSort()\n\tFoldName[%s] errno[%d]\n",
@@ -345,9 +343,9 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     bool stopped = false;
     for (EntryInfo& e : entries) {
         if (!e.nameOk) {
-            // Unreadable, vanished, or a name this program cannot hold: skipped like an entry
-            // whose status cannot be read, its bytes shown as they are on disk.
-            std::string shown = JoinPath(folderPath, EscapeBytes(e.rawName));
+            // Unreadable or vanished: skipped like an entry whose status cannot be read, its
+            // name through the bridge, which takes any bytes.
+            std::string shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
             TraceF(m_strTracePath,
                    "※　ファイルステータスの取得に失敗 "
                    "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",

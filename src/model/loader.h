@@ -60,9 +60,9 @@ class CItemLoader {
     // display).
     std::atomic<long long>* m_pEntriesRead = nullptr;
 
-    // Entries found in the folders read that could not be loaded (unreadable, or a name that
-    // is not UTF-8 or that CP932 cannot hold), over every load of this loader: their number and
-    // the first kMaxLeftOutPaths of them as folder (CP932) + "/" + the raw name escaped.
+    // Entries found in the folders read that could not be loaded (unreadable or gone), over
+    // every load of this loader: their number and the first kMaxLeftOutPaths of them as CP932
+    // paths.
     static constexpr std::size_t kMaxLeftOutPaths = 10000;
     struct LeftOut {
         long long count = 0;

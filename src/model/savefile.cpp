@@ -12,6 +12,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/item.h"
 #include "model/parts_array.h"
@@ -37,25 +38,6 @@ FileTime GetTime(CArchive& ar) {
     t.high = ar.ReadU32();
     t.low = ar.ReadU32();
     return t;
-}
-
-bool IsAbsolute(const std::string& p) {
-    return !p.empty() && p[0] == '/';
-}
-
-// An absolute path of non-empty elements, none "." or "..", without NUL bytes; "/" itself too.
-bool IsCleanPath(const std::string& p) {
-    if (!IsAbsolute(p) || p.find('\0') != std::string::npos) return false;
-    if (p == "/") return true;
-    std::size_t start = 1;
-    while (start <= p.size()) {
-        std::size_t end = p.find('/', start);
-        if (end == std::string::npos) end = p.size();
-        const std::string_view elem(p.data() + start, end - start);
-        if (elem.empty() || elem == "." || elem == "..") return false;
-        start = end + 1;
-    }
-    return true;
 }
 
 // The path of an item, its stored parent path and its name agree, and the status path is the
@@ -420,7 +402,6 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
     }
 }
 
-
 // ---- saving ---------------------------------------------------------------------------------
 
 namespace {
@@ -440,7 +421,7 @@ int FollowLinks(std::string& path, std::optional<unsigned>& mode) {
         std::string target;
         if (const int e = Fs().ReadLink(path, target); e != 0) return e;
         if (target.empty()) return ENOENT;
-        path = IsAbsolute(target) ? target : JoinPath(ParentPath(path), target);
+        path = IsAbsolutePath(target) ? target : JoinPath(ParentPath(path), target);
     }
     return ELOOP;
 }
@@ -456,8 +437,8 @@ int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& chosen) {
         // the new file keeps the old one's permissions.
         std::string path = chosen;
         std::optional<unsigned> mode;
-        if (IsAbsolute(path)) err = FollowLinks(path, mode);
-        if (err == 0 && IsAbsolute(path) && !BaseName(path).empty()) {
+        if (IsAbsolutePath(path)) err = FollowLinks(path, mode);
+        if (err == 0 && IsAbsolutePath(path) && !BaseName(path).empty()) {
             for (int i = 0; i < 100; ++i) {
                 tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
                 err = Fs().CreateNew(tmp, file);
@@ -507,7 +488,7 @@ int CSaveDataFile::LoadWorker(std::unique_ptr<CMyItem>& root, const std::string&
     bool oldVersion = false;
     try {
         std::unique_ptr<IFile> file;
-        if (!IsAbsolute(path) || Fs().OpenRead(path, file) != 0) {
+        if (!IsAbsolutePath(path) || Fs().OpenRead(path, file) != 0) {
             Fail("※　ファイルをオープンできません\n");
             Reset(root);
             return 0;

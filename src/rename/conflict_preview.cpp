@@ -10,6 +10,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "model/item.h"
 #include "rename/depth_info.h"
 
@@ -272,10 +273,6 @@ class SimDisk {
     std::string nf_, nt_;  // the UTF-8 paths of the change being replayed
 };
 
-bool IsAbsolute(const std::string& path) {
-    return !path.empty() && path[0] == '/';
-}
-
 // The run, replayed over SimDisk without touching the items' paths.
 class Predictor {
   public:
@@ -283,6 +280,9 @@ class Predictor {
         : root_(root), depth_(root->m_strTracePath), giveUp_(giveUp) {}
 
     ConflictPrediction Run() {
+        // The name check refuses the whole run before anything else: list what it refuses.
+        Refused(root_);
+        if (!out_.failures.empty()) return std::move(out_);
         if (!FillDepth() || !depth_.SortByDepth()) {
             out_.stops = true;
             return std::move(out_);
@@ -328,6 +328,19 @@ class Predictor {
         return true;
     }
 
+    void Refused(CMyItem* folder) {
+        EachSub(folder, [&](CMyItem* item) {
+            if (item->NameRefused()) {
+                item->UpdateWriteName();
+                out_.failures.push_back({item, Reason::Refused, item->m_strOrgPath,
+                                         JoinPath(item->m_strParentPath, item->m_strWriteName),
+                                         false});
+            }
+            if (item->m_bIsFolder) Refused(item);
+            return true;
+        });
+    }
+
     bool FillDepth(CMyItem* folder) {
         return EachSub(folder, [&](CMyItem* item) {
             return depth_.SetAndCheckItem(item) && (!item->m_bIsFolder || FillDepth(item));
@@ -363,7 +376,7 @@ class Predictor {
         Result r = Reason::Other;
         if (item->m_iLayer < 2) {
             r = Reason::NotFolder;
-        } else if (!item->m_strWriteName.empty() && parent && IsAbsolute(Org(parent))) {
+        } else if (!item->m_strWriteName.empty() && parent && IsAbsolutePath(Org(parent))) {
             path = JoinPath(Org(parent), item->m_strWriteName);
             r = disk_.MakeDir(path);
         }
@@ -381,11 +394,11 @@ class Predictor {
         if (item->m_iLayer == 0) return false;
         if (item->m_iLayer == 1) {
             folder = item->m_strParentPath;
-            if (!folder.empty() && !IsAbsolute(folder)) return false;
+            if (!folder.empty() && !IsAbsolutePath(folder)) return false;
         } else {
             if (!item->m_pParent) return false;
             folder = Org(item->m_pParent);
-            if (!IsAbsolute(folder)) return false;
+            if (!IsAbsolutePath(folder)) return false;
         }
         out = JoinPath(folder, item->m_strWriteName);
         return true;
@@ -417,6 +430,8 @@ const char* ConflictReasonText(ConflictReason reason) {
             return "into itself";
         case Reason::NotFolder:
             return "cannot be created";
+        case Reason::Refused:
+            return "refused name";
         case Reason::Other:
             break;
     }

@@ -25,6 +25,7 @@ enum class ConflictReason {
     NotConvertible,  // a name that UTF-8 on disk cannot carry
     IntoItself,      // a folder to be moved into itself
     NotFolder,       // a user-made folder that the run cannot place (directly under the root)
+    Refused,         // a changed name the name check refuses (the run then renames nothing)
     Other,
 };
 

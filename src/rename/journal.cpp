@@ -70,22 +70,6 @@ bool Unescape(std::string_view in, std::string& out) {
     return true;
 }
 
-}  // namespace
-
-bool PlainAbsolute(std::string_view path) {
-    if (path.size() < 2 || path[0] != '/') return false;
-    std::size_t start = 1;
-    for (std::size_t i = 1; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/') continue;
-        const std::string_view part = path.substr(start, i - start);
-        if (part.empty() || part == "." || part == "..") return false;
-        start = i + 1;
-    }
-    return true;
-}
-
-namespace {
-
 // The CRC as the journal writes it: 8 lower-case hex digits into out.
 void HexCrc(std::uint32_t crc, char (&out)[8]) {
     static const char kHex[] = "0123456789abcdef";

@@ -108,9 +108,6 @@ class CJournalWriter : public IRenameWatcher {
     bool failed_ = false;
 };
 
-// An absolute path of whole names (no empty, "." or ".." element): an undo acts on no other.
-bool PlainAbsolute(std::string_view path);
-
 // CRC-32 (IEEE 802.3), as the journal's lines carry it.
 std::uint32_t Crc32(std::string_view bytes);
 

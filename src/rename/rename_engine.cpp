@@ -7,6 +7,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/host.h"
@@ -17,10 +18,6 @@
 
 namespace dov {
 namespace {
-
-bool IsAbsolute(std::string_view path) {
-    return !path.empty() && path[0] == '/';
-}
 
 // Carries path along the rename of folder from -> to: when path is the folder or lies inside it
 // (whole path elements), its leading part becomes to.
@@ -428,7 +425,7 @@ bool CRenameRun::GetWriteName(std::string& strPath, CMyItem* pItem) {
                pItem->m_strWriteName.c_str());
         return false;
     }
-    if (!IsAbsolute(parent->m_strOrgPath)) return false;
+    if (!IsAbsolutePath(parent->m_strOrgPath)) return false;
     strPath = JoinPath(parent->m_strOrgPath, pItem->m_strWriteName);
     return true;
 }
@@ -442,7 +439,7 @@ bool CRenameRun::MakeWritePath(CMyItem* pItem) {
         folder = pItem->m_strParentPath;
         // An entry of "/" has an empty parent path; anything else must be absolute, so that a
         // rename never depends on the current directory.
-        if (!folder.empty() && !IsAbsolute(folder)) return false;
+        if (!folder.empty() && !IsAbsolutePath(folder)) return false;
     } else {
         const CMyItem* parent = pItem->m_pParent;
         if (!parent) {
@@ -452,7 +449,7 @@ bool CRenameRun::MakeWritePath(CMyItem* pItem) {
             return false;
         }
         folder = parent->m_strOrgPath;
-        if (!IsAbsolute(folder)) return false;
+        if (!IsAbsolutePath(folder)) return false;
     }
     pItem->m_strWritePath = JoinPath(folder, pItem->m_strWriteName);
     return true;
@@ -467,7 +464,7 @@ void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) 
             pItem->m_strOrgExt,
             std::string_view(pItem->m_strWriteName).substr(static_cast<std::size_t>(dot) + 1));
     AssignText(pItem->m_strOrgPath, strNewPath);
-    if (!IsAbsolute(strNewPath)) {
+    if (!IsAbsolutePath(strNewPath)) {
         pItem->m_strParentPath.clear();
         TraceF(
             m_strTracePath,
@@ -620,7 +617,7 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
                pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
         return false;
     }
-    if (!IsAbsolute(parent->m_strOrgPath)) {
+    if (!IsAbsolutePath(parent->m_strOrgPath)) {
         TraceF(m_strTracePath,
                "※　親アイテムのパスが無効です。GetNewPath()\n\tParentPath= \"%s\"\tSelfNewName= "
                "\"%s\"\n",

@@ -5,6 +5,7 @@
 #include "common/codepage.h"
 #include "common/fs.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/host.h"
 #include "rename/text_out.h"
@@ -24,8 +25,8 @@ class Undoer {
         for (auto it = j.steps.rbegin(); it != j.steps.rend(); ++it) {
             if (it->failed) continue;
             // A journal is a file like any other: a path that is not plain is never acted on.
-            if (!PlainAbsolute(it->from) ||
-                (it->kind == JournalStep::Rename && !PlainAbsolute(it->to))) {
+            if (!IsCleanPath(it->from, RootPath::NotClean) ||
+                (it->kind == JournalStep::Rename && !IsCleanPath(it->to, RootPath::NotClean))) {
                 Skip(it->to, it->from, "パスが不正です");
                 continue;
             }

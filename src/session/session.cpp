@@ -32,6 +32,26 @@
 
 namespace dov {
 
+namespace {
+
+RenameEnd EndOf(RenameStop stop) {
+    switch (stop) {
+        case RenameStop::None:
+            return RenameEnd::None;
+        case RenameStop::PreCheck:
+            return RenameEnd::PreCheck;
+        case RenameStop::UserFolders:
+            return RenameEnd::UserFolders;
+        case RenameStop::PathRefresh:
+            return RenameEnd::PathRefresh;
+        case RenameStop::Stopped:
+            return RenameEnd::Stopped;
+    }
+    return RenameEnd::None;
+}
+
+}  // namespace
+
 // The host the operations see: messages and notifications go to the front; STOP and the
 // close request are the session's flags or the front's own.
 class CSession::SessionHost : public ForwardingHost {
@@ -53,22 +73,9 @@ CSession::CSession(IHost& front)
     : tracePath(DefaultTracePath()),
       front_(front),
       host_(std::make_unique<SessionHost>(*this, front)),
-      list_(std::make_unique<MacroTarget>()),
+      list_(std::make_unique<EditTarget>()),
       depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
-    list_->pFlags = &flags;
-    list_->resetTree = [this](MacroTarget&) { return Reset(); };
-    list_->sortFolder = [this](MacroTarget&, int order, bool ascending) {
-        if (!list_->pFolder) return;
-        CItemLoader& loader = Loader();
-        loader.m_iExtraSortFlag[order == 0 ? 0 : 1] = ascending ? 1 : 0;
-        // The rows selected before stay selected, wherever the sort puts them.
-        const std::vector<CMyItem*> items = list_->SelectedItems();
-        const std::unordered_set<CMyItem*> selected(items.begin(), items.end());
-        SortBy(order == 0 ? kSortModified : kSortNatural);
-        for (int r = 0; r < list_->RowCount(); ++r)
-            if (selected.count(list_->RowItem(r))) list_->SetSelected(r, true);
-    };
     Reset();
 }
 
@@ -120,6 +127,7 @@ CItemLoader& CSession::Loader() {
 
 void CSession::LoadSettingsFile() {
     LoadSettings(SettingsPath(), settings);
+    CMyItem::SetAllowLinuxNames(settings.allowLinuxNames != 0);
     list_->keyWord = settings.keyWord;
     list_->serial = settings.serial;
     if (root_) SwitchAutoIndexMode(root_.get(), AutoIndex(), Host());
@@ -232,84 +240,30 @@ void CSession::SetSelection(const std::vector<int>& rows, int current) {
 }
 
 int CSession::RunListCommand(int id) {
-    IHost& host = Host();
-    const std::vector<CMyItem*> rows = list_->SelectedItems();
-    CNameEdit edit(list_->matcher, host, list_->keyWord, tracePath);
-    auto run = [&](int op) { return edit.RunEditCommand(op, rows).iChanged; };
-    switch (id) {
-        case CMD_CUT_EXT:
-            return edit.CutExtensionCommand(rows).iChanged;
-        case CMD_RESTORE_EXT:
-            return edit.RestoreExtensionCommand(rows).iChanged;
-        case CMD_CUT_LEFT:
-            return run(EDIT_CUT_LEFT);
-        case CMD_CUT_RIGHT:
-            return run(EDIT_CUT_RIGHT);
-        case CMD_CUT_KEY:
-            return run(EDIT_CUT_KEY);
-        case CMD_CUT_BOUND1:
-            return run(EDIT_CUT_BOUND1);
-        case CMD_CUT_BOUND2:
-            return run(EDIT_CUT_BOUND2);
-        case CMD_PASTE_LEFT:
-            return run(EDIT_PASTE_LEFT);
-        case CMD_PASTE_RIGHT:
-            return run(EDIT_PASTE_RIGHT);
-        case CMD_PASTE_KEY_LEFT:
-            return run(EDIT_PASTE_KEY_LEFT);
-        case CMD_PASTE_KEY_RIGHT:
-            return run(EDIT_PASTE_KEY_RIGHT);
-        case CMD_RESET_NAME:
-            return run(EDIT_RESET_NAME);
-        case CMD_REPLACE:
-            return run(EDIT_REPLACE);
-        case CMD_FIND: {
-            std::vector<CMyItem*> all;
-            std::vector<bool> sel;
-            for (int r = 0; r < list_->RowCount(); ++r) {
-                all.push_back(list_->RowItem(r));
-                sel.push_back(list_->IsSelected(r));
-            }
-            int n = edit.SelectItemsByKey(all, sel, list_->keyWord.Key1,
-                                          list_->keyWord.UseWildCard != 0);
-            for (int r = 0; r < list_->RowCount(); ++r)
-                list_->SetSelected(r, sel[static_cast<std::size_t>(r)]);
-            return n;
-        }
-        case CMD_SELECT_ALL:
-            SelectAll();
-            return list_->RowCount();
-        case CMD_LIMIT:
-            return LimitLength(settings.limitSize);
-        case CMD_SERIAL_0_UP:
-        case CMD_SERIAL_0_DOWN:
-        case CMD_SERIAL_1_UP:
-        case CMD_SERIAL_1_DOWN: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberQuick(id, rows);
-        }
-        case CMD_SERIAL_FROM_UP:
-        case CMD_SERIAL_FROM_DOWN: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberSimple(list_->serial.PresetData, id == CMD_SERIAL_FROM_UP,
-                                             rows);
-        }
-        case CMD_SERIAL_DETAIL: {
-            CSerialNumber serial(list_->matcher, host, tracePath);
-            return serial.SerialNumberByDetail(list_->serial, rows);
-        }
-        case CMD_TEXT_TREE:
-            return WriteTextTree() ? 1 : 0;
-        case CMD_SORT_MODIFIED:
-        case CMD_SORT_NATURAL:
-            SortBy(id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural);
-            return RowCount();
-        default:
-            if (id >= CMD_CHARCONV_FIRST && id <= CMD_CHARCONV_LAST)
-                return edit.ConvertCommand(static_cast<CharConv>(id - CMD_CHARCONV_FIRST), rows)
-                    .iChanged;
-            return -1;
+    const Operation* op = FindOperation(id);
+    if (!op || !op->run) return -1;
+    return RunOperation(*op).changed;
+}
+
+OpResult CSession::RunOperation(const Operation& op) {
+    OpContext context{*list_, Host(), tracePath, settings.limitSize};
+    OpResult r = dov::RunOperation(op, context);
+    switch (r.request) {
+        case OpRequest::None:
+            break;
+        case OpRequest::ResetTree:
+            r.changed = Reset();
+            break;
+        case OpRequest::WriteTextTree:
+            r.changed = WriteTextTree() ? 1 : 0;
+            break;
+        case OpRequest::SortModified:
+        case OpRequest::SortNatural:
+            SortBy(r.request == OpRequest::SortModified ? kSortModified : kSortNatural);
+            r.changed = RowCount();
+            break;
     }
+    return r;
 }
 
 int CSession::LimitLength(int limit) {
@@ -365,6 +319,17 @@ void CSession::SortBy(ExtraSort order) {
     if (!list_->pFolder) return;
     Loader().SortSubItemsBy(list_->pFolder, order);
     ShowFolder(list_->pFolder);
+}
+
+void CSession::SortFolderKeepingSelection(ExtraSort order, bool ascending) {
+    if (!list_->pFolder) return;
+    Loader().m_iExtraSortFlag[order == kSortModified ? 0 : 1] = ascending ? 1 : 0;
+    // The rows selected before stay selected, wherever the sort puts them.
+    const std::vector<CMyItem*> items = list_->SelectedItems();
+    const std::unordered_set<CMyItem*> selected(items.begin(), items.end());
+    SortBy(order);
+    for (int r = 0; r < list_->RowCount(); ++r)
+        if (selected.count(list_->RowItem(r))) list_->SetSelected(r, true);
 }
 
 int CSession::RegexReplace(const std::string& pattern, const std::string& replacement, bool bAll,
@@ -485,7 +450,8 @@ int CSession::SetNewNamesFromText(const std::string& text, std::string* pErr) {
 int CSession::SetNewName(int row, const std::string& name) {
     CMyItem* item = list_->RowItem(row);
     if (!item) return 0;
-    if (!CMyItem::IsUsableNameString(name)) {
+    // The loaded name is always allowed back: it exists on the disk.
+    if (name != item->m_strOrgName && !CMyItem::IsUsableNameString(name)) {
         Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
         return 0;
     }
@@ -507,7 +473,7 @@ int CSession::SetNewName(int row, const std::string& name) {
 
 int CSession::SetFolderName(CMyItem* folder, const std::string& name) {
     if (!folder || folder == root_.get()) return 0;
-    if (!CMyItem::IsUsableNameString(name)) {
+    if (name != folder->m_strOrgName && !CMyItem::IsUsableNameString(name)) {
         Host().Message(Sj("\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
         return 0;
     }
@@ -564,39 +530,119 @@ bool CSession::MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected) 
 
 // ---- Disk ------------------------------------------------------------------------------------
 
-bool CSession::ConfirmRename(const ConflictCheck* known) {
-    rename_.reset();
-    if (!root_) return false;
-    auto run = std::make_unique<CRenameRun>(root_.get(), *depth_, Host());
-    RenameOptions options;
-    options.autoSerialNum = AutoIndex();
-    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
-    if (!run->ConfirmStart(options)) return false;
-    rename_ = std::move(run);
-    return true;
+namespace {
+
+// STOP for a job: its own token, then the session's requests.
+class JobHost : public ForwardingHost {
+  public:
+    JobHost(IHost& inner, const std::atomic<bool>& stop) : ForwardingHost(inner), stop_(stop) {}
+    bool StopRequested() override { return stop_ || Inner().StopRequested(); }
+
+  private:
+    const std::atomic<bool>& stop_;
+};
+
+class RenameJobImpl final : public CJob {
+  public:
+    RenameJobImpl(CSession& s, CMyItem* root, CMyDepthInfo& depth, std::string journalPath,
+                  const ConflictCheck* known)
+        : s_(s),
+          root_(root),
+          depth_(depth),
+          journalPath_(std::move(journalPath)),
+          host_(s.Host(), stop_) {
+        if (known) known_ = known->conflicts.size();
+    }
+
+    bool Confirm() override {
+        run_.reset();
+        if (!root_) return false;
+        auto run = std::make_unique<CRenameRun>(root_, depth_, host_);
+        RenameOptions options;
+        options.autoSerialNum = s_.AutoIndex();
+        options.predictedFailures = known_ ? *known_ : s_.Check().conflicts.size();
+        if (!run->ConfirmStart(options)) return false;
+        run_ = std::move(run);
+        return true;
+    }
+
+    void Run() override {
+        std::unique_ptr<CRenameRun> run = std::move(run_);
+        if (!run) return;
+        // Every change is journaled before it is made, so that it can be undone.
+        CJournalWriter journal(journalPath_, "rename");
+        run->SetWatcher(&journal);
+        todo_ = depth_.GetItemNum();
+        const int r = run->RenameItemBySort();
+        result_.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
+        result_.counts.ok = run->m_iRenameOkNum;
+        result_.counts.failed = run->m_iRenameErrNum;
+        result_.counts.items = depth_.GetItemNum();
+        result_.counts.notAttempted = run->m_iNotAttemptedNum;
+        result_.counts.renameStop = EndOf(run->m_stop);
+        result_.counts.logFailed = run->m_bLogFailed;
+        done_ = static_cast<long long>(result_.counts.ok) + result_.counts.failed;
+    }
+
+  private:
+    CSession& s_;
+    CMyItem* root_;
+    CMyDepthInfo& depth_;
+    std::string journalPath_;
+    std::optional<std::size_t> known_;
+    JobHost host_;
+    std::unique_ptr<CRenameRun> run_;
+};
+
+class CopyJobImpl final : public CCopyJob {
+  public:
+    CopyJobImpl(CSession& s, CMyItem* root)
+        : s_(s), root_(root), host_(s.Host(), stop_), run_(host_, s.tracePath) {}
+
+    bool Confirm() override {
+        CopyOptions options;
+        options.autoSerialNum = s_.AutoIndex();
+        confirmed_ = run_.ConfirmStart(root_, options);
+        return confirmed_;
+    }
+
+    bool Prepare(const std::string& outputFolder) override {
+        prepared_ = confirmed_ && run_.PrepareBuffer();
+        folder_ = outputFolder;
+        return prepared_;
+    }
+
+    void Run() override {
+        if (!prepared_) return;
+        prepared_ = false;
+        s_.settings.writeFolder = folder_;
+        run_.Run(root_, folder_);
+        result_.outcome = host_.StopRequested() ? Outcome::Stopped : Outcome::Done;
+        result_.counts.ok = run_.m_iCopyOkNum;
+        result_.counts.failed = run_.m_iCopyErrNum;
+        done_ = static_cast<long long>(result_.counts.ok) + result_.counts.failed;
+    }
+
+  private:
+    CSession& s_;
+    CMyItem* root_;
+    JobHost host_;
+    CCopyRun run_;
+    bool confirmed_ = false, prepared_ = false;
+    std::string folder_;
+};
+
+}  // namespace
+
+std::unique_ptr<CJob> CSession::RenameJob(const ConflictCheck* known) {
+    return std::make_unique<RenameJobImpl>(*this, root_.get(), *depth_, JournalPath(), known);
 }
 
-CommandResult CSession::RunConfirmedRename() {
-    CommandResult out;
-    std::unique_ptr<CRenameRun> run = std::move(rename_);
-    if (!run) return out;
-    // Every change is journaled before it is made, so that it can be undone.
-    journal_ = std::make_unique<CJournalWriter>(JournalPath(), "rename");
-    run->SetWatcher(journal_.get());
-    const int r = run->RenameItemBySort();
-    journal_.reset();
-    out.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
-    out.counts.ok = run->m_iRenameOkNum;
-    out.counts.failed = run->m_iRenameErrNum;
-    out.counts.items = depth_->GetItemNum();
-    out.counts.notAttempted = run->m_iNotAttemptedNum;
-    out.counts.renameStop = run->m_stop;
-    out.counts.logFailed = run->m_bLogFailed;
-    return out;
+std::unique_ptr<CCopyJob> CSession::CopyJob() {
+    return std::make_unique<CopyJobImpl>(*this, root_.get());
 }
 
 CommandResult CSession::Rename(const ConflictCheck* known) {
-    rename_.reset();
     RenameOptions options;
     options.autoSerialNum = AutoIndex();
     options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
@@ -619,7 +665,7 @@ CommandResult CSession::Rename(const ConflictCheck* known) {
     out.counts.failed = counts.failed;
     out.counts.items = counts.itemNum;
     out.counts.notAttempted = counts.notAttempted;
-    out.counts.renameStop = counts.stop;
+    out.counts.renameStop = EndOf(counts.stop);
     out.counts.logFailed = counts.logFailed;
     return out;
 }
@@ -692,36 +738,7 @@ std::string CSession::JournalText() const {
     return text;
 }
 
-bool CSession::ConfirmCopy() {
-    copy_.reset();
-    auto run = std::make_unique<CCopyRun>(Host(), tracePath);
-    CopyOptions options;
-    options.autoSerialNum = AutoIndex();
-    if (!run->ConfirmStart(root_.get(), options)) return false;
-    copy_ = std::move(run);
-    return true;
-}
-
-bool CSession::PrepareCopy() {
-    if (copy_ && copy_->PrepareBuffer()) return true;
-    copy_.reset();
-    return false;
-}
-
-CommandResult CSession::RunConfirmedCopy(const std::string& outputFolder) {
-    CommandResult out;
-    std::unique_ptr<CCopyRun> run = std::move(copy_);
-    if (!run) return out;
-    settings.writeFolder = outputFolder;
-    run->Run(root_.get(), outputFolder);
-    out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
-    out.counts.ok = run->m_iCopyOkNum;
-    out.counts.failed = run->m_iCopyErrNum;
-    return out;
-}
-
 CommandResult CSession::CopyTo(const std::string& outputFolder) {
-    copy_.reset();
     CCopyRun run(Host(), tracePath);
     CopyOptions options;
     options.autoSerialNum = AutoIndex();
@@ -816,14 +833,37 @@ bool CSession::MacroCanStart(int fileNum) const {
     return dov::MacroCanStart(fileNum, tracePath);
 }
 
+namespace {
+
+// A macro's ClearAllItem is the session's reset; its sorts are the session's sorts.
+class ResetOnRequest final : public IMacroRequests {
+  public:
+    explicit ResetOnRequest(CSession& s) : s_(s) {}
+    int ResetTree(MacroTarget&) override { return s_.Reset(); }
+    void SortFolder(MacroTarget&, int order, bool ascending) override {
+        s_.SortFolderKeepingSelection(order == 0 ? kSortModified : kSortNatural, ascending);
+    }
+
+  private:
+    CSession& s_;
+};
+
+}  // namespace
+
 Outcome CSession::RunMacro(int fileNum) {
-    CMacroRunner runner(*list_, Host(), tracePath);
-    return runner.ExecuteMacro(fileNum) == 1 ? Outcome::Done : Outcome::Failed;
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
+    const int opened = runner.ExecuteMacro(fileNum);
+    if (runner.CloseAsked()) flags.quitReq = true;
+    return opened == 1 ? Outcome::Done : Outcome::Failed;
 }
 
 Outcome CSession::RunMacroFile(const std::string& path) {
-    CMacroRunner runner(*list_, Host(), tracePath);
-    return runner.ExecuteMacroFile(path) == 1 ? Outcome::Done : Outcome::Failed;
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
+    const int opened = runner.ExecuteMacroFile(path);
+    if (runner.CloseAsked()) flags.quitReq = true;
+    return opened == 1 ? Outcome::Done : Outcome::Failed;
 }
 
 StatementResult CSession::RunStatement(const std::string& statement) {
@@ -834,7 +874,8 @@ StatementResult CSession::RunStatement(const std::string& statement) {
         return out;
     }
     parser.TraceParseResult();
-    CMacroRunner runner(*list_, Host(), tracePath);
+    ResetOnRequest requests(*this);
+    CMacroRunner runner(*list_, Host(), tracePath, &requests);
     CMacroStatement* st = parser.GetStatement();
     const int id = runner.CheckMacroStr(st);
     if (id < 0) {
@@ -844,6 +885,7 @@ StatementResult CSession::RunStatement(const std::string& statement) {
         return out;
     }
     if (!runner.ExeMacro(id, st)) out.problem = StatementResult::Problem::NotRun;
+    if (runner.CloseAsked()) flags.quitReq = true;
     return out;
 }
 

@@ -20,46 +20,19 @@
 
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
+#include "edit/operations.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
 #include "model/list_state.h"
 #include "model/loader.h"
-#include "rename/rename_engine.h"
+#include "session/job.h"
+#include "session/result.h"
 #include "session/settings.h"
 
 class CMyDepthInfo;
 class CMyItem;
 
 namespace dov {
-
-class CCopyRun;
-class CJournalWriter;
-class CRenameRun;
-struct MacroTarget;
-
-// How a command ended.
-enum class Outcome {
-    Done,        // it ran to its end (the counts tell what failed)
-    NotStarted,  // a check refused it or the user declined
-    Stopped,     // STOP or Ctrl+C ended it early
-    Failed,      // it could not do its work (a message has said why)
-};
-
-// What a rename or a copy did.
-struct Counts {
-    std::uint32_t ok = 0;      // items renamed or created / copied
-    std::uint32_t failed = 0;  // items that failed
-    int items = 0;             // items the run went over (the rename's depth index)
-    // A rename only: the items STOP left alone, why it ended early, whether its log is lost.
-    std::uint32_t notAttempted = 0;
-    RenameStop renameStop = RenameStop::None;
-    bool logFailed = false;
-};
-
-struct CommandResult {
-    Outcome outcome = Outcome::NotStarted;
-    Counts counts;
-};
 
 // The rows left after deleting list rows.
 struct RowsDeleted {
@@ -101,52 +74,6 @@ struct StatementResult {
 // Whether a pattern (and replacement) of the 正規表現 mode compiles; when not, *pErr (CP932)
 // says what is wrong and where.
 bool CheckRegexInput(const std::string& pattern, const std::string& replacement, std::string* pErr);
-
-// List context-menu commands, by their menu ids.
-enum ListCommand : int {
-    CMD_FIND = 2005,
-    CMD_REPLACE = 2006,
-    CMD_RESET_NAME = 2008,
-    CMD_SELECT_ALL = 2009,
-    CMD_INFO = 2010,
-    CMD_CUT_EXT = 2011,
-    CMD_RESTORE_EXT = 2012,
-    CMD_CUT_LEFT = 2021,
-    CMD_CUT_RIGHT = 2022,
-    CMD_CUT_KEY = 2023,
-    CMD_CUT_BOUND1 = 2024,
-    CMD_CUT_BOUND2 = 2025,
-    CMD_LIMIT = 2026,
-    CMD_PASTE_LEFT = 2031,
-    CMD_PASTE_RIGHT = 2032,
-    CMD_PASTE_KEY_LEFT = 2033,
-    CMD_PASTE_KEY_RIGHT = 2034,
-    CMD_SERIAL_0_UP = 2041,
-    CMD_SERIAL_0_DOWN = 2042,
-    CMD_SERIAL_1_UP = 2043,
-    CMD_SERIAL_1_DOWN = 2044,
-    CMD_SERIAL_FROM_UP = 2045,
-    CMD_SERIAL_FROM_DOWN = 2046,
-    CMD_SERIAL_DETAIL = 2047,
-    CMD_TEXT_TREE = 2100,
-    // Character-type conversions, in the order of CharConv (edit/textconv.h).
-    CMD_CHARCONV_FIRST = 2110,
-    CMD_TO_UPPER = CMD_CHARCONV_FIRST,
-    CMD_TO_LOWER = 2111,
-    CMD_TO_CAPITAL = 2112,
-    CMD_FULL_TO_HALF = 2113,
-    CMD_HALF_TO_FULL = 2114,
-    CMD_KANA_HALF_TO_FULL = 2115,
-    CMD_KANA_FULL_TO_HALF = 2116,
-    CMD_HIRA_TO_KATA = 2117,
-    CMD_KATA_TO_HIRA = 2118,
-    CMD_NFC = 2119,
-    CMD_NFD = 2120,
-    CMD_CHARCONV_LAST = CMD_NFD,
-    CMD_SORT_MODIFIED = 2130,       // the shown folder by modification time
-    CMD_SORT_NATURAL = 2131,        // the shown folder in natural order
-    CMD_EDIT_NAMES_AS_TEXT = 2140,  // "名前をテキストで編集" (the window's dialog)
-};
 
 class CSession {
   public:
@@ -214,9 +141,12 @@ class CSession {
     std::vector<int> SelectedRows() const;
 
     // ---- Commands --------------------------------------------------------------------------
-    // A list command by its menu id, with the keyword and serial settings as they stand (the
-    // dialogs fill them first). Returns the number of rows changed, or -1.
+    // An operation of the table (edit/operations.h) by its id, with the keyword and serial
+    // settings as they stand (the dialogs fill them first). Returns the number of rows
+    // changed, or -1 (refused, or no such operation, or one that only sets settings).
     int RunListCommand(int id);
+    // Runs a row over the selected rows and does what it asks for (a reset, the text tree).
+    OpResult RunOperation(const Operation& op);
     // The length limit command over the selected rows.
     int LimitLength(int limit);
     // The information box's text (CP932) over the selected rows.
@@ -226,6 +156,8 @@ class CSession {
     // Sorts the shown folder by modification time or in natural order (each call turns the
     // direction, as a column does).
     void SortBy(ExtraSort order);
+    // A macro's sort: the same in the direction given; the selected rows stay selected.
+    void SortFolderKeepingSelection(ExtraSort order, bool ascending);
     // The new names of the rows, one a line (LF), a backslash, tab, line feed or carriage
     // return in a name written as \\, \t, \n or \r: the text the names are edited as.
     std::string NamesText() const;
@@ -269,13 +201,11 @@ class CSession {
     bool MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected);
 
     // ---- Disk --------------------------------------------------------------------------------
-    // The direct rename in two steps for a window: the checks and questions (true: go on),
-    // then the run (on a worker).
-    // Every change of the run is journaled before it is made. known: the conflict preview
-    // already made of the tree as it stands (else it is made here); when it predicts failures
-    // the user is asked first.
-    bool ConfirmRename(const ConflictCheck* known = nullptr);
-    CommandResult RunConfirmedRename();
+    // The direct rename as a job for a window: Confirm() makes the checks and asks (known:
+    // the conflict preview already made of the tree as it stands, else it is made there; when
+    // it predicts failures the user is asked first), Run() renames on a worker, journaling
+    // every change before it is made. The job refers to this session: it must end first.
+    std::unique_ptr<CJob> RenameJob(const ConflictCheck* known = nullptr);
     // Both steps at once.
     CommandResult Rename(const ConflictCheck* known = nullptr);
     // Which renames of a direct rename would fail now, found without writing anything.
@@ -291,11 +221,10 @@ class CSession {
     JournalInfo LastJournal() const;
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
-    // Copy and rename into an output folder in three steps for a window: the checks and the
-    // question (before the folder is chosen), the copy buffer, the run (on a worker).
-    bool ConfirmCopy();
-    bool PrepareCopy();
-    CommandResult RunConfirmedCopy(const std::string& outputFolder);
+    // Copy and rename into an output folder as a job for a window: Confirm() makes the checks
+    // and asks (before the folder is chosen), Prepare(folder) gets the copy buffer, Run()
+    // copies on a worker. The job refers to this session: it must end first.
+    std::unique_ptr<CCopyJob> CopyJob();
     // All steps at once.
     CommandResult CopyTo(const std::string& outputFolder);
     // TextTree.txt of a folder (the whole tree when null) with its result message.
@@ -336,11 +265,8 @@ class CSession {
     CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;
-    std::unique_ptr<MacroTarget> list_;
+    std::unique_ptr<EditTarget> list_;
     std::unique_ptr<CMyDepthInfo> depth_;
-    std::unique_ptr<CRenameRun> rename_;       // between ConfirmRename and its run
-    std::unique_ptr<CJournalWriter> journal_;  // the journal of that run
-    std::unique_ptr<CCopyRun> copy_;           // between ConfirmCopy and its run
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
 };

@@ -79,6 +79,7 @@ void LoadSettings(const std::string& iniPath, Settings& s) {
     ReadStr(p, kProgramData, "WriteFolder", s.writeFolder);
     ReadInt(p, kOptionData, "AutoSerialNum", s.autoSerialNum);
     ReadInt(p, kOptionData, "EffectSubItem", s.keyWord.EffectSubItem);
+    ReadInt(p, kOptionData, kAllowLinuxNamesKey, s.allowLinuxNames);
     ReadInt(p, kNameSizeLimit, "LimitSize", s.limitSize);
     ReadInt(p, kNameSizeLimit, "LimitMode", s.limitMode);
     ReadStr(p, kKeyWord, "Key1", s.keyWord.Key1);
@@ -134,6 +135,8 @@ int SaveSettings(const std::string& iniPath, const Settings& s) {
     str(kProgramData, "WriteFolder", s.writeFolder);
     p.SetInt(kOptionData, "AutoSerialNum", s.autoSerialNum);
     p.SetInt(kOptionData, "EffectSubItem", s.keyWord.EffectSubItem);
+    if (s.allowLinuxNames != 0 || p.HasKey(kOptionData, kAllowLinuxNamesKey))
+        p.SetInt(kOptionData, kAllowLinuxNamesKey, s.allowLinuxNames);
     p.SetInt(kNameSizeLimit, "LimitSize", s.limitSize);
     p.SetInt(kNameSizeLimit, "LimitMode", s.limitMode);
     str(kKeyWord, "Key1", s.keyWord.Key1);

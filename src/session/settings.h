@@ -65,6 +65,7 @@ const std::array<ColorRef, kColorCount>& DefaultColors();
 // has it already: a file of a user who never sets it stays byte for byte as it was.
 inline constexpr ColorRef kDefaultChangedNameText = MakeRgb(255, 200, 0);
 inline constexpr const char* kChangedNameTextKey = "ChangedNameText";
+inline constexpr const char* kAllowLinuxNamesKey = "AllowLinuxNames";
 
 // All texts are CP932.
 struct Settings {
@@ -73,6 +74,9 @@ struct Settings {
     std::string writeFolder;  // default: the program's own folder
     // OptionData
     int autoSerialNum = 0;  // "編集ファイル名の先頭に自動でIndex値を付ける"
+    // Changed names may hold everything a Linux disk allows (all but '/' and NUL). Its key
+    // (kAllowLinuxNamesKey) is written only once it is set or the file has it already.
+    int allowLinuxNames = 0;
     // OptionData EffectSubItem lives in keyWord.EffectSubItem, where the edit operations read
     // it.
     // NameSizeLimit: 31 bytes is the ISO Level2 preset, so the mode names that preset.

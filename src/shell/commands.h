@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <functional>
+#include <map>
 
 class QAction;
 class QDialog;
@@ -57,5 +58,20 @@ QMenu* BuildListHeaderMenu(QWidget* parent);
 QMenu* BuildTreeContextMenu(QWidget* parent);
 // The command id an action of these menus carries (0 for none).
 int CommandIdOf(const QAction* action);
+
+// The window's commands by id, built from the table of operations: every row with a menu entry
+// gets a handler, the one the window gives for its id (the rows it does on its own widgets,
+// the tree's rows) or else `run`, which prepares the row (its dialog) and runs it.
+class CCommandRegistry {
+  public:
+    using Handler = std::function<void(int id)>;
+    CCommandRegistry(Handler run, std::map<int, Handler> own);
+    // Runs the command of an id; false when the window has none.
+    bool Run(int id) const;
+    bool Has(int id) const { return handlers_.count(id) != 0; }
+
+  private:
+    std::map<int, Handler> handlers_;
+};
 
 }  // namespace dov

@@ -233,7 +233,7 @@ bool CMyFileDialog::GoToTypedPath() {
         typed = QDir::homePath() + typed.mid(1);
     // Only whole absolute paths; "." and ".." are resolved here, links are not followed.
     const QString clean = QDir::cleanPath(typed);
-    const auto path = Utf8ToCp932(clean.toStdString());
+    const auto path = FromQt(clean);
     EntryInfo st;
     if (!clean.startsWith(QLatin1Char('/')) || !path || Fs().Stat(*path, st) != 0) {
         host_->Ask(U8("指定されたパスが見つかりません。\n") + typed, MsgKind::Ok, MsgIcon::Warning);

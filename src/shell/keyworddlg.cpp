@@ -22,24 +22,21 @@ MsgAnswer DlgMessageHost::Message(const std::string& text, MsgKind kind, MsgIcon
 }
 
 QString Cp932ToQString(const std::string& cp932) {
-    return QString::fromStdString(DisplayUtf8(cp932));
+    return ToQt(cp932);
 }
 
 bool QStringToCp932(const QString& text, std::string* pOut, QString* pRefusal) {
-    if (auto cp = Utf8ToCp932(text.toStdString())) {
+    if (auto cp = FromQt(text)) {
         if (pOut) *pOut = std::move(*cp);
         return true;
     }
-    // Name the first character that does not convert, so the user knows what to change.
+    // Only a lone surrogate that stands for no byte of the disk fails: name it.
     QString bad;
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.mid(i, len);
-        if (!Utf8ToCp932(one.toStdString())) {
-            bad = one;
+    for (const QChar c : text) {
+        if (c.isSurrogate() && !FromQt(QString(c))) {
+            bad = QString(c);
             break;
         }
-        i += len;
     }
     if (pRefusal)
         *pRefusal =

@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "edit/keyword_settings.h"
 #include "model/host.h"
+#include "session/dialog_rules.h"
 
 class QCheckBox;
 class QLabel;
@@ -40,11 +40,12 @@ class DlgMessageHost : public IHost {
     DlgMessageFn m_fn;
 };
 
-// CP932 text for a widget (invalid bytes show escaped).
+// CP932 text for a widget through the name bridge (ToQt).
 QString Cp932ToQString(const std::string& cp932);
 
-// Reads a typed text as CP932. When CP932 cannot hold one of its characters, *pRefusal gets
-// the message that names it and the result is false.
+// Reads a typed text as CP932 through the name bridge (FromQt): any character converts. Only
+// a lone surrogate that stands for no byte of the disk fails: *pRefusal then gets the message
+// that names it and the result is false.
 bool QStringToCp932(const QString& text, std::string* pOut, QString* pRefusal);
 
 // One field of a dialog that holds CP932 text: it remembers the bytes it was filled with, so

@@ -29,6 +29,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     optionDlg_ = new COptionDlg(this);
     optionDlg_->m_iAutoSerialNum = view_->Prefs().autoSerialNum ? 1 : 0;
     optionDlg_->m_iEffectSubItem = view_->Session().KeyWords().EffectSubItem ? 1 : 0;
+    optionDlg_->m_iAllowLinuxNames = view_->Prefs().allowLinuxNames ? 1 : 0;
 
     textPane_ = new QLabel(this);
     textPane_->setMinimumWidth(30);
@@ -156,6 +157,11 @@ void CMainFrame::OnOptions() {
     // Either button: the view takes the dialog object's values.
     CSession& session = view_->Session();
     session.SetIntoFolders(optionDlg_->m_iEffectSubItem != 0);
+    if ((session.settings.allowLinuxNames != 0) != (optionDlg_->m_iAllowLinuxNames != 0)) {
+        session.settings.allowLinuxNames = optionDlg_->m_iAllowLinuxNames;
+        CMyItem::SetAllowLinuxNames(optionDlg_->m_iAllowLinuxNames != 0);
+        view_->UpdateConflicts();
+    }
     const bool want = optionDlg_->m_iAutoSerialNum != 0;
     const bool applied = session.Root() && session.Root()->m_bNoAutoIndex == 0;
     if (want == applied) {

@@ -8,7 +8,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "edit/name_limit.h"
+#include "session/dialog_rules.h"
 #include "shell/qttext.h"
 
 namespace dov {
@@ -55,11 +55,11 @@ void CNameLimitDlg::SetLimit(int iLimitSize, int iLimitMode) {
     m_iLimitMode = iLimitMode;
     const int shownMode = iLimitMode >= 0 && iLimitMode < kModeNum ? iLimitMode : 0;
     m_pButtons->button(shownMode)->setChecked(true);
-    m_pEdit->setText(QString::number(LimitDialogInitialValue(iLimitSize)));
+    m_pEdit->setText(QString::number(dialog::LimitInitialValue(iLimitSize)));
 }
 
 void CNameLimitDlg::OnPreset(int iMode) {
-    const int value = LimitPresetValue(iMode);
+    const int value = dialog::LimitPresetValue(iMode);
     if (value >= 0) m_pEdit->setText(QString::number(value));
     m_pEdit->setFocus(Qt::OtherFocusReason);
 }
@@ -78,7 +78,7 @@ void CNameLimitDlg::accept() {
     int value = 0;
     DlgMessageHost host([this](const QString& text) { Message(text); });
     // Only ASCII digits pass, so the UTF-8 bytes serve the check as well as CP932 would.
-    if (!ParseLimitField(m_pEdit->text().toStdString(), &value, &host)) {
+    if (!dialog::ParseLimitField(m_pEdit->text().toStdString(), &value, &host)) {
         m_pEdit->setFocus(Qt::OtherFocusReason);
         m_pEdit->selectAll();
         return;

@@ -7,13 +7,41 @@
 
 namespace dov {
 
+// A raw byte b (a disk name byte that is not part of valid UTF-8) travels in a QString as the
+// lone surrogate U+DC00 + b, so a name shown in a field and read back keeps its bytes.
 QString ToQt(std::string_view cp932) {
-    if (auto u = Cp932ToUtf8(cp932)) return QString::fromStdString(*u);
-    return QString::fromStdString(DisplayUtf8(cp932));
+    const auto values = Cp932ToValues(cp932);
+    if (!values) return QString::fromStdString(DisplayUtf8(cp932));
+    QString out;
+    out.reserve(static_cast<qsizetype>(values->size()));
+    for (char32_t v : *values) {
+        if (v >= kRawByteBase) {
+            out += QChar(static_cast<char16_t>(0xDC00 + (v - kRawByteBase)));
+        } else if (v >= 0x10000) {
+            out += QChar(QChar::highSurrogate(v));
+            out += QChar(QChar::lowSurrogate(v));
+        } else {
+            out += QChar(static_cast<char16_t>(v));
+        }
+    }
+    return out;
 }
 
 std::optional<std::string> FromQt(const QString& text) {
-    return Utf8ToCp932(text.toStdString());
+    std::u32string values;
+    values.reserve(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text.at(i).unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            values += QChar::surrogateToUcs4(u, text.at(++i).unicode());
+        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+            values += kRawByteBase + (u - 0xDC00);
+        } else {
+            values += u;  // another lone surrogate: ValuesToCp932 refuses it
+        }
+    }
+    return ValuesToCp932(values);
 }
 
 QString SizeText(std::uint64_t size) {

@@ -8,10 +8,13 @@
 
 namespace dov {
 
-// CP932 bytes for a widget; bytes that are not valid CP932 show escaped.
+// CP932 bytes for a widget through the name bridge: a pair shows as its real character, a raw
+// byte of the disk as the lone surrogate U+DC00 + byte; text that is not valid CP932 shows
+// escaped.
 QString ToQt(std::string_view cp932);
 
-// A typed text as CP932, or nothing when CP932 cannot hold one of its characters.
+// A typed or shown text as CP932 through the name bridge (any character converts); nothing
+// only for a lone surrogate that stands for no raw byte.
 std::optional<std::string> FromQt(const QString& text);
 
 // A text of the program's own source (UTF-8 literal) for a widget.

@@ -156,7 +156,7 @@ void CSerialDlg::SetSerialDlgMode(Mode mode) {
 
 void CSerialDlg::SetSettings(const SerialSettings& s) {
     m_settings = s;
-    ResetSerialSettingsRange(m_settings);
+    dialog::ResetSerialRange(m_settings);
     if (m_mode == kStartOnly) m_settings.PresetType = PRE_MANUAL;
     m_groups[kPos]->button(m_settings.InsertPosType)->setChecked(true);
     m_groups[kSep]->button(m_settings.SeparateType)->setChecked(true);
@@ -195,7 +195,7 @@ void CSerialDlg::ApplyEnables() {
     for (QButtonGroup* g : m_groups)
         if (!g) return;
     if (!m_pDigit) return;
-    const SerialDialogEnables e = GetSerialDialogEnables(ChoicesFromButtons());
+    const SerialDialogEnables e = dialog::SerialEnables(ChoicesFromButtons());
     m_pKey1->setEnabled(e.key1);
     m_pWildCard->setEnabled(e.wildCard);
     m_pKey2->setEnabled(e.key2);
@@ -244,9 +244,10 @@ void CSerialDlg::accept() {
         }
     }
     s.UseWildCard = m_pWildCard->isChecked() ? 1 : 0;
-    if (!m_pDelta->text().isEmpty()) s.DeltaSize = ParseLeadingInt(m_pDelta->text().toStdString());
+    if (!m_pDelta->text().isEmpty())
+        s.DeltaSize = dialog::ParseLeadingInt(m_pDelta->text().toStdString());
     if (!m_pPreset->text().isEmpty())
-        s.PresetData = ParseLeadingInt(m_pPreset->text().toStdString());
+        s.PresetData = dialog::ParseLeadingInt(m_pPreset->text().toStdString());
     const int top = m_pDigit->currentIndex();
     s.DigitSize = top >= 0 ? top + 1 : 3;
     m_settings = s;

@@ -11,7 +11,7 @@
 #include <array>
 #include <initializer_list>
 
-#include "edit/serial_settings.h"
+#include "session/dialog_rules.h"
 #include "shell/keyworddlg.h"
 
 class QButtonGroup;

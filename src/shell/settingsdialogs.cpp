@@ -38,9 +38,14 @@ COptionDlg::COptionDlg(QWidget* parent) : QDialog(parent) {
     effect_ =
         new QCheckBox(U8("右クリックメニューによる動作をフォルダの内部にも\n影響させる"), this);
     effect_->setObjectName("effectSubItem");
+    linux_ = new QCheckBox(
+        U8("変更した名前に / 以外の全ての文字を許す\n(Windows に持って行かないファイル向け)"),
+        this);
+    linux_->setObjectName("allowLinuxNames");
     auto* v = new QVBoxLayout(this);
     v->addWidget(auto_);
     v->addWidget(effect_);
+    v->addWidget(linux_);
     v->addStretch();
     v->addWidget(OkCancel(this));
 }
@@ -48,6 +53,7 @@ COptionDlg::COptionDlg(QWidget* parent) : QDialog(parent) {
 void COptionDlg::Prepare() {
     auto_->setChecked(m_iAutoSerialNum != 0);
     effect_->setChecked(m_iEffectSubItem != 0);
+    linux_->setChecked(m_iAllowLinuxNames != 0);
 }
 
 int COptionDlg::exec() {
@@ -58,6 +64,7 @@ int COptionDlg::exec() {
 void COptionDlg::accept() {
     m_iAutoSerialNum = auto_->isChecked() ? 1 : 0;
     m_iEffectSubItem = effect_->isChecked() ? 1 : 0;
+    m_iAllowLinuxNames = linux_->isChecked() ? 1 : 0;
     QDialog::accept();
 }
 

@@ -22,16 +22,19 @@ class COptionDlg : public QDialog {
     // The dialog object's values (kept between openings; OK takes the boxes into them).
     int m_iAutoSerialNum = 0;
     int m_iEffectSubItem = 0;
+    int m_iAllowLinuxNames = 0;
     int exec() override;
     void accept() override;
     // Puts the values into the boxes (exec does this first).
     void Prepare();
     QCheckBox* AutoBox() const { return auto_; }
     QCheckBox* EffectBox() const { return effect_; }
+    QCheckBox* LinuxNamesBox() const { return linux_; }
 
   private:
     QCheckBox* auto_;
     QCheckBox* effect_;
+    QCheckBox* linux_;
 };
 
 // "Dovreth　カラー設定ダイアログ": sixteen swatches, each opening the colour chooser, and

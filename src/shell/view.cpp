@@ -194,9 +194,17 @@ void CKestrelView::ConnectButtons() {
 void CKestrelView::BuildMenus() {
     listMenu_ = BuildListContextMenu(this);
     listMenu_->setObjectName("listMenu");
-    connect(listMenu_, &QMenu::triggered, this, [this](QAction* a) {
-        if (const int id = CommandIdOf(a)) OnListCommand(id);
-    });
+    commands_ = std::make_unique<CCommandRegistry>(
+        [this](int id) { RunOperation(id); },
+        std::map<int, CCommandRegistry::Handler>{
+            {CMD_SELECT_ALL, [this](int) { SelectAllRows(); }},
+            {CMD_INFO, [this](int) { ShowInfo(); }},
+            {CMD_EDIT_NAMES_AS_TEXT, [this](int) { EditNamesAsText(); }},
+            {CMD_SORT_MODIFIED, [this](int id) { SortRows(id); }},
+            {CMD_SORT_NATURAL, [this](int id) { SortRows(id); }},
+            {CMD_TEXT_TREE, [this](int) { OnTextTree(treeMenuTarget_); }}});
+    connect(listMenu_, &QMenu::triggered, this,
+            [this](QAction* a) { OnListCommand(CommandIdOf(a)); });
     QTreeView* list = form_->list;
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -221,9 +229,8 @@ void CKestrelView::BuildMenus() {
     });
     treeMenu_ = BuildTreeContextMenu(this);
     treeMenu_->setObjectName("treeMenu");
-    connect(treeMenu_, &QMenu::triggered, this, [this](QAction* a) {
-        if (CommandIdOf(a) == CMD_TEXT_TREE) OnTextTree(treeMenuTarget_);
-    });
+    connect(treeMenu_, &QMenu::triggered, this,
+            [this](QAction* a) { OnListCommand(CommandIdOf(a)); });
     QTreeWidget* tree = form_->tree;
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(tree, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -97,7 +97,8 @@ class CKestrelView : public QWidget {
     void OnSave();
     void OnSaveAs();
 
-    // The list's context menu commands and the tree's text output.
+    // The commands of the list's and the tree's menus, by id (see CCommandRegistry), and the
+    // tree's text output.
     void OnListCommand(int id);
     void OnTextTree(CMyItem* folder);
     // "直接変更" and "コピーして実行".
@@ -230,6 +231,12 @@ class CKestrelView : public QWidget {
     bool ListDropWithin(const std::vector<int>& rows, int dropRow);
     void DropRowsOnFolder(CMyItem* target, std::vector<int> rows, std::vector<CMyItem*> items);
     void DropFolderOnFolder(CMyItem* dragged, CMyItem* target);
+    // The registry's handlers: a row of the table with its dialog, on the worker; the
+    // information box.
+    void RunOperation(int id);
+    void ShowInfo();
+    void EditNamesAsText();  // "名前をテキストで編集"
+    void SortRows(int id);   // the sorts without a column of their own
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
@@ -252,6 +259,7 @@ class CKestrelView : public QWidget {
     QMenu* treeMenu_ = nullptr;
     QMenu* headerMenu_ = nullptr;
     CMyItem* treeMenuTarget_ = nullptr;
+    std::unique_ptr<CCommandRegistry> commands_;
     CommandUi commandUi_;
     Choosers choosers_;
     QTimer* progressTimer_ = nullptr;

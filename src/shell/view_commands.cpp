@@ -261,7 +261,7 @@ void CKestrelView::ReportLeftOut(long long count) {
     if (count <= 0) return;
     char text[256];
     std::snprintf(text, sizeof text,
-                  Sj("名前を扱えないため読み込まなかったアイテムが%lld個あります。\n詳細は "
+                  Sj("状態を読めないため読み込まなかったアイテムが%lld個あります。\n詳細は "
                      "DataTrace.txt に記されました。")
                       .c_str(),
                   count);
@@ -314,26 +314,32 @@ void CKestrelView::SwitchAutoIndex(bool on) {
 }
 
 void CKestrelView::OnListCommand(int id) {
-    if (id == CMD_SELECT_ALL) return SelectAllRows();
+    commands_->Run(id);
+}
+
+void CKestrelView::ShowInfo() {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
-    if (id == CMD_INFO) {
-        host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
-        return;
-    }
-    if (id == CMD_EDIT_NAMES_AS_TEXT) {
-        WriteSelectionToSession();
-        PrepareListCommand(this, *session_, id, commandUi_);
-        RefreshRowsKeepingSelection();
-        return;
-    }
-    if (id == CMD_SORT_MODIFIED || id == CMD_SORT_NATURAL) {
-        CMyItem* folder = session_->CurFolder();
-        const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
-        StartWorker([this, folder, order] {
-            if (session_->CurFolder() == folder) session_->SortBy(order);
-        });
-        return;
-    }
+    host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
+}
+
+void CKestrelView::EditNamesAsText() {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
+    WriteSelectionToSession();
+    PrepareListCommand(this, *session_, CMD_EDIT_NAMES_AS_TEXT, commandUi_);
+    RefreshRowsKeepingSelection();
+}
+
+void CKestrelView::SortRows(int id) {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
+    CMyItem* folder = session_->CurFolder();
+    const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
+    StartWorker([this, folder, order] {
+        if (session_->CurFolder() == folder) session_->SortBy(order);
+    });
+}
+
+void CKestrelView::RunOperation(int id) {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
     StartWorker(
         [this, id] {
@@ -397,11 +403,10 @@ void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
 
 void CKestrelView::OnRename() {
     if (WorkerRunning() || !RootItem()) return;
-    if (!session_->ConfirmRename()) return;
+    std::shared_ptr<CJob> job = session_->RenameJob();
+    if (!job->Confirm()) return;
     // Afterwards the rows show the items with their new paths.
-    if (!StartWorker([this] { session_->RunConfirmedRename(); },
-                     [this] { RefreshRowsKeepingSelection(); }))
-        return;
+    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); })) return;
     StartProgressTimer();
 }
 
@@ -441,15 +446,15 @@ void CKestrelView::ApplyConflicts(const ConflictCheck& check) {
 void CKestrelView::OnCopy() {
     CMyItem* root = RootItem();
     if (WorkerRunning() || !root || root->m_dwNumInFolder == 0) return;
-    if (!session_->ConfirmCopy()) return;
+    std::shared_ptr<CCopyJob> job = session_->CopyJob();
+    if (!job->Confirm()) return;
     // A cancelled choice copies nothing and keeps the output folder of the settings.
     const QString chosen = choosers_.folder(ToQt(Prefs().writeFolder));
     if (chosen.isEmpty()) return;
     const auto folder = FromQt(chosen);
     if (!folder) return ShowMessage(kNotAName);
-    if (!session_->PrepareCopy()) return;
-    if (!StartWorker([this, f = *folder] { session_->RunConfirmedCopy(f); },
-                     [this] { RefreshRowsKeepingSelection(); }))
+    if (!job->Prepare(*folder)) return;
+    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); }))
         return ShowMessage("スレッドの作成に失敗");
     StartProgressTimer();
 }

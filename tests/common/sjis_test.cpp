@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/codepage.h"
 #include "common/sizetext.h"
 #include "support/test_support.h"
 
@@ -19,8 +20,8 @@ TEST(SjisBytes, LeadAndTrailRanges) {
     } rows[] = {{0x40, false, true},  {0x5C, false, true},  {0x7E, false, true},
                 {0x7F, false, false}, {0x80, false, true},  {0x81, true, true},
                 {0x9F, true, true},   {0xA0, false, true},  {0xDF, false, true},
-                {0xE0, true, true},   {0xF5, true, true},   {0xF6, false, true},
-                {0xFC, false, true},  {0xFD, false, false}, {0x3F, false, false}};
+                {0xE0, true, true},   {0xF5, true, true},   {0xF6, true, true},
+                {0xFC, true, true},   {0xFD, false, false}, {0x3F, false, false}};
     for (const Row& r : rows) {
         EXPECT_EQ(IsSjisLeadByte(r.c), r.lead) << std::hex << int(r.c);
         EXPECT_EQ(IsSjisTrailByte(r.c), r.trail) << std::hex << int(r.c);
@@ -61,6 +62,36 @@ TEST(SjisSearch, EveryByteAgreesWithTheSteppingScanOnMixedText) {
             ASSERT_EQ(FindLastCharDbcs(t, c), last) << t << " " << int(c);
         }
     }
+}
+
+TEST(SjisSearch, CharLenTakesIbmKanjiWholeAndPairsAsOne) {
+    struct Row {
+        const char* s;
+        std::vector<std::size_t> lens;  // the character lengths of a walk from the start
+    } rows[] = {
+        {"\xFA\x5C"
+         "x",
+         {2, 1}},                                      // 纊: its trail byte is '\'
+        {"\xFB\xFC\xFC\x4B", {2, 2}},                  // 髙 and the last IBM kanji
+        {"\xF0\x4A\xF5\xA1.", {4, 1}},                 // a pair (〜)
+        {"\xF0\x40\xF1\x6D\xF5\x6F\xF5\x86", {4, 4}},  // two pairs
+        {"\xF0\x40\xF0\x40\xF0\x40", {4, 2}},          // three halves: taken from the left
+        {"\xF0\x40\xF6\x40", {2, 2}},                  // 0xF6 is no half of a pair
+        {"\xF0\x40\xF0", {2, 1}},                      // cut short
+        {"\xF0\x40\xF0\x3F", {2, 1, 1}},               // no trail byte after the lead
+    };
+    for (const Row& r : rows) {
+        const std::string s = r.s;
+        std::vector<std::size_t> lens;
+        for (std::size_t p = 0; p < s.size(); p += SjisCharLen(s, p))
+            lens.push_back(SjisCharLen(s, p));
+        EXPECT_EQ(lens, r.lens) << dov::EscapeBytes(s);
+    }
+    // A pair is never cut and its trail bytes are never found as single bytes.
+    const std::string pair = "\xF0\x5C\xF0\x5C";
+    EXPECT_EQ(FindCharDbcs(pair, '\\'), -1);
+    for (std::size_t n = 1; n < 4; ++n) EXPECT_EQ(SjisSafePrefixLen(pair + "a", n), 0u);
+    EXPECT_EQ(SjisSafePrefixLen(pair + "a", 4), 4u);
 }
 
 TEST(SjisSearch, FindDbcsCharLooksAtTwoPositions) {

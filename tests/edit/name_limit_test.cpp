@@ -24,6 +24,8 @@ TEST(NameLimit, CutsBeforeTheExtension) {
         {"fits", "abcdefgh.txt", 12, "abcdefgh.txt"},
         {"no extension", "abcdefghijklmn", 12, "abcdefghijkl"},
         {"cut on a lead byte", "abcdefg" + a + ".txt", 12, "abcdefg.txt"},
+        {"cut inside a pair", "abcde\xF0\x4A\xF5\xA1.txt", 12, "abcde.txt"},
+        {"a pair whole", "abcd\xF0\x4A\xF5\xA1x.txt", 12, "abcd\xF0\x4A\xF5\xA1.txt"},
         {"cut after a whole character", "abcdef" + a + "x.txt", 12, "abcdef" + a + ".txt"},
         {"extension alone too long", "ab.html", 4, "ab.html"},
         {"limit 0 without extension", "abc", 0, ""},

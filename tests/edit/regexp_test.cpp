@@ -36,8 +36,10 @@ struct Case {
 
 TEST(RegExp, HitRules) {
     dovtest::TempDir tmp;
-    const std::string a = Sj("ア");    // 0x83 0x41: its trail byte is the letter A
-    const std::string hyo = Sj("表");  // 0x95 0x5C: its trail byte is a backslash
+    const std::string a = Sj("ア");               // 0x83 0x41: its trail byte is the letter A
+    const std::string hyo = Sj("表");             // 0x95 0x5C: its trail byte is a backslash
+    const std::string wave = "\xF0\x4A\xF5\xA1";  // the pair of 〜 (U+301C)
+    const std::string kou = "\xFA\x5C";           // 纊: IBM extension kanji, trail '\'
     const Case cases[] = {
         {"empty key", "abc", "", 0, -1, 0},
         {"empty target", "", "a", 0, -1, 0},
@@ -78,6 +80,11 @@ TEST(RegExp, HitRules) {
         {"negative start", "ab", "a", -1, -1, 0},
         {"only an escape", "ab", "\\", 0, -1, 0},
         {"star between classes", "a1bc2", "\\d*\\d", 0, 1, 4},
+        {"question on a pair", wave + "x", "?x", 0, 0, 5},
+        {"two questions after a pair", "a" + wave + "b", "a??", 0, 0, 6},
+        {"literal not inside a pair", wave, "\xF5\xA1", 0, -1, 0},
+        {"question on IBM kanji", kou + "x", "?x", 0, 0, 3},
+        {"IBM kanji trail is no escape", kou + "d", kou + "d", 0, 0, 3},
     };
     for (const Case& c : cases) {
         const Hit h = FindIn(c.target, c.key, c.start);

@@ -12,7 +12,6 @@
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/trace.h"
-#include "common/workerflags.h"
 #include "macro_test_util.h"
 #include "model/item.h"
 #include "model/loader.h"
@@ -24,25 +23,26 @@ namespace {
 using dovtest::Sj;
 
 // A folder of files on disk, loaded into a fresh tree whose root is the list's folder.
-class MacroRun : public ::testing::Test {
+class MacroRun : public ::testing::Test, public dov::IMacroRequests {
   protected:
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
     std::unique_ptr<CMyItem> root;
     dov::MacroTarget target;
     int resets = 0;
+    bool resetFails = false;
+    bool closeAsked = false;
     std::vector<std::string> namesAtReset;
 
-    void SetUp() override {
-        target.resetTree = [this](dov::MacroTarget& t) {
-            ++resets;
-            namesAtReset = NewNames();
-            root = MakeRootItem(dov::DefaultTracePath(), false);
-            t.pFolder = root.get();
-            t.selected.clear();
-            t.iCurrentRow = -1;
-            return root ? 1 : 0;
-        };
+    int ResetTree(dov::MacroTarget& t) override {
+        if (resetFails) return 0;
+        ++resets;
+        namesAtReset = NewNames();
+        root = MakeRootItem(dov::DefaultTracePath(), false);
+        t.pFolder = root.get();
+        t.selected.clear();
+        t.iCurrentRow = -1;
+        return root ? 1 : 0;
     }
 
     // Loads the files (and folders, names ending in '/') from disk into a new tree.
@@ -99,8 +99,10 @@ class MacroRun : public ::testing::Test {
     }
     int Run(int num, const std::string& content) {
         WriteMacro(num, content);
-        dov::CMacroRunner runner(target, host);
-        return runner.ExecuteMacro(num);
+        dov::CMacroRunner runner(target, host, {}, this);
+        const int r = runner.ExecuteMacro(num);
+        closeAsked = runner.CloseAsked();
+        return r;
     }
 };
 
@@ -295,7 +297,7 @@ TEST_F(MacroRun, EveryFunctionRunsFromOneFile) {
         "CutListStringFromRight(0, 0, \"#03\")\n"
         "ClearAllItem()\n";
     WriteMacro(12, macro);
-    dov::CMacroRunner runner(target, host);
+    dov::CMacroRunner runner(target, host, {}, this);
     ASSERT_EQ(runner.ExecuteMacro(12), 1);
     EXPECT_EQ(runner.LinesRun(), 25);
     EXPECT_EQ(resets, 1);
@@ -313,11 +315,9 @@ TEST_F(MacroRun, EveryFunctionRunsFromOneFile) {
 
 TEST_F(MacroRun, FailedResetRequestsTheCloseAndEndsTheRun) {
     Load({"a.txt"});
-    dov::WorkerFlags flags;
-    target.pFlags = &flags;
-    target.resetTree = [](dov::MacroTarget&) { return 0; };
+    resetFails = true;
     ASSERT_EQ(Run(6, "SelectListAll()\nClearAllItem()\nPasteLeftListString(\"x\")\n"), 1);
-    EXPECT_TRUE(flags.quitReq);
+    EXPECT_TRUE(closeAsked);
     EXPECT_EQ(NewNamesByOrgName(), "a.txt");
 }
 
@@ -417,7 +417,8 @@ TEST(MacroTable, HoldsTwentyFiveEntriesInOrder) {
     dovtest::RecordingHost host;
     dov::MacroTarget target;
     dov::CMacroRunner runner(target, host);
-    for (int i = 0; i < dov::kMacroFuncNum; ++i) {
+    ASSERT_GE(t.size(), 25u);
+    for (int i = 0; i < static_cast<int>(t.size()); ++i) {
         CMacroStatement st;
         st.m_strFuncName = t[i].szName;
         for (const char* c = t[i].szSignature; *c; ++c)
@@ -446,12 +447,20 @@ TEST(MacroRunnerPieces, CheckMacroStrAndExeMacroRefuseWhatDoesNotFit) {
     macrotest::ResetTrace();
     ASSERT_EQ(parser.CheckAndSetString(std::string_view("X(7)")), 1);
     macrotest::ResetTrace();
-    EXPECT_EQ(runner.ExeMacro(25, parser.GetStatement()), 0);
-    EXPECT_EQ(macrotest::ReadTraceUtf8(),
-              "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[25]\n"
-              "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
-              "【引数型 00】DWORD\n【引数データ 00】7\n");
+    // The first number past the table (the functions added after the 25 are numbered on).
+    const int past = static_cast<int>(dov::MacroFuncTable().size());
+    EXPECT_EQ(runner.ExeMacro(past, parser.GetStatement()), 0);
+    EXPECT_EQ(
+        macrotest::ReadTraceUtf8(),
+        "※　実装されていないマクロ関数です。ExeMacro()\n\tiFuncID[" + std::to_string(past) +
+            "]\n"
+            "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
+            "【引数型 00】DWORD\n【引数データ 00】7\n");
     EXPECT_EQ(runner.ExeMacro(-1, parser.GetStatement()), 0);
+    // The functions added after the 25 have the numbers of their enum.
+    EXPECT_STREQ(dov::MacroFuncTable()[dov::MACRO_RegexReplaceListString].szName,
+                 "RegexReplaceListString");
+    EXPECT_STREQ(dov::MacroFuncTable()[dov::MACRO_SortListNatural].szName, "SortListNatural");
     // Arguments that do not fit the entry are refused instead of read out of bounds.
     EXPECT_EQ(runner.ExeMacro(dov::MACRO_CutLeftListString, parser.GetStatement()), 0);
     EXPECT_EQ(runner.ExeMacro(dov::MACRO_SetModeAutoSerial, parser.GetStatement()), 1);
@@ -521,7 +530,6 @@ TEST(MacroRunnerPieces, FunctionKeysAndFileNames) {
     EXPECT_EQ(dov::MacroFileNumForKey(13, false, false, false, 1, false, false), 0);
     EXPECT_EQ(dov::MacroFileName(1), "DovMac01.txt");
     EXPECT_EQ(dov::MacroFileName(12), "DovMac12.txt");
-
 }
 
 }  // namespace

@@ -474,13 +474,15 @@ TEST_F(ItemTest, NameStringRule) {
     } rows[] = {
         {"", true},
         {"a\"b", true},
-        {Sj("表示"), true},   // trail byte 0x5C
-        {Sj("ソ"), true},     // 0x83 0x5C
-        {"\x83\x7C", true},   // trail byte 0x7C '|'
-        {"\xF5\x5C", true},   // the last lead byte
-        {"\xF6\x5C", false},  // not a lead byte: '\' stands alone
-        {"\x81/", false},     // '/' is no trail byte
-        {"abc\x81", true},    // lone lead byte at the end
+        {Sj("表示"), true},          // trail byte 0x5C
+        {Sj("ソ"), true},            // 0x83 0x5C
+        {"\x83\x7C", true},          // trail byte 0x7C '|'
+        {"\xF5\x5C", true},          // user-defined
+        {"\xFA\x5C", true},          // IBM extension kanji 纊: its trail byte is no '\'
+        {"\xF0\x5C\xF0\x7C", true},  // a pair with trail bytes '\' and '|'
+        {"\xFD\x5C", false},         // not a lead byte: '\' stands alone
+        {"\x81/", false},            // '/' is no trail byte
+        {"abc\x81", true},           // lone lead byte at the end
         {"a:b", false},
         {"a,b", false},
         {"a\\b", false},
@@ -495,6 +497,14 @@ TEST_F(ItemTest, NameStringRule) {
         {std::string("\x81\0", 2), false},  // not stepped over as a trail byte
     };
     for (const auto& r : rows) EXPECT_EQ(CMyItem::IsUsableNameString(r.s), r.ok) << r.s;
+    // With the setting, everything a Linux disk allows.
+    CMyItem::SetAllowLinuxNames(true);
+    for (const auto& r : rows) {
+        const bool linuxOk =
+            r.s.find('/') == std::string::npos && r.s.find('\0') == std::string::npos;
+        EXPECT_EQ(CMyItem::IsUsableNameString(r.s), linuxOk) << r.s;
+    }
+    CMyItem::SetAllowLinuxNames(false);
     CMyItem it;
     it.m_strTracePath = tracePath;
     EXPECT_EQ(it.CheckInvalidString(nullptr), 0);
@@ -523,6 +533,12 @@ TEST_F(ItemTest, CheckInvalidCharWalksTheTreeAndStopsAtTheFirstFailure) {
     v[1]->m_strNewName = "a\"b";
     v[2]->m_strNewName = Sj("表");
     EXPECT_EQ(root->CheckInvalidChar(), 1);
+    // A name as it was loaded exists on the disk already: never refused.
+    v[1]->m_strOrgName = v[1]->m_strNewName = "a:b";
+    EXPECT_EQ(root->CheckInvalidChar(), 1);
+    EXPECT_FALSE(v[1]->NameRefused());
+    v[1]->m_strNewName = "x_a:b";
+    EXPECT_TRUE(v[1]->NameRefused());
 }
 
 TEST_F(ItemTest, CheckDepthCountsSlashes) {

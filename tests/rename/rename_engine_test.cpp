@@ -214,12 +214,17 @@ TEST(DirectRename, ExplainsEveryKindOfRenameFailure) {
 }
 
 TEST(DirectRename, NameThatIsNotValidCp932FailsAsInvalidArgument) {
-    Scene s({{"d/a.txt", "a"}}, {"d"});
-    s.Rename("d/a.txt", "cut\x82");  // a double-byte character cut in half
-    RunState run;
-    s.ExpectDiskUntouched(run, 0);
-    EXPECT_EQ(run.counts.failed, 1u);
-    EXPECT_NE(renametest::TraceText().find(Sj("]に無効な文字が使われている。")), std::string::npos);
+    for (const char* bad : {"cut\x82",                   // a double-byte character cut in half
+                            "lone\xF0\x40",              // half of a pair
+                            "ascii\xF0\x40\xF0\xA2"}) {  // the pair of 'a', which CP932 holds
+        Scene s({{"d/a.txt", "a"}}, {"d"});
+        s.Rename("d/a.txt", bad);
+        RunState run;
+        s.ExpectDiskUntouched(run, 0);
+        EXPECT_EQ(run.counts.failed, 1u);
+        EXPECT_NE(renametest::TraceText().find(Sj("]に無効な文字が使われている。")),
+                  std::string::npos);
+    }
 }
 
 TEST(DirectRename, CreatesUserMadeFoldersAndMovesDraggedFilesIntoThem) {

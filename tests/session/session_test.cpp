@@ -56,6 +56,44 @@ TEST_F(SessionTest, LoadEditRenameEndToEnd) {
     EXPECT_TRUE(tmp.Exists("home/RenameLog.txt"));
 }
 
+TEST_F(SessionTest, JobsCarryTheirOwnStopAndResult) {
+    tmp.WriteFile("j/a.txt", "A");
+    tmp.WriteFile("j/b.txt", "B");
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({P("j")}), 1);
+    s.ShowFolder(s.FindFolder("j"));
+    s.SelectAll();
+    s.KeyWords().Key1 = "x";
+    ASSERT_EQ(s.RunListCommand(dov::CMD_PASTE_LEFT), 2);
+
+    // Stopped by its own token: the session's STOP is untouched, and a second job of the same
+    // session runs to its end.
+    host.answers = {dov::MsgAnswer::Yes, dov::MsgAnswer::Yes};
+    std::unique_ptr<dov::CJob> first = s.RenameJob();
+    ASSERT_TRUE(first->Confirm());
+    first->Stop();
+    first->Run();
+    EXPECT_EQ(first->Result().outcome, dov::Outcome::Stopped);
+    EXPECT_EQ(first->Result().counts.renameStop, dov::RenameEnd::Stopped);
+    EXPECT_FALSE(s.flags.stopReq.load());
+
+    host.answers = {dov::MsgAnswer::Yes, dov::MsgAnswer::Yes};
+    std::unique_ptr<dov::CJob> second = s.RenameJob();
+    ASSERT_TRUE(second->Confirm());
+    second->Run();
+    EXPECT_EQ(second->Result().outcome, dov::Outcome::Done);
+    const dov::Counts& c = second->Result().counts;
+    EXPECT_EQ(second->Done(), static_cast<long long>(c.ok + c.failed));
+    EXPECT_EQ(second->ToDo(), c.items);
+    EXPECT_EQ(tmp.ReadFile("j/xa.txt"), "A");
+
+    // A copy job that was never confirmed copies nothing.
+    std::unique_ptr<dov::CCopyJob> copy = s.CopyJob();
+    EXPECT_FALSE(copy->Prepare(P("out")));
+    copy->Run();
+    EXPECT_EQ(copy->Result().outcome, dov::Outcome::NotStarted);
+}
+
 TEST_F(SessionTest, TypedNamesAreCheckedLikeTheWindowDoes) {
     tmp.WriteFile("d/x.txt");
     tmp.WriteFile("d/y.txt");

@@ -149,6 +149,34 @@ TEST(Settings, TheChangedNameColourIsWrittenOnlyOnceItIsSetOrKnown) {
     }
 }
 
+TEST(Settings, TheLinuxNamesOptionIsWrittenOnlyOnceItIsSetOrKnown) {
+    dovtest::TempDir dir;
+    const struct {
+        const char* before;
+        int allow;
+        const char* written;  // the key's line, or nullptr when the key must not be written
+    } cases[] = {
+        {"", 0, nullptr},
+        {"", 1, "AllowLinuxNames=1\r\n"},
+        {"[OptionData]\r\nAllowLinuxNames=1\r\n", 0, "AllowLinuxNames=0\r\n"},
+    };
+    for (const auto& c : cases) {
+        dir.WriteFile("l.ini", c.before);
+        dov::Settings s = dov::DefaultSettings();
+        dov::LoadSettings(dir / "l.ini", s);
+        s.allowLinuxNames = c.allow;
+        ASSERT_EQ(dov::SaveSettings(dir / "l.ini", s), 0);
+        const std::string text = dir.ReadFile("l.ini");
+        if (c.written)
+            EXPECT_NE(text.find(c.written), std::string::npos) << text;
+        else
+            EXPECT_EQ(text.find("AllowLinuxNames"), std::string::npos) << text;
+        dov::Settings back = dov::DefaultSettings();
+        dov::LoadSettings(dir / "l.ini", back);
+        EXPECT_EQ(back.allowLinuxNames, c.allow);
+    }
+}
+
 TEST(Settings, RecentFilesMoveToTheTopAndStopAtFour) {
     dov::Settings s;
     for (const char* f : {"a", "b", "c", "d", "e", "c"}) dov::AddRecentFile(s, f);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <algorithm>
 
 #include "dlgtest_support.h"
 
@@ -40,6 +41,7 @@ class CommandsTest : public QObject {
     void listMenuStructure();
     void treeMenu();
     void everyMenuIdIsACommand();
+    void everyRowWithAMenuEntryIsInAMenu();
     void informationIsShownAndRunsNothing();
 };
 
@@ -125,6 +127,23 @@ void CommandsTest::everyMenuIdIsACommand() {
         QCOMPARE(dialogs - before, withDialog.contains(id) ? 1 : 0);
     }
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 1234, ui));
+}
+
+void CommandsTest::everyRowWithAMenuEntryIsInAMenu() {
+    std::unique_ptr<QMenu> list(dov::BuildListContextMenu(nullptr));
+    std::unique_ptr<QMenu> tree(dov::BuildTreeContextMenu(nullptr));
+    QList<QAction*> all = tree->actions();
+    for (QAction* a : list->actions()) all += a->menu() ? a->menu()->actions() : QList{a};
+    int rows = 0;
+    for (const dov::Operation& op : dov::Operations()) {
+        if (!op.menuText) continue;
+        ++rows;
+        const auto hit = std::find_if(all.begin(), all.end(), [&](const QAction* a) {
+            return dov::CommandIdOf(a) == op.id && a->text() == U8(op.menuText);
+        });
+        QVERIFY2(hit != all.end(), op.menuText);
+    }
+    QVERIFY(rows >= 25);  // the 24 list entries and the tree's one, at least
 }
 
 void CommandsTest::informationIsShownAndRunsNothing() {

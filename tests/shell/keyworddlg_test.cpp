@@ -40,12 +40,13 @@ class KeyWordDlgTest : public QObject {
     void disabledCheckBoxesKeepTheirState();
     void emptyKeywordsAreRefused_data();
     void emptyKeywordsAreRefused();
-    void charactersOutsideCp932AreRefused();
+    void anyTypedCharacterIsTaken();
     void untouchedFieldsKeepTheirBytes();
     void okWritesAndCancelLeavesTheSession();
     void replaceWithoutSearchTextStartsNothing();
     void cutCommandsDoNotStartWhileBusy();
     void cutThroughTheDialogEditsTheNames();
+    void typedWaveDashFindsAndReplaces();
 };
 
 void KeyWordDlgTest::setUpPerCommand_data() {
@@ -215,32 +216,31 @@ void KeyWordDlgTest::emptyKeywordsAreRefused() {
     }
 }
 
-void KeyWordDlgTest::charactersOutsideCp932AreRefused() {
+void KeyWordDlgTest::anyTypedCharacterIsTaken() {
     CKeyWordDlg dlg;
     QStringList messages;
     dlg.SetMessageFunction([&](const QString& t) { messages << t; });
     dlg.SetFieldNum(2);
     dlg.SetKeyWords(Keys("a", "b"));
     dlg.show();
-    dlg.KeyEdit(1)->setText(U8("caf\u00e9"));
+    // 〜 é ♥ and an emoji go through the name bridge; Japanese text stays as it was.
+    for (const char* typed : {"\u301c\u00e9\u2665\U0001F600", "写真ー～"}) {
+        dlg.KeyEdit(1)->setText(U8(typed));
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        dov::KeyWordSettings out;
+        dlg.GetKeyWords(&out);
+        QCOMPARE(out.Key2, *dov::Utf8ToCp932(typed));
+    }
+    QVERIFY(messages.isEmpty());
+    // Only a lone surrogate, which stands for no character, is refused and named.
+    dlg.setResult(0);
+    dlg.KeyEdit(1)->setText(QString(QChar(0xD800)));
     dlg.accept();
     QVERIFY(dlg.result() != QDialog::Accepted);
     QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].contains(U8("\u00e9")));
     QVERIFY(messages[0].contains(U8("Shift_JIS")));
     QCOMPARE(dlg.focusWidget(), dlg.KeyEdit(1));
-
-    // An emoji (a surrogate pair) is named whole; Japanese text converts.
-    messages.clear();
-    dlg.KeyEdit(1)->setText(U8("x\U0001F600"));
-    dlg.accept();
-    QVERIFY(messages.value(0).contains(U8("\U0001F600")));
-    dlg.KeyEdit(1)->setText(U8("写真ー～"));
-    dlg.accept();
-    QCOMPARE(dlg.result(), int(QDialog::Accepted));
-    dov::KeyWordSettings out;
-    dlg.GetKeyWords(&out);
-    QCOMPARE(out.Key2, Sj("写真ー～"));
 }
 
 void KeyWordDlgTest::untouchedFieldsKeepTheirBytes() {
@@ -344,6 +344,31 @@ void KeyWordDlgTest::cutThroughTheDialogEditsTheNames() {
     // Rows are sorted by name: a_b_c.txt first. Without "all hits" only the first "_" goes.
     QCOMPARE(fx.NewNames(), (std::vector<std::string>{"ab_c.txt", "photo2004.jpg"}));
     QVERIFY(fx.front.messages.empty());
+}
+
+void KeyWordDlgTest::typedWaveDashFindsAndReplaces() {
+    // 〜 (U+301C, what input methods on Linux type) beside ～ (U+FF5E, which CP932 holds).
+    dlgtest::Fixture fx({"a\u301cb.mp4", "c\uff5ed.mp4", "plain.mp4"});
+    dov::CSession& s = *fx.session;
+    dov::CommandUi ui;
+    ui.runDialog = dlgtest::Play<CKeyWordDlg>([](CKeyWordDlg& d) {
+        d.KeyEdit(0)->setText(U8("\u301c"));
+        d.accept();
+    });
+    QVERIFY(dov::PrepareListCommand(nullptr, s, 2005, ui));  // select the names holding it
+    s.RunListCommand(2005);
+    QCOMPARE(s.SelectedRows(), (std::vector<int>{0}));
+    ui.runDialog = dlgtest::Play<CKeyWordDlg>([](CKeyWordDlg& d) {
+        d.KeyEdit(0)->setText(U8("\u301c"));
+        d.KeyEdit(1)->setText(U8(" \u2665 "));
+        d.accept();
+    });
+    s.SelectAll();
+    QVERIFY(dov::PrepareListCommand(nullptr, s, 2006, ui));
+    QVERIFY(s.RunListCommand(2006) > 0);
+    QCOMPARE(fx.NewNames(), (std::vector<std::string>{*dov::Utf8ToCp932("a \u2665 b.mp4"),
+                                                      Sj("c～d.mp4"), "plain.mp4"}));
+    QCOMPARE(dov::Cp932ToQString(fx.NewNames()[0]), U8("a \u2665 b.mp4"));
 }
 
 QTEST_MAIN(KeyWordDlgTest)
