@@ -121,14 +121,15 @@ class TimedJournal : public dov::IRenameWatcher {
         cpu += CpuNow() - t;
         return r;
     }
-    bool RunStarting() override {
-        return Timed([&] { return journal.RunStarting(); });
+    bool RunStarting(const dov::DiskScope& scope) override {
+        return Timed([&] { return journal.RunStarting(scope); });
     }
     bool FolderCreating(const std::string& p) override {
         return Timed([&] { return journal.FolderCreating(p); });
     }
-    bool EntryRenaming(const std::string& a, const std::string& b) override {
-        return Timed([&] { return journal.EntryRenaming(a, b); });
+    bool EntryRenaming(const std::string& a, const std::string& b,
+                       const dov::EntryId& id) override {
+        return Timed([&] { return journal.EntryRenaming(a, b, id); });
     }
     void ChangeFailed(int e) override {
         Timed([&] { return journal.ChangeFailed(e), 0; });

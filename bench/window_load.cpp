@@ -5,9 +5,12 @@
 // With --stop MS or --close MS it presses STOP, or closes the window, MS milliseconds into a
 // job and prints how long the window took to be idle again, or to be gone. The job is the load
 // itself, or (--during) a name edit over every row of the loaded folder and everything in it,
-// a copy of the whole tree into a new folder, or a macro doing the same edit.
+// a copy of the whole tree into a new folder, a macro doing the same edit, the direct rename
+// of that edit, or the undo of that rename. It also prints when the first message box came
+// after STOP (the stop's report), as the user would see it.
 //
-// Usage: window_load FOLDER [--stop MS | --close MS] [--during load|edit|copy|macro]
+// Usage: window_load FOLDER [--stop MS | --close MS]
+//                    [--during load|edit|copy|macro|rename|undo]
 // (bench/window_load_bench.sh runs the load beside dovreth-cli)
 #include <sys/resource.h>
 
@@ -64,7 +67,7 @@ void WaitIdle(dov::CKestrelView* view) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: window_load FOLDER [--stop MS | --close MS] "
-                 "[--during load|edit|copy|macro]\n");
+                 "[--during load|edit|copy|macro|rename|undo]\n");
     return 2;
 }
 
@@ -104,7 +107,10 @@ int main(int argc, char** argv) {
     dov::CKestrelView* view = frame.View();
     // Questions: Yes while a copy starts (its confirmations), the default otherwise.
     bool answerYes = false;
-    view->Host()->SetAnswerer([&answerYes](const QString&, dov::MsgKind kind) {
+    QElapsedTimer clock;
+    qint64 askedAt = -1, messageAt = -1;
+    view->Host()->SetAnswerer([&](const QString&, dov::MsgKind kind) {
+        if (askedAt >= 0 && messageAt < 0) messageAt = clock.elapsed();
         if (kind != dov::MsgKind::YesNo) return dov::MsgAnswer::Ok;
         return answerYes ? dov::MsgAnswer::Yes : dov::MsgAnswer::No;
     });
@@ -117,7 +123,6 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QElapsedTimer clock;
     if (!mode.empty()) {
         std::function<void()> job = [&] { view->LoadEntries(*parent, picked); };
         if (during != "load") {
@@ -145,6 +150,16 @@ int main(int argc, char** argv) {
                     answerYes = true;
                     view->OnCopy();
                 };
+            } else if (during == "rename" || during == "undo") {
+                view->OnListCommand(dov::CMD_PASTE_LEFT);
+                WaitIdle(view);
+                answerYes = true;
+                job = [&] { view->OnRename(); };
+                if (during == "undo") {
+                    job();
+                    WaitIdle(view);
+                    job = [&] { view->OnUndo(); };
+                }
             } else if (during == "macro") {
                 std::ofstream(home + "/DovMac01.txt")
                     << "SelectListAll()\nPasteLeftListString(\"m_\")\n";
@@ -156,7 +171,7 @@ int main(int argc, char** argv) {
         // STOP: idle again (busy off); close: the window hidden.
         EventWatch gone(clock, QEvent::Hide);
         frame.installEventFilter(&gone);
-        qint64 askedAt = -1, idleAt = -1;
+        qint64 idleAt = -1;
         bool runningWhenAsked = false;
         QObject::connect(view, &dov::CKestrelView::busyChanged, [&](bool busy) {
             if (busy || askedAt < 0 || idleAt >= 0) return;
@@ -182,9 +197,13 @@ int main(int argc, char** argv) {
         job();
         app.exec();
         const qint64 done = mode == "stop" ? idleAt : gone.seenAt;
-        std::printf("window: %s %d ms into the %s%s, acted after %lld ms\n", mode.c_str(), after,
-                    during.c_str(), runningWhenAsked ? "" : " (which had ended already)",
-                    static_cast<long long>(done < 0 ? -1 : done - askedAt));
+        std::printf(
+            "window: %s %d ms into the %s%s, acted after %lld ms, first message after "
+            "%lld ms\n",
+            mode.c_str(), after, during.c_str(),
+            runningWhenAsked ? "" : " (which had ended already)",
+            static_cast<long long>(done < 0 ? -1 : done - askedAt),
+            static_cast<long long>(messageAt < 0 ? -1 : messageAt - askedAt));
         return done >= 0 ? 0 : 1;
     }
 

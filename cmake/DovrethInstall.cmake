@@ -27,10 +27,11 @@ set(CPACK_PACKAGE_NAME dovreth)
 set(CPACK_PACKAGE_VENDOR "Dovreth")
 set(CPACK_PACKAGE_CONTACT "Dovreth developers <dovreth@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "rename many files and folders at once")
-set(CPACK_PACKAGE_DESCRIPTION
+# One string: set() with several would join them with the list separator ';'.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Dovreth loads folders into an edit tree, changes the new names in bulk (keywords, replace, "
     "wildcards, serial numbers, length limits), shows them beside the old names, then renames "
-    "on disk with a log or copies under the new names. It works on Shift-JIS (CP932) names; "
+    "on disk with a log or copies under the new names. It works on Shift-JIS (CP932) names. "
     "dovreth-cli runs the same engine from a terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

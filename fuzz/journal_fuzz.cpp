@@ -22,7 +22,7 @@ void Check(bool ok) {
 
 bool SameStep(const dov::JournalStep& a, const dov::JournalStep& b) {
     return a.kind == b.kind && a.from == b.from && a.to == b.to && a.failed == b.failed &&
-           (!a.failed || a.err == b.err);
+           (!a.failed || a.err == b.err) && a.id == b.id;
 }
 
 }  // namespace
@@ -53,11 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = dov::JournalPath();
     {
         dov::CJournalWriter w(path, j.kind);
-        Check(w.Begin() == 0);
+        dov::DiskScope scope;
+        for (const dov::ScopeRoot& root : j.scope) scope.AddPinned(root);
+        Check(w.Begin(scope) == 0);
         for (const dov::JournalStep& s : j.steps) {
             if (s.kind == dov::JournalStep::MakeDir) w.AddMakeDir(s.from);
             if (s.kind == dov::JournalStep::RemoveDir) w.AddRemoveDir(s.from);
-            if (s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to);
+            if (s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to, s.id);
             if (s.failed) w.AddFailure(s.err);
         }
         if (j.finished) Check(w.Finish() == 0);
@@ -67,6 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dov::Journal k;
     Check(dov::ParseJournal(again, k));
     Check(k.kind == j.kind && k.finished == j.finished && k.steps.size() == j.steps.size());
+    // The scope, in the order of its paths (a path read twice is written once).
+    dov::DiskScope once;
+    for (const dov::ScopeRoot& root : j.scope) once.AddPinned(root);
+    Check(k.scope == once.Roots());
     for (std::size_t i = 0; i < j.steps.size(); ++i) Check(SameStep(k.steps[i], j.steps[i]));
     return 0;
 }

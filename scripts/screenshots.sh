@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the window under a virtual X server with a window manager: a loaded folder of
 # Japanese and ASCII names at the start-up, minimum and a large size, the output folder
-# chooser and the serial numbering dialog.
+# chooser, the serial numbering dialog, the colour settings, the list of predicted failures and
+# the box of a journal's changes.
 #   scripts/screenshots.sh [OUTDIR]     (default: screenshots/ in the checkout)
 # Builds the window first (build/, like scripts/dev.sh build). Needs xvfb and openbox (a window
 # manager whose title bars draw Japanese; installed here when missing).

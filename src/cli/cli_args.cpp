@@ -38,6 +38,8 @@ constexpr OptionDef kOptions[] = {
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
     {"--names-from", ActionKind::NamesFrom, true, 0},
+    {"--discard-journal", ActionKind::DiscardJournal, false, 0},
+    {"--info", ActionKind::Info, true, 0},
 };
 
 // The option of a name: one of the above, or an operation's spelling from the table.
@@ -124,7 +126,7 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
         }
         if ((def->kind == ActionKind::Open || def->kind == ActionKind::Macro ||
              def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo ||
-             def->kind == ActionKind::NamesFrom) &&
+             def->kind == ActionKind::NamesFrom || def->kind == ActionKind::Info) &&
             value.empty()) {
             error = "option '" + name + "' needs a non-empty path";
             return false;
@@ -169,7 +171,24 @@ const char* UsageText() {
            "                       is journaled first\n"
            "  --undo               take back the changes of the last journaled rename (or\n"
            "                       undo), also of one that was cut short\n"
+           "  --discard-journal    remove the journal of a rename or undo that did not finish,\n"
+           "                       so that --rename may start (its changes can then no\n"
+           "                       longer be undone)\n"
            "  --copy-to DIR        copy the tree into DIR under the new names\n"
+           "  --paste-info-left TEMPLATE, --paste-info-right TEMPLATE, --paste-info TEMPLATE\n"
+           "                       put a template's expansion before the selected rows' new\n"
+           "                       names, before their extensions, or in place of the name\n"
+           "                       before the extension; fields: {exif.date} {exif.model}\n"
+           "                       {exif.width} {exif.height} {tag.artist} {tag.album}\n"
+           "                       {tag.title} {tag.track} {tag.year} {mtime} {parent},\n"
+           "                       {mtime:%Y%m%d} (strftime), {tag.track:02} (width),\n"
+           "                       {exif.date|mtime} (the first the file has), {{ for '{';\n"
+           "                       \\ / : , ; * ? < > | in a value become full-width;\n"
+           "                       the rows lacking a field are counted as no information\n"
+           "  --sort-date-taken    sort the folder shown by the date taken (else the\n"
+           "                       modification time)\n"
+           "  --info PATH          print every field a file gives the naming templates:\n"
+           "                       name TAB value\n"
            "  --help               show this text\n"
            "  --version            show the version\n"
            "\n"

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -135,6 +136,11 @@ std::string RenameStopReason(const Counts& counts) {
             return "nothing was renamed: a folder made in the edit tree could not be created";
         case RenameEnd::PathRefresh:
             return "the paths could not be brought up to date after the rename; see RenameLog.txt";
+        case RenameEnd::Journal:
+            return "the rename stopped before its next change: the journal '" +
+                   ProgramFolderNative() + "/RenameJournal.txt' could not be written; " +
+                   std::to_string(counts.notAttempted) +
+                   " item(s) were not attempted; see RenameLog.txt";
         case RenameEnd::Stopped:
             return "the rename was stopped by Ctrl+C: " + std::to_string(counts.notAttempted) +
                    " item(s) were not attempted; see RenameLog.txt";
@@ -170,7 +176,8 @@ class Runner {
             if (!ok || !Stopped()) continue;
             // A direct rename that ran to its end despite Ctrl+C (pressed while its log was
             // written): when it was the last thing asked for, everything asked for was done.
-            if (args.actions[i].kind == ActionKind::Rename) {
+            if (args.actions[i].kind == ActionKind::Rename ||
+                args.actions[i].kind == ActionKind::Undo) {
                 if (i + 1 == args.actions.size()) break;
                 ok = Fail(kExitFailed,
                           "stopped by Ctrl+C: the rename ran to its end, the options after it "
@@ -195,6 +202,11 @@ class Runner {
                          st.kind.c_str(), st.changes);
         if (st.undoCutShort)
             std::fprintf(stderr, "dovreth-cli: an undo was cut short (--undo again finishes it)\n");
+        if (st.refused)
+            std::fprintf(stderr,
+                         "dovreth-cli: the journal in %s is not your own or others can write it; "
+                         "it is not used\n",
+                         ProgramFolderNative().c_str());
     }
 
     bool Stopped() { return session_.flags.stopReq.load() || Interrupted(); }
@@ -311,10 +323,17 @@ class Runner {
                 return CopyTo(a);
             case ActionKind::Check:
                 return Check();
+            case ActionKind::Info:
+                return PrintInfo(a.text);
             case ActionKind::Undo:
                 return Undo();
             case ActionKind::NamesFrom:
                 return NamesFrom(a);
+            case ActionKind::DiscardJournal:
+                if (!session_.DiscardJournal())
+                    return Fail(kExitFailed, "--discard-journal: the journal in '" +
+                                                 ProgramFolderNative() + "' could not be removed");
+                return true;
         }
         return Fail(kExitUsage, "unknown option " + a.option);
     }
@@ -328,6 +347,19 @@ class Runner {
         if (op->cliValue == CliValue::Limit) {
             session_.settings.limitSize = a.number;
             shown += " " + std::to_string(a.number);
+        }
+        if (op->cliValue == CliValue::Template) {
+            auto cp = Utf8ToCp932(a.text);
+            if (!cp)
+                return Fail(kExitUsage, a.option +
+                                            ": the template is not valid UTF-8 or has a "
+                                            "character CP932 cannot hold");
+            session_.settings.infoTemplates.insert(session_.settings.infoTemplates.begin(), *cp);
+            const OpResult r = session_.RunOperation(*op);
+            if (r.changed < 0) return Fail(kExitUsage, a.option + ": the template cannot be used");
+            if (r.noInfo > 0)
+                std::fprintf(stderr, "dovreth-cli: no information: %d item(s)\n", r.noInfo);
+            return true;
         }
         if (session_.RunListCommand(op->id) < 0) return Fail(kExitUsage, shown + " was refused");
         return true;
@@ -509,10 +541,26 @@ class Runner {
 
     bool Undo() {
         host_.SetAnswerYes(true);
+        // A second Ctrl+C waits for the log of what was done.
+        DeferQuit(true);
         const CommandResult r = session_.Undo();
+        DeferQuit(false);
         host_.SetAnswerYes(false);
+        const std::string folder = ProgramFolderNative();
+        if (r.outcome == Outcome::Failed && r.counts.journalRefused)
+            return Fail(kExitFailed, "the journal '" + folder +
+                                         "/RenameJournal.txt' is not your own or others can "
+                                         "write it; nothing changed");
         if (r.outcome == Outcome::Failed)
-            return Fail(kExitFailed, "the undo could not write its journal; nothing changed");
+            return Fail(kExitFailed, "the undo could not write its journal '" + folder +
+                                         "/RenameJournal.undo.txt'; nothing changed");
+        if (r.counts.logFailed)
+            return Fail(kExitFailed,
+                        "the rename log '" + folder + "/RenameLog.txt' could not be written");
+        if (r.outcome == Outcome::Stopped)
+            return Fail(kExitFailed,
+                        "the undo was stopped by Ctrl+C: " + std::to_string(r.counts.notAttempted) +
+                            " change(s) were not undone (--undo again goes on)");
         if (r.counts.failed > 0)
             return Fail(kExitFailed, std::to_string(r.counts.failed) +
                                          " change(s) could not be undone; see RenameLog.txt");
@@ -520,6 +568,13 @@ class Runner {
     }
 
     bool Rename() {
+        // The journal of a run that did not finish is what can still undo it.
+        const JournalInfo st = session_.LastJournal();
+        if (st.Unfinished())
+            return Fail(kExitFailed,
+                        "nothing was renamed: the last " + (st.kind.empty() ? "run" : st.kind) +
+                            " did not finish and its journal can still undo it; run --undo first, "
+                            "or give --discard-journal before --rename to give it up");
         const ConflictCheck predicted = session_.Check();
         std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
                      predicted.conflicts.size());
@@ -533,6 +588,8 @@ class Runner {
         if (r.outcome == Outcome::NotStarted)
             return Fail(kExitFailed, "nothing was renamed: the name check refused the edit tree");
         const std::string log = ProgramFolderNative() + "/RenameLog.txt";
+        if (r.counts.renameStop == RenameEnd::Journal)
+            return Fail(kExitFailed, RenameStopReason(r.counts));
         if (r.counts.logFailed)
             return Fail(kExitFailed, "the rename log '" + log + "' could not be written");
         if (r.outcome != Outcome::Done) return Fail(kExitFailed, RenameStopReason(r.counts));
@@ -560,6 +617,18 @@ class Runner {
         if (r.counts.failed > 0)
             return Fail(kExitFailed,
                         std::to_string(r.counts.failed) + " item(s) could not be copied");
+        return true;
+    }
+
+    // --info: the fields of one file, as the templates name them.
+    bool PrintInfo(const std::string& given) {
+        std::string cp;
+        if (!ProgramPath(given, cp)) return false;
+        std::vector<std::pair<std::string, std::string>> fields;
+        if (int err = session_.InfoFieldsOf(cp, fields))
+            return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(err));
+        for (const auto& [name, value] : fields)
+            std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(value)).c_str());
         return true;
     }
 

@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     // A closed output (a pipe into head) ends the output, not the run: a rename must still get
     // to its log.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file over the size limit (ulimit -f) fails its write with EFBIG, which is reported,
+    // instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
     Args args;
     std::string error;
     if (!ParseArgs(argc, argv, args, error)) {

@@ -99,6 +99,10 @@ MsgAnswer TerminalHost::Message(const std::string& text, MsgKind kind, MsgIcon /
     return answer;
 }
 
+std::string TerminalHost::UndoHint() const {
+    return Sj("（dovreth-cli --undo で、この改名を取り消せます）");
+}
+
 void TerminalHost::Progress(long long done, long long total) {
     if (!tty_) return;
     std::lock_guard<std::mutex> hold(lock_);

@@ -23,6 +23,7 @@ class TerminalHost : public IHost {
     MsgAnswer Message(const std::string& text, MsgKind kind, MsgIcon icon,
                       const std::string& caption) override;
     void Progress(long long done, long long total) override;
+    std::string UndoHint() const override;
 
     // While set, Yes/No questions are answered Yes (otherwise No, the default button).
     void SetAnswerYes(bool on) { answerYes_ = on; }

@@ -10,14 +10,17 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "common/codepage.h"
 #include "common/paths.h"
+#include "common/pathtext.h"
 #include "common/trace.h"
 
 namespace dov {
@@ -56,6 +59,16 @@ class PosixFile : public IFile {
         if (fd_ < 0) return EBADF;
         return ::fdatasync(fd_) == 0 ? 0 : errno;
     }
+    int GetMode(unsigned& mode) override {
+        struct stat st {};
+        if (fd_ < 0 || ::fstat(fd_, &st) != 0) return fd_ < 0 ? EBADF : errno;
+        mode = st.st_mode & 0777;
+        return 0;
+    }
+    int SetMode(unsigned mode) override {
+        if (fd_ < 0) return EBADF;
+        return ::fchmod(fd_, static_cast<mode_t>(mode & 0777)) == 0 ? 0 : errno;
+    }
     int Close() override {
         if (fd_ < 0) return 0;
         int r = ::close(fd_);
@@ -78,6 +91,12 @@ struct Loc {
 // A folder that cannot be reached as loaded (gone, a link now, a file now) is "not found".
 int Unreachable(int e) {
     return (e == ELOOP || e == ENOTDIR) ? ENOENT : e;
+}
+
+// One of the program's own files (in its own folder).
+bool OwnFile(const std::string& path) {
+    const std::string& own = ProgramFolder();
+    return !own.empty() && IsUnderPath(path, own);
 }
 
 // rename without replacing, when the kernel's no-replace flag is not supported: no step
@@ -133,15 +152,6 @@ int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     return e;
 }
 
-bool SameEntry(const Loc& a, const Loc& b) {
-    struct stat sa {
-    }, sb{};
-    if (::fstatat(a.dfd, a.name.c_str(), &sa, AT_SYMLINK_NOFOLLOW) != 0 ||
-        ::fstatat(b.dfd, b.name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 std::size_t HandleLimit() {
     struct rlimit rl {};
     std::size_t soft = 1024;
@@ -152,22 +162,29 @@ std::size_t HandleLimit() {
 
 }  // namespace
 
-// The folders the user named, and the open handles of folders at and below them, keyed by
-// their CP932 paths. Held under one lock for the whole of each call, so a handle is never
-// closed while another thread uses it.
+// The scope of the running operation, and the open handles of folders at and below its
+// folders, keyed by their CP932 paths. Held under one lock for the whole of each call, so a
+// handle is never closed while another thread uses it.
 struct PosixFileSystem::Handles {
     struct Dir {
         int fd = -1;
         std::uint64_t used = 0;
+        // What the folder was when it was opened (0: not known).
+        dev_t dev = 0;
+        ino_t ino = 0;
     };
+    using Id = std::pair<dev_t, ino_t>;
+    // The folder each folder opened in this operation was opened from (by identity): a folder
+    // is reopened from a child of its own only when it is still that one.
+    std::map<Id, Id> parentOf;
     std::mutex mu;
-    std::vector<std::string> trusted;
+    std::optional<DiskScope> scope;
     std::map<std::string, Dir> dirs;
     std::uint64_t tick = 0;
     std::uint64_t callStart = 0;
     std::size_t limit = HandleLimit();
     // The folder of the last located path (items of one folder come one after another);
-    // dirs.end() when unknown. Reset by every change to dirs or to the trusted folders.
+    // dirs.end() when unknown. Reset by every change to dirs or to the scope.
     std::map<std::string, Dir>::iterator last = dirs.end();
 
     ~Handles() { CloseAll(); }
@@ -175,24 +192,15 @@ struct PosixFileSystem::Handles {
     void CloseAll() {
         for (auto& [path, d] : dirs) ::close(d.fd);
         dirs.clear();
+        parentOf.clear();
         last = dirs.end();
     }
 
     void BeginCall() { callStart = ++tick; }
 
-    bool UnderTrusted(const std::string& dir) const {
-        for (const std::string& t : trusted)
-            if (dir == t || IsUnderPath(dir, t)) return true;
-        return false;
-    }
-    // The folder is a trusted one or on the way to one: the user's path names it.
-    bool OnTrustedWay(const std::string& dir) const {
-        for (const std::string& t : trusted)
-            if (dir == t || IsUnderPath(t, dir)) return true;
-        return false;
-    }
+    bool InScope(const std::string& dir) const { return scope && scope->Contains(dir); }
 
-    void Keep(const std::string& dir, int fd) {
+    void Keep(const std::string& dir, const Dir& d) {
         last = dirs.end();
         // Over the bound: close the least recently used handle not touched by this call.
         while (dirs.size() >= limit) {
@@ -205,21 +213,65 @@ struct PosixFileSystem::Handles {
             ::close(victim->second.fd);
             dirs.erase(victim);
         }
-        dirs[dir] = Dir{fd, ++tick};
+        Dir kept = d;
+        kept.used = ++tick;
+        dirs[dir] = kept;
     }
 
-    // The handle of a folder at or below a trusted one, opened step by step from the nearest
-    // folder already open; 0 or errno.
+    // A folder reopened from a child still open, as the child's "..", when it is still the
+    // folder the child was opened from: going back up a deep tree costs one open a level,
+    // whatever the bound of the open handles. -1 when there is no such child.
+    int OpenFromChild(const std::string& dir, Dir& out) {
+        const std::string prefix = dir == "/" ? dir : dir + "/";
+        int looked = 0;
+        for (auto it = dirs.lower_bound(prefix);
+             it != dirs.end() && looked < 8 && it->first.compare(0, prefix.size(), prefix) == 0;
+             ++it, ++looked) {
+            if (it->first.find('/', prefix.size()) != std::string::npos) continue;
+            const Dir& child = it->second;
+            const auto parent = parentOf.find(Id{child.dev, child.ino});
+            if (child.ino == 0 || parent == parentOf.end()) continue;
+            const int fd = ::openat(child.fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+            if (fd < 0) return -1;
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || Id{st.st_dev, st.st_ino} != parent->second) {
+                ::close(fd);
+                return -1;
+            }
+            out = Dir{fd, 0, st.st_dev, st.st_ino};
+            return 0;
+        }
+        return -1;
+    }
+
+    // The handle of a folder at or below a folder of the scope: a scope folder is opened by its
+    // path and must still be what it was pinned to; below it each folder is opened from its
+    // parent's handle without following links. 0 or errno.
     int OpenDir(const std::string& dir, int& fd) {
         if (auto it = dirs.find(dir); it != dirs.end()) {
             it->second.used = ++tick;
             fd = it->second.fd;
             return 0;
         }
+        const ScopeRoot* root = scope ? scope->RootOf(dir) : nullptr;
+        if (!root) return ENOENT;
         int nfd;
-        if (dir == "/") {
-            nfd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-            if (nfd < 0) return errno;
+        Dir made;
+        if (root->path != dir && OpenFromChild(dir, made) == 0) {
+            // Its own parent is looked up when a child of its own is reopened from it.
+            nfd = made.fd;
+        } else if (root->path == dir) {
+            auto native = Cp932ToUtf8(dir);
+            if (!native) return EINVAL;
+            nfd = ::open(native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (nfd < 0) return Unreachable(errno);
+            struct stat st {};
+            if (::fstat(nfd, &st) != 0 || st.st_dev != root->device || st.st_ino != root->inode) {
+                // The path leads elsewhere now: what was named is not found there.
+                ::close(nfd);
+                return ENOENT;
+            }
+            made = Dir{nfd, 0, st.st_dev, st.st_ino};
         } else {
             std::string parent, base;
             if (!SplitPath(dir, parent, base)) return EINVAL;
@@ -227,11 +279,17 @@ struct PosixFileSystem::Handles {
             if (int e = OpenDir(parent, pfd)) return e;
             auto native = Cp932ToUtf8(base);
             if (!native) return EINVAL;
-            const int follow = OnTrustedWay(dir) ? 0 : O_NOFOLLOW;
-            nfd = ::openat(pfd, native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | follow);
+            nfd = ::openat(pfd, native->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
             if (nfd < 0) return Unreachable(errno);
+            made = Dir{nfd, 0, 0, 0};
+            struct stat st {};
+            const Dir& p = dirs.find(parent)->second;
+            if (p.ino != 0 && ::fstat(nfd, &st) == 0) {
+                made = Dir{nfd, 0, st.st_dev, st.st_ino};
+                parentOf[Id{st.st_dev, st.st_ino}] = Id{p.dev, p.ino};
+            }
         }
-        Keep(dir, nfd);
+        Keep(dir, made);
         fd = nfd;
         return 0;
     }
@@ -250,7 +308,7 @@ struct PosixFileSystem::Handles {
             return 0;
         }
         std::string dir, base;
-        if (SplitPath(path, dir, base) && UnderTrusted(dir)) {
+        if (SplitPath(path, dir, base) && InScope(dir)) {
             auto native = Cp932ToUtf8(base);
             if (!native) return EINVAL;
             if (int e = OpenDir(dir, loc.dfd)) return e;
@@ -259,6 +317,8 @@ struct PosixFileSystem::Handles {
             loc.viaHandle = true;
             return 0;
         }
+        // During an operation nothing outside its scope is reached, but the program's own files.
+        if (scope && !OwnFile(path)) return ENOENT;
         auto native = Cp932ToUtf8(path);
         if (!native) return EINVAL;
         loc.dfd = AT_FDCWD;
@@ -312,6 +372,8 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
     out.inode = st.st_ino;
     out.device = st.st_dev;
     out.mode = st.st_mode & 07777;
+    out.uid = st.st_uid;
+    out.links = st.st_nlink;
 
     FindData& fd = out.findData;
     fd = FindData{};
@@ -338,21 +400,16 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
 PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
 PosixFileSystem::~PosixFileSystem() = default;
 
-void PosixFileSystem::TrustFolder(const std::string& path) {
-    if (!IsAbsolutePath(path)) return;
-    std::string dir = path;
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    std::lock_guard<std::mutex> lock(h_->mu);
-    auto& t = h_->trusted;
-    h_->last = h_->dirs.end();
-    if (std::find(t.begin(), t.end(), dir) != t.end()) return;
-    if (t.size() >= 256) t.erase(t.begin());
-    t.push_back(dir);
-}
-
-void PosixFileSystem::ReleaseHandles() {
+void PosixFileSystem::EnterScope(const DiskScope& scope) {
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->CloseAll();
+    h_->scope = scope;
+}
+
+void PosixFileSystem::LeaveScope() {
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->CloseAll();
+    h_->scope.reset();
 }
 
 std::size_t PosixFileSystem::OpenHandles() const {
@@ -371,10 +428,12 @@ int PosixFileSystem::ReadNames(const std::string& path, std::vector<std::string>
     {
         std::lock_guard<std::mutex> lock(h_->mu);
         h_->BeginCall();
-        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->UnderTrusted(dirPath)) {
+        if (dirPath.size() > 0 && dirPath[0] == '/' && h_->InScope(dirPath)) {
             int hfd;
             if (int e = h_->OpenDir(dirPath, hfd)) return e;
             dfd = ::openat(hfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        } else if (h_->scope) {
+            return ENOENT;
         } else {
             auto native = Cp932ToUtf8(path);
             if (!native) return EINVAL;
@@ -503,22 +562,9 @@ int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string&
     Loc lf, lt;
     if (int e = h_->Locate(from, lf)) return e;
     if (int e = h_->Locate(to, lt)) return e;
-    int e = RawRenameNoReplace(lf, lt, forceNoReplaceFallback);
-    if (e == EEXIST && from != to && SameEntry(lf, lt)) {
-        // A case-only rename on a case-insensitive file system meets the entry itself: go
-        // through a temporary name that nothing else uses.
-        e = EEXIST;
-        for (int i = 0; i < 100; ++i) {
-            Loc tmp = lf;
-            tmp.name += ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
-            int e1 = RawRenameNoReplace(lf, tmp, forceNoReplaceFallback);
-            if (e1 == EEXIST) continue;
-            if (e1 != 0) return e1;
-            e = RawRenameNoReplace(tmp, lt, forceNoReplaceFallback);
-            if (e != 0) RawRenameNoReplace(tmp, lf, forceNoReplaceFallback);
-            break;
-        }
-    }
+    // A case-only rename on a case-insensitive disk meets the entry itself (EEXIST): the
+    // caller goes through a temporary name, each step journaled.
+    const int e = RawRenameNoReplace(lf, lt, forceNoReplaceFallback);
     if (e == 0 && lf.viaHandle) h_->Moved(from, to);
     return e;
 }
@@ -579,12 +625,14 @@ int PosixFileSystem::OpenRead(const std::string& path, std::unique_ptr<IFile>& o
     return 0;
 }
 
-int PosixFileSystem::CreateNew(const std::string& path, std::unique_ptr<IFile>& out) {
+int PosixFileSystem::CreateNew(const std::string& path, std::unique_ptr<IFile>& out,
+                               unsigned mode) {
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
     Loc loc;
     if (int e = h_->Locate(path, loc)) return e;
-    int fd = ::openat(loc.dfd, loc.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ::openat(loc.dfd, loc.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      static_cast<mode_t>(mode & 0777));
     if (fd < 0) return errno;
     out = std::make_unique<PosixFile>(fd);
     return 0;
@@ -600,17 +648,56 @@ int PosixFileSystem::CreateTruncate(const std::string& path, std::unique_ptr<IFi
     return 0;
 }
 
-int PosixFileSystem::ReadLink(const std::string& path, std::string& target) {
+int PosixFileSystem::ResolveOwnLink(const std::string& path, std::string& target) {
     auto n = Cp932ToUtf8(path);
     if (!n) return EINVAL;
-    std::string buf(4096, '\0');
-    const ssize_t len = ::readlink(n->c_str(), buf.data(), buf.size());
-    if (len < 0) return errno;
+    const int fd = ::open(n->c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return errno;
+    std::string buf(PATH_MAX + 1, '\0');
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t len = ::readlink(proc.c_str(), buf.data(), buf.size());
+    const int e = errno;
+    ::close(fd);
+    if (len < 0) return e;
     if (static_cast<std::size_t>(len) >= buf.size()) return ENAMETOOLONG;
     buf.resize(static_cast<std::size_t>(len));
     auto cp = Utf8ToCp932(buf);
-    if (!cp) return EINVAL;
+    if (!cp || buf.empty() || buf[0] != '/') return EINVAL;
     target = std::move(*cp);
+    return 0;
+}
+
+int PosixFileSystem::StatNamed(const std::string& path, EntryInfo& out) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    struct stat st {};
+    if (::stat(n->c_str(), &st) != 0) return errno;
+    out = EntryInfo{};
+    out.name = BaseName(path);
+    FillRecords(st, out.name, path, out);
+    return 0;
+}
+
+int PosixFileSystem::MakeDirMode(const std::string& path, unsigned mode) {
+    std::lock_guard<std::mutex> lock(h_->mu);
+    h_->BeginCall();
+    Loc loc;
+    if (int e = h_->Locate(path, loc)) return e;
+    return ::mkdirat(loc.dfd, loc.name.c_str(), static_cast<mode_t>(mode & 0777)) == 0 ? 0 : errno;
+}
+
+int PosixFileSystem::OpenContinue(const std::string& path, std::size_t keep,
+                                  std::unique_ptr<IFile>& out) {
+    auto n = Cp932ToUtf8(path);
+    if (!n) return EINVAL;
+    int fd = OpenOwnFileForWrite(*n, true);
+    if (fd < 0) return -fd;
+    if (::ftruncate(fd, static_cast<off_t>(keep)) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return e;
+    }
+    out = std::make_unique<PosixFile>(fd);
     return 0;
 }
 
@@ -620,12 +707,60 @@ int PosixFileSystem::SetMode(const std::string& path, unsigned mode) {
     return ::chmod(n->c_str(), static_cast<mode_t>(mode & 07777)) == 0 ? 0 : errno;
 }
 
-OperationScope::OperationScope() {
-    Fs().ReleaseHandles();
+OperationScope::OperationScope(const DiskScope& scope) {
+    Fs().EnterScope(scope);
 }
 OperationScope::~OperationScope() {
-    Fs().ReleaseHandles();
+    Fs().LeaveScope();
     TraceFlush();
+}
+
+bool DiskScope::Add(const std::string& given) {
+    if (given.empty() || given[0] != '/') return false;
+    std::string path = given;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (roots_.count(path)) return true;
+    EntryInfo info;
+    if (Fs().StatNamed(path, info) != 0 || !info.isDir) return false;
+    roots_.emplace(path, ScopeRoot{path, info.device, info.inode});
+    return true;
+}
+
+void DiskScope::AddPinned(ScopeRoot root) {
+    std::string path = root.path;
+    roots_.emplace(std::move(path), std::move(root));
+}
+
+const ScopeRoot* DiskScope::RootOf(std::string_view path) const {
+    if (path.empty() || path[0] != '/') return nullptr;
+    // The path itself, then each folder above it.
+    for (std::string_view p = path;;) {
+        if (auto it = roots_.find(p); it != roots_.end()) return &it->second;
+        if (p == "/") return nullptr;
+        const std::size_t slash = p.rfind('/');
+        p = slash == 0 ? std::string_view("/") : p.substr(0, slash);
+    }
+}
+
+std::vector<ScopeRoot> DiskScope::Roots() const {
+    std::vector<ScopeRoot> out;
+    out.reserve(roots_.size());
+    for (const auto& [path, root] : roots_) out.push_back(root);
+    return out;
+}
+
+int IFileSystem::OpenContinue(const std::string& path, std::size_t keep,
+                              std::unique_ptr<IFile>& out) {
+    std::string data;
+    if (int e = ReadWholeFile(path, data)) return e;
+    if (int e = CreateTruncate(path, out)) return e;
+    const std::size_t n = std::min(keep, data.size());
+    const long long w = out->Write(data.data(), n);
+    if (w < 0 || static_cast<std::size_t>(w) != n) {
+        out.reset();
+        return w < 0 ? static_cast<int>(-w) : EIO;
+    }
+    return 0;
 }
 
 IFileSystem& Fs() {

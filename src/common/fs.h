@@ -5,11 +5,14 @@
 // converted fails with EINVAL and nothing on disk is touched. Functions return 0 on success or
 // a positive errno value.
 //
-// The real layer reaches the loaded tree through folder handles: below a folder the user named
-// (TrustFolder) every folder is opened relative to its parent's handle without following links,
-// so a folder replaced by a link after loading is never entered, no call walks the whole path
-// and paths longer than PATH_MAX work. Paths under no named folder (the program's own files, a
-// save file the user picked) are used as plain paths.
+// Each operation on the loaded tree (a load, a rename, a copy, an undo) is given its disk scope:
+// the folders the user named (those holding the loaded entries, the copy's output folder), each
+// pinned by its device and inode when it was named. While the operation runs (OperationScope),
+// the real layer reaches those folders by their paths and checks the pin, and everything below
+// them through folder handles, each opened relative to its parent's handle without following
+// links: a folder replaced by a link is never entered, no call walks the whole path, and paths
+// longer than PATH_MAX work. A path under no folder of the scope fails with ENOENT, except the
+// program's own files, which are used as plain paths (as they are outside any operation).
 //
 // Tests replace the real layer with SetFileSystem() to inject failures (EEXIST, EACCES, EINVAL
 // from an unsupported no-replace rename, a short read, a full disk).
@@ -20,8 +23,10 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/filetime.h"
@@ -72,7 +77,9 @@ struct EntryInfo {
     std::uint64_t size = 0;
     std::uint64_t inode = 0;
     std::uint64_t device = 0;
-    unsigned mode = 0;  // the permission bits (07777)
+    unsigned mode = 0;        // the permission bits (07777)
+    unsigned uid = 0;         // the owner
+    std::uint64_t links = 1;  // the number of hard links
     FindData findData;
     FileStatus status;
 };
@@ -89,6 +96,38 @@ class IFile {
     virtual int Close() = 0;
     // 0 or errno: what was written is on the disk's stable storage (fdatasync).
     virtual int Sync() { return 0; }
+    // The permission bits (0777) of the open file; ENOTSUP for a layer without them.
+    virtual int GetMode(unsigned& /*mode*/) { return ENOTSUP; }
+    // Sets the permission bits of the open file; nothing to do for a layer without them.
+    virtual int SetMode(unsigned /*mode*/) { return 0; }
+};
+
+// One folder of a disk scope: its path as the user named it, and what it led to then.
+struct ScopeRoot {
+    std::string path;  // CP932, absolute, no trailing '/' (but "/")
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const ScopeRoot&) const = default;
+};
+
+// The folders an operation may reach the disk below. There is no bound and nothing is dropped.
+class DiskScope {
+  public:
+    // Adds a folder, pinned by what its path leads to now (links on the way are followed, as
+    // the user's path says). false when it is not a folder now (nothing added). A folder added
+    // before keeps its first pin.
+    bool Add(const std::string& path);
+    // Adds a folder pinned earlier (a journal's record).
+    void AddPinned(ScopeRoot root);
+    // The folder of the scope that path is or lies below (the nearest), or nullptr.
+    const ScopeRoot* RootOf(std::string_view path) const;
+    bool Contains(std::string_view path) const { return RootOf(path) != nullptr; }
+    std::vector<ScopeRoot> Roots() const;
+    std::size_t Size() const { return roots_.size(); }
+    void Clear() { roots_.clear(); }
+
+  private:
+    std::map<std::string, ScopeRoot, std::less<>> roots_;
 };
 
 class IFileSystem {
@@ -106,6 +145,10 @@ class IFileSystem {
     // lstat of one path; the name is the path's last element.
     virtual int Stat(const std::string& path, EntryInfo& out) = 0;
 
+    // stat of a folder the user named, links on the way followed (to pin it); the default is
+    // Stat.
+    virtual int StatNamed(const std::string& path, EntryInfo& out) { return Stat(path, out); }
+
     // Renames without ever replacing an existing target (EEXIST when taken).
     virtual int RenameNoReplace(const std::string& from, const std::string& to) = 0;
 
@@ -113,35 +156,43 @@ class IFileSystem {
     virtual int RenameReplace(const std::string& from, const std::string& to) = 0;
 
     virtual int MakeDir(const std::string& path) = 0;
+    // Makes a folder with these permission bits (less the umask); a layer without permissions
+    // makes a plain one.
+    virtual int MakeDirMode(const std::string& path, unsigned /*mode*/) { return MakeDir(path); }
     virtual int RemoveFile(const std::string& path) = 0;
     virtual int RemoveDir(const std::string& path) = 0;
 
     // Opens a regular file for reading (anything else: EINVAL or the open error).
     virtual int OpenRead(const std::string& path, std::unique_ptr<IFile>& out) = 0;
 
-    // Creates a new file for writing; EEXIST when the path is taken.
-    virtual int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) = 0;
+    // Creates a new file for writing with these permission bits (less the umask); EEXIST when
+    // the path is taken.
+    virtual int CreateNew(const std::string& path, std::unique_ptr<IFile>& out,
+                          unsigned mode = 0666) = 0;
 
     // Creates or empties one of the program's own files for writing; a symbolic link or anything
     // but a regular file at the path is refused (ELOOP, EINVAL) and left as it is.
     virtual int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) = 0;
 
-    // The target a symbolic link holds, as CP932; EINVAL when it cannot be held (a layer
-    // without links always says so).
-    virtual int ReadLink(const std::string& /*path*/, std::string& /*target*/) { return EINVAL; }
+    // Opens one of the program's own files to go on writing it after its first `keep` bytes
+    // (what follows is cut off). The default reads the file and writes those bytes again.
+    virtual int OpenContinue(const std::string& path, std::size_t keep,
+                             std::unique_ptr<IFile>& out);
 
     // Sets the permission bits (07777) of a file (links are followed); a layer without
     // permissions has nothing to do.
     virtual int SetMode(const std::string& /*path*/, unsigned /*mode*/) { return 0; }
-    // A folder the user named (the folder holding a loaded entry, the copy's output folder):
-    // links on the way to it are followed as the user's path says; below it nothing that is a
-    // link is entered, and a folder that is no longer there (or is now a link or a file) makes
-    // the calls below it fail with ENOENT.
-    virtual void TrustFolder(const std::string& /*path*/) {}
 
-    // Closes the folder handles kept between calls; each operation (a load, a rename, a copy)
-    // starts and ends with this, so a folder replaced in between is looked at afresh.
-    virtual void ReleaseHandles() {}
+    // The path a link leads to, as the kernel resolves it when the link is opened (its rules on
+    // links in shared sticky folders apply), as CP932; EINVAL for a layer without links.
+    virtual int ResolveOwnLink(const std::string& /*path*/, std::string& /*target*/) {
+        return EINVAL;
+    }
+
+    // The scope of the operation that starts / ends (see OperationScope); the open folder
+    // handles are closed at both.
+    virtual void EnterScope(const DiskScope& /*scope*/) {}
+    virtual void LeaveScope() {}
 };
 
 // The real layer over the Linux system calls.
@@ -166,12 +217,17 @@ class PosixFileSystem : public IFileSystem {
     int RemoveFile(const std::string& path) override;
     int RemoveDir(const std::string& path) override;
     int OpenRead(const std::string& path, std::unique_ptr<IFile>& out) override;
-    int CreateNew(const std::string& path, std::unique_ptr<IFile>& out) override;
+    int CreateNew(const std::string& path, std::unique_ptr<IFile>& out,
+                  unsigned mode = 0666) override;
     int CreateTruncate(const std::string& path, std::unique_ptr<IFile>& out) override;
-    int ReadLink(const std::string& path, std::string& target) override;
     int SetMode(const std::string& path, unsigned mode) override;
-    void TrustFolder(const std::string& path) override;
-    void ReleaseHandles() override;
+    int ResolveOwnLink(const std::string& path, std::string& target) override;
+    int MakeDirMode(const std::string& path, unsigned mode) override;
+    int StatNamed(const std::string& path, EntryInfo& out) override;
+    int OpenContinue(const std::string& path, std::size_t keep,
+                     std::unique_ptr<IFile>& out) override;
+    void EnterScope(const DiskScope& scope) override;
+    void LeaveScope() override;
 
     // Folder handles open now (for tests of the cache's bound).
     std::size_t OpenHandles() const;
@@ -183,11 +239,12 @@ class PosixFileSystem : public IFileSystem {
     std::unique_ptr<Handles> h_;
 };
 
-// One operation (a load, a rename, a copy): the folder handles are released when it starts and
-// when it ends, and the trace is written out when it ends.
+// One operation (a load, a rename, a copy, an undo) over its disk scope: the disk is reached
+// only below the scope's folders while it lasts; the folder handles are released when it starts
+// and when it ends, and the trace is written out when it ends. Operations do not nest.
 class OperationScope {
   public:
-    OperationScope();
+    explicit OperationScope(const DiskScope& scope);
     ~OperationScope();
     OperationScope(const OperationScope&) = delete;
     OperationScope& operator=(const OperationScope&) = delete;

@@ -74,6 +74,19 @@ bool Usable(const std::string& native) {
            Utf8ToCp932(native).has_value();
 }
 
+// The folder is the user's own and no one else may write into it (as ssh asks of its files):
+// another user could otherwise plant a journal that an undo would act on.
+bool OwnFolder(const std::string& native, std::string& problem) {
+    struct stat st {};
+    if (stat(native.c_str(), &st) != 0) return true;  // Usable() tells
+    if (st.st_uid == geteuid() && (st.st_mode & 022) == 0) return true;
+    problem = "refusing the folder " + native + " for the program's own files: " +
+              (st.st_uid != geteuid() ? std::string("it is not owned by you")
+                                      : std::string("group or others can write into it")) +
+              " (chmod go-w it, or set DOVRETH_HOME to a folder of your own)";
+    return false;
+}
+
 std::string Trimmed(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -109,14 +122,15 @@ std::string ChooseProgramFolder(const FolderSources& from, std::string& problem)
     if (!from.dovrethHome.empty()) {
         const std::string h = Trimmed(from.dovrethHome);
         MakeDirs(h);
-        if (Usable(h)) return h;
+        if (Usable(h)) return OwnFolder(h, problem) ? h : std::string();
     }
     if (IsAbsolutePath(from.exeFolder)) {
         const std::string& exe = from.exeFolder;
         const bool buildTree =
             Exists(JoinPath(exe, "CMakeFiles")) || Exists(JoinPath(exe, "cmake_install.cmake"));
         const bool portable = Exists(JoinPath(exe, "dovreth.portable"));
-        if ((buildTree || portable) && Usable(exe)) return Trimmed(exe);
+        if ((buildTree || portable) && Usable(exe))
+            return OwnFolder(exe, problem) ? Trimmed(exe) : std::string();
     }
     std::string base;
     if (IsAbsolutePath(from.xdgDataHome)) {
@@ -140,7 +154,7 @@ std::string ChooseProgramFolder(const FolderSources& from, std::string& problem)
                   "your own";
         return {};
     }
-    return chosen;
+    return OwnFolder(chosen, problem) ? chosen : std::string();
 }
 
 const std::string& ProgramFolderNative() {

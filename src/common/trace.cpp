@@ -14,6 +14,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "common/codepage.h"
 #include "common/format.h"
@@ -78,6 +79,11 @@ class TraceState {
     }
 
     void Write(const std::string& tracePath, std::string_view text) {
+        WriteLocked(tracePath, text);
+        Report();
+    }
+
+    void WriteLocked(const std::string& tracePath, std::string_view text) {
         std::lock_guard<std::mutex> lock(mu_);
         // Nearly always the one file already open.
         const bool same = sinks_.size() == 1 && sinks_.begin()->first == tracePath;
@@ -109,20 +115,26 @@ class TraceState {
     }
 
     void Reset(const std::string& tracePath) {
-        std::lock_guard<std::mutex> lock(mu_);
-        Sink& sink = sinks_[tracePath];
-        sink.pending.clear();
-        if (sink.fd >= 0) ::close(sink.fd);
-        sink.fd = -1;
-        if (Open(tracePath, sink, O_TRUNC)) {
-            ::close(sink.fd);
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            Sink& sink = sinks_[tracePath];
+            sink.pending.clear();
+            if (sink.fd >= 0) ::close(sink.fd);
             sink.fd = -1;
+            if (Open(tracePath, sink, O_TRUNC)) {
+                ::close(sink.fd);
+                sink.fd = -1;
+            }
         }
+        Report();
     }
 
     void FlushAll() {
-        std::lock_guard<std::mutex> lock(mu_);
-        FlushAllLocked();
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            FlushAllLocked();
+        }
+        Report();
     }
 
     void SetFailureHandler(std::function<void(const std::string&)> handler) {
@@ -134,14 +146,34 @@ class TraceState {
   private:
     TraceState() = default;
 
+    // Tells the handler of the failures collected, outside the lock: the handler may show a
+    // message, and showing one writes the trace out first.
+    void Report() {
+        std::vector<std::string> failures;
+        std::function<void(const std::string&)> handler;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (failures_.empty()) return;
+            failures.swap(failures_);
+            handler = onFailure_;
+        }
+        if (handler)
+            for (const std::string& text : failures) handler(text);
+    }
+
+    // A failure of the trace file, told once per file and kind.
+    void Failed(const std::string& tracePath, const char* what) {
+        if (onFailure_ && failedPaths_.insert(tracePath + what).second)
+            failures_.push_back(Sj(what) + "\n" + tracePath);
+    }
+
     bool Open(const std::string& tracePath, Sink& sink, int mode) {
         auto native = Cp932ToUtf8(tracePath);
         // Never written through a link or into anything but a regular file.
         sink.fd = native ? OpenOwnFileForWrite(*native, mode == O_APPEND) : -1;
         if (sink.fd >= 0) return true;
         sink.fd = -1;
-        if (onFailure_ && failedPaths_.insert(tracePath).second)
-            onFailure_(Sj("トレース用ファイルが開けません"));
+        Failed(tracePath, "トレース用ファイルが開けません");
         return false;
     }
 
@@ -160,7 +192,8 @@ class TraceState {
         if (!WriteAllFd(sink.fd, sink.pending)) {
             ::close(sink.fd);
             sink.fd = -1;
-            if (Open(tracePath, sink, O_APPEND)) WriteAllFd(sink.fd, sink.pending);
+            if (Open(tracePath, sink, O_APPEND) && !WriteAllFd(sink.fd, sink.pending))
+                Failed(tracePath, "トレース用ファイルに書き込めません");
         }
         sink.pending.clear();
     }
@@ -177,6 +210,11 @@ class TraceState {
             if (stop_) break;
             cv_.wait_for(lock, kMaxDelay, [this] { return stop_; });
             FlushAllLocked();
+            if (!failures_.empty()) {
+                lock.unlock();
+                Report();
+                lock.lock();
+            }
         }
     }
 
@@ -188,6 +226,7 @@ class TraceState {
     std::map<std::string, Sink> sinks_;
     std::function<void(const std::string&)> onFailure_;
     std::set<std::string> failedPaths_;
+    std::vector<std::string> failures_;  // told to the handler once the lock is let go
 };
 
 }  // namespace

@@ -318,6 +318,77 @@ int CNameEdit::PasteItemStrRight(CMyItem* pItem, const std::string& text) {
     });
 }
 
+std::string NameWithInfo(const CMyItem* pItem, const std::string& text, InfoPlace where) {
+    std::string name = pItem->m_strNewName;
+    const int dot = pItem->GetExtPos(1);
+    const std::size_t stemEnd = dot >= 0 ? static_cast<std::size_t>(dot) : name.size();
+    switch (where) {
+        case InfoPlace::Left:
+            name.insert(0, text);
+            break;
+        case InfoPlace::Right:
+            name.insert(stemEnd, text);
+            break;
+        case InfoPlace::Whole:
+            if (!text.empty()) name.replace(0, stemEnd, text);
+            break;
+    }
+    return name;
+}
+
+InfoSource InfoSourceOf(const CMyItem* pItem, InfoCache& cache, unsigned kinds,
+                        const std::function<bool()>& stop) {
+    InfoSource src;
+    if (!pItem) return src;
+    const bool onDisk = !pItem->m_bUserMakeFold && !pItem->m_strOrgPath.empty();
+    if (onDisk) {
+        src.hasMtime = true;
+        src.mtime = pItem->m_status.m_mtime;
+    }
+    const std::string& parent = pItem->m_strParentPath;
+    const int slash = FindLastCharDbcs(parent, '/');
+    src.parent = parent.substr(static_cast<std::size_t>(slash + 1));
+    if (kinds && onDisk && !pItem->m_bIsFolder)
+        src.file = &cache.Get(pItem->m_strOrgPath, pItem->m_status.size64, pItem->m_status.m_mtime,
+                              kinds, stop);
+    return src;
+}
+
+int CNameEdit::PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace where,
+                             InfoCache& cache, int* pNoInfo) {
+    if (!pItem) return -1;
+    return WithDescent(pItem, [&](CMyItem* it) {
+        const InfoSource src = InfoSourceOf(it, cache, tmpl.Kinds(), [&] { return Stop(); });
+        if (m_bStopped) return -1;
+        const InfoTemplate::Expansion e = tmpl.Expand(src);
+        if (!e.complete && pNoInfo) ++*pNoInfo;
+        std::string name = NameWithInfo(it, e.text, where);
+        if (name == it->m_strNewName) return 0;
+        it->m_strNewName = std::move(name);
+        RefreshItem(it);
+        return 1;
+    });
+}
+
+EditRunResult CNameEdit::RunInfoPaste(const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
+                                      const std::vector<CMyItem*>& rows) {
+    EditRunResult r;
+    m_bStopped = false;
+    const long long total = static_cast<long long>(rows.size());
+    for (CMyItem* pItem : rows) {
+        if (Stop()) break;
+        const int res = PasteItemInfo(pItem, tmpl, where, cache, &r.iNoInfo);
+        ++r.iRows;
+        if (res > 0) ++r.iChanged;
+        if (res < 0 && !m_bStopped) ++r.iFailed;
+        if (pItem) m_host.ListRowChanged(pItem->m_iArrayIndex);
+        m_host.Progress(r.iRows, total);
+        if (m_bStopped) break;
+    }
+    r.bStopped = m_bStopped;
+    return r;
+}
+
 namespace {
 
 // Offsets where a keyword hits (its start, or with bAtEnd its end), left to right, without

@@ -14,6 +14,7 @@
 // search start past the text it has just produced, and an empty hit ends a loop.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@
 #include "edit/regex_replace.h"
 #include "edit/regexp.h"
 #include "edit/textconv.h"
+#include "info/info_cache.h"
+#include "info/info_template.h"
 #include "model/host.h"
 
 class CMyItem;
@@ -62,7 +65,21 @@ struct EditRunResult {
     int iChanged = 0;  // of those, rows whose own new name changed
     int iFailed = 0;   // rows whose operation reported a failure
     bool bStopped = false;
+    int iNoInfo = 0;  // 情報を貼り付け: rows whose file lacked a field the template asks for
 };
+
+// Where 情報を貼り付け puts a template's expansion: before the new name, before its extension,
+// or in place of everything before its extension.
+enum class InfoPlace { Left, Right, Whole };
+
+// What a template can take from an item: the file is read (through the cache) only for the
+// kinds asked for, and only for a file item that exists on disk.
+// The item's new name with an expansion put in its place (Whole with nothing to put leaves the
+// name as it is rather than bare).
+std::string NameWithInfo(const CMyItem* pItem, const std::string& text, InfoPlace where);
+
+InfoSource InfoSourceOf(const CMyItem* pItem, InfoCache& cache, unsigned kinds,
+                        const std::function<bool()>& stop = {});
 
 // The per-item operations and the command loops over the selected rows. One object serves a
 // whole run; it keeps references to the matcher, the host and the keyword settings (the
@@ -100,6 +117,10 @@ class CNameEdit {
     int RegexReplaceItem(CMyItem* pItem, const CRegexReplace& re);
     // Character-type conversion or normalisation of the new name.
     int ConvertItemCharType(CMyItem* pItem, CharConv kind);
+    // 情報を貼り付け: the template expanded for the item; *pNoInfo is bumped for every item
+    // (sub-items included) whose file lacked a field's first choice.
+    int PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
+                      int* pNoInfo);
     // Macro only, no descent: the run of keyword occurrences that begins the name goes.
     int CutItemStrFromLeft(CMyItem* pItem, const std::string& key, bool bWild);
     // Macro only, no descent: the run of keyword occurrences that ends the name goes (with
@@ -125,6 +146,9 @@ class CNameEdit {
     // 2011 and 2012 on the window's thread.
     EditRunResult CutExtensionCommand(const std::vector<CMyItem*>& rows);
     EditRunResult RestoreExtensionCommand(const std::vector<CMyItem*>& rows);
+    // 情報を貼り付け over the selected rows, with progress and STOP between rows.
+    EditRunResult RunInfoPaste(const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
+                               const std::vector<CMyItem*>& rows);
 
     // 2005: rows are all the list's rows, selected their selection flags (same size). With at
     // most one row selected every row is tested, else only the selected ones; a tested row

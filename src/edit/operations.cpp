@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/trace.h"
+#include "edit/info_sort.h"
 #include "edit/name_edit.h"
 #include "edit/name_limit.h"
 #include "edit/serial.h"
@@ -126,6 +127,33 @@ OpResult CutFrom(OpContext& c) {
     return r;
 }
 
+// 情報を貼り付け: the target's template expanded for each selected row; a template that cannot
+// be used is explained in a message and nothing runs.
+template <InfoPlace kWhere>
+OpResult PasteInfo(OpContext& c) {
+    std::string error;
+    const auto t = InfoTemplate::Parse(c.target.infoTemplate, &error);
+    if (!t) {
+        c.host.Message(error, MsgKind::Ok, MsgIcon::Warning);
+        return {-1};
+    }
+    InfoCache own;
+    const EditRunResult r = Editor(c).RunInfoPaste(
+        *t, kWhere, c.target.pInfo ? *c.target.pInfo : own, c.target.SelectedItems());
+    OpResult out = FromEdit(r);
+    out.noInfo = r.iNoInfo;
+    return out;
+}
+
+// The folder shown in the order of the date taken; STOP leaves it as it was.
+OpResult SortTaken(OpContext& c) {
+    if (!c.target.pFolder) return {-1};
+    InfoCache own;
+    if (!SortByDateTaken(c.target.pFolder, c.target.pInfo ? *c.target.pInfo : own, c.host))
+        return {-1, true};
+    return {c.target.RowCount(), false, OpRequest::ShowFolder};
+}
+
 OpResult TextTree(OpContext&) {
     return {0, false, OpRequest::WriteTextTree};
 }
@@ -165,6 +193,9 @@ constexpr MacroSpelling kCutFromLeft[] = {{"CutListStringFromLeft", "DS", MacroA
 constexpr MacroSpelling kCutFromRight[] = {
     {"CutListStringFromRight", "DDS", MacroArgs::FlagKey1Arg2}};
 constexpr MacroSpelling kClearAllItem[] = {{"ClearAllItem", "", MacroArgs::None}};
+constexpr MacroSpelling kPasteInfoLeft[] = {{"PasteLeftListInfo", "S", MacroArgs::Template}};
+constexpr MacroSpelling kPasteInfoRight[] = {{"PasteRightListInfo", "S", MacroArgs::Template}};
+constexpr MacroSpelling kPasteInfoWhole[] = {{"PasteWholeListInfo", "S", MacroArgs::Template}};
 
 // ---- Regular expressions, character types, the order before numbering --------------------
 
@@ -316,6 +347,15 @@ constexpr Operation kOperations[] = {
      nullptr, CliValue::None, 0, 0, Sort<OpRequest::SortNatural>},
     {CMD_EDIT_NAMES_AS_TEXT, kNoMacro, "名前をテキストで編集", MenuPlace::Tools, 0, Asks::NamesText,
      nullptr, nullptr, CliValue::None, 0, kWindowSide, nullptr},
+    {CMD_PASTE_INFO_LEFT, kPasteInfoLeft, "情報を貼り付け（先頭）", MenuPlace::Paste, 4,
+     Asks::InfoTemplate, nullptr, "--paste-info-left", CliValue::Template,
+     kReadsIntoFolders | kReadsAutoIndex, kSel, PasteInfo<InfoPlace::Left>},
+    {CMD_PASTE_INFO_RIGHT, kPasteInfoRight, "情報を貼り付け（末尾）", MenuPlace::Paste, 5,
+     Asks::InfoTemplate, nullptr, "--paste-info-right", CliValue::Template,
+     kReadsIntoFolders | kReadsAutoIndex, kSel, PasteInfo<InfoPlace::Right>},
+    {CMD_PASTE_INFO_WHOLE, kPasteInfoWhole, "情報を貼り付け（名前全体）", MenuPlace::Paste, 6,
+     Asks::InfoTemplate, nullptr, "--paste-info", CliValue::Template,
+     kReadsIntoFolders | kReadsAutoIndex, kSel, PasteInfo<InfoPlace::Whole>},
     // Rows without a macro function.
     {CMD_CUT_EXT, kNoMacro, "拡張子を削除", MenuPlace::Extension, 0, Asks::Nothing, nullptr,
      nullptr, CliValue::None, kReadsIntoFolders | kReadsAutoIndex, kSel, CutExtension},
@@ -339,6 +379,8 @@ constexpr Operation kOperations[] = {
      nullptr, CliValue::None, kReadsIntoFolders | kReadsAutoIndex, kSel, EditOp<EDIT_RESET_NAME>},
     {CMD_INFO, kNoMacro, "情報", MenuPlace::Bottom, 2, Asks::Info, nullptr, nullptr, CliValue::None,
      0, kSel | kWindowSide, nullptr},
+    {CMD_SORT_TAKEN, kNoMacro, "撮影日時順に並べ替え", MenuPlace::Bottom, 3, Asks::Nothing, nullptr,
+     "--sort-date-taken", CliValue::None, 0, kNotWhileBusy, SortTaken},
     {CMD_TEXT_TREE, kNoMacro, "ツリー構造をテキスト出力", MenuPlace::Tree, 0, Asks::Nothing,
      nullptr, nullptr, CliValue::None, 0, 0, TextTree},
 };

@@ -15,6 +15,7 @@
 #include "edit/keyword_settings.h"
 #include "edit/regexp.h"
 #include "edit/serial_settings.h"
+#include "info/info_cache.h"
 #include "model/host.h"
 #include "model/list_state.h"
 
@@ -26,6 +27,8 @@ struct EditTarget : ListState {
     KeyWordSettings keyWord;  // the keyword dialog's values and the into-folders option
     SerialSettings serial;    // the serial numbering dialog's values
     CMyRegExp matcher;
+    std::string infoTemplate;    // 情報を貼り付け's template (CP932)
+    InfoCache* pInfo = nullptr;  // what the loaded files hold, read once (null: read afresh)
 };
 
 // Operation ids. Those with a menu entry are the menu ids of the list's and the tree's menus.
@@ -47,6 +50,9 @@ enum ListCommand : int {
     CMD_PASTE_RIGHT = 2032,
     CMD_PASTE_KEY_LEFT = 2033,
     CMD_PASTE_KEY_RIGHT = 2034,
+    CMD_PASTE_INFO_LEFT = 2035,  // 情報を貼り付け with the target's template
+    CMD_PASTE_INFO_RIGHT = 2036,
+    CMD_PASTE_INFO_WHOLE = 2037,
     CMD_SERIAL_0_UP = 2041,
     CMD_SERIAL_0_DOWN = 2042,
     CMD_SERIAL_1_UP = 2043,
@@ -54,6 +60,7 @@ enum ListCommand : int {
     CMD_SERIAL_FROM_UP = 2045,
     CMD_SERIAL_FROM_DOWN = 2046,
     CMD_SERIAL_DETAIL = 2047,
+    CMD_SORT_TAKEN = 2048,  // the folder shown sorted by the date taken
     CMD_TEXT_TREE = 2100,
     // Rows only macros reach.
     OP_CUT_FROM_LEFT = 2201,
@@ -95,6 +102,7 @@ enum class OpRequest {
     WriteTextTree,  // TextTree.txt of the whole tree
     SortModified,   // sort the folder shown by modification time
     SortNatural,    // sort the folder shown in natural order
+    ShowFolder,     // the folder shown is listed again (its order changed)
 };
 
 // One run of an operation.
@@ -114,6 +122,7 @@ struct OpResult {
     int changed = 0;       // rows changed (or selected, or written); -1: refused
     bool stopped = false;  // STOP ended it early
     OpRequest request = OpRequest::None;
+    int noInfo = 0;  // 情報を貼り付け: rows whose file lacked a field the template asks for
 };
 
 using OpRun = OpResult (*)(OpContext& c);
@@ -133,6 +142,7 @@ enum class MacroArgs {
     SerialDelta,   // (S, D): step type, step
     RegexSSD,      // (S, S, D): pattern into keyword 1, replacement into keyword 2, flags
     SortOrder,     // (D): ascending when non-zero
+    Template,      // (S): the template of 情報を貼り付け
 };
 
 struct MacroSpelling {
@@ -160,7 +170,16 @@ enum class MenuPlace {
 };
 
 // What the window asks before it runs the operation.
-enum class Asks { Nothing, KeyWords, Limit, SerialStart, SerialFull, Info, NamesText };
+enum class Asks {
+    Nothing,
+    KeyWords,
+    Limit,
+    SerialStart,
+    SerialFull,
+    Info,
+    InfoTemplate,
+    NamesText
+};
 
 // The keyword dialog as an operation shows it.
 struct KeyWordAsk {
@@ -190,7 +209,8 @@ enum OpFlags : unsigned {
 };
 
 // A dovreth-cli option.
-enum class CliValue { None, Limit };  // --limit N: N becomes the length limit of this run
+// --limit N: N becomes the length limit of this run; --paste-info* TEMPLATE: the template.
+enum class CliValue { None, Limit, Template };
 
 struct Operation {
     int id;

@@ -304,6 +304,7 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
             ClearAllItem();
             break;
         case OpRequest::WriteTextTree:
+        case OpRequest::ShowFolder:
             break;  // not a macro's to ask for
         case OpRequest::SortModified:
         case OpRequest::SortNatural:
@@ -345,6 +346,9 @@ void CMacroRunner::ApplyArgs(MacroArgs args, const CMacroStatement& st) {
             break;
         case MacroArgs::SortOrder:
             break;  // the order goes to the sort itself
+        case MacroArgs::Template:
+            m_target.infoTemplate = S(1);
+            break;
         case MacroArgs::SerialPos:
             ser.UseWildCard = static_cast<int>(D(1));
             ser.InsertPosType = Serial(2);

@@ -63,24 +63,12 @@ enum MacroFuncId : int {
     MACRO_ClearAllItem = 24,
 };
 
-// Functions added after them, numbered on in table order.
-enum MacroFuncIdAdded : int {
-    MACRO_RegexReplaceListString = 25,  // (pattern, replacement, flags D: 1 every hit,
-                                        //  2 ignore case)
-    MACRO_ToUpperListString,            // the character-type conversions, in CharConv order
-    MACRO_ToLowerListString,
-    MACRO_ToCapitalListString,
-    MACRO_ToHalfWidthListString,
-    MACRO_ToFullWidthListString,
-    MACRO_KanaToFullWidthListString,
-    MACRO_KanaToHalfWidthListString,
-    MACRO_HiraganaToKatakanaListString,
-    MACRO_KatakanaToHiraganaListString,
-    MACRO_NormalizeNfcListString,
-    MACRO_NormalizeNfdListString,
-    MACRO_SortListByDate,   // (D: 1 ascending, 0 descending)
-    MACRO_SortListNatural,  // (D: 1 ascending, 0 descending)
-};
+// The functions added after them are numbered on in the order of the table's rows: look them
+// up by name in MacroFuncTable(). Among them: PasteLeftListInfo, PasteRightListInfo and
+// PasteWholeListInfo (S: a template, pasted before the name, before its extension, in place of
+// the name before its extension); RegexReplaceListString (pattern, replacement, flags D:
+// 1 every hit, 2 ignore case); the character-type conversions, in CharConv order; and
+// SortListByDate and SortListNatural (D: 1 ascending, 0 descending).
 
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.
 std::string MacroFileName(int iFileNum);

@@ -48,6 +48,10 @@ class IHost {
 
     // Progress of a long run (items done out of total; total 0 when unknown).
     virtual void Progress(long long /*done*/, long long /*total*/) {}
+
+    // A line (CP932) telling how this front end takes a rename back, added below the rename's
+    // question; empty when it has no way to.
+    virtual std::string UndoHint() const { return {}; }
 };
 
 // A host that passes everything to another one; a decorator overrides only what it changes.
@@ -67,6 +71,7 @@ class ForwardingHost : public IHost {
     void ListRowChanged(int row) override { inner_.ListRowChanged(row); }
     void ItemFieldsChanged(CMyItem* item) override { inner_.ItemFieldsChanged(item); }
     void Progress(long long done, long long total) override { inner_.Progress(done, total); }
+    std::string UndoHint() const override { return inner_.UndoHint(); }
 
   protected:
     IHost& Inner() { return inner_; }

@@ -288,14 +288,20 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         ~LoadingFlag() { flag = false; }
     } loading(m_bLoading);
     const long long leftOutBefore = m_leftOut.count;
-    OperationScope operation;
     // The user named this folder: it is reached as its path says, and nothing below it that
     // is a link is ever entered.
-    if (IsAbsolutePath(folderPath)) Fs().TrustFolder(folderPath);
+    DiskScope scope;
+    if (IsAbsolutePath(folderPath)) scope.Add(folderPath);
+    OperationScope operation(scope);
 
     result.removed = CheckLoadFileStatus(folderPath, picked);
-    CountRead(picked.size());
+    // Counted as the items are made, so a long list of picked entries shows its progress.
+    std::size_t uncounted = 0;
     for (const EntryInfo& e : picked) {
+        if (++uncounted == 1024) {
+            CountRead(uncounted);
+            uncounted = 0;
+        }
         FindData fd = e.findData;
         if (fd.cFileName.empty()) fd.cFileName = e.name;
         ReduceAttributes(fd);
@@ -315,6 +321,7 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
             break;
         }
     }
+    CountRead(uncounted);
     if (!result.quit && host_.QuitRequested()) result.quit = true;
     result.leftOut = m_leftOut.count - leftOutBefore;
     if (!result.quit) host_.ListShowFolder(pCurrent);

@@ -55,41 +55,21 @@ bool ItemPathAgrees(const CMyItem& item) {
     return item.m_status.m_szFullName == FitField(path, 260);
 }
 
-void CollectFolders(const CMyItem& folder, std::unordered_set<std::string>& known) {
-    if (!folder.m_pArray) return;
-    for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
-        const CMyItem* sub = folder.m_pArray->GetAt(i);
-        if (!sub) continue;
-        if (sub->m_iLayer == 1) known.insert(sub->m_strParentPath);
-        if (sub->m_bIsFolder) {
-            if (!sub->m_strOrgPath.empty()) known.insert(sub->m_strOrgPath);
-            CollectFolders(*sub, known);
-        }
-    }
-}
-
-bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::string>& known,
-                        std::string* why) {
+bool SubPathsConsistent(const CMyItem& folder, std::string* why) {
     if (!folder.m_pArray) return true;
     for (int i = 0; i < folder.m_pArray->GetSize(); ++i) {
         const CMyItem* sub = folder.m_pArray->GetAt(i);
         if (!sub) continue;
-        bool ok;
-        if (sub->m_strOrgPath.empty()) {
-            ok = sub->m_bIsFolder && sub->m_bUserMakeFold;
-        } else if (!ItemPathAgrees(*sub)) {
-            ok = false;
-        } else if (sub->m_iLayer <= 1) {
-            ok = true;
-        } else {
-            ok = (!folder.m_strOrgPath.empty() && sub->m_strParentPath == folder.m_strOrgPath) ||
-                 known.count(sub->m_strParentPath) > 0;
-        }
+        // An item keeps the path where it is on disk wherever the tree shows it (a loaded entry
+        // dragged into another folder is moved there by the next rename); the folders the
+        // entries lie in are what the rename and the copy may reach (see ScopeOfTree).
+        const bool ok = sub->m_strOrgPath.empty() ? sub->m_bIsFolder && sub->m_bUserMakeFold
+                                                  : ItemPathAgrees(*sub);
         if (!ok) {
             if (why) *why = sub->m_strOrgPath;
             return false;
         }
-        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, known, why)) return false;
+        if (sub->m_bIsFolder && !SubPathsConsistent(*sub, why)) return false;
     }
     return true;
 }
@@ -97,9 +77,7 @@ bool SubPathsConsistent(const CMyItem& folder, const std::unordered_set<std::str
 }  // namespace
 
 bool StoredPathsConsistent(const CMyItem& root, std::string* why) {
-    std::unordered_set<std::string> known;
-    CollectFolders(root, known);
-    return SubPathsConsistent(root, known, why);
+    return SubPathsConsistent(root, why);
 }
 
 CSaveDataFile::CSaveDataFile(IHost& host, std::string tracePath, bool autoIndex)
@@ -406,24 +384,24 @@ int CSaveDataFile::Reset(std::unique_ptr<CMyItem>& root) {
 
 namespace {
 
-// Resolves the symbolic links path may be (not those of its folders), up to a limit; mode gets
-// the permission bits of the regular file found there. 0, or the errno that stops it.
-int FollowLinks(std::string& path, std::optional<unsigned>& mode) {
-    for (int hop = 0; hop <= 40; ++hop) {
-        EntryInfo info;
-        const int err = Fs().Stat(path, info);
-        if (err == ENOENT) return 0;  // a new file (or a link to one still to be made)
-        if (err != 0) return err;
-        if (!info.isLink) {
-            if (info.isRegular) mode = info.mode;
-            return 0;
-        }
+// What the chosen path is: a new file, a regular file (mode gets its permission bits), or a
+// link of the user's own, which is then replaced by the path it leads to as the kernel resolves
+// it (a link of anyone else is refused: in a shared folder it may lead to another file of the
+// user's). 0, or the errno that stops the save.
+int OwnTarget(std::string& path, std::optional<unsigned>& mode) {
+    EntryInfo info;
+    int err = Fs().Stat(path, info);
+    if (err == ENOENT) return 0;  // a new file
+    if (err != 0) return err;
+    if (info.isLink) {
+        if (info.uid != ::geteuid()) return EPERM;
         std::string target;
-        if (const int e = Fs().ReadLink(path, target); e != 0) return e;
-        if (target.empty()) return ENOENT;
-        path = IsAbsolutePath(target) ? target : JoinPath(ParentPath(path), target);
+        if ((err = Fs().ResolveOwnLink(path, target)) != 0) return err;
+        path = std::move(target);
+        if ((err = Fs().Stat(path, info)) != 0) return err == ENOENT ? 0 : err;
     }
-    return ELOOP;
+    if (info.isRegular) mode = info.mode;
+    return 0;
 }
 
 }  // namespace
@@ -437,7 +415,7 @@ int CSaveDataFile::SaveWorker(CMyItem& root, const std::string& chosen) {
         // the new file keeps the old one's permissions.
         std::string path = chosen;
         std::optional<unsigned> mode;
-        if (IsAbsolutePath(path)) err = FollowLinks(path, mode);
+        if (IsAbsolutePath(path)) err = OwnTarget(path, mode);
         if (err == 0 && IsAbsolutePath(path) && !BaseName(path).empty()) {
             for (int i = 0; i < 100; ++i) {
                 tmp = path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);

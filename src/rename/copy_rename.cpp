@@ -82,13 +82,13 @@ bool CCopyRun::PrepareBuffer() {
     return true;
 }
 
-void CCopyRun::Run(CMyItem* root, const std::string& outputFolder) {
+void CCopyRun::Run(CMyItem* root, const std::string& outputFolder, const DiskScope* loaded) {
     if (!root || outputFolder.empty()) return;
-    OperationScope operation;
     // What is read lies below the folders holding the loaded entries; what is written lies
     // below the output folder the user chose. Nothing below either that is a link is entered.
-    Fs().TrustFolder(outputFolder);
-    TrustLoadedFolders(root);
+    DiskScope scope = loaded ? *loaded : ScopeOfTree(root);
+    scope.Add(outputFolder);
+    OperationScope operation(scope);
     CopyItemToFolder(root, outputFolder);
 }
 
@@ -122,7 +122,12 @@ int CCopyRun::CopyItemToFolder(CMyItem* pItem, std::string strDest) {
 
     const bool isRoot = pItem->m_iLayer == 0;
     bool copySubItems = true;
-    int err = nameOk ? Fs().MakeDir(target) : EINVAL;
+    // The folder gets the source folder's permission bits (the owner may always write into it,
+    // so that its contents can be copied).
+    unsigned mode = 0777;
+    if (EntryInfo source; !isRoot && Fs().Stat(pItem->m_strOrgPath, source) == 0 && source.isDir)
+        mode = (source.mode & 0777) | 0700;
+    int err = nameOk ? Fs().MakeDirMode(target, mode) : EINVAL;
     if (err == 0) {
         ++m_iCopyOkNum;
         TraceF(m_strTracePath, "　フォルダ[ %s ]作成\n", target.c_str());
@@ -160,7 +165,15 @@ int CCopyRun::CopyItemToFolder(CMyItem* pItem, std::string strDest) {
     const std::string result =
         FormatSj("【 実行結果 】\n\n完了ファイル数： %d\n失敗ファイル数： %d\n",
                  static_cast<int>(m_iCopyOkNum), static_cast<int>(m_iCopyErrNum));
-    if (!quit) m_host.Message(result, MsgKind::Ok, MsgIcon::Information);
+    // The user is told where the failures are described, and how many met a taken name.
+    std::string shown = result;
+    if (m_iCopyErrNum > 0) {
+        if (m_iCopyTakenNum > 0)
+            shown += FormatSj("\n同名のファイルが既にあるためコピーしなかったファイル： %u\n",
+                              static_cast<unsigned>(m_iCopyTakenNum));
+        shown += Sj("\n失敗の理由は DataTrace.txt の「×」と「※」の行に記されています。\n");
+    }
+    if (!quit) m_host.Message(shown, MsgKind::Ok, MsgIcon::Information);
     TraceF(m_strTracePath, "========================================\n");
     TraceWrite(m_strTracePath, result);
     TraceF(m_strTracePath, "\n");
@@ -182,12 +195,17 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
     auto exists = [&]() {
         TraceF(m_strTracePath, "　※　同名のファイルが既に存在するのでコピーしません。[ %s ]\n",
                strTarget.c_str());
+        ++m_iCopyTakenNum;
         return -1;
     };
     // Regular files only (a FIFO or device fails instead of blocking). The item's own path: the
     // status record's copy of it is cut at the save file's field size.
     std::unique_ptr<IFile> src;
     if (fs.OpenRead(pItem->m_strOrgPath, src) != 0) return -1;
+    // The copy keeps the source's permission bits; until it is complete only the user can
+    // read it.
+    unsigned mode = 0644;
+    if (src->GetMode(mode) != 0) mode = 0644;
     // A taken name is not worth reading the whole file for; the final no-replace rename below
     // is what guarantees nothing is overwritten.
     if (EntryInfo taken; fs.Stat(strTarget, taken) == 0) {
@@ -204,7 +222,7 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
     for (int i = 0; i < 100 && createErr == EEXIST; ++i) {
         part = folder + ".dovreth-part" + std::to_string(::getpid()) + "_" +
                std::to_string(m_iPartSerial++);
-        createErr = fs.CreateNew(part, dst);
+        createErr = fs.CreateNew(part, dst, 0600);
     }
     if (createErr != 0) {
         src->Close();
@@ -249,7 +267,7 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
         }
     }
     src->Close();
-    if (dst->Close() != 0) {
+    if (dst->SetMode(mode & 0777) != 0 || dst->Close() != 0) {
         TraceF(m_strTracePath, "※　ファイル操作に失敗\n");
         fs.RemoveFile(part);
         return -1;
@@ -262,12 +280,13 @@ int CCopyRun::CopyItemFile(CMyItem* pItem, const std::string& strTarget) {
 }
 
 int CopyAndRename(CCopyRun& run, CMyItem* root, const std::string& outputFolder,
-                  const CopyOptions& options) {
+                  const CopyOptions& options, const DiskScope* loaded) {
     if (!run.ConfirmStart(root, options)) return 1;
     if (!run.PrepareBuffer()) return 1;
     run.m_iCopyOkNum = 0;
     run.m_iCopyErrNum = 0;
-    run.Run(root, outputFolder);
+    run.m_iCopyTakenNum = 0;
+    run.Run(root, outputFolder, loaded);
     return 0;
 }
 

@@ -18,6 +18,7 @@ class CMyItem;
 
 namespace dov {
 
+class DiskScope;
 class IHost;
 
 struct CopyOptions {
@@ -42,15 +43,18 @@ class CCopyRun {
 
     // The worker's part: with a root and a non-empty output folder, copies the tree.
     // An empty folder (the choice was cancelled) copies nothing and reports nothing.
-    void Run(CMyItem* root, const std::string& outputFolder);
+    // loaded: the folders the entries were loaded from (pinned then); without it, those
+    // holding the entries under the root, pinned now. The output folder is pinned now.
+    void Run(CMyItem* root, const std::string& outputFolder, const DiskScope* loaded = nullptr);
 
     // Copies item (a folder with everything below it, or a file) into strDest. 0 or -1.
     int CopyItemToFolder(CMyItem* pItem, std::string strDest);
     // Copies one file to the full target path; 0 when all of it was copied.
     int CopyItemFile(CMyItem* pItem, const std::string& strTarget);
 
-    std::uint32_t m_iCopyOkNum = 0;   // folders created plus files copied
-    std::uint32_t m_iCopyErrNum = 0;  // folders and files that failed
+    std::uint32_t m_iCopyOkNum = 0;     // folders created plus files copied
+    std::uint32_t m_iCopyErrNum = 0;    // folders and files that failed
+    std::uint32_t m_iCopyTakenNum = 0;  // of the failures: files whose name was taken
 
     // For tests: the chunk size of the copy (at most kBufferSize).
     std::size_t m_chunk = kBufferSize;
@@ -68,7 +72,7 @@ class CCopyRun {
 // buffer, copy. run: the session's copy object (it keeps the buffer and the counters; its host
 // is used). Result: 0 when the copy ran (see the counters), 1 when it did not start.
 int CopyAndRename(CCopyRun& run, CMyItem* root, const std::string& outputFolder,
-                  const CopyOptions& options);
+                  const CopyOptions& options, const DiskScope* loaded = nullptr);
 // The same with a copy object of its own.
 int CopyAndRename(CMyItem* root, const std::string& outputFolder, const CopyOptions& options,
                   IHost& host);

@@ -1,5 +1,7 @@
 #include "rename/journal.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
 #include <charconv>
@@ -10,7 +12,7 @@ namespace dov {
 namespace {
 
 constexpr std::string_view kMagic = "DOVRETH-JOURNAL";
-constexpr std::string_view kVersion = "1";
+constexpr std::string_view kVersion = "2";
 
 // Eight tables for the CRC, so that eight bytes are folded in at a time.
 std::array<std::array<std::uint32_t, 256>, 8> MakeCrcTables() {
@@ -70,6 +72,12 @@ bool Unescape(std::string_view in, std::string& out) {
     return true;
 }
 
+bool Number(std::string_view text, std::uint64_t& out) {
+    if (text.empty() || (text.size() > 1 && text[0] == '0')) return false;
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && ptr == text.data() + text.size();
+}
+
 // The CRC as the journal writes it: 8 lower-case hex digits into out.
 void HexCrc(std::uint32_t crc, char (&out)[8]) {
     static const char kHex[] = "0123456789abcdef";
@@ -124,16 +132,28 @@ bool ParseJournal(std::string_view data, Journal& out) {
         p = lf + 1;
         if (!CheckedFields(line, f)) break;
         if (!header) {
-            if (f.size() != 3 || f[0] != kMagic || f[1] != kVersion ||
+            if (f.size() != 3 || f[0] != kMagic || (f[1] != kVersion && f[1] != "1") ||
                 (f[2] != "rename" && f[2] != "undo"))
                 return false;
             out.kind = std::string(f[2]);
+            out.version = f[1] == "1" ? 1 : 2;
             header = true;
+            out.wholeBytes = p;
             continue;
         }
         if (out.finished) break;
+        if (f[0] == "S" && f.size() == 4 && out.version == 2 && out.steps.empty()) {
+            ScopeRoot root;
+            if (!Unescape(f[1], root.path) || root.path.empty() || !Number(f[2], root.device) ||
+                !Number(f[3], root.inode))
+                break;
+            out.scope.push_back(std::move(root));
+            out.wholeBytes = p;
+            continue;
+        }
         if (f[0] == "E" && f.size() == 1) {
             out.finished = true;
+            out.wholeBytes = p;
             continue;
         }
         if (f[0] == "X" && f.size() == 2) {
@@ -145,21 +165,30 @@ bool ParseJournal(std::string_view data, Journal& out) {
                 break;
             out.steps.back().failed = true;
             out.steps.back().err = err;
+            out.wholeBytes = p;
             continue;
         }
         JournalStep step;
         if ((f[0] == "M" || f[0] == "D") && f.size() == 2) {
             step.kind = f[0] == "M" ? JournalStep::MakeDir : JournalStep::RemoveDir;
             if (!Unescape(f[1], step.from) || step.from.empty()) break;
-        } else if (f[0] == "R" && f.size() == 3) {
+        } else if (f[0] == "R" && f.size() == (out.version == 1 ? 3u : 6u)) {
             step.kind = JournalStep::Rename;
             if (!Unescape(f[1], step.from) || !Unescape(f[2], step.to) || step.from.empty() ||
                 step.to.empty())
                 break;
+            if (out.version == 2) {
+                const std::string_view t = f[5];
+                if (!Number(f[3], step.id.device) || !Number(f[4], step.id.inode) ||
+                    t.size() != 1 || std::string_view("dlf-").find(t[0]) == std::string_view::npos)
+                    break;
+                step.id.type = t[0] == '-' ? 0 : t[0];
+            }
         } else {
             break;
         }
         out.steps.push_back(std::move(step));
+        out.wholeBytes = p;
     }
     return header;
 }
@@ -172,13 +201,24 @@ std::string UndoJournalPath() {
     return ProgramFile("RenameJournal.undo.txt");
 }
 
+int ReadJournal(const std::string& path, Journal& out) {
+    out = Journal{};
+    EntryInfo info;
+    if (int e = Fs().Stat(path, info)) return e;
+    if (info.isLink || info.uid != ::geteuid() || (info.mode & 022)) return EPERM;
+    std::string data;
+    if (int e = ReadWholeFile(path, data)) return e;
+    return ParseJournal(data, out) ? 0 : EINVAL;
+}
+
 JournalState ReadJournalState() {
     JournalState st;
     EntryInfo info;
     st.undoCutShort = Fs().Stat(UndoJournalPath(), info) == 0;
-    std::string data;
     Journal j;
-    if (ReadWholeFile(JournalPath(), data) != 0 || !ParseJournal(data, j)) return st;
+    const int e = ReadJournal(JournalPath(), j);
+    st.refused = e == EPERM;
+    if (e != 0) return st;
     st.exists = true;
     st.finished = j.finished;
     st.kind = j.kind;
@@ -194,10 +234,12 @@ CJournalWriter::~CJournalWriter() {
     if (file_) file_->Close();
 }
 
-int CJournalWriter::Begin() {
+int CJournalWriter::Begin(const DiskScope& scope) {
     failed_ = false;
     file_.reset();
     int e = Fs().CreateTruncate(path_, file_);
+    // Only the user may write it (an older one may have been made under a wider umask).
+    if (e == 0) e = file_->SetMode(0600);
     if (e == 0) {
         std::string line(kMagic);
         line += '\t';
@@ -205,7 +247,27 @@ int CJournalWriter::Begin() {
         line += '\t';
         line += kind_;
         if (!WriteLine(std::move(line))) e = EIO;
+        for (const ScopeRoot& root : scope.Roots()) {
+            if (e != 0) break;
+            line = "S\t";
+            AppendEscaped(line, root.path);
+            line += '\t' + std::to_string(root.device) + '\t' + std::to_string(root.inode);
+            if (!WriteLine(std::move(line))) e = EIO;
+        }
     }
+    if (e == 0) e = file_->Sync();
+    if (e != 0) {
+        failed_ = true;
+        file_.reset();
+    }
+    return e;
+}
+
+int CJournalWriter::Continue(std::size_t whole) {
+    failed_ = false;
+    file_.reset();
+    int e = Fs().OpenContinue(path_, whole, file_);
+    if (e == 0) e = file_->SetMode(0600);
     if (e == 0) e = file_->Sync();
     if (e != 0) {
         failed_ = true;
@@ -232,13 +294,19 @@ bool CJournalWriter::AddMakeDir(const std::string& path) {
     return WriteLine(std::move(line));
 }
 
-bool CJournalWriter::AddRename(const std::string& from, const std::string& to) {
+bool CJournalWriter::AddRename(const std::string& from, const std::string& to, const EntryId& id) {
     std::string line;
-    line.reserve(from.size() + to.size() + 16);
+    line.reserve(from.size() + to.size() + 64);
     line = "R\t";
     AppendEscaped(line, from);
     line += '\t';
     AppendEscaped(line, to);
+    line += '\t';
+    line += std::to_string(id.device);
+    line += '\t';
+    line += std::to_string(id.inode);
+    line += '\t';
+    line += id.type ? id.type : '-';
     return WriteLine(std::move(line));
 }
 

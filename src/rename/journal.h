@@ -11,18 +11,27 @@
 //     crc   = 8 lower-case hex digits: the CRC-32 (IEEE) of every byte of the line before the
 //             TAB that precedes it
 //
-// The first line is the header  "DOVRETH-JOURNAL" TAB "1" TAB kind  (kind "rename" or "undo").
-// Every later line starts with a one-letter tag:
+// The first line is the header  "DOVRETH-JOURNAL" TAB version TAB kind  (version "2", or "1"
+// for journals of older versions of the program, which are read but hold no scope; kind
+// "rename" or "undo"). Every later line starts with a one-letter tag:
 //
-//     "M" TAB path          a folder is about to be created at path
-//     "R" TAB from TAB to   the entry at from is about to be renamed to to
-//     "D" TAB path          an empty folder is about to be removed
-//     "X" TAB errno         the change announced by the line before did not happen
-//     "E"                   the run has finished: no change follows
+//     "S" TAB path TAB dev TAB ino   a folder the run may reach below, as it was pinned (device,
+//                                    inode); all S lines come before the first change
+//     "M" TAB path                   a folder is about to be created at path
+//     "R" TAB from TAB to TAB dev TAB ino TAB type
+//                                    the entry at from (device, inode, type "d" folder, "l"
+//                                    link, "f" anything else, "-" unknown) is about to be
+//                                    renamed to to (version 1: "R" TAB from TAB to)
+//     "D" TAB path                   an empty folder is about to be removed
+//     "X" TAB errno                  the change announced by the line before did not happen
+//     "E"                            the run has finished: no change follows
 //
 // Paths are the program's CP932 byte strings, written byte for byte except that every byte
 // below 0x21, 0x25 ('%') and 0x7F is written as '%' and two upper-case hex digits; so a path
-// holds any bytes exactly and never contains TAB or LF. An errno is decimal.
+// holds any bytes exactly and never contains TAB or LF. Numbers are decimal.
+//
+// An undo cut short leaves its journal without "E"; the next undo goes on writing that same
+// file after its last whole line, so the undo journal always holds every change taken back.
 //
 // Reading stops at the first line that has no LF (a write cut short), a bad CRC, or a shape
 // not listed above: that line and everything after it are ignored. A file cut at any byte therefore
@@ -47,12 +56,16 @@ struct JournalStep {
     std::string to;       // the new path (Rename only)
     bool failed = false;  // an "X" line followed: the change did not happen
     int err = 0;
+    EntryId id;  // what was renamed (Rename; type 0 when unknown)
 };
 
 struct Journal {
     std::string kind;  // "rename" or "undo"
+    int version = 2;
+    std::vector<ScopeRoot> scope;  // the folders the run could reach
     std::vector<JournalStep> steps;
-    bool finished = false;  // the end marker was read
+    bool finished = false;       // the end marker was read
+    std::size_t wholeBytes = 0;  // the bytes of the lines read (the rest is ignored)
 };
 
 // Reads a journal's bytes. false when they do not begin with a whole header.
@@ -62,9 +75,15 @@ bool ParseJournal(std::string_view data, Journal& out);
 std::string JournalPath();
 std::string UndoJournalPath();
 
+// Reads a journal file of the user's own: 0, ENOENT when there is none, EPERM when it is
+// not owned by the user or group or others can write it (it is then not read), else errno or
+// EINVAL for bytes that are not a journal.
+int ReadJournal(const std::string& path, Journal& out);
+
 // What is found of the last run's journal at start-up.
 struct JournalState {
     bool exists = false;        // a readable journal is there
+    bool refused = false;       // a journal is there that is not the user's own (not read)
     bool finished = false;      // its run reached its end marker
     bool undoCutShort = false;  // an undo was cut short (run the undo again to finish it)
     std::size_t changes = 0;    // changes it records as made (not marked failed)
@@ -80,23 +99,26 @@ class CJournalWriter : public IRenameWatcher {
     CJournalWriter(std::string path, std::string kind);
     ~CJournalWriter() override;
 
-    // Creates the file (replacing an older one) and writes the header. 0 or errno.
-    int Begin();
+    // Creates the file (replacing an older one, readable and writable by the user alone) and
+    // writes the header and the scope. 0 or errno.
+    int Begin(const DiskScope& scope = {});
+    // Goes on writing a journal cut short (its first `whole` bytes are kept). 0 or errno.
+    int Continue(std::size_t whole);
     // Writes the end marker, syncs and closes. 0 or errno.
     int Finish();
     bool Failed() const { return failed_; }
     const std::string& Path() const { return path_; }
 
     bool AddMakeDir(const std::string& path);
-    bool AddRename(const std::string& from, const std::string& to);
+    bool AddRename(const std::string& from, const std::string& to, const EntryId& id = {});
     bool AddRemoveDir(const std::string& path);
     void AddFailure(int err);
 
     // IRenameWatcher
-    bool RunStarting() override { return Begin() == 0; }
+    bool RunStarting(const DiskScope& scope) override { return Begin(scope) == 0; }
     bool FolderCreating(const std::string& path) override { return AddMakeDir(path); }
-    bool EntryRenaming(const std::string& from, const std::string& to) override {
-        return AddRename(from, to);
+    bool EntryRenaming(const std::string& from, const std::string& to, const EntryId& id) override {
+        return AddRename(from, to, id);
     }
     void ChangeFailed(int err) override { AddFailure(err); }
     void RunEnded() override { Finish(); }

@@ -131,9 +131,11 @@ void CMyMakeTree::MakeItemName(CMyItem* pItem) {
 namespace dov {
 namespace {
 
-void ShowResult(IHost* host, bool ok) {
+// A failure names the file; without a host it goes to the trace.
+void ShowResult(IHost* host, bool ok, const std::string& path, const std::string& trace) {
+    if (!ok) TraceF(trace, "※　%s を書き込めませんでした。\n", path.c_str());
     if (!host) return;
-    host->Message(ok ? Sj("テキスト出力完了") : Sj("テキスト出力に失敗"), MsgKind::Ok,
+    host->Message(ok ? Sj("テキスト出力完了") : Sj("テキスト出力に失敗") + "\n" + path, MsgKind::Ok,
                   ok ? MsgIcon::Information : MsgIcon::Warning);
 }
 
@@ -150,7 +152,7 @@ bool WritePreRenameTree(CMyItem* pRoot, IHost* resultHost) {
     CMyMakeTree tree(trace, resultHost);
     tree.m_bWide = true;
     bool ok = tree.MakeTree(pRoot, path, true);
-    ShowResult(resultHost, ok);
+    ShowResult(resultHost, ok, path, trace);
     return ok;
 }
 
@@ -160,8 +162,9 @@ bool TextTreeOutput(CMyItem* pItem, IHost& host) {
         !pItem->m_strTracePath.empty() ? pItem->m_strTracePath : DefaultTracePath();
     CMyMakeTree tree(trace, &host);
     tree.m_bWide = true;
-    bool ok = tree.MakeTree(pItem, ProgramFile("TextTree.txt"), false);
-    ShowResult(&host, ok);
+    const std::string path = ProgramFile("TextTree.txt");
+    bool ok = tree.MakeTree(pItem, path, false);
+    ShowResult(&host, ok, path, trace);
     return ok;
 }
 

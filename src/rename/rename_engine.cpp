@@ -1,5 +1,7 @@
 #include "rename/rename_engine.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <string_view>
@@ -85,14 +87,79 @@ CRenameRun::CRenameRun(CMyItem* root, CMyDepthInfo& depth, IHost& host)
         root && !root->m_strTracePath.empty() ? root->m_strTracePath : DefaultTracePath();
 }
 
-void TrustLoadedFolders(CMyItem* root) {
-    IFileSystem& fs = Fs();
-    for (std::uint32_t i = 0; root && i < root->m_dwNumInFolder; ++i) {
-        if (const CMyItem* item = root->GetSubItem(static_cast<int>(i))) {
-            const std::string parent = ParentPath(item->m_strOrgPath);
-            fs.TrustFolder(parent.empty() ? std::string("/") : parent);
-        }
+namespace {
+
+void CollectFolderPaths(const CMyItem* folder, std::unordered_set<std::string>& out) {
+    for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
+        const CMyItem* item = folder->GetSubItem(static_cast<int>(i));
+        if (!item || !item->m_bIsFolder) continue;
+        if (!item->m_strOrgPath.empty()) out.insert(item->m_strOrgPath);
+        CollectFolderPaths(item, out);
     }
+}
+
+// The folders of the loaded entries: those whose folder on disk is no folder of the tree
+// (entries under the root, and such entries dragged into a folder of the tree).
+void CollectLoadedFolders(const CMyItem* folder, const std::unordered_set<std::string>& folders,
+                          DiskScope& scope) {
+    for (std::uint32_t i = 0; i < folder->m_dwNumInFolder; ++i) {
+        const CMyItem* item = folder->GetSubItem(static_cast<int>(i));
+        if (!item) continue;
+        if (IsAbsolutePath(item->m_strOrgPath)) {
+            const std::string parent = ParentPath(item->m_strOrgPath);
+            if (item->m_iLayer == 1 || !folders.count(parent))
+                scope.Add(parent.empty() ? std::string("/") : parent);
+        }
+        if (item->m_bIsFolder) CollectLoadedFolders(item, folders, scope);
+    }
+}
+
+}  // namespace
+
+DiskScope ScopeOfTree(CMyItem* root) {
+    DiskScope scope;
+    if (!root) return scope;
+    std::unordered_set<std::string> folders;
+    CollectFolderPaths(root, folders);
+    CollectLoadedFolders(root, folders, scope);
+    return scope;
+}
+
+EntryId IdOf(const EntryInfo& info) {
+    return {info.device, info.inode, info.isDir ? 'd' : info.isLink ? 'l' : 'f'};
+}
+
+int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool& journalFailed) {
+    IFileSystem& fs = Fs();
+    EntryInfo info;
+    EntryId id;
+    if (fs.Stat(from, info) == 0) id = IdOf(info);
+    auto step = [&](const std::string& a, const std::string& b) {
+        if (m_pWatcher && !m_pWatcher->EntryRenaming(a, b, id)) {
+            journalFailed = true;
+            return EIO;
+        }
+        const int err = fs.RenameNoReplace(a, b);
+        if (err != 0 && m_pWatcher) m_pWatcher->ChangeFailed(err);
+        return err;
+    };
+    int err = step(from, to);
+    if (err != EEXIST || journalFailed || id.type == 0) return err;
+    // The target is the entry itself (a case-only rename on a case-insensitive disk): not a hard
+    // link of it, which is another name and must stay.
+    EntryInfo at;
+    if (fs.Stat(to, at) != 0 || IdOf(at) != id || (id.type != 'd' && at.links != 1)) return err;
+    for (int i = 0; i < 100; ++i) {
+        const std::string tmp =
+            from + ".dovreth-tmp" + std::to_string(::getpid()) + "_" + std::to_string(i);
+        const int e1 = step(from, tmp);
+        if (e1 == EEXIST && !journalFailed) continue;
+        if (e1 != 0) return e1;
+        err = step(tmp, to);
+        if (err != 0 && !journalFailed) step(tmp, from);
+        return err;
+    }
+    return err;
 }
 
 void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
@@ -112,9 +179,9 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
                                 static_cast<unsigned>(options.predictedFailures)),
                        MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
         return false;
-    if (m_host.Message(Sj("直接改名するとやり直しは出来ませんがよろしいですか？"), MsgKind::YesNo,
-                       MsgIcon::Question) != MsgAnswer::Yes)
-        return false;
+    std::string question = Sj("直接改名するとやり直しは出来ませんがよろしいですか？");
+    if (const std::string hint = m_host.UndoHint(); !hint.empty()) question += "\n" + hint;
+    if (m_host.Message(question, MsgKind::YesNo, MsgIcon::Question) != MsgAnswer::Yes) return false;
     TraceF(m_strTracePath, "=============== 直接リネーム ===============\n");
     if (options.autoSerialNum) {
         if (m_host.Message(Sj("自動連番モードで直接改名しますがよろしいですか？"), MsgKind::YesNo,
@@ -132,8 +199,9 @@ int CRenameRun::RenameItemBySort() {
     m_iNotAttemptedNum = 0;
     m_bLogFailed = false;
     if (!m_pRoot) return -1;
-    OperationScope operation;
-    TrustLoadedFolders(m_pRoot);
+    const DiskScope ownScope = m_pScope ? DiskScope() : ScopeOfTree(m_pRoot);
+    const DiskScope& scope = m_pScope ? *m_pScope : ownScope;
+    OperationScope operation(scope);
 
     // 1. The tree as it stands, with the names on disk.
     WritePreRenameTree(m_pRoot, nullptr);
@@ -145,9 +213,10 @@ int CRenameRun::RenameItemBySort() {
         return -1;
     }
 
-    if (m_pWatcher && !m_pWatcher->RunStarting()) {
-        ShowAndTrace(Sj("※　ジャーナルを書き込めないので改名を中止します。"),
+    if (m_pWatcher && !m_pWatcher->RunStarting(scope)) {
+        ShowAndTrace(Sj("※　RenameJournal.txt を書き込めないので改名を中止します。"),
                      static_cast<int>(MsgIcon::Error));
+        m_stop = RenameStop::Journal;
         return -1;
     }
 
@@ -155,6 +224,11 @@ int CRenameRun::RenameItemBySort() {
     m_madeFolders.clear();
     if (!MakeSubUserMakeFold()) {
         if (m_pWatcher) m_pWatcher->RunEnded();
+        if (m_stop == RenameStop::Journal) {
+            ShowAndTrace(Sj("※　RenameJournal.txt を書き込めないので改名を中止します。"),
+                         static_cast<int>(MsgIcon::Error));
+            return -1;
+        }
         ShowAndTrace(Sj("※　ユーザ作成フォルダの作成に失敗したので中止します。"),
                      static_cast<int>(MsgIcon::Error));
         m_stop = RenameStop::UserFolders;
@@ -172,7 +246,7 @@ int CRenameRun::RenameItemBySort() {
     m_folderMoves.clear();
     m_failedPaths.clear();
     m_rootPaths.clear();
-    IFileSystem& fs = Fs();
+    bool journalFailed = false;
     int index = n - 1;
     for (; index >= 0; --index) {
         if (m_host.StopRequested() || m_host.QuitRequested()) break;
@@ -205,13 +279,9 @@ int CRenameRun::RenameItemBySort() {
             continue;
         }
         if (item->m_strOrgPath != item->m_strWritePath) {
-            // A change the journal cannot announce is not made.
-            int err = EIO;
-            if (!m_pWatcher ||
-                m_pWatcher->EntryRenaming(item->m_strOrgPath, item->m_strWritePath)) {
-                err = fs.RenameNoReplace(item->m_strOrgPath, item->m_strWritePath);
-                if (err != 0 && m_pWatcher) m_pWatcher->ChangeFailed(err);
-            }
+            // A change the journal cannot announce is not made, and the run stops there.
+            const int err = RenameEntry(item->m_strOrgPath, item->m_strWritePath, journalFailed);
+            if (journalFailed) break;
             if (err != 0) {
                 AnalyzeRenameError(item, item->m_strWritePath, err);
                 item->m_bRenameFailed = 1;
@@ -236,7 +306,8 @@ int CRenameRun::RenameItemBySort() {
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
     // The last change has been made (or STOP ended the loop): the journal is complete.
-    if (m_pWatcher) m_pWatcher->RunEnded();
+    if (m_pWatcher && !journalFailed) m_pWatcher->RunEnded();
+    if (journalFailed) m_stop = RenameStop::Journal;
     // The items STOP left alone stay where they are and are logged as unchanged.
     for (int rest = index; rest >= 0; --rest) {
         CMyItem* item = m_depth.GetItemADRS(rest);
@@ -259,6 +330,7 @@ int CRenameRun::RenameItemBySort() {
         m_stop = RenameStop::PathRefresh;
         return -1;
     }
+    if (m_stop == RenameStop::Journal) return -1;
     if (m_iNotAttemptedNum > 0) {
         m_stop = RenameStop::Stopped;
         return -1;
@@ -290,6 +362,11 @@ void CRenameRun::FinishRun(bool refreshed, int n) {
             static_cast<int>(MsgIcon::Error));
         return;
     }
+
+    if (m_stop == RenameStop::Journal)
+        ShowAndTrace(Sj("※　RenameJournal.txt に書き込めないので改名を中止しました。\n"
+                        "残りのアイテムは変更していません。\n"),
+                     static_cast<int>(MsgIcon::Error));
 
     // 9. STOP leaves the items not yet reached alone; the report says how many.
     if (m_host.StopRequested() && !m_host.QuitRequested())
@@ -387,7 +464,8 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
     } else if (!GetWriteName(path, pItem)) {
         reason = "フォルダ名の合成に失敗。";
     } else if (m_pWatcher && !m_pWatcher->FolderCreating(path)) {
-        reason = "ジャーナルの書き込みに失敗。";
+        reason = "RenameJournal.txt の書き込みに失敗。";
+        m_stop = RenameStop::Journal;
     } else if (const int err = Fs().MakeDir(path); err != 0) {
         if (m_pWatcher) m_pWatcher->ChangeFailed(err);
         reason = "フォルダの作成に失敗。";
@@ -632,6 +710,7 @@ int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& option
                  RenameCounts* counts) {
     CRenameRun run(root, depth, host);
     run.SetWatcher(options.watcher);
+    run.SetScope(options.scope);
     if (!run.ConfirmStart(options)) return 1;
     const int r = run.RenameItemBySort();
     if (counts) {

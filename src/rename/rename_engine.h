@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/fs.h"
 #include "rename/depth_info.h"
 
 class CMyItem;
@@ -27,16 +28,28 @@ namespace dov {
 
 class IHost;
 
+// What an entry is on disk: its device, inode and type ('d' folder, 'l' link, 'f' anything
+// else; 0 when unknown).
+struct EntryId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    char type = 0;
+    bool operator==(const EntryId&) const = default;
+};
+EntryId IdOf(const EntryInfo& info);
+
 // Told of every disk change of a run before it is made (the journal listens here).
 class IRenameWatcher {
   public:
     virtual ~IRenameWatcher() = default;
-    // Before the first change; false: the run does not start.
-    virtual bool RunStarting() = 0;
-    // Before a user-made folder is created / an entry renamed; false: that change is not made
-    // and counts as failed.
+    // Before the first change, with the folders the run may reach; false: the run does not
+    // start.
+    virtual bool RunStarting(const DiskScope& scope) = 0;
+    // Before a user-made folder is created / an entry (id: what it is) renamed; false: the
+    // change is not made and the run stops before the next one.
     virtual bool FolderCreating(const std::string& path) = 0;
-    virtual bool EntryRenaming(const std::string& from, const std::string& to) = 0;
+    virtual bool EntryRenaming(const std::string& from, const std::string& to,
+                               const EntryId& id) = 0;
     // The change just announced did not happen (err: its errno).
     virtual void ChangeFailed(int err) = 0;
     // After the last change.
@@ -50,6 +63,9 @@ struct RenameOptions {
     IRenameWatcher* watcher = nullptr;
     // Renames the conflict preview expects to fail: when any, the user is asked first.
     std::size_t predictedFailures = 0;
+    // The folders the run may reach (pinned when the entries were loaded); without one, the
+    // folders holding the entries under the root, pinned when the run starts.
+    const DiskScope* scope = nullptr;
 };
 
 // Why a run ended before its end.
@@ -59,6 +75,7 @@ enum class RenameStop {
     UserFolders,  // a folder made in the tree could not be created: nothing was renamed
     PathRefresh,  // the stored paths could not be brought up to date after the renames
     Stopped,      // STOP (or Ctrl+C) between items: the items not reached were left alone
+    Journal,      // RenameJournal.txt could not be written: the items not reached were left alone
 };
 
 // What a run ended with.
@@ -71,9 +88,8 @@ struct RenameCounts {
     bool logFailed = false;  // RenameLog.txt could not be written (in full)
 };
 
-// The entries under the root are what the user loaded: the disk is reached from the folders that
-// hold them, and nothing below those that is a link is followed (see IFileSystem::TrustFolder).
-void TrustLoadedFolders(CMyItem* root);
+// The entries under the root are what the user loaded: the folders that hold them, pinned now.
+DiskScope ScopeOfTree(CMyItem* root);
 
 class CRenameRun {
   public:
@@ -97,6 +113,8 @@ class CRenameRun {
 
     const std::string& TracePath() const { return m_strTracePath; }
     void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
+    // The folders the run may reach (else those of ScopeOfTree when the run starts).
+    void SetScope(const DiskScope* scope) { m_pScope = scope; }
 
   private:
     // ---- The steps of a run ----------------------------------------------------------------
@@ -115,6 +133,10 @@ class CRenameRun {
     bool RefreshOrgPathByParent();
     bool RefreshOrgPathByParent(CMyItem* pItem);
     bool GetNewPath(std::string& strPath, CMyItem* pItem);
+    // Renames one entry, announced to the watcher first; a case-only rename that meets the entry
+    // itself goes through a temporary name, each step announced. 0 or errno; journalFailed is
+    // set when the watcher could not record a step (the change was not made).
+    int RenameEntry(const std::string& from, const std::string& to, bool& journalFailed);
 
     // RenameLog.txt (rename_log.cpp): recounts both counters from what is found on disk.
     bool MakeRenameLog();
@@ -153,6 +175,7 @@ class CRenameRun {
 
     CMyItem* m_pRoot;
     IRenameWatcher* m_pWatcher = nullptr;
+    const DiskScope* m_pScope = nullptr;
     CMyDepthInfo& m_depth;
     IHost& m_host;
     std::string m_strTracePath;

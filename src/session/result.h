@@ -20,6 +20,7 @@ enum class RenameEnd {
     UserFolders,  // a folder made in the tree could not be created: nothing was renamed
     PathRefresh,  // the stored paths could not be brought up to date after the renames
     Stopped,      // STOP (or Ctrl+C) between items: the items not reached were left alone
+    Journal,      // RenameJournal.txt could not be written: the items not reached were left alone
 };
 
 // What a rename or a copy did.
@@ -31,6 +32,7 @@ struct Counts {
     std::uint32_t notAttempted = 0;
     RenameEnd renameStop = RenameEnd::None;
     bool logFailed = false;
+    bool journalRefused = false;  // an undo: the journal is not the user's own (not read)
 };
 
 struct CommandResult {

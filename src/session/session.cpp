@@ -46,6 +46,8 @@ RenameEnd EndOf(RenameStop stop) {
             return RenameEnd::PathRefresh;
         case RenameStop::Stopped:
             return RenameEnd::Stopped;
+        case RenameStop::Journal:
+            return RenameEnd::Journal;
     }
     return RenameEnd::None;
 }
@@ -76,6 +78,7 @@ CSession::CSession(IHost& front)
       list_(std::make_unique<EditTarget>()),
       depth_(std::make_unique<CMyDepthInfo>()) {
     settings = DefaultSettings();
+    list_->pInfo = info_.get();
     Reset();
 }
 
@@ -143,6 +146,8 @@ int CSession::Reset() {
     if (root_) front_.TreeFolderRemoved(root_.get());
     list_->Show(nullptr);
     root_.reset();
+    scope_.Clear();
+    info_->Clear();
     root_ = MakeRootItem(tracePath, AutoIndex());
     if (!root_) {
         Host().Message(Sj("ルートアイテムの確保が出来なかったので終了します。"));
@@ -170,6 +175,9 @@ CItemLoader::LoadResult CSession::Load(const std::string& diskFolder,
         }
         picked.push_back(std::move(e));
     }
+    // The folder the user named is pinned now: the rename and the copy reach it only while
+    // its path still leads to it.
+    scope_.Add(diskFolder);
     return Loader().LoadPickedEntries(under, diskFolder, std::move(picked));
 }
 
@@ -242,10 +250,19 @@ void CSession::SetSelection(const std::vector<int>& rows, int current) {
 int CSession::RunListCommand(int id) {
     const Operation* op = FindOperation(id);
     if (!op || !op->run) return -1;
-    return RunOperation(*op).changed;
+    const OpResult r = RunOperation(*op);
+    if (r.noInfo > 0)
+        Host().Message(Sj("情報を貼り付け： no information ") + std::to_string(r.noInfo) +
+                           Sj(" 件（項目のないファイル）"),
+                       MsgKind::Ok, MsgIcon::Information);
+    return r.changed;
 }
 
 OpResult CSession::RunOperation(const Operation& op) {
+    // 情報を貼り付け takes the newest of the last templates (the dialog's, or the command
+    // line's for its run); with none it keeps the one it has.
+    if (op.asks == Asks::InfoTemplate && !settings.infoTemplates.empty())
+        list_->infoTemplate = settings.infoTemplates.front();
     OpContext context{*list_, Host(), tracePath, settings.limitSize};
     OpResult r = dov::RunOperation(op, context);
     switch (r.request) {
@@ -261,6 +278,9 @@ OpResult CSession::RunOperation(const Operation& op) {
         case OpRequest::SortNatural:
             SortBy(r.request == OpRequest::SortModified ? kSortModified : kSortNatural);
             r.changed = RowCount();
+            break;
+        case OpRequest::ShowFolder:
+            ShowFolder(list_->pFolder);
             break;
     }
     return r;
@@ -557,6 +577,7 @@ class RenameJobImpl final : public CJob {
     bool Confirm() override {
         run_.reset();
         if (!root_) return false;
+        if (!s_.JournalAllowsRename(false)) return false;
         auto run = std::make_unique<CRenameRun>(root_, depth_, host_);
         RenameOptions options;
         options.autoSerialNum = s_.AutoIndex();
@@ -572,6 +593,7 @@ class RenameJobImpl final : public CJob {
         // Every change is journaled before it is made, so that it can be undone.
         CJournalWriter journal(journalPath_, "rename");
         run->SetWatcher(&journal);
+        run->SetScope(&s_.Scope());
         todo_ = depth_.GetItemNum();
         const int r = run->RenameItemBySort();
         result_.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
@@ -616,7 +638,7 @@ class CopyJobImpl final : public CCopyJob {
         if (!prepared_) return;
         prepared_ = false;
         s_.settings.writeFolder = folder_;
-        run_.Run(root_, folder_);
+        run_.Run(root_, folder_, &s_.Scope());
         result_.outcome = host_.StopRequested() ? Outcome::Stopped : Outcome::Done;
         result_.counts.ok = run_.m_iCopyOkNum;
         result_.counts.failed = run_.m_iCopyErrNum;
@@ -642,8 +664,45 @@ std::unique_ptr<CCopyJob> CSession::CopyJob() {
     return std::make_unique<CopyJobImpl>(*this, root_.get());
 }
 
+bool CSession::JournalAllowsRename(bool undoHere) {
+    const JournalInfo st = LastJournal();
+    if (!st.Unfinished()) return true;
+    if (st.refused) {
+        Host().Message(FormatSj("※　%s は自分の所有でないか、他のユーザが書き込めるので使えませ"
+                                "ん。\nフォルダ: %s\n",
+                                JournalPath().c_str(), ProgramFolder().c_str()),
+                       MsgKind::Ok, MsgIcon::Error);
+        return false;
+    }
+    if (Host().Message(FormatSj("前回の処理は完了していません（記録された変更[%u]個）。\n"
+                                "直接変更の前に元に戻しますか？",
+                                static_cast<unsigned>(st.changes)),
+                       MsgKind::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
+        if (undoHere) {
+            Undo();
+        } else {
+            undoRequested_ = true;
+        }
+        return false;
+    }
+    if (Host().Message(Sj("記録を破棄すると前回の変更は元に戻せなくなります。\n"
+                          "記録を破棄して直接変更しますか？"),
+                       MsgKind::YesNo, MsgIcon::Warning) != MsgAnswer::Yes)
+        return false;
+    return DiscardJournal();
+}
+
+bool CSession::DiscardJournal() {
+    Fs().RemoveFile(UndoJournalPath());
+    Fs().RemoveFile(JournalPath());
+    EntryInfo info;
+    return Fs().Stat(JournalPath(), info) == ENOENT && Fs().Stat(UndoJournalPath(), info) == ENOENT;
+}
+
 CommandResult CSession::Rename(const ConflictCheck* known) {
+    if (!JournalAllowsRename(true)) return {};
     RenameOptions options;
+    options.scope = &scope_;
     options.autoSerialNum = AutoIndex();
     options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
     // Every change is journaled before it is made, so that it can be undone.
@@ -702,11 +761,14 @@ CommandResult CSession::Undo() {
     if (r == 1) return out;
     if (r != 0) {
         out.outcome = Outcome::Failed;
+        out.counts.journalRefused = r == -2;
         return out;
     }
-    out.outcome = Outcome::Done;
+    out.outcome = report.notAttempted > 0 ? Outcome::Stopped : Outcome::Done;
     out.counts.ok = report.reverted;
     out.counts.failed = report.skipped;
+    out.counts.notAttempted = report.notAttempted;
+    out.counts.logFailed = report.logFailed;
     out.counts.items = static_cast<int>(report.reverted + report.already + report.skipped);
     if (root_ && root_->m_dwNumInFolder > 0) {
         Reset();
@@ -718,7 +780,7 @@ CommandResult CSession::Undo() {
 
 JournalInfo CSession::LastJournal() const {
     const JournalState st = ReadJournalState();
-    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind};
+    return {st.exists, st.finished, st.undoCutShort, st.changes, st.kind, st.refused};
 }
 
 std::string CSession::JournalText() const {
@@ -743,7 +805,7 @@ CommandResult CSession::CopyTo(const std::string& outputFolder) {
     CopyOptions options;
     options.autoSerialNum = AutoIndex();
     CommandResult out;
-    if (CopyAndRename(run, root_.get(), outputFolder, options) != 0) return out;
+    if (CopyAndRename(run, root_.get(), outputFolder, options, &scope_) != 0) return out;
     settings.writeFolder = outputFolder;
     out.outcome = Host().StopRequested() ? Outcome::Stopped : Outcome::Done;
     out.counts.ok = run.m_iCopyOkNum;
@@ -814,6 +876,8 @@ Outcome CSession::Open(const std::string& path) {
     // refused (the engine reports that as handled) and leaves an empty tree like a damaged
     // one; a later Save must not write either over.
     const bool loaded = file.m_strLoadedPath == path && !path.empty();
+    // The folders the file's entries came from are pinned as it is opened.
+    scope_ = ScopeOfTree(root_.get());
     if (loaded) {
         saveFilePath = path;
         AddRecentFile(settings, path);
@@ -831,6 +895,11 @@ int CSession::MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool draggi
 
 bool CSession::MacroCanStart(int fileNum) const {
     return dov::MacroCanStart(fileNum, tracePath);
+}
+
+std::string CSession::MacroFilePath(int fileNum) const {
+    const std::string name = MacroFileName(fileNum);
+    return name.empty() ? name : ProgramFile(name);
 }
 
 namespace {

@@ -16,10 +16,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/fs.h"
 #include "common/workerflags.h"
 #include "edit/keyword_settings.h"
+#include "edit/name_edit.h"
 #include "edit/operations.h"
 #include "edit/serial_settings.h"
 #include "model/host.h"
@@ -61,6 +64,9 @@ struct JournalInfo {
     bool undoCutShort = false;  // an undo was cut short (undo again to finish it)
     std::size_t changes = 0;    // changes it records as made
     std::string kind;           // "rename" or "undo"
+    bool refused = false;       // a journal is there that is not the user's own (not read)
+    // A new direct rename would replace a journal that can still be undone.
+    bool Unfinished() const { return (exists && !finished) || undoCutShort || refused; }
 };
 
 // One macro statement given as text.
@@ -124,6 +130,12 @@ class CSession {
     int LoadPaths(const std::vector<std::string>& paths);
     // The entries the loads so far left out (see CItemLoader::LeftOut).
     const CItemLoader::LeftOut& LeftOutEntries() { return Loader().m_leftOut; }
+    // How the last sort by this list column left the rows: 1 upward, -1 downward, 0 in no
+    // order of that column (only the name and size columns sort).
+    int SortedOrder(int column) {
+        if (column != kColNewName && column != kColSize) return 0;
+        return Loader().m_iSortFlag[static_cast<std::size_t>(column)] == 0 ? 1 : -1;
+    }
     // Shows a folder in the list: its items become the rows, none selected.
     void ShowFolder(CMyItem* folder);
     // A folder of the tree by its new names from the root joined by '/' ("" or "/": the
@@ -219,6 +231,18 @@ class CSession {
     CommandResult Undo();
     // The last journaled run as found on disk (at start-up: was a run cut short?).
     JournalInfo LastJournal() const;
+    // Before a direct rename: an unfinished journal is offered for undo (run here when
+    // undoHere, else left to TakeUndoRequest()), or discarded on an explicit answer. true: the
+    // rename may start.
+    bool JournalAllowsRename(bool undoHere);
+    // After a rename job's Confirm() said no: whether the user chose to undo the unfinished run first
+    // (asked once; the window runs the undo on its worker).
+    bool TakeUndoRequest() { return std::exchange(undoRequested_, false); }
+    // Removes the last run's journal (and an undo's cut short): its changes can no longer be
+    // undone. true when none is left.
+    bool DiscardJournal();
+    // The folders the loaded entries came from, pinned when they were loaded.
+    const DiskScope& Scope() const { return scope_; }
     // Its changes as text to show (CP932), one line each, the first few hundred.
     std::string JournalText() const;
     // Copy and rename into an output folder as a job for a window: Confirm() makes the checks
@@ -250,10 +274,36 @@ class CSession {
     // and nothing added to the recent files.
     Outcome Open(const std::string& path);
 
+    // ---- Names from what the files hold ----------------------------------------------------
+    // 情報を貼り付け over the selected rows with a template (CP932). A template that cannot be
+    // used is explained in a message and nothing runs (nullopt). The result counts the rows
+    // whose files lacked a field ("no information").
+    std::optional<EditRunResult> PasteInfo(InfoPlace where, const std::string& tmpl);
+    // The template expanded for one row of the list, reading what it needs (the dialog's
+    // preview); nullopt when the template cannot be used or there is no such row.
+    std::optional<InfoTemplate::Expansion> PreviewInfo(const std::string& tmpl, int row);
+    // Sorts the folder shown by the date taken, with the modification time for files without
+    // one; false when STOP ended it (nothing moved).
+    bool SortByDateTaken(bool descending = false);
+    // What has been read from the loaded files; forgotten when the tree is reset.
+    InfoCache& Info() { return *info_; }
+    // One field of a row's file, as a template with no format gives it; nullopt when the file
+    // lacks it or there is no such row.
+    std::optional<std::string> InfoFieldOfRow(int row, const std::string& name);
+    // The row's new name after the paste of operation id (CMD_PASTE_INFO_*) with a template
+    // (the dialog's live preview); nullopt when the template cannot be used or no such row.
+    std::optional<std::string> PreviewInfoName(const std::string& tmpl, int row, int id);
+    // Every field a file has (path in CP932), name and value, in the order of InfoFieldList;
+    // dates as "%Y-%m-%d %H:%M:%S". Returns 0, or the errno of a path that cannot be read.
+    int InfoFieldsOf(const std::string& path,
+                     std::vector<std::pair<std::string, std::string>>& out);
+
     // ---- Macros --------------------------------------------------------------------------
     // The macro number a function key starts (0: none), and whether that macro may start.
     int MacroForKey(int fKey, bool alt, bool shift, bool ctrl, bool dragging, bool busy) const;
     bool MacroCanStart(int fileNum) const;
+    // Where macro fileNum lives (CP932; empty for a number without a file).
+    std::string MacroFilePath(int fileNum) const;
     // DovMacNN.txt (1 to 12) from the program's own folder. Done when the file was read.
     Outcome RunMacro(int fileNum);
     Outcome RunMacroFile(const std::string& path);
@@ -269,6 +319,9 @@ class CSession {
     std::unique_ptr<CMyDepthInfo> depth_;
     std::unique_ptr<CMyItem> root_;
     std::unique_ptr<CItemLoader> loader_;  // keeps the columns' sort directions
+    DiskScope scope_;                      // the folders of the loaded entries, pinned at load
+    bool undoRequested_ = false;
+    std::unique_ptr<InfoCache> info_ = std::make_unique<InfoCache>();
 };
 
 }  // namespace dov

@@ -21,6 +21,7 @@ constexpr const char* kKeyWord = "KeyWord";
 constexpr const char* kColorSetting = "ColorSetting";
 constexpr const char* kSerialDialog = "SerialDialog";
 constexpr const char* kRecent = "Recent File List";
+constexpr const char* kInfoTemplate = "InfoTemplate";
 
 void ReadInt(const CProfile& p, const char* sec, const char* key, int& v) {
     v = p.GetInt(sec, key, v);
@@ -120,6 +121,13 @@ void LoadSettings(const std::string& iniPath, Settings& s) {
         if (!f.empty()) recent.push_back(f);
     }
     if (!recent.empty()) s.recentFiles = recent;
+
+    std::vector<std::string> templates;
+    for (int i = 1; i <= kMaxInfoTemplates; ++i) {
+        std::string t = p.GetString(kInfoTemplate, "Template" + std::to_string(i));
+        if (!t.empty()) templates.push_back(t);
+    }
+    if (!templates.empty()) s.infoTemplates = templates;
 }
 
 int SaveSettings(const std::string& iniPath, const Settings& s) {
@@ -172,6 +180,12 @@ int SaveSettings(const std::string& iniPath, const Settings& s) {
     for (int i = 0; i < kMaxRecentFiles; ++i) {
         std::string v = i < static_cast<int>(s.recentFiles.size()) ? s.recentFiles[i] : "";
         str(kRecent, ("File" + std::to_string(i + 1)).c_str(), v);
+    }
+    if (!s.infoTemplates.empty() || p.HasKey(kInfoTemplate, "Template1")) {
+        for (int i = 0; i < kMaxInfoTemplates; ++i) {
+            std::string v = i < static_cast<int>(s.infoTemplates.size()) ? s.infoTemplates[i] : "";
+            str(kInfoTemplate, ("Template" + std::to_string(i + 1)).c_str(), v);
+        }
     }
     return p.Save(iniPath);
 }

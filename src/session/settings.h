@@ -88,7 +88,11 @@ struct Settings {
     SerialSettings serial;  // section "SerialDialog"
     // "Recent File List" File1..File4, newest first.
     std::vector<std::string> recentFiles;
+    // "InfoTemplate" Template1..Template8: the last templates of 情報を貼り付け, newest first.
+    // Written only once there is one, so a file of a user who never used it stays as it was.
+    std::vector<std::string> infoTemplates;
 };
+constexpr int kMaxInfoTemplates = 8;
 
 constexpr int kMaxRecentFiles = 4;
 

@@ -8,11 +8,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
+#include <QTimer>
 #include <QTranslator>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 
 #include "common/codepage.h"
 
@@ -112,6 +119,32 @@ std::vector<std::string> StartPaths(const QStringList& given, std::string& probl
         out.push_back(std::move(*cp));
     }
     return out;
+}
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    if (QImageReader::supportedImageFormats().contains("svg"))
+        icon.addFile(QStringLiteral(":/icons/dovreth.svg"));
+    icon.addFile(QStringLiteral(":/icons/dovreth-48.png"), QSize(48, 48));
+    return icon;
+}
+
+void WhenShown(QWidget* window, std::function<void()> then) {
+    constexpr int kStepMs = 20, kMaxSteps = 100;
+    auto steps = std::make_shared<int>(0);
+    auto* timer = new QTimer(window);
+    timer->setInterval(kStepMs);
+    QObject::connect(timer, &QTimer::timeout, window, [window, timer, steps, then] {
+        QWindow* w = window->windowHandle();
+        // Exposed, and one more step for the window manager's move to arrive.
+        const bool exposed = w && w->isExposed();
+        if (exposed) *steps = std::max(*steps, kMaxSteps - 2);
+        if (++*steps < kMaxSteps) return;
+        timer->stop();
+        timer->deleteLater();
+        then();
+    });
+    timer->start();
 }
 
 }  // namespace dov

@@ -1,11 +1,14 @@
 // Start-up pieces of the application that need no window.
 #pragma once
 
+#include <QIcon>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
 class QCoreApplication;
+class QWidget;
 
 namespace dov {
 
@@ -41,5 +44,13 @@ bool InstallJapaneseQtTexts(QCoreApplication& app);
 // not exist, CP932 cannot hold it, it is the file-system root, or it repeats or lies inside
 // another) the result is empty and `problem` (CP932) says which: nothing is loaded then.
 std::vector<std::string> StartPaths(const QStringList& given, std::string& problem);
+
+// The program's icon (data/icons, built in): the drawing where Qt can read it, the 48-pixel
+// picture of it in any case.
+QIcon ProgramIcon();
+
+// Runs `then` once the window is on the screen where the window manager put it (at most two
+// seconds later), so that a box it shows is centred on the window.
+void WhenShown(QWidget* window, std::function<void()> then);
 
 }  // namespace dov

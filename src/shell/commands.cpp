@@ -10,6 +10,7 @@
 #include "session/dialog_rules.h"
 #include "session/operations.h"
 #include "session/session.h"
+#include "shell/infodlg.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
 #include "shell/namestextdlg.h"
@@ -63,6 +64,38 @@ bool KeyWordCommand(QWidget* parent, CSession& s, const Operation& op, const Com
     return true;
 }
 
+// 情報を貼り付け: the template dialog over the current row; the accepted template goes to the
+// top of the last templates, where the command takes it.
+bool InfoPasteCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui) {
+    const int row = s.List().iCurrentRow >= 0 ? s.List().iCurrentRow : 0;
+    auto field = [&s, row](const QString& name) -> std::optional<QString> {
+        const auto v = s.InfoFieldOfRow(row, name.toStdString());
+        if (!v) return std::nullopt;
+        return ToQt(*v);
+    };
+    auto preview = [&s, row, id](const QString& tmpl) -> std::optional<QString> {
+        const auto cp = FromQt(tmpl);
+        const auto name = cp ? s.PreviewInfoName(*cp, row, id) : std::nullopt;
+        if (!name) return std::nullopt;
+        return ToQt(*name);
+    };
+    const char* place = id == CMD_PASTE_INFO_LEFT ? "名前の先頭に追加します。"
+                        : id == CMD_PASTE_INFO_RIGHT ? "名前の末尾（拡張子の前）に追加します。"
+                                                     : "拡張子の前までを置き換えます。";
+    CInfoDlg dlg(U8(place), field, preview, parent);
+    if (ui.message) dlg.SetMessageFunction(ui.message);
+    QStringList history;
+    for (const std::string& t : s.settings.infoTemplates) history << ToQt(t);
+    if (history.isEmpty()) history << U8("{exif.date:%Y-%m-%d_%H%M%S|mtime:%Y-%m-%d_%H%M%S}");
+    dlg.SetHistory(history);
+    if (RunDialog(ui, dlg) != QDialog::Accepted) return false;
+    std::vector<std::string> kept;
+    for (const QString& t : dlg.History())
+        if (auto cp = FromQt(t)) kept.push_back(*cp);
+    s.settings.infoTemplates = kept;
+    return !kept.empty();
+}
+
 }  // namespace
 
 bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
@@ -92,6 +125,8 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
         case Asks::SerialStart:
         case Asks::SerialFull:
             return SerialCommand(parent, s, id, ui);
+        case Asks::InfoTemplate:
+            return InfoPasteCommand(parent, s, id, ui);
         case Asks::Info: {
             const std::string text = s.InfoText();
             if (ui.message)

@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -118,7 +119,7 @@ CMyFileDialog::CMyFileDialog(QtHost* host, QWidget* parent) : QDialog(parent), h
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setAllColumnsShowFocus(true);
     list_->header()->setSectionsClickable(true);
-    list_->header()->setSortIndicatorShown(false);
+    list_->header()->setSortIndicatorShown(true);
     list_->setStyleSheet(
         "QTreeView { background-color: #777777; color: white; }"
         "QTreeView::item:selected { background-color: #2a5db0; color: white; }");
@@ -166,6 +167,7 @@ CMyFileDialog::~CMyFileDialog() {
 void CMyFileDialog::Prepare() {
     selected_.clear();
     nameAsc_ = sizeAsc_ = dateAsc_ = true;
+    list_->header()->setSortIndicator(0, Qt::AscendingOrder);  // how a folder is listed
     list_->setColumnWidth(0, 180);
     list_->setColumnWidth(1, 100);
     list_->setColumnWidth(2, std::max(50, list_->viewport()->width() - 300));
@@ -179,8 +181,8 @@ void CMyFileDialog::Prepare() {
     for (const auto& r : rootPaths_) roots_->addItem(ToQt(r));
 
     std::string start = initialFolder_;
-    std::vector<EntryInfo> probe;
-    if (start.empty() || start[0] != '/' || Fs().ListDir(start, probe) != 0)
+    EntryInfo probe;
+    if (start.empty() || start[0] != '/' || Fs().Stat(start, probe) != 0 || !probe.isDir)
         start = ProgramFolder();
     ShowFolder(start);
 }
@@ -194,10 +196,24 @@ void CMyFileDialog::ShowFolder(const std::string& folder) {
     if (sorting_) return;
     currentFolder_ = folder;
     folderEdit_->setText(ToQt(folder));
-    std::vector<EntryInfo> entries;
-    ListFolderEntries(folder, entries);  // a folder that cannot be read lists nothing
-    model_->SetEntries(std::move(entries));
-    list_->scrollToTop();
+    list_->header()->setSortIndicator(0, Qt::AscendingOrder);
+    nameAsc_ = sizeAsc_ = dateAsc_ = true;
+    // Listed on the worker: a folder of 100,000 entries keeps the dialog answering. A folder
+    // that cannot be read lists nothing.
+    model_->SetEntries({});
+    SetButtonsEnabled(false);
+    sortWork_.clear();
+    const bool started = sorter_->Start([this, folder] { ListFolderEntries(folder, sortWork_); },
+                                        [this] {
+                                            ShowEntries(std::move(sortWork_));
+                                            PickPending();
+                                        });
+    if (!started) {
+        std::vector<EntryInfo> entries;
+        ListFolderEntries(folder, entries);
+        ShowEntries(std::move(entries));
+        PickPending();
+    }
     // The place list shows the root that holds the folder (the longest matching one).
     int best = -1;
     std::size_t bestLen = 0;
@@ -245,8 +261,25 @@ bool CMyFileDialog::GoToTypedPath() {
         return true;
     }
     const std::string parent = ParentPath(*path);
+    pendingPick_ = BaseName(*path);
     ShowFolder(parent.empty() ? std::string("/") : parent);
-    const std::string name = BaseName(*path);
+    return true;
+}
+
+void CMyFileDialog::ShowEntries(std::vector<EntryInfo> entries) {
+    model_->SetEntries(std::move(entries));
+    list_->scrollToTop();
+    // The names decide the first column's width, within reason.
+    list_->resizeColumnToContents(0);
+    const int most = std::max(180, list_->viewport()->width() - 220);
+    list_->setColumnWidth(0, std::clamp(list_->columnWidth(0) + 8, 120, most));
+    SetButtonsEnabled(true);
+}
+
+void CMyFileDialog::PickPending() {
+    const std::string name = std::move(pendingPick_);
+    pendingPick_.clear();
+    if (name.empty()) return;
     const auto& entries = model_->Entries();
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].nameOk && entries[i].name == name) {
@@ -258,7 +291,6 @@ bool CMyFileDialog::GoToTypedPath() {
             break;
         }
     }
-    return true;
 }
 
 void CMyFileDialog::GoUp() {
@@ -299,9 +331,11 @@ void CMyFileDialog::SortByColumn(int column) {
     SetButtonsEnabled(false);
     const bool started =
         sorter_->Start([this, key, ascending] { SortEntries(sortWork_, key, ascending); },
-                       [this] {
+                       [this, column, ascending] {
                            model_->SetEntries(std::move(sortWork_));
                            sortWork_.clear();
+                           list_->header()->setSortIndicator(
+                               column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
                            SetButtonsEnabled(true);
                        });
     if (!started) {

@@ -65,6 +65,7 @@ class CMyFileDialog : public QDialog {
     // to the folder shown. True when the path was found.
     bool GoToTypedPath();
     void SortByColumn(int column);  // starts the sort worker
+    // The dialog's worker runs: a folder is being listed or sorted (the buttons wait).
     bool Sorting() const { return sorting_; }
     void accept() override;  // "選択決定"
     void reject() override;  // "ｷｬﾝｾﾙ" (not while a sort runs)
@@ -80,6 +81,9 @@ class CMyFileDialog : public QDialog {
   private:
     void Prepare();
     void SetButtonsEnabled(bool on);
+    // Shows listed or sorted entries; the name column fits them.
+    void ShowEntries(std::vector<EntryInfo> entries);
+    void PickPending();
 
     QtHost* host_;
     std::string initialFolder_;
@@ -99,7 +103,8 @@ class CMyFileDialog : public QDialog {
 
     CWorkerRunner* sorter_ = nullptr;  // the sort runs on its own worker
     std::atomic<bool> sorting_{false};
-    std::vector<EntryInfo> sortWork_;
+    std::vector<EntryInfo> sortWork_;  // the worker's entries (listed or sorted)
+    std::string pendingPick_;          // a typed file's name, picked once its folder is listed
 };
 
 }  // namespace dov

@@ -98,6 +98,9 @@ void CViewForm::MakeList() {
     list->header()->setSectionsClickable(true);
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
+    // The order the rows are in: by name upward as a folder is loaded, then the last sort.
+    list->header()->setSortIndicatorShown(true);
+    list->header()->setSortIndicator(0, Qt::AscendingOrder);
     list->setColumnWidth(0, 175);
     list->setColumnWidth(1, 40);
     list->setColumnWidth(2, 153);
@@ -256,11 +259,14 @@ void CViewForm::ApplyColors(const std::array<ColorRef, kColorCount>& c, bool bus
 
 void CViewForm::ClearFields() {
     for (QLineEdit* f : {org, edit, write, index, size, date}) f->clear();
+    // No item shown: nothing to type a name for.
+    edit->setEnabled(false);
 }
 
 void CViewForm::ShowFields(const ItemFields& f) {
     if (!f.item) return ClearFields();
     org->setText(f.org);
+    edit->setEnabled(true);
     edit->setText(f.edit);
     write->setText(f.write);
     index->setText(f.index);

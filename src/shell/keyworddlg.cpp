@@ -79,7 +79,6 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
     connect(m_pRegExp, &QCheckBox::toggled, this,
             [this](bool on) { m_pWildCard->setEnabled(m_bWildCardEnabled && !on); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CKeyWordDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CKeyWordDlg::reject);
 

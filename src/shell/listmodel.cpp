@@ -92,6 +92,9 @@ QVariant CItemListModel::data(const QModelIndex& index, int role) const {
             if (conflicts_.count(r->item)) return QBrush(conflictColor_);
             if (r->renamed && renamedColor_.isValid()) return renamedColor_;
             break;
+        case Qt::ToolTipRole:
+            if (auto it = conflicts_.find(r->item); it != conflicts_.end()) return it->second;
+            break;
         case Qt::TextAlignmentRole:
             if (index.column() == kIndex || index.column() == kSize)
                 return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -100,7 +103,7 @@ QVariant CItemListModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-void CItemListModel::SetConflicts(std::unordered_set<const CMyItem*> items, QColor color) {
+void CItemListModel::SetConflicts(std::unordered_map<const CMyItem*, QString> items, QColor color) {
     if (items.empty() && conflicts_.empty()) return;
     conflicts_ = std::move(items);
     conflictColor_ = color;

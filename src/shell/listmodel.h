@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -76,7 +77,8 @@ class CItemListModel : public QAbstractTableModel {
     // Whether label editing is allowed (not while a worker runs).
     void SetEditable(bool on) { editable_ = on; }
     // The items whose rename is predicted to fail, drawn in a colour of their own.
-    void SetConflicts(std::unordered_set<const CMyItem*> items, QColor color);
+    // The rows predicted to fail, each with its reason (shown as the row's tooltip).
+    void SetConflicts(std::unordered_map<const CMyItem*, QString> items, QColor color);
     bool IsConflict(int row) const;
 
     static const char* kMimeType;
@@ -90,7 +92,7 @@ class CItemListModel : public QAbstractTableModel {
     std::vector<ListRow> rows_;
     bool editable_ = true;
     QColor renamedColor_;
-    std::unordered_set<const CMyItem*> conflicts_;
+    std::unordered_map<const CMyItem*, QString> conflicts_;
     QColor conflictColor_;
     QIcon fileIcon_, folderIcon_;
 };

@@ -8,10 +8,14 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTreeView>
+#include <QTreeWidget>
 
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "session/session.h"
+#include "shell/app.h"
+#include "shell/failurelist.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/settingsdialogs.h"
@@ -21,7 +25,7 @@ namespace dov {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(U8("Dovreth Version 2.65"));
-    setWindowIcon(style()->standardIcon(QStyle::SP_DirIcon));
+    setWindowIcon(ProgramIcon());
     setMinimumSize(640, 430);
 
     view_ = new CKestrelView(this);
@@ -37,6 +41,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     folderPane_->setObjectName("folderPane");
     conflictPane_ = new QLabel(this);
     conflictPane_->setObjectName("conflictPane");
+    conflictPane_->setToolTip(U8("クリックすると失敗の予測の一覧を表示します"));
+    OnClick(conflictPane_, [this] { view_->ShowFailureList(); });
     statusBar()->addWidget(textPane_, 0);
     statusBar()->addWidget(folderPane_, 1);
     statusBar()->addPermanentWidget(conflictPane_, 0);
@@ -85,7 +91,10 @@ void CMainFrame::BuildMenus() {
     // behind them in this program.
     QMenu* edit = menuBar()->addMenu(U8("編集(&E)"));
     QAction* undo = act(edit, "元に戻す(&U)", "editUndo", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setShortcutContext(Qt::WidgetShortcut);  // the fields keep their own keys
+    // The fields keep their own Ctrl+Z; in the tree and the list it is this command.
+    undo->setShortcutContext(Qt::WidgetShortcut);
+    view_->Tree()->addAction(undo);
+    view_->List()->addAction(undo);
     connect(undo, &QAction::triggered, view_, &CKestrelView::OnUndo);
     for (auto [text, key] : {std::pair{"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
                              std::pair{"ｺﾋﾟｰ(&C)", QKeySequence(Qt::CTRL | Qt::Key_C)},
@@ -103,6 +112,8 @@ void CMainFrame::BuildMenus() {
     status->setCheckable(true);
     status->setChecked(true);
     connect(status, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
+    QAction* failures = act(viewMenu, "失敗の予測の一覧", "viewFailures");
+    connect(failures, &QAction::triggered, view_, &CKestrelView::ShowFailureList);
 
     QMenu* options = menuBar()->addMenu(U8("オプション(&M)"));
     connect(act(options, "動作設定", "options"), &QAction::triggered, this, &CMainFrame::OnOptions);
@@ -122,6 +133,7 @@ void CMainFrame::UpdateCommands() {
     if (QAction* a = Action("editUndo"))
         a->setEnabled(idle && view_->Session().LastJournal().changes > 0);
     if (recentMenu_) recentMenu_->setEnabled(idle);
+    if (QAction* a = Action("viewFailures")) a->setEnabled(idle && view_->ConflictCount() > 0);
 }
 
 void CMainFrame::UpdateRecentFiles() {
@@ -141,6 +153,7 @@ void CMainFrame::UpdateRecentFiles() {
 
 void CMainFrame::UpdateConflictPane(int count) {
     conflictPane_->setText(count > 0 ? U8("失敗の予測: %1").arg(count) : QString());
+    UpdateCommands();
 }
 
 void CMainFrame::UpdateFolderPane() {
@@ -183,9 +196,12 @@ void CMainFrame::OnColors() {
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
     if (view_->WorkerRunning()) {
-        // Closing while a worker runs: STOP is checked and the end of the worker closes.
+        // Closing while a worker runs: STOP is checked and the end of the worker closes. The
+        // window goes from the screen at once; what the job still writes (its log) it writes
+        // unseen, and it shows no more boxes.
         view_->Button(CKestrelView::kIdStop)->setChecked(true);
         view_->Flags().quitReq = true;
+        hide();
         e->ignore();
         return;
     }

@@ -35,7 +35,6 @@ CNameLimitDlg::CNameLimitDlg(QWidget* parent) : QDialog(parent) {
     connect(m_pButtons, &QButtonGroup::idClicked, this, &CNameLimitDlg::OnPreset);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CNameLimitDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CNameLimitDlg::reject);
     auto* layout = new QVBoxLayout(this);

@@ -7,6 +7,7 @@
 #include <QThread>
 #include <iterator>
 
+#include "common/codepage.h"
 #include "common/trace.h"
 #include "common/workerflags.h"
 #include "model/item.h"
@@ -117,13 +118,28 @@ MsgAnswer QtHost::Ask(const QString& text, MsgKind kind, MsgIcon icon, const QSt
     return MsgAnswer::Ok;
 }
 
+std::string QtHost::UndoHint() const {
+    return Sj("（編集 → 元に戻す で、この改名を取り消せます）");
+}
+
+void QtHost::ShowBox(const QString& record, const std::function<void()>& show) {
+    messages_.push_back(record);
+    if (answerer_) {
+        answerer_(record, MsgKind::Ok);
+        return;
+    }
+    if (!shuttingDown_) show();
+}
+
 MsgAnswer QtHost::Message(const std::string& text, MsgKind kind, MsgIcon icon,
                           const std::string& caption) {
     TraceFlush();  // what led to the message is on disk before it shows
     const QString qtext = ToQt(text);
     const QString qcaption = caption.empty() ? QString() : ToQt(caption);
+    // A window that is going (closed while a job ran) asks and tells nothing more.
+    if (shuttingDown_ || (flags_ && flags_->quitReq.load()))
+        return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     if (OnWindowThread()) return Ask(qtext, kind, icon, qcaption);
-    if (shuttingDown_) return kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     // The worker waits here until the window has the answer; the window keeps running.
     MsgAnswer answer = kind == MsgKind::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     QMetaObject::invokeMethod(

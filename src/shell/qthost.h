@@ -46,11 +46,17 @@ class QtHost : public QObject, public IHost {
     void ListRowChanged(int row) override;
     void ItemFieldsChanged(CMyItem* item) override;
     void Progress(long long done, long long total) override;
+    std::string UndoHint() const override;
 
     // The window thread's message box (also used by the window for its own messages).
     // UTF-8 or already converted text.
     MsgAnswer Ask(const QString& text, MsgKind kind, MsgIcon icon = MsgIcon::None,
                   const QString& caption = {});
+
+    // A box of the window's own (a long list, the predicted failures): recorded like a
+    // message, answered by the test answerer when one is set (as an OK box), otherwise shown by
+    // `show` on the window thread.
+    void ShowBox(const QString& record, const std::function<void()>& show);
 
     // For tests: answer message boxes instead of showing them. The answerer runs on the window
     // thread and gets the text as the user would read it. Every message (answered by the

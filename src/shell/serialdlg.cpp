@@ -106,7 +106,6 @@ CSerialDlg::CSerialDlg(QWidget* parent) : QDialog(parent) {
     v->addLayout(digitRow);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     connect(buttons, &QDialogButtonBox::accepted, this, &CSerialDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CSerialDlg::reject);
 

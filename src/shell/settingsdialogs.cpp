@@ -19,7 +19,6 @@ namespace {
 QDialogButtonBox* OkCancel(QDialog* d) {
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
     box->button(QDialogButtonBox::Ok)->setText(U8("OK"));
-    box->button(QDialogButtonBox::Cancel)->setText(U8("ｷｬﾝｾﾙ"));
     QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
     QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
     return box;
@@ -110,10 +109,12 @@ CColorDlg::CColorDlg(const std::array<ColorRef, kColorCount>& colors, QWidget* p
     };
     for (int i = 0; i < kColorCount; ++i)
         addSwatch(kRows[i].id, ColorKey(kRows[i].id), kRows[i].caption, i / 2, (i % 2) * 2);
+    // The changed names' swatch takes the next free cell after the colour table's.
     addSwatch(kChangedNameSwatch, kChangedNameTextKey, "名前が変わる行の文字色", kColorCount / 2,
-              0);
+              (kColorCount % 2) * 2);
     grid->setHorizontalSpacing(10);
     grid->setColumnMinimumWidth(1, 150);
+    grid->setColumnMinimumWidth(3, 150);
     auto* v = new QVBoxLayout(this);
     v->addLayout(grid);
     v->addWidget(OkCancel(this));

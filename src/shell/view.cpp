@@ -21,6 +21,7 @@
 #include "session/session.h"
 #include "shell/drag.h"
 #include "shell/filedialog.h"
+#include "shell/qtfiledialogs.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/treepane.h"
@@ -67,6 +68,7 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
             this, [this, msg] { host_->Ask(ToQt(msg), MsgKind::Ok); }, Qt::QueuedConnection);
     });
     form_ = std::make_unique<CViewForm>(this);
+    form_->ClearFields();
     fileDialog_ = new CMyFileDialog(host_, this);
     treePane_ = new CTreePane(form_->tree, host_, this);
     ConnectHost();
@@ -114,6 +116,9 @@ CKestrelView::~CKestrelView() {
 void CKestrelView::ConnectHost() {
     connect(host_, &QtHost::listShowFolder, this,
             [this](CMyItem* folder, std::vector<ListRow> rows) {
+                // Another folder's rows are in the order they were loaded in.
+                if (folder != form_->listModel->Folder())
+                    form_->list->header()->setSortIndicator(0, Qt::AscendingOrder);
                 form_->listModel->SetRows(folder, std::move(rows));
                 curItem_ = nullptr;
                 rowChosen_ = false;
@@ -244,7 +249,7 @@ void CKestrelView::BuildChoosers() {
     // The command dialogs' refusals and notes are message boxes of the host.
     commandUi_.message = [this](const QString& text) { host_->Ask(text, MsgKind::Ok); };
     choosers_.folder = [this](const QString& start) {
-        return QFileDialog::getExistingDirectory(this, U8("フォルダの選択"), start);
+        return ChooseFolder(this, U8("フォルダの選択"), start);
     };
     auto fileChooser = [this](bool save, const QString& start) {
         QFileDialog dlg(this, U8(save ? "Dovreth　データセーブ" : "Dovreth　データロード"), start,
@@ -252,6 +257,7 @@ void CKestrelView::BuildChoosers() {
         dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         dlg.setDefaultSuffix(QStringLiteral("dvt"));
+        MakeJapanese(dlg);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return QString();
         return dlg.selectedFiles().front();
     };
@@ -289,10 +295,14 @@ void CKestrelView::BuildWorker() {
             update();
             return;
         }
-        if (loadBase_ >= 0)
+        if (Flags().stopReq)
+            emit progressText(U8("中止しています…"));
+        else if (loadBase_ >= 0)
             emit progressText(U8("%1 個読み込み済み").arg(Flags().entriesRead.load() - loadBase_));
         else if (progressTotal_ > 0)
             emit progressText(QStringLiteral("%1 / %2").arg(progressDone_).arg(progressTotal_));
+        else if (progressDone_ > 0)  // a copy does not know its total
+            emit progressText(U8("%1 個処理済み").arg(progressDone_));
     });
 }
 
@@ -407,6 +417,7 @@ void CKestrelView::SetBusyState(bool busy) {
     Button(kIdStop)->setChecked(false);
     Button(kIdStop)->setEnabled(busy);
     form_->listModel->SetEditable(!busy);
+    if (!busy && !progressTimer_->isActive()) emit progressText(QString());
     // A window that goes once the job has ended is not brought up to date.
     if (!busy && Closing()) {
         emit busyChanged(busy);
@@ -467,6 +478,7 @@ void CKestrelView::ReportStop() {
 
 void CKestrelView::StartProgressTimer() {
     progressDone_ = progressTotal_ = 0;
+    loadBase_ = -1;  // a load sets its own after this; the last job's may not be cleared yet
     host_->ResetProgress();
     update();
     progressTimer_->start();

@@ -37,6 +37,7 @@ namespace dov {
 class CDragTracker;
 class CMyFileDialog;
 class CSession;
+struct Conflict;
 struct ConflictCheck;
 class CTreePane;
 class CWorkerRunner;
@@ -110,6 +111,10 @@ class CKestrelView : public QWidget {
     void OfferUnfinishedRun();
     // The renames the conflict preview expects to fail, counted again after every edit.
     int ConflictCount() const { return conflictCount_; }
+    // The list of the predicted failures ("失敗の予測: N" clicked); a row chosen there is shown.
+    void ShowFailureList();
+    // Shows an item's folder and selects its row.
+    void GoToItem(CMyItem* item);
     void UpdateConflicts();
     void ApplyConflicts(const ConflictCheck& check);
     // F1 to F12 (fKey 1 to 12) with the modifiers held; true when a macro started.
@@ -265,6 +270,7 @@ class CKestrelView : public QWidget {
     QTimer* progressTimer_ = nullptr;
     long long progressDone_ = 0, progressTotal_ = 0;
     int conflictCount_ = 0;
+    std::vector<Conflict> conflicts_;  // the last prediction's failures
     // The prediction made on the worker at the end of the last job (written there, read after
     // the join), or given up because STOP or closing came first.
     std::unique_ptr<ConflictCheck> jobCheck_;

@@ -3,24 +3,29 @@
 // on the worker when it may take long, and shows the result.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "common/codepage.h"
+#include "common/fs.h"
 #include "common/paths.h"
 #include "common/trace.h"
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/drag.h"
+#include "shell/failurelist.h"
 #include "shell/filedialog.h"
+#include "shell/linelistdlg.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/treepane.h"
@@ -37,6 +42,8 @@ void CKestrelView::OnStop() {
     if (Flags().busy) {
         Flags().stopReq = true;
         TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
+        // Said at once: a job may still write its log before it reports.
+        emit progressText(U8("中止しています…"));
     } else {
         // Nothing runs: the button only shows its idle state.
         Button(kIdStop)->setChecked(false);
@@ -270,20 +277,31 @@ void CKestrelView::ReportLeftOut(long long count) {
 
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
     if (WorkerRunning() || paths.empty()) return;
-    StartWorker([this, paths = std::move(paths)] {
-        const long long before = session_->LeftOutEntries().count;
-        session_->LoadPaths(paths);
-        ReportStop();
-        ReportLeftOut(session_->LeftOutEntries().count - before);
-    });
+    const long long base = Flags().entriesRead.load();
+    if (StartWorker([this, paths = std::move(paths)] {
+            const long long before = session_->LeftOutEntries().count;
+            session_->LoadPaths(paths);
+            ReportStop();
+            ReportLeftOut(session_->LeftOutEntries().count - before);
+        })) {
+        // Like a load from the dialog, the status bar counts the entries read so far.
+        StartProgressTimer();
+        loadBase_ = base;
+    }
 }
 
 void CKestrelView::SortByColumn(int column) {
     CMyItem* folder = session_->CurFolder();
     if (WorkerRunning() || Flags().transition || !folder) return;
-    StartWorker([this, folder, column] {
-        if (session_->CurFolder() == folder) session_->SortByColumn(column);
-    });
+    StartWorker(
+        [this, folder, column] {
+            if (session_->CurFolder() == folder) session_->SortByColumn(column);
+        },
+        [this, column] {
+            const int order = session_->SortedOrder(column);
+            form_->list->header()->setSortIndicator(
+                order == 0 ? -1 : column, order > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+        });
 }
 
 void CKestrelView::OnDeleteItems() {
@@ -403,8 +421,13 @@ void CKestrelView::DropFolderOnFolder(CMyItem* dragged, CMyItem* target) {
 
 void CKestrelView::OnRename() {
     if (WorkerRunning() || !RootItem()) return;
+    if (RootItem()->m_dwNumInFolder == 0) return ShowMessage("改名するアイテムがありません。");
     std::shared_ptr<CJob> job = session_->RenameJob();
-    if (!job->Confirm()) return;
+    if (!job->Confirm()) {
+        // The user chose to undo an unfinished run first.
+        if (session_->TakeUndoRequest()) OnUndo();
+        return;
+    }
     // Afterwards the rows show the items with their new paths.
     if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); })) return;
     StartProgressTimer();
@@ -412,7 +435,11 @@ void CKestrelView::OnRename() {
 
 void CKestrelView::OnUndo() {
     if (WorkerRunning()) return;
-    // The session resets the tree after the undo: the rows are shown again from it.
+    // The session resets the tree after the undo, freeing every item: the fields let go of
+    // theirs now, and the rows are shown again from the new tree.
+    curItem_ = nullptr;
+    rowChosen_ = false;
+    ClearFields();
     StartWorker([this] { session_->Undo(); }, [this] { RefreshRows(); });
 }
 
@@ -425,8 +452,14 @@ void CKestrelView::OfferUnfinishedRun() {
         Sj("前回の%sは途中で終わりました（記録された変更[%u]個）。\n記録を表示しますか？").c_str(),
         (j.kind == "undo" ? Sj("元に戻す操作") : Sj("直接変更")).c_str(),
         static_cast<unsigned>(j.changes));
-    if (host_->Message(text, MsgKind::YesNo, MsgIcon::Question, {}) == MsgAnswer::Yes)
-        host_->Message(session_->JournalText(), MsgKind::Ok, MsgIcon::Information, {});
+    if (host_->Message(text, MsgKind::YesNo, MsgIcon::Question, {}) == MsgAnswer::Yes) {
+        const QString heading = U8("記録された変更");
+        const QStringList lines = LinesOf(ToQt(session_->JournalText()));
+        host_->ShowBox(heading + QLatin1Char('\n') + lines.join(QLatin1Char('\n')), [&] {
+            CLineListDlg box(heading, lines, this);
+            box.exec();
+        });
+    }
     OnUndo();
 }
 
@@ -435,12 +468,28 @@ void CKestrelView::UpdateConflicts() {
 }
 
 void CKestrelView::ApplyConflicts(const ConflictCheck& check) {
-    std::unordered_set<const CMyItem*> items;
-    for (const Conflict& c : check.conflicts) items.insert(c.item);
+    std::unordered_map<const CMyItem*, QString> items;
+    for (const Conflict& c : check.conflicts) items.emplace(c.item, FailureReasonText(c.reason));
+    conflicts_ = check.conflicts;
     const ColorRef c = Prefs().colors[kConflictText];
     form_->listModel->SetConflicts(std::move(items), QColor(RedOf(c), GreenOf(c), BlueOf(c)));
     conflictCount_ = static_cast<int>(check.conflicts.size());
     emit conflictsChanged(conflictCount_);
+}
+
+void CKestrelView::ShowFailureList() {
+    if (WorkerRunning() || Flags().transition || conflicts_.empty()) return;
+    CFailureListDlg dlg(conflicts_, this);
+    if (commandUi_.runDialog)
+        commandUi_.runDialog(dlg);
+    else
+        dlg.exec();
+    // The chosen item is looked up among the ones still listed as failing: the list is the
+    // prediction of the tree as it is now, but the tree must not have changed meanwhile.
+    CMyItem* item = dlg.Chosen();
+    if (!item || WorkerRunning()) return;
+    for (const Conflict& c : conflicts_)
+        if (c.item == item) return GoToItem(item);
 }
 
 void CKestrelView::OnCopy() {
@@ -466,14 +515,23 @@ bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
     if (num <= 0) return false;
     form_->list->setFocus();
     if (!session_->MacroCanStart(num)) return false;
+    // A missing macro file is made empty by the run, and the user is told where it is.
+    const std::string file = session_->MacroFilePath(num);
+    EntryInfo info;
+    const bool missing = Fs().Stat(file, info) == ENOENT;
     return StartWorker(
         [this, num] {
             session_->RunMacro(num);
             ReportStop();
         },
-        [this] {
+        [this, missing, file] {
             RefreshRowsKeepingSelection();
             ShowSessionSelection();
+            if (missing && !Closing())
+                host_->Ask(U8("マクロファイルがありません。\n%1\n"
+                              "空のファイルを作りました。実行するマクロを書き込んでください。")
+                               .arg(ToQt(file)),
+                           MsgKind::Ok, MsgIcon::Warning);
         });
 }
 

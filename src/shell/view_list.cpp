@@ -112,6 +112,24 @@ void CKestrelView::SelectListRow(int row) {
     form_->list->horizontalScrollBar()->setValue(0);
 }
 
+void CKestrelView::GoToItem(CMyItem* item) {
+    QTreeWidgetItem* node = item ? treePane_->NodeOf(item->m_pParent) : nullptr;
+    if (!node || Flags().busy) return;
+    for (QTreeWidgetItem* up = node->parent(); up; up = up->parent()) up->setExpanded(true);
+    form_->tree->scrollToItem(node);
+    ShowFolderNode(node);
+    for (int row = 0; row < form_->listModel->rowCount(); ++row) {
+        if (form_->listModel->Row(row)->item != item) continue;
+        focusSide_ = 1;
+        rowChosen_ = true;
+        SelectListRow(row);
+        ShowItem(row);
+        form_->list->setFocus();
+        CheckAndChangeTreeBtnState(false, true);
+        return;
+    }
+}
+
 void CKestrelView::SelectAllRows() {
     if (Flags().busy) return;
     form_->list->selectAll();

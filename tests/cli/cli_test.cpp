@@ -2,16 +2,19 @@
 // standard error, exit status and what it leaves on disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/codepage.h"
 #include "session/operations.h"
+#include "support/info_samples.h"
 #include "support/test_support.h"
 
 namespace {
@@ -40,7 +43,10 @@ class CliTest : public ::testing::Test {
 
     // Runs the binary with the temporary folder as its current folder. closedOutput: both
     // outputs are pipes nobody reads (as after `| head -1`).
-    CliResult Run(const std::vector<std::string>& args, bool closedOutput = false) {
+    // fileLimit: the largest file the program may write (ulimit -f), 0 for no limit. A run
+    // that has not ended after two minutes is ended (status -1).
+    CliResult Run(const std::vector<std::string>& args, bool closedOutput = false,
+                  rlim_t fileLimit = 0) {
         CliResult r;
         const std::string outPath = tmp / "stdout.txt", errPath = tmp / "stderr.txt";
         pid_t pid = fork();
@@ -53,6 +59,9 @@ class CliTest : public ::testing::Test {
             if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 ||
                 chdir(tmp.path().c_str()) != 0)
                 _exit(127);
+            const struct rlimit limit = {fileLimit, fileLimit};
+            if (fileLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+            alarm(120);
             std::vector<char*> argv;
             std::string bin = CliBinary();
             argv.push_back(bin.data());
@@ -109,6 +118,7 @@ TEST_F(CliTest, EveryOperationWithASpellingRuns) {
         if (!op.cli) continue;
         std::vector<std::string> args = With({op.cli});
         if (op.cliValue == dov::CliValue::Limit) args.push_back("40");
+        if (op.cliValue == dov::CliValue::Template) args.push_back("{parent}");
         CliResult r = Run(args);
         EXPECT_EQ(r.status, 0) << op.cli << ": " << r.err;
     }
@@ -156,7 +166,8 @@ TEST_F(CliTest, RenameWritesTheLogAndReportsCompletion) {
     EXPECT_EQ(tmp.ReadFile("photos/2024_a.jpg"), "A");
     EXPECT_FALSE(tmp.Exists("photos/a.jpg"));
     // The question was answered yes, and the completion report reached standard error.
-    EXPECT_NE(r.err.find("直接改名するとやり直しは出来ませんがよろしいですか？ -> yes"),
+    EXPECT_NE(r.err.find("直接改名するとやり直しは出来ませんがよろしいですか？\n"
+                         "（dovreth-cli --undo で、この改名を取り消せます） -> yes"),
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("リネーム完了"), std::string::npos) << r.err;
@@ -451,6 +462,79 @@ TEST_F(CliTest, UndoTakesBackTheLastRenameAndAnUnfinishedOneIsNoticed) {
         << r.err;
     EXPECT_TRUE(PhotosUntouched());
     EXPECT_EQ(tmp.ReadFile("photos/sub/c.txt"), "C");
+}
+
+// The program's own files failing: each failure ends the run with a reason naming the file,
+// never a hang or a silent end.
+TEST_F(CliTest, OwnFilesThatCannotBeWrittenAreNamed) {
+    struct Case {
+        const char* what;
+        const char* folderAt;  // a folder in the place of this file of the program
+        bool undo;             // --undo after the rename
+        int status;
+        const char* named;  // in standard error
+    };
+    const Case cases[] = {
+        {"trace", "home/DataTrace.txt", false, 0, "DataTrace.txt"},
+        {"journal", "home/RenameJournal.txt", false, 1, "RenameJournal.txt"},
+        {"log of an undo", "home/RenameLog.txt", true, 1, "RenameLog.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        tmp.MakeDir(c.folderAt);
+        CliResult r = Run(With({"--rename"}));
+        if (c.undo) r = Run({"--undo"});
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        std::filesystem::remove_all(tmp / "home");
+        std::filesystem::remove_all(tmp / "photos");
+    }
+}
+
+// A disk that fills (here the file size limit) stops the rename before its next change; the
+// next rename does not replace the journal, which undoes what was done.
+TEST_F(CliTest, AFullDiskStopsTheRenameAndItsJournalStillUndoesIt) {
+    // (Standard error is a file here too, so it is cut by the same limit: only the status is
+    // looked at. Not killed by SIGXFSZ: the run ends with status 1.)
+    CliResult r = Run(With({"--rename"}), false, 300);
+    EXPECT_EQ(r.status, 1) << r.err;
+    r = Run(With({"--rename"}));
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(LastLine(r.err).find("run --undo first"), std::string::npos) << r.err;
+    r = Run({"--undo"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(PhotosUntouched());
+    r = Run(With({"--discard-journal", "--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(PhotosUntouched());
+}
+
+// Names from what the files hold: photos by their Exif date (a damaged one by its time,
+// counted), songs by their tags; --info lists a file's fields.
+TEST_F(CliTest, NamesFromPhotoDatesAndAudioTags) {
+    tmp.WriteFile("shots/x.jpg", dovtest::MakeJpeg({"2024:05:01 10:30:00", "Cam", 0, 0}));
+    tmp.WriteFile("shots/y.jpg", dovtest::MakeJpeg({"2024:05:02 07:00:00", "Cam", 0, 0}));
+    tmp.WriteFile("shots/z.jpg", "\xFF\xD8\xFF damaged");
+    struct timespec times[2] = {{1714000000, 0}, {1714000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (tmp / "shots/z.jpg").c_str(), times, 0), 0);
+    tmp.WriteFile("songs/track.mp3", dovtest::MakeMp3({"Artist", "Album", "Title", 1, 2024}));
+    setenv("TZ", "UTC", 1);
+    CliResult r = Run({"shots", "--folder", "shots", "--select-all", "--paste-info",
+                       "{exif.date:%Y-%m-%d_%H%M%S|mtime:%Y-%m-%d_%H%M%S}", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("no information: 1 item(s)"), std::string::npos) << r.err;
+    for (const char* name :
+         {"2024-05-01_103000.jpg", "2024-05-02_070000.jpg", "2024-04-24_230640.jpg"})
+        EXPECT_TRUE(tmp.Exists(std::string("shots/") + name)) << name;
+    r = Run({"songs", "--folder", "songs", "--select-all", "--paste-info",
+             "{tag.track:02} {tag.title}", "--rename"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(tmp.Exists("songs/01 Title.mp3"));
+    r = Run({"--info", "songs/01 Title.mp3"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("tag.title\tTitle\ntag.track\t1\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Run({"shots", "--paste-info", "{nonsense}"}).status, 2);
 }
 
 }  // namespace

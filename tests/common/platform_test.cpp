@@ -89,7 +89,8 @@ TEST(ProgramFolder, NothingIsWrittenThroughALinkOrIntoAFifo) {
     dov::TraceReset(dov::DefaultTracePath());
     dov::TraceWrite(dov::DefaultTracePath(), "x");
     dov::SetTraceFailureHandler(nullptr);
-    EXPECT_EQ(got, std::vector<std::string>{Sj("トレース用ファイルが開けません")});
+    EXPECT_EQ(got, std::vector<std::string>{Sj("トレース用ファイルが開けません") + "\n" +
+                                            dov::DefaultTracePath()});
 
     std::unique_ptr<dov::IFile> f;
     EXPECT_EQ(dov::Fs().CreateTruncate(dov::ProgramFile("RenameLog.txt"), f), ELOOP);
@@ -136,7 +137,8 @@ TEST(Trace, ReportsAFileThatCannotBeOpenedOnce) {
     dov::TraceWrite("/nonexistent-folder-xyz/DataTrace.txt", "y");
     dov::SetTraceFailureHandler(nullptr);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], Sj("トレース用ファイルが開けません"));
+    EXPECT_EQ(got[0],
+              Sj("トレース用ファイルが開けません") + "\n/nonexistent-folder-xyz/DataTrace.txt");
 }
 
 class FsTest : public ::testing::Test {

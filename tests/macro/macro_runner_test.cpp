@@ -412,6 +412,17 @@ TEST(MacroTable, HoldsTwentyFiveEntriesInOrder) {
     EXPECT_STREQ(t[15].szSignature, "DSSS");
     EXPECT_STREQ(t[23].szName, "CutListStringFromRight");
     EXPECT_STREQ(t[24].szName, "ClearAllItem");
+    // The functions added after the 25 follow them, each once.
+    for (const char* added : {"PasteLeftListInfo", "PasteWholeListInfo", "RegexReplaceListString",
+                              "NormalizeNfdListString", "SortListNatural"}) {
+        auto same = [&](const dov::MacroFuncRecord& r) {
+            return std::string_view(r.szName) == added;
+        };
+        const auto at = std::find_if(t.begin(), t.end(), same);
+        ASSERT_NE(at, t.end()) << added;
+        EXPECT_GE(at - t.begin(), 25) << added;
+        EXPECT_EQ(std::find_if(at + 1, t.end(), same), t.end()) << added;
+    }
     // Every statement built from an entry finds that entry.
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
@@ -457,10 +468,6 @@ TEST(MacroRunnerPieces, CheckMacroStrAndExeMacroRefuseWhatDoesNotFit) {
             "/////////////////マクロ構文データ/////////////////\n【戻り値】VOID\n【関数名】X\n"
             "【引数型 00】DWORD\n【引数データ 00】7\n");
     EXPECT_EQ(runner.ExeMacro(-1, parser.GetStatement()), 0);
-    // The functions added after the 25 have the numbers of their enum.
-    EXPECT_STREQ(dov::MacroFuncTable()[dov::MACRO_RegexReplaceListString].szName,
-                 "RegexReplaceListString");
-    EXPECT_STREQ(dov::MacroFuncTable()[dov::MACRO_SortListNatural].szName, "SortListNatural");
     // Arguments that do not fit the entry are refused instead of read out of bounds.
     EXPECT_EQ(runner.ExeMacro(dov::MACRO_CutLeftListString, parser.GetStatement()), 0);
     EXPECT_EQ(runner.ExeMacro(dov::MACRO_SetModeAutoSerial, parser.GetStatement()), 1);

@@ -77,7 +77,8 @@ TEST(CopyAndRename, MergesIntoAnExistingRootWithoutOverwriting) {
     const std::string trace = renametest::TraceText();
     EXPECT_EQ(Count(trace, Sj("　※　同名のフォルダが既に存在します。")), 2);
     EXPECT_EQ(Count(trace, Sj("　×　アイテム[ a.txt ]のコピーに失敗")), 1);
-    EXPECT_EQ(f.host.messages.back().text, CopyReport(1, 1));
+    // The box says where the failure is described and that its name was taken.
+    EXPECT_EQ(f.host.messages.back().text, CopyReport(1, 1, 1));
 }
 
 TEST(CopyAndRename, StopDuringALargeFileRemovesItAndSkipsTheRest) {

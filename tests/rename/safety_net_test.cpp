@@ -222,16 +222,16 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
     std::string odd;
     for (int c = 1; c < 256; ++c) odd += static_cast<char>(c);
     const std::vector<dov::JournalStep> steps = {
-        {dov::JournalStep::MakeDir, "/x/" + Sj("新規フォルダ_001"), "", false, 0},
-        {dov::JournalStep::Rename, "/x/a\tb\nc%41", "/x/" + odd, true, 17},
-        {dov::JournalStep::Rename, "/x/ %25", "/x/" + Sj("表ソ"), false, 0},
-        {dov::JournalStep::RemoveDir, "/x/d", "", false, 0},
+        {dov::JournalStep::MakeDir, "/x/" + Sj("新規フォルダ_001"), "", false, 0, {}},
+        {dov::JournalStep::Rename, "/x/a\tb\nc%41", "/x/" + odd, true, 17, {1, 2, 'l'}},
+        {dov::JournalStep::Rename, "/x/ %25", "/x/" + Sj("表ソ"), false, 0, {UINT64_MAX, 0, 'd'}},
+        {dov::JournalStep::RemoveDir, "/x/d", "", false, 0, {}},
     };
     dov::CJournalWriter w(dov::JournalPath(), "rename");
     ASSERT_EQ(w.Begin(), 0);
     for (const auto& s : steps) {
         if (s.kind == dov::JournalStep::MakeDir) w.AddMakeDir(s.from);
-        if (s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to);
+        if (s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to, s.id);
         if (s.kind == dov::JournalStep::RemoveDir) w.AddRemoveDir(s.from);
         if (s.failed) w.AddFailure(s.err);
     }
@@ -252,6 +252,7 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
         EXPECT_EQ(j.steps[i].to, steps[i].to);
         EXPECT_EQ(j.steps[i].failed, steps[i].failed);
         EXPECT_EQ(j.steps[i].err, steps[i].err);
+        EXPECT_EQ(j.steps[i].id, steps[i].id);
     }
 
     // The line ends: a cut keeps exactly the lines that end before it.
@@ -275,7 +276,8 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
 }
 
 TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
-    const std::string good = "DOVRETH-JOURNAL\t1\trename";
+    const std::string good = "DOVRETH-JOURNAL\t2\trename";
+    const std::string v1 = "DOVRETH-JOURNAL\t1\trename";
     auto line = [](const std::string& body) {
         char crc[16];
         std::snprintf(crc, sizeof crc, "%08x", dov::Crc32(body));
@@ -288,15 +290,26 @@ TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
     };
     const Case cases[] = {
         {"", false, 0},
-        {line("DOVRETH-JOURNAL\t2\trename"), false, 0},
-        {line("DOVRETH-JOURNAL\t1\tcopy"), false, 0},
+        {line("DOVRETH-JOURNAL\t3\trename"), false, 0},
+        {line("DOVRETH-JOURNAL\t2\tcopy"), false, 0},
         {good + "\t00000000\n", false, 0},
-        {line(good) + line("R\t/a\t/b") + line("Q\t/a") + line("R\t/c\t/d"), true, 1},
-        {line(good) + line("R\t/a\t/b%4"), true, 0},
-        {line(good) + line("R\t/a\t/b%41"), true, 0},  // never written escaped
-        {line(good) + line("X\t2"), true, 0},          // a failure of nothing
-        {line(good) + line("R\t/a\t/b") + "R\t/c\t/d\t00000000\n", true, 1},
+        {line(good) + line("R\t/a\t/b\t1\t2\tf") + line("Q\t/a") + line("R\t/c\t/d\t1\t2\tf"), true,
+         1},
+        {line(good) + line("R\t/a\t/b%4\t1\t2\tf"), true, 0},
+        {line(good) + line("R\t/a\t/b%41\t1\t2\tf"), true, 0},  // never written escaped
+        {line(good) + line("X\t2"), true, 0},                   // a failure of nothing
+        {line(good) + line("R\t/a\t/b\t1\t2\tf") + "R\t/c\t/d\t1\t2\tf\t00000000\n", true, 1},
         {line(good) + line("M\t/a") + line("E") + line("M\t/b"), true, 1},
+        // The identity and the scope: whole numbers and a known type; the scope comes first.
+        {line(good) + line("R\t/a\t/b") + line("M\t/c"), true, 0},  // no identity in version 2
+        {line(good) + line("R\t/a\t/b\t01\t2\tf"), true, 0},
+        {line(good) + line("R\t/a\t/b\t1\t2\tx"), true, 0},
+        {line(good) + line("R\t/a\t/b\t1\t-2\td") + line("M\t/c"), true, 0},
+        {line(good) + line("S\t/t\t1\t2") + line("R\t/t/a\t/t/b\t1\t3\t-"), true, 1},
+        {line(good) + line("M\t/t/a") + line("S\t/t\t1\t2"), true, 1},
+        // An older journal: no identity, no scope.
+        {line(v1) + line("R\t/a\t/b") + line("M\t/c"), true, 2},
+        {line(v1) + line("S\t/t\t1\t2") + line("M\t/c"), true, 0},
 
     };
     for (const Case& c : cases) {
@@ -311,14 +324,15 @@ TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
 class KilledRun : public dov::IRenameWatcher {
   public:
     KilledRun(dov::CJournalWriter& j, int made) : j_(j), left_(made) {}
-    bool RunStarting() override { return j_.Begin() == 0; }
+    bool RunStarting(const dov::DiskScope& scope) override { return j_.Begin(scope) == 0; }
     bool FolderCreating(const std::string& path) override {
         if (left_ == 0) j_.AddMakeDir(path);
         return Let() && j_.AddMakeDir(path);
     }
-    bool EntryRenaming(const std::string& from, const std::string& to) override {
-        if (left_ == 0) j_.AddRename(from, to);
-        return Let() && j_.AddRename(from, to);
+    bool EntryRenaming(const std::string& from, const std::string& to,
+                       const dov::EntryId& id) override {
+        if (left_ == 0) j_.AddRename(from, to, id);
+        return Let() && j_.AddRename(from, to, id);
     }
     void ChangeFailed(int err) override { j_.AddFailure(err); }
     void RunEnded() override {}

@@ -82,6 +82,7 @@ TEST_F(OperationsReach, EveryMacroFunctionRunsItsRow) {
 }
 
 TEST_F(OperationsReach, TheSessionRunsEveryRowWithARun) {
+    s.settings.infoTemplates = {"{parent}"};  // 情報を貼り付け refuses to run without one
     for (const dov::Operation& op : dov::Operations()) {
         s.SelectAll();
         const int changed = s.RunListCommand(op.id);

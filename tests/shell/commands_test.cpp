@@ -3,10 +3,15 @@
 #include "shell/commands.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QMenu>
+#include <QTableWidget>
 #include <algorithm>
 
 #include "dlgtest_support.h"
+#include "shell/infodlg.h"
+#include "support/info_samples.h"
 
 using dlgtest::Sj;
 
@@ -43,12 +48,13 @@ class CommandsTest : public QObject {
     void everyMenuIdIsACommand();
     void everyRowWithAMenuEntryIsInAMenu();
     void informationIsShownAndRunsNothing();
+    void infoPasteNamesPhotosByDateTaken();
 };
 
 void CommandsTest::listMenuStructure() {
     std::unique_ptr<QMenu> menu(dov::BuildListContextMenu(nullptr));
     const QList<QAction*> top = menu->actions();
-    QCOMPARE(top.size(), 14);  // the last four: a separator, two submenus, the text editor
+    QCOMPARE(top.size(), 15);  // the last four: a separator, two submenus, the text editor
     const char* subTitles[] = {"拡張子", "カット", "ペースト", "連番付け"};
     for (int i = 0; i < 4; ++i) {
         QVERIFY(top[i]->menu());
@@ -65,7 +71,10 @@ void CommandsTest::listMenuStructure() {
     CompareEntries(top[2]->menu(), {{2031, "先頭に文字列を追加"},
                                     {2032, "末尾に文字列を追加"},
                                     {2033, "指定文字列の直前に文字列を追加"},
-                                    {2034, "指定文字列の直後に文字列を追加"}});
+                                    {2034, "指定文字列の直後に文字列を追加"},
+                                    {2035, "情報を貼り付け（先頭）"},
+                                    {2036, "情報を貼り付け（末尾）"},
+                                    {2037, "情報を貼り付け（名前全体）"}});
     CompareEntries(top[3]->menu(), {{2041, "0から昇順で連番付け"},
                                     {2042, "0から降順で連番付け"},
                                     {2043, "1から昇順で連番付け"},
@@ -85,6 +94,8 @@ void CommandsTest::listMenuStructure() {
     QCOMPARE(dov::CommandIdOf(top[8]), 2009);
     QCOMPARE(top[9]->text(), U8("情報"));
     QCOMPARE(dov::CommandIdOf(top[9]), 2010);
+    QCOMPARE(top[10]->text(), U8("撮影日時順に並べ替え"));
+    QCOMPARE(dov::CommandIdOf(top[10]), 2048);
     QCOMPARE(dov::CommandIdOf(nullptr), 0);
 }
 
@@ -116,9 +127,9 @@ void CommandsTest::everyMenuIdIsACommand() {
         else if (!a->isSeparator())
             all << a;
     }
-    QCOMPARE(all.size(), 24 + 11 + 2 + 1);
-    const QList<int> withDialog{2021, 2022, 2023, 2024, 2025, 2026, 2031, 2032,
-                                2033, 2034, 2045, 2046, 2047, 2005, 2006, 2140};
+    QCOMPARE(all.size(), 28 + 11 + 2 + 1);
+    const QList<int> withDialog{2021, 2022, 2023, 2024, 2025, 2026, 2031, 2032, 2033, 2034,
+                                2035, 2036, 2037, 2045, 2046, 2047, 2005, 2006, 2140};
     for (QAction* a : all) {
         const int id = dov::CommandIdOf(a);
         const int before = dialogs;
@@ -161,6 +172,36 @@ void CommandsTest::informationIsShownAndRunsNothing() {
     QVERIFY(!dov::PrepareListCommand(nullptr, s, 2010, {}));
     QCOMPARE(fx.front.messages.size(), std::size_t(1));
     QCOMPARE(fx.front.messages[0], s.InfoText());
+}
+
+void CommandsTest::infoPasteNamesPhotosByDateTaken() {
+    // y.jpg stays empty: no date, so the fallback names it and it is counted.
+    dlgtest::Fixture fx({"x.jpg", "y.jpg"});
+    {
+        QFile f(fx.dir.path() + "/work/x.jpg");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const std::string jpeg = dovtest::MakeJpeg({"2024:05:01 10:30:00", "Cam", 0, 0});
+        f.write(jpeg.data(), qint64(jpeg.size()));
+    }
+    dov::CSession& s = *fx.session;
+    const QString tmpl = U8("{exif.date:%Y-%m-%d_%H%M%S|mtime:no date}");
+    QString example, preview;
+    dov::CommandUi ui;
+    ui.runDialog = dlgtest::Play<dov::CInfoDlg>([&](dov::CInfoDlg& d) {
+        d.TemplateBox()->setEditText(tmpl);
+        example = d.FieldTable()->item(0, 2)->text();
+        preview = d.PreviewLabel()->text();
+        d.accept();
+    });
+    QVERIFY(dov::PrepareListCommand(nullptr, s, 2037, ui));
+    QCOMPARE(example, U8("20240501_103000"));
+    QVERIFY2(preview.endsWith(U8("2024-05-01_103000.jpg")), qPrintable(preview));
+    QCOMPARE(s.settings.infoTemplates.front(),
+             dlgtest::Sj("{exif.date:%Y-%m-%d_%H%M%S|mtime:no date}"));
+    QCOMPARE(s.RunListCommand(2037), 2);
+    QCOMPARE(fx.front.messages.size(), std::size_t(1));
+    QVERIFY(fx.front.messages[0].find(" no information 1") != std::string::npos);
+    QCOMPARE(fx.NewNames(), (std::vector<std::string>{"2024-05-01_103000.jpg", "no date.jpg"}));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -1,6 +1,7 @@
 // The file selection dialog: listing, going up and down, sorting on its worker, the OK rules.
 #include "shell/filedialog.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeView>
@@ -30,6 +31,7 @@ class FileDialogTest : public QObject {
             out << dlg_->Model()->index(r, 0).data().toString();
         return out;
     }
+    void Wait() { QTRY_VERIFY_WITH_TIMEOUT(!dlg_->Sorting(), 30000); }
     void SortAndWait(int column) {
         dlg_->SortByColumn(column);
         QTRY_VERIFY_WITH_TIMEOUT(dlg_->findChild<QPushButton*>("ok")->isEnabled(), 30000);
@@ -58,13 +60,24 @@ class FileDialogTest : public QObject {
 
     void listsFoldersFirstAndSkipsDotNames() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+        QVERIFY(dlg_->Sorting());  // listed on the dialog's worker
+        Wait();
         QCOMPARE(Names(), QStringList({"ydir", "Zdir", "a.txt", "B.txt", "c.txt"}));
         QCOMPARE(dlg_->FolderEdit()->text(), QString::fromStdString(dir_->path() + "/f"));
         QCOMPARE(dlg_->windowTitle(), QString::fromUtf8("ファイル・フォルダの入力"));
+        // The name column fits a long name.
+        const std::string longName(40, 'n');
+        dlg_->show();
+        dir_->WriteFile("g/" + longName, "");
+        dlg_->ShowFolder(Cp(dir_->path() + "/g"));
+        Wait();
+        QVERIFY(dlg_->List()->columnWidth(0) >
+                dlg_->List()->fontMetrics().horizontalAdvance(QString::fromStdString(longName)));
     }
 
     void columnSortsToggleAndKeepFoldersInPlace() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+        Wait();
         SortAndWait(0);  // the first click after opening sorts ascending
         QCOMPARE(Names(), QStringList({"ydir", "Zdir", "a.txt", "B.txt", "c.txt"}));
         SortAndWait(0);
@@ -73,24 +86,34 @@ class FileDialogTest : public QObject {
         QCOMPARE(Names(), QStringList({"Zdir", "ydir", "a.txt", "c.txt", "B.txt"}));
         SortAndWait(1);
         QCOMPARE(Names(), QStringList({"Zdir", "ydir", "B.txt", "c.txt", "a.txt"}));
+        // The header shows the last sort.
+        QCOMPARE(dlg_->List()->header()->sortIndicatorSection(), 1);
+        QCOMPARE(dlg_->List()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     }
 
     void upAndOpenWalkTheDisk() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
-        dlg_->OpenRow(1);  // Zdir
+        Wait();
+        dlg_->OpenRow(1);
+        Wait();  // Zdir
         QCOMPARE(dlg_->CurrentFolder(), Cp(dir_->path() + "/f/Zdir"));
         QCOMPARE(Names(), QStringList({"in.txt"}));
-        dlg_->OpenRow(0);  // a file: nothing happens
+        dlg_->OpenRow(0);
+        Wait();  // a file: nothing happens
         QCOMPARE(dlg_->CurrentFolder(), Cp(dir_->path() + "/f/Zdir"));
         dlg_->GoUp();
+        Wait();
         QCOMPARE(dlg_->CurrentFolder(), Cp(dir_->path() + "/f"));
         dlg_->ShowFolder("/");
+        Wait();
         dlg_->GoUp();
+        Wait();
         QCOMPARE(dlg_->CurrentFolder(), std::string("/"));
     }
 
     void okNeedsASelectionAndHandsBackTheRowsInListOrder() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+        Wait();
         dlg_->show();
         dlg_->accept();
         QVERIFY(SawMessage(host_.get(), QString::fromUtf8("何も選択されていません")));
@@ -123,9 +146,11 @@ class FileDialogTest : public QObject {
         dlg_->show();
         for (const Case& c : cases) {
             dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+            Wait();
             host_->ClearMessages();
             dlg_->FolderEdit()->setText(c.typed);
             QTest::keyClick(dlg_->FolderEdit(), Qt::Key_Return);
+            Wait();
             QCOMPARE(dlg_->CurrentFolder(), Cp(c.folder));
             QCOMPARE(dlg_->FolderEdit()->text(), QString::fromStdString(c.folder));
             QCOMPARE(SawMessage(host_.get(), QString::fromUtf8("パスが見つかりません")), !c.found);
@@ -137,6 +162,7 @@ class FileDialogTest : public QObject {
 
     void selectAllPicksEveryRow() {
         dlg_->ShowFolder(Cp(dir_->path() + "/f"));
+        Wait();
         QTest::mouseClick(dlg_->findChild<QPushButton*>("selectAll"), Qt::LeftButton);
         QCOMPARE(dlg_->List()->selectionModel()->selectedRows().size(), 5);
     }

@@ -1,15 +1,25 @@
 // What a user sees of the window beyond its commands: Qt's own texts in Japanese, controls
 // that fit the window, fields and focus that follow the user's actions.
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyleOption>
+#include <QWindow>
 
 #include "shell/app.h"
 #include "shell/filedrop.h"
+#include "shell/linelistdlg.h"
+#include "shell/mainframe.h"
+#include "shell/qtfiledialogs.h"
 #include "shell/settingsdialogs.h"
 #include "shell/treelines.h"
 #include "shell_test_support.h"
@@ -78,6 +88,80 @@ class PolishTest : public QObject {
         auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
         QVERIFY(info && !info->wordWrap());
         QVERIFY(box.width() > box.fontMetrics().horizontalAdvance(box.windowTitle()) + 100);
+    }
+
+    void colourDialogGivesEverySwatchACellOfItsOwn() {
+        CColorDlg dlg(DefaultColors());
+        dlg.chooser = [](ColorRef& c) {
+            c = 0x123456;
+            return true;
+        };
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        // No two controls overlap, so every swatch can be clicked and every caption read.
+        QList<QWidget*> parts;
+        for (QWidget* w : dlg.findChildren<QWidget*>())
+            if (qobject_cast<QLabel*>(w) || w->objectName().size() > 0) parts << w;
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            for (qsizetype j = i + 1; j < parts.size(); ++j)
+                QVERIFY2(!parts[i]->geometry().intersects(parts[j]->geometry()) ||
+                             parts[i]->parentWidget() != parts[j]->parentWidget(),
+                         qPrintable(parts[i]->objectName() + " " + parts[j]->objectName()));
+        for (int id : {int(kConflictText), int(CColorDlg::kChangedNameSwatch)}) {
+            QTest::mouseClick(dlg.Swatch(id), Qt::LeftButton);
+        }
+        QCOMPARE(dlg.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->text(),
+                 QString::fromUtf8("キャンセル"));  // Qt's own, as in every other dialog
+        QCOMPARE(dlg.Colors()[kConflictText], ColorRef(0x123456));
+        QCOMPARE(dlg.ChangedNameColor(), ColorRef(0x123456));
+        QCOMPARE(dlg.Colors()[kTreeText], DefaultColors()[kTreeText]);
+    }
+
+    void fileChoosersShowFolderTypesAndDatesInJapanese() {
+        dovtest::TempDir dir;
+        dir.WriteFile("d/sub/x.txt");
+        QFileDialog dlg(nullptr, {}, QString::fromStdString(dir / "d"));
+        MakeJapanese(dlg);
+        dlg.show();
+        auto* fs = dlg.findChild<QFileSystemModel*>();
+        QVERIFY(fs && dlg.proxyModel());
+        const QString sub = QString::fromStdString(dir / "d/sub");
+        QTRY_VERIFY(fs->index(sub).isValid());
+        auto cell = [&](int column) {
+            return dlg.proxyModel()->mapFromSource(fs->index(sub, column)).data().toString();
+        };
+        QCOMPARE(cell(2), QString::fromUtf8("フォルダ"));
+        QVERIFY2(
+            QRegularExpression("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d$").match(cell(3)).hasMatch(),
+            qPrintable(cell(3)));
+    }
+
+    void theWindowWearsTheProgramIconAndAsksOnceItIsShown() {
+        dovtest::TempDir dir;
+        CMainFrame frame;
+        const QImage drawn = QImage(":/icons/dovreth-48.png");
+        QVERIFY(!drawn.isNull());
+        QVERIFY(frame.windowIcon().availableSizes().contains(drawn.size()));
+        const QImage worn = frame.windowIcon().pixmap(drawn.size()).toImage();
+        QCOMPARE(worn.pixelColor(24, 24), drawn.pixelColor(24, 24));
+        QMessageBox about;
+        SetUpAboutBox(about, &frame);
+        QVERIFY(!about.iconPixmap().isNull());
+        bool asked = false;
+        WhenShown(&frame, [&] { asked = frame.windowHandle()->isExposed(); });
+        frame.show();
+        QTRY_VERIFY(asked);
+    }
+
+    void longListsStayWithinTheScreen() {
+        QStringList lines;
+        for (int i = 0; i < 5000; ++i) lines << QStringLiteral("line %1").arg(i);
+        CLineListDlg dlg(QStringLiteral("heading"), LinesOf(lines.join('\n') + '\n'));
+        dlg.show();
+        QCOMPARE(dlg.List()->count(), 5000);
+        const QSize bound = CLineListDlg::Bound(dlg.screen()->availableSize());
+        QVERIFY(dlg.width() <= bound.width() && dlg.height() <= bound.height());
+        QVERIFY(dlg.List()->verticalScrollBar()->isVisible());
     }
 };
 

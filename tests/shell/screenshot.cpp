@@ -1,10 +1,12 @@
 // Not a test: opens the window on a folder (argument 1), shows the folder's first sub-folder
 // and writes pictures of the screen into a folder (argument 2): the window at its start-up,
-// minimum and a large size, the output folder chooser and the serial numbering dialog. For
-// looking at the window under a virtual display with a window manager: scripts/screenshots.sh.
+// minimum and a large size, the output folder chooser, the serial numbering dialog, the colour
+// settings, the list of predicted failures and the changes of a rename cut short. For looking
+// at the window under a virtual display with a window manager: scripts/screenshots.sh.
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFile>
 #include <QFont>
 #include <QScreen>
 #include <QStyleFactory>
@@ -15,13 +17,17 @@
 #include <functional>
 
 #include "common/codepage.h"
+#include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
 #include "shell/commands.h"
 #include "shell/filesort.h"
+#include "shell/linelistdlg.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
 #include "shell/qthost.h"
+#include "shell/qttext.h"
+#include "shell/settingsdialogs.h"
 #include "shell/view.h"
 
 namespace {
@@ -118,6 +124,36 @@ int main(int argc, char** argv) {
                 [&] { view->FileChoosers().folder(QString::fromLocal8Bit(argv[1])); });
     ShotOfModal("5-serial.png",
                 [&] { dov::PrepareListCommand(view, view->Session(), dov::CMD_SERIAL_DETAIL); });
+    ShotOfModal("6-colours.png", [&] {
+        dov::CColorDlg dlg(view->Prefs().colors, &frame);
+        dlg.SetChangedNameColor(view->Prefs().changedNameText);
+        dlg.exec();
+    });
+    // Two rows given new names that are taken on disk: their renames are predicted to fail.
+    dov::CSession& session = view->Session();
+    if (view->ListModel()->rowCount() > 4) {
+        for (int row : {3, 4}) {
+            CMyItem* item = view->ListModel()->Row(row)->item;
+            session.SetNewName(row, dov::Sj("重複_") + item->m_strOrgName);
+            const QString taken =
+                dov::ToQt(item->m_pParent->m_strOrgPath + "/" + item->m_strWriteName);
+            QFile(taken).open(QIODevice::WriteOnly);
+        }
+        view->UpdateConflicts();
+        ShotOfModal("7-failures.png", [&] { view->ShowFailureList(); });
+        // A rename of every row: the changes its journal recorded, as the box of a run cut
+        // short shows them.
+        for (int row = 0; row < view->ListModel()->rowCount(); ++row)
+            session.SetNewName(row, dov::Sj("新_") + view->ListModel()->Row(row)->orgName);
+        view->Host()->SetAnswerer([](const QString&, dov::MsgKind) { return dov::MsgAnswer::Yes; });
+        view->OnRename();
+        while (view->WorkerRunning()) Wait(50);
+        ShotOfModal("8-journal.png", [&] {
+            dov::CLineListDlg box(QString::fromUtf8("記録された変更"),
+                                  dov::LinesOf(dov::ToQt(session.JournalText())), &frame);
+            box.exec();
+        });
+    }
     frame.close();
     return 0;
 }

@@ -79,8 +79,11 @@ class ViewStateTest : public QObject, protected ViewDriver {
     void ClickStopFromWorker() {
         QPushButton* stop = Btn(CKestrelView::kIdStop);
         auto click = [this, stop] {
+            QSignalSpy said(view_, &CKestrelView::progressText);
             stop->click();
-            stopShownPressed_ = stop->isChecked() && stop->isEnabled();
+            // Pressed, and said in the status bar in the same moment.
+            stopShownPressed_ = stop->isChecked() && stop->isEnabled() && said.size() == 1 &&
+                                said.front().front().toString() == U("中止しています…");
             ++stopClicks_;
         };
         if (QThread::currentThread() == stop->thread())

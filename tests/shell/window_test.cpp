@@ -1,4 +1,7 @@
 // The window driven through its real widgets on the offscreen platform.
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,12 +18,15 @@
 #include <stdexcept>
 
 #include "common/paths.h"
+#include "common/trace.h"
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
+#include "shell/instance.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
+#include "shell/pathinbox.h"
 #include "shell/settingsdialogs.h"
 #include "shell/view.h"
 #include "shell_test_support.h"
@@ -212,11 +218,14 @@ class WindowTest : public QObject, protected ViewDriver {
             while (!release) QThread::yieldCurrentThread();
         }));
         frame_->close();
-        QVERIFY(frame_->isVisible());
+        QVERIFY(!frame_->isVisible());  // gone from the screen at once
         QVERIFY(view_->Button(CKestrelView::kIdStop)->isChecked());
         QVERIFY(view_->Flags().quitReq);
+        // A box the job still asks for is not shown: it gets its default answer.
+        QCOMPARE(view_->Host()->Message("x", MsgKind::YesNo, MsgIcon::None, {}), MsgAnswer::No);
+        QVERIFY(view_->WorkerRunning());
         release = true;
-        QTRY_VERIFY_WITH_TIMEOUT(!frame_->isVisible(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
     }
 
     void theLayoutScalesWithTheViewAndFitsTheMinimumWindow() {
@@ -315,6 +324,27 @@ class WindowTest : public QObject, protected ViewDriver {
         view_->Host()->SetStopPollHook(nullptr);
     }
 
+    void aCopyCountsWhatItHasDoneInTheStatusBar() {
+        MakeAndLoad();
+        const QString out = QString::fromStdString(*dir_ / "out");
+        QDir().mkpath(out);
+        view_->FileChoosers().folder = [&](const QString&) { return out; };
+        view_->Host()->SetAnswerer([](const QString&, MsgKind) { return MsgAnswer::Yes; });
+        // The copy waits at its second step until the status bar has shown a count.
+        std::atomic<bool> seen{false};
+        view_->Host()->SetProgressHook([&](long long done, long long) {
+            for (int i = 0; done == 2 && i < 3000 && !seen; ++i) QThread::msleep(10);
+        });
+        QSignalSpy texts(view_, &CKestrelView::progressText);
+        view_->OnCopy();
+        QTRY_VERIFY_WITH_TIMEOUT(!texts.isEmpty() && texts.last().at(0).toString().endsWith(
+                                                         QString::fromUtf8("個処理済み")),
+                                 30000);
+        seen = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
+        view_->Host()->SetProgressHook(nullptr);
+    }
+
     void coloursApplyOnOkAndReachTheSettingsFile() {
         CColorDlg dlg(view_->Prefs().colors);
         dlg.chooser = [](ColorRef& c) {
@@ -334,15 +364,47 @@ class WindowTest : public QObject, protected ViewDriver {
         QVERIFY(text.find("MainBack=8421504\r\n") != std::string::npos);
     }
 
-    void aSecondCopyEndsAtOnceAndServerStartsShowNothing() {
+    void aSecondCopyEndsAtOnceOrHandsItsPathsToTheWindow() {
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir_->path()));
         SingleInstanceLock lock;
         QVERIFY(lock.Acquire());
-        QProcess second;
-        second.start(QStringLiteral(DOVRETH_EXE), {});
-        QVERIFY(second.waitForFinished(60000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        CInstanceDoor door;
+        QVERIFY(door.Open());
+        auto* inbox = new CPathInbox(view_);
+        QSignalSpy handed(&door, &CInstanceDoor::pathsHanded);
+        connect(&door, &CInstanceDoor::pathsHanded, inbox, &CPathInbox::AddHanded);
+        struct stat st {};
+        const std::string socket = CInstanceDoor::SocketPath();
+        QVERIFY(::stat(socket.substr(0, socket.rfind('/')).c_str(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0700));  // the door's folder is the user's own
+
+        // Without paths: a silent end, nothing handed over. With them: the window loads them
+        // like dropped files, says so in the trace, and the second copy ends.
+        dir_->WriteFile("given/a.txt", "a");
+        for (const QStringList& args : {QStringList{}, QStringList{"--", "given"}}) {
+            QProcess second;
+            second.setWorkingDirectory(QString::fromStdString(dir_->path()));
+            second.start(QStringLiteral(DOVRETH_EXE), args);
+            QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 60000);
+            QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(int(handed.size()), args.isEmpty() ? 0 : 1);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(Node("given") != nullptr, 30000);
+        WaitIdle();
+        TraceFlush();
+        QVERIFY(dovtest::ReadNative(dir_->home() + "/DataTrace.txt")
+                    .find(Cp("パスを受け取りました: " + dir_->path() + "/given")) !=
+                std::string::npos);
+        // What does not carry absolute paths after the right first line is dropped whole.
+        QStringList out;
+        QVERIFY(CInstanceDoor::Decode(CInstanceDoor::Encode({"/a", "/b c"}), out));
+        QCOMPARE(out, QStringList({"/a", "/b c"}));
+        for (const QByteArray& bad :
+             {QByteArray("DOVRETH-PATHS 2\n/a", 18), QByteArray("DOVRETH-PATHS 1\nrel", 19),
+              QByteArray("DOVRETH-PATHS 1\n/a\0\0", 20), QByteArray("DOVRETH-PATHS 1\n/a", 18)})
+            QVERIFY(!CInstanceDoor::Decode(bad, out));
+
         QProcess server;
         server.start(QStringLiteral(DOVRETH_EXE), {QStringLiteral("-Embedding")});
         QVERIFY(server.waitForFinished(60000));
@@ -368,6 +430,7 @@ class WindowTest : public QObject, protected ViewDriver {
         QCOMPARE(paths.size(), std::size_t(2));
         QCOMPARE(paths[1], Cp(dir_->path() + "/other/b.txt"));
         view_->LoadPaths(paths);
+        QVERIFY(view_->ProgressTimerActive());  // the status bar counts what it reads
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         QCOMPARE(view_->Session().RowCount(), 2);
     }

@@ -24,13 +24,16 @@
 #include "common/workerflags.h"
 #include "model/item.h"
 #include "session/session.h"
+#include "shell/failurelist.h"
 #include "shell/keyworddlg.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
 #include "shell/namelimitdlg.h"
 #include "shell/namestextdlg.h"
+#include "shell/pathinbox.h"
 #include "shell/serialdlg.h"
 #include "shell/settingsdialogs.h"
+#include "shell/treepane.h"
 #include "shell/view.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
@@ -217,6 +220,22 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
     }
 
+    void nothingToRenameAndAMissingMacroFileAreSaid() {
+        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QCOMPARE(view_->Host()->Messages(),
+                 std::vector<QString>{U("改名するアイテムがありません。")});
+        // F1 without its file: the file is made empty, and the user is told so once.
+        LoadPhotos();
+        view_->Host()->ClearMessages();
+        for (int i = 0; i < 2; ++i) {
+            QTest::keyClick(view_->List(), Qt::Key_F1);
+            WaitIdle();
+        }
+        QVERIFY(Exists("home/DovMac01.txt"));
+        QCOMPARE(view_->Host()->Messages().size(), std::size_t(1));
+        QVERIFY(view_->Host()->Messages().front().startsWith(U("マクロファイルがありません。")));
+    }
+
     void functionKeysWithAnEmptyListReachTheControls() {
         dir_->WriteFile("home/DovMac02.txt", "ClearAllItem()\n");
         QTreeWidget* tree = view_->Tree();
@@ -238,8 +257,8 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // No (the default) leaves the disk alone.
         QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
         WaitIdle();
-        QVERIFY(
-            SawMessage(view_->Host(), U("直接改名するとやり直しは出来ませんがよろしいですか？")));
+        QVERIFY(SawMessage(view_->Host(), U("直接改名するとやり直しは出来ませんがよろしいですか？\n"
+                                            "（編集 → 元に戻す で、この改名を取り消せます）")));
         QVERIFY(Exists("photos/IMG_001 beach.jpg"));
         // Yes renames.
         view_->Host()->ClearMessages();
@@ -283,6 +302,26 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // Row 1 changes its name without a conflict: the changed names' colour.
         QCOMPARE(view_->ListModel()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
                  QColor(255, 200, 0));
+        // The failing row tells why; the status bar's count opens the list of failures, and
+        // the row chosen there is shown from wherever the user is.
+        QCOMPARE(clash.data(Qt::ToolTipRole).toString(), FailureReasonText("taken"));
+        QVERIFY(!view_->ListModel()->index(1, 0).data(Qt::ToolTipRole).isValid());
+        ClickTree(view_->Tree()->topLevelItem(0));
+        QStringList shown;
+        view_->CommandDialogs().runDialog = [&](QDialog& d) {
+            auto* dlg = qobject_cast<CFailureListDlg*>(&d);
+            if (!dlg) return int(QDialog::Rejected);
+            QTreeWidgetItem* row = dlg->List()->topLevelItem(0);
+            for (int c = 0; c < 3; ++c) shown << row->text(c);
+            dlg->Choose(0);
+            return dlg->result();
+        };
+        QTest::mouseClick(frame_->ConflictPane(), Qt::LeftButton);
+        QCOMPARE(shown, (QStringList{QString::fromStdString(*dir_ / "photos/IMG_002 beach.jpg"),
+                                     U("IMG_002.jpg"), FailureReasonText("taken")}));
+        QCOMPARE(view_->CurrentFolder(), CTreePane::ItemOf(Node("photos")));
+        QCOMPARE(view_->CurrentRow(), 2);
+        QCOMPARE(view_->OrgField()->text(), U("IMG_002 beach.jpg"));
         // The question naming the predicted failures comes first; Yes to both renames.
         answers_ = {MsgAnswer::Yes, MsgAnswer::Yes};
         QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
@@ -291,14 +330,25 @@ class WorkflowTest : public QObject, protected ViewDriver {
                  U("直接改名すると[1]個のアイテムが失敗すると予測されます。\n続けますか？"));
         QVERIFY(Exists("photos/IMG_001.jpg") && Exists("photos/IMG_002 beach.jpg"));
         QCOMPARE(dovtest::ReadNative(*dir_ / "photos/IMG_002.jpg"), std::string("taken"));
-        // 元に戻す is live now; its question names the changes; the disk is as before.
-        QAction* undo = frame_->Action("editUndo");
-        QVERIFY(undo->isEnabled());
-        view_->Host()->ClearMessages();
-        answers_ = {MsgAnswer::Yes};
-        undo->trigger();
-        WaitIdle();
-        QVERIFY(SawMessage(view_->Host(), U("記録された変更[2]個を元に戻しますか？")));
+        // 元に戻す is live now, Ctrl+Z reaches it from the tree and the list; its question
+        // names the changes (No from the tree, Yes from the list); the disk is as before.
+        QVERIFY(frame_->Action("editUndo")->isEnabled());
+        frame_->activateWindow();  // shortcuts reach the active window only
+        QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+        for (QWidget* w :
+             {static_cast<QWidget*>(view_->Tree()), static_cast<QWidget*>(view_->List())}) {
+            ClickRow(1);
+            QVERIFY(view_->EditField()->isEnabled());
+            view_->Host()->ClearMessages();
+            answers_ = {w == view_->List() ? MsgAnswer::Yes : MsgAnswer::No};
+            w->setFocus();
+            QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
+            WaitIdle();
+            QVERIFY(SawMessage(view_->Host(), U("記録された変更[2]個を元に戻しますか？")));
+        }
+        // The fields let go of the freed item: empty, and the name field takes no typing.
+        QVERIFY(view_->OrgField()->text().isEmpty() && !view_->EditField()->isEnabled());
+        QVERIFY(!view_->TypeNewName(U("x.jpg")));
         for (const char* f : {"photos/IMG_001 beach.jpg", "photos/IMG_002 beach.jpg",
                               "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
             QVERIFY2(Exists(f), f);
@@ -321,12 +371,19 @@ class WorkflowTest : public QObject, protected ViewDriver {
         dir_->WriteFile("home/RenameJournal.txt", journal.substr(0, journal.size() - 11));
         view_->Host()->ClearMessages();
         answers_ = {MsgAnswer::Yes, MsgAnswer::Yes};  // show it, then undo it
+        // A path given on the command line waits for the undo and is loaded after it.
+        dir_->WriteFile("later/x.txt", "x");
+        auto* inbox = new CPathInbox(view_);
         view_->OfferUnfinishedRun();
-        WaitIdle();
+        inbox->AddStartPaths({QString::fromStdString(*dir_ / "later")});
+        QTRY_VERIFY_WITH_TIMEOUT(!inbox->Pending() && !view_->WorkerRunning(), 30000);
+        QVERIFY(Node("later"));
         const auto& m = view_->Host()->Messages();
         QCOMPARE(m.at(0), U("前回の直接変更は途中で終わりました（記録された変更[4]個）。\n"
                             "記録を表示しますか？"));
-        QVERIFY(m.at(1).startsWith(U("改名 ")));
+        // The journal's changes come as a list of their own, one row each.
+        QVERIFY(m.at(1).startsWith(U("記録された変更\n改名 ")));
+        QCOMPARE(m.at(1).count(QLatin1Char('\n')), 4);
         for (const char* f :
              {"photos/IMG_001 beach.jpg", "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
             QVERIFY2(Exists(f), f);

@@ -25,6 +25,12 @@ int FaultFs::MakeDir(const std::string& path) {
     return PosixFileSystem::MakeDir(path);
 }
 
+int FaultFs::MakeDirMode(const std::string& path, unsigned mode) {
+    if (onMakeDir)
+        if (int r = onMakeDir(path); r >= 0) return r;
+    return PosixFileSystem::MakeDirMode(path, mode);
+}
+
 int FaultFs::OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) {
     if (onOpenRead)
         if (int r = onOpenRead(path, out); r >= 0) return r;
@@ -33,10 +39,10 @@ int FaultFs::OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out)
     return r;
 }
 
-int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) {
+int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out, unsigned mode) {
     if (onCreateNew)
         if (int r = onCreateNew(path, out); r >= 0) return r;
-    int r = PosixFileSystem::CreateNew(path, out);
+    int r = PosixFileSystem::CreateNew(path, out, mode);
     if (r == 0 && wrapCreate) out = wrapCreate(path, std::move(out));
     return r;
 }
@@ -180,7 +186,7 @@ int MemFs::OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) {
     return 0;
 }
 
-int MemFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) {
+int MemFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out, unsigned) {
     if (files.count(path) || dirs.count(path)) return EEXIST;
     return CreateTruncate(path, out);
 }

@@ -33,8 +33,10 @@ class FaultFs : public dov::PosixFileSystem {
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int Stat(const std::string& path, dov::EntryInfo& out) override;
     int MakeDir(const std::string& path) override;
+    int MakeDirMode(const std::string& path, unsigned mode) override;
     int OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
-    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
+    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out,
+                  unsigned mode = 0666) override;
 };
 
 // A file in memory: reads `data`; after `readsBeforeError` reads (-1: never) every read fails
@@ -72,7 +74,8 @@ class MemFs : public dov::IFileSystem {
     int RemoveFile(const std::string& path) override;
     int RemoveDir(const std::string& path) override;
     int OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
-    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
+    int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out,
+                  unsigned mode = 0666) override;
     int CreateTruncate(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
 
   private:

@@ -67,9 +67,14 @@ std::string Sj(const char* utf8) {
     return dov::Sj(utf8);
 }
 
-std::string CopyReport(int ok, int failed) {
-    return Sj("【 実行結果 】\n\n完了ファイル数： ") + std::to_string(ok) + "\n" +
-           Sj("失敗ファイル数： ") + std::to_string(failed) + "\n";
+std::string CopyReport(int ok, int failed, int taken) {
+    std::string text = Sj("【 実行結果 】\n\n完了ファイル数： ") + std::to_string(ok) + "\n" +
+                       Sj("失敗ファイル数： ") + std::to_string(failed) + "\n";
+    if (failed == 0) return text;
+    if (taken > 0)
+        text += Sj("\n同名のファイルが既にあるためコピーしなかったファイル： ") +
+                std::to_string(taken) + "\n";
+    return text + Sj("\n失敗の理由は DataTrace.txt の「×」と「※」の行に記されています。\n");
 }
 
 int Count(const std::string& hay, const std::string& needle) {

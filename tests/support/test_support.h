@@ -41,7 +41,9 @@ std::string ReadNative(const std::string& nativePath);
 std::string Sj(const char* utf8);
 
 // The message that ends a copy: the files copied and the files that failed (CP932).
-std::string CopyReport(int ok, int failed);
+// The copy's report box: with failures, where they are described and how many met a taken
+// name.
+std::string CopyReport(int ok, int failed, int taken = 0);
 
 // Counts the occurrences of needle in hay (overlapping ones too).
 int Count(const std::string& hay, const std::string& needle);
