@@ -37,6 +37,7 @@ constexpr OptionDef kOptions[] = {
     {"--copy-to", ActionKind::CopyTo, true, 0},
     {"--check", ActionKind::Check, false, 0},
     {"--undo", ActionKind::Undo, false, 0},
+    {"--names-from", ActionKind::NamesFrom, true, 0},
     {"--discard-journal", ActionKind::DiscardJournal, false, 0},
     {"--info", ActionKind::Info, true, 0},
 };
@@ -125,7 +126,7 @@ bool ParseArgs(int argc, char** argv, Args& out, std::string& error) {
         }
         if ((def->kind == ActionKind::Open || def->kind == ActionKind::Macro ||
              def->kind == ActionKind::Save || def->kind == ActionKind::CopyTo ||
-             def->kind == ActionKind::Info) &&
+             def->kind == ActionKind::NamesFrom || def->kind == ActionKind::Info) &&
             value.empty()) {
             error = "option '" + name + "' needs a non-empty path";
             return false;
@@ -157,6 +158,9 @@ const char* UsageText() {
            "  --into-folders, --no-into-folders   edits reach into selected folders (or not)\n"
            "  --auto-index, --no-auto-index       the automatic index prefix (or not)\n"
            "  --list               print the rows: original name TAB new name TAB write name\n"
+           "  --names-from FILE    new names of the rows, one a line in --list's order and\n"
+           "                       with its escapes ('-': standard input); a different\n"
+           "                       number of lines or a refused name changes nothing\n"
            "  --tree               print the whole edit tree with the new names\n"
            "                       (in --list and --tree a backslash, tab, line feed or\n"
            "                       carriage return in a name is shown as \\\\, \\t, \\n, \\r)\n"

@@ -7,25 +7,26 @@
 namespace dov::cli {
 
 enum class ActionKind {
-    Open,         // --open FILE
-    Folder,       // --folder TREEPATH
-    Operation,    // an operation of the table with a dovreth-cli spelling (--select-all,
-                  // --limit N)
-    Exec,         // --exec STATEMENT
-    Macro,        // --macro FILE
-    MakeDir,      // --mkdir
-    MoveTo,       // --move-to TREEPATH
-    IntoFolders,  // --into-folders / --no-into-folders
-    AutoIndex,    // --auto-index / --no-auto-index
-    List,         // --list
-    Tree,         // --tree
-    Save,         // --save FILE
-    Rename,       // --rename
-    CopyTo,       // --copy-to DIR
-    Check,        // --check
-    Undo,         // --undo
+    Open,            // --open FILE
+    Folder,          // --folder TREEPATH
+    Operation,       // an operation of the table with a dovreth-cli spelling (--select-all,
+                     // --limit N)
+    Exec,            // --exec STATEMENT
+    Macro,           // --macro FILE
+    MakeDir,         // --mkdir
+    MoveTo,          // --move-to TREEPATH
+    IntoFolders,     // --into-folders / --no-into-folders
+    AutoIndex,       // --auto-index / --no-auto-index
+    List,            // --list
+    Tree,            // --tree
+    Save,            // --save FILE
+    Rename,          // --rename
+    CopyTo,          // --copy-to DIR
+    Check,           // --check
+    Undo,            // --undo
+    NamesFrom,       // --names-from FILE|-
     DiscardJournal,  // --discard-journal
-    Info,         // --info PATH
+    Info,            // --info PATH
 };
 
 struct Action {

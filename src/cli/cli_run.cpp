@@ -327,6 +327,8 @@ class Runner {
                 return PrintInfo(a.text);
             case ActionKind::Undo:
                 return Undo();
+            case ActionKind::NamesFrom:
+                return NamesFrom(a);
             case ActionKind::DiscardJournal:
                 if (!session_.DiscardJournal())
                     return Fail(kExitFailed, "--discard-journal: the journal in '" +
@@ -466,6 +468,33 @@ class Runner {
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
         std::fflush(stdout);
+        return true;
+    }
+
+    bool NamesFrom(const Action& a) {
+        std::string data;
+        int err = 0;
+        if (a.text == "-") {
+            char buf[64 * 1024];
+            std::size_t n;
+            while ((n = std::fread(buf, 1, sizeof buf, stdin)) > 0) data.append(buf, n);
+            if (std::ferror(stdin))
+                return Fail(kExitUsage, "--names-from: cannot read standard input");
+        } else {
+            std::string cp, native;
+            if (!ProgramPath(a.text, cp, &native)) return false;
+            if (!ReadWholeFile(native, data, err))
+                return Fail(kExitUsage, "cannot read '" + a.text + "': " + std::strerror(err));
+        }
+        if (data.find('\0') != std::string::npos)
+            return Fail(kExitUsage, "--names-from: a line holds a NUL byte; no name was changed");
+        auto cp = Utf8ToCp932(data);
+        if (!cp)
+            return Fail(kExitUsage,
+                        "--names-from: the text is not valid UTF-8 or has a character CP932 "
+                        "cannot hold; no name was changed");
+        if (session_.SetNewNamesFromText(*cp) < 0)
+            return Fail(kExitUsage, "--names-from: the names were refused; no name was changed");
         return true;
     }
 

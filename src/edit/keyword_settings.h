@@ -15,6 +15,8 @@ struct KeyWordSettings {
     int UseWildCard = 0;      // KeyWord/UseWildCard: search with CMyRegExp
     int EnableAllTarget = 0;  // KeyWord/EnableAllTarget: every hit instead of the first
     int EffectSubItem = 0;    // OptionData/EffectSubItem: folders pass the edit to all inside
+    int UseRegExp = 0;        // KeyWord/UseRegExp: replace and search by regular expression
+                              // (PCRE2); takes the place of the wildcard mode where offered
 };
 
 // The keyword dialog's check on OK: with one field the first must not be empty, with two or

@@ -1,5 +1,6 @@
 #include "edit/name_edit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -504,6 +505,33 @@ int CNameEdit::ResetItemName(CMyItem* pItem) {
     });
 }
 
+int CNameEdit::RegexReplaceItem(CMyItem* pItem, const CRegexReplace& re) {
+    if (!pItem) return -1;
+    return WithDescent(pItem, [&](CMyItem* it) {
+        switch (re.Replace(it->m_strNewName)) {
+            case CRegexReplace::Changed:
+                RefreshItem(it);
+                return 1;
+            case CRegexReplace::Unchanged:
+                return 0;
+            default:
+                return -1;
+        }
+    });
+}
+
+int CNameEdit::ConvertItemCharType(CMyItem* pItem, CharConv kind) {
+    if (!pItem) return -1;
+    return WithDescent(pItem, [&](CMyItem* it) {
+        auto out = ConvertCharType(it->m_strNewName, kind);
+        if (!out) return -1;
+        if (*out == it->m_strNewName) return 0;
+        it->m_strNewName = std::move(*out);
+        RefreshItem(it);
+        return 1;
+    });
+}
+
 // ---- Macro-only cuts --------------------------------------------------------------------
 
 int CNameEdit::CutItemStrFromLeft(CMyItem* pItem, const std::string& key, bool bWild) {
@@ -572,6 +600,9 @@ int CNameEdit::CutItemStrFromRight(CMyItem* pItem, const std::string& key, bool 
 // ---- Command loops ----------------------------------------------------------------------
 
 EditRunResult CNameEdit::RunEditCommand(int iOpCode, const std::vector<CMyItem*>& rows) {
+    if (iOpCode == EDIT_REPLACE && m_keys.UseRegExp)
+        return RegexReplaceCommand(m_keys.Key1, m_keys.Key2, m_keys.EnableAllTarget != 0, false,
+                                   rows);
     EditRunResult r;
     m_bStopped = false;
     const bool wild = m_keys.UseWildCard != 0;
@@ -634,6 +665,47 @@ EditRunResult CNameEdit::RunEditCommand(int iOpCode, const std::vector<CMyItem*>
     return r;
 }
 
+template <class PerItem>
+EditRunResult CNameEdit::RunRows(const std::vector<CMyItem*>& rows, PerItem perItem) {
+    EditRunResult r;
+    m_bStopped = false;
+    for (CMyItem* pItem : rows) {
+        if (Stop()) {
+            r.bStopped = true;
+            break;
+        }
+        const int res = perItem(pItem);
+        ++r.iRows;
+        if (res > 0) ++r.iChanged;
+        if (res < 0) ++r.iFailed;
+        if (pItem) m_host.ListRowChanged(pItem->m_iArrayIndex);
+        if (m_bStopped) {
+            r.bStopped = true;
+            break;
+        }
+    }
+    return r;
+}
+
+EditRunResult CNameEdit::RegexReplaceCommand(const std::string& pattern,
+                                             const std::string& replacement, bool bAll,
+                                             bool bIgnoreCase, const std::vector<CMyItem*>& rows,
+                                             std::string* pErr) {
+    if (pattern.empty()) return {};
+    CRegexReplace re;
+    std::string err;
+    if (!re.Compile(pattern, replacement, bAll, bIgnoreCase, &err)) {
+        m_host.Message(err, MsgKind::Ok);
+        if (pErr) *pErr = err;
+        return {};
+    }
+    return RunRows(rows, [&](CMyItem* it) { return RegexReplaceItem(it, re); });
+}
+
+EditRunResult CNameEdit::ConvertCommand(CharConv kind, const std::vector<CMyItem*>& rows) {
+    return RunRows(rows, [&](CMyItem* it) { return ConvertItemCharType(it, kind); });
+}
+
 EditRunResult CNameEdit::CutExtensionCommand(const std::vector<CMyItem*>& rows) {
     EditRunResult r;
     for (CMyItem* pItem : rows) {
@@ -665,6 +737,14 @@ int CNameEdit::SelectItemsByKey(const std::vector<CMyItem*>& rows, std::vector<b
             return 0;
         }
     }
+    CRegexReplace rx;
+    if (m_keys.UseRegExp) {
+        std::string err;
+        if (!rx.Compile(key, {}, false, false, &err)) {
+            m_host.Message(err, MsgKind::Ok);
+            return static_cast<int>(std::count(selected.begin(), selected.end(), true));
+        }
+    }
     int numSelected = 0;
     for (bool b : selected) numSelected += b ? 1 : 0;
     const bool testAll = numSelected <= 1;
@@ -673,7 +753,8 @@ int CNameEdit::SelectItemsByKey(const std::vector<CMyItem*>& rows, std::vector<b
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if ((testAll || selected[i]) && rows[i] && !m_bStopped && !Stop()) {
             int len = 0;
-            const bool hit = Hit(rows[i]->m_strNewName, key, 0, bWild, &len) >= 0;
+            const bool hit = rx.IsCompiled() ? rx.Matches(rows[i]->m_strNewName)
+                                             : Hit(rows[i]->m_strNewName, key, 0, bWild, &len) >= 0;
             if (hit != selected[i]) {
                 selected[i] = hit;
                 m_host.ListRowChanged(static_cast<int>(i));

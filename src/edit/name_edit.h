@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "edit/keyword_settings.h"
+#include "edit/regex_replace.h"
 #include "edit/regexp.h"
+#include "edit/textconv.h"
 #include "info/info_cache.h"
 #include "info/info_template.h"
 #include "model/host.h"
@@ -110,6 +112,11 @@ class CNameEdit {
     int ReplaceItemStrByRegExp(CMyItem* pItem, const std::string& key,
                                const std::string& replacement, bool bWild);
     int ResetItemName(CMyItem* pItem);
+    // Replacement by a compiled regular expression (every hit or the first, as compiled). A
+    // name the expression cannot be run on (a limit reached) stays and counts as a failure.
+    int RegexReplaceItem(CMyItem* pItem, const CRegexReplace& re);
+    // Character-type conversion or normalisation of the new name.
+    int ConvertItemCharType(CMyItem* pItem, CharConv kind);
     // 情報を貼り付け: the template expanded for the item; *pNoInfo is bumped for every item
     // (sub-items included) whose file lacked a field's first choice.
     int PasteItemInfo(CMyItem* pItem, const InfoTemplate& tmpl, InfoPlace where, InfoCache& cache,
@@ -126,6 +133,16 @@ class CNameEdit {
     // is polled before each row. Code 10 and 12 are not run here (see SelectItemsByKey and
     // the serial numbering).
     EditRunResult RunEditCommand(int iOpCode, const std::vector<CMyItem*>& rows);
+    // The replace command in the regular-expression mode: the pattern is compiled once; a bad
+    // pattern or replacement is shown by the host and nothing changes (*pErr, when given, gets
+    // the message too, and the result counts no row). Otherwise as RunEditCommand.
+    EditRunResult RegexReplaceCommand(const std::string& pattern, const std::string& replacement,
+                                      bool bAll, bool bIgnoreCase,
+                                      const std::vector<CMyItem*>& rows,
+                                      std::string* pErr = nullptr);
+    // A character-type conversion over the rows, as RunEditCommand.
+    EditRunResult ConvertCommand(CharConv kind, const std::vector<CMyItem*>& rows);
+
     // 2011 and 2012 on the window's thread.
     EditRunResult CutExtensionCommand(const std::vector<CMyItem*>& rows);
     EditRunResult RestoreExtensionCommand(const std::vector<CMyItem*>& rows);
@@ -159,6 +176,8 @@ class CNameEdit {
                        bool bAtEnd);
     template <class Fn>
     int Guarded(const char* where, Fn fn);
+    template <class PerItem>
+    EditRunResult RunRows(const std::vector<CMyItem*>& rows, PerItem perItem);
     bool Stop();
     std::string PtrText(const void* p) const;
 

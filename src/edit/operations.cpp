@@ -2,10 +2,12 @@
 
 #include <vector>
 
+#include "common/trace.h"
 #include "edit/info_sort.h"
 #include "edit/name_edit.h"
 #include "edit/name_limit.h"
 #include "edit/serial.h"
+#include "edit/textconv.h"
 #include "model/item.h"
 
 namespace dov {
@@ -195,6 +197,45 @@ constexpr MacroSpelling kPasteInfoLeft[] = {{"PasteLeftListInfo", "S", MacroArgs
 constexpr MacroSpelling kPasteInfoRight[] = {{"PasteRightListInfo", "S", MacroArgs::Template}};
 constexpr MacroSpelling kPasteInfoWhole[] = {{"PasteWholeListInfo", "S", MacroArgs::Template}};
 
+// ---- Regular expressions, character types, the order before numbering --------------------
+
+// Keyword 1 as a PCRE2 pattern, keyword 2 as its replacement; a bad pattern changes nothing
+// and is traced.
+OpResult RegexReplace(OpContext& c) {
+    std::string err;
+    const EditRunResult r = Editor(c).RegexReplaceCommand(
+        c.target.keyWord.Key1, c.target.keyWord.Key2, (c.macroFlags & 1) != 0,
+        (c.macroFlags & 2) != 0, c.target.SelectedItems(), &err);
+    if (!err.empty())
+        TraceF(c.tracePath, "※　正規表現が無効です。RegexReplaceListString()\n\t%s\n", err.c_str());
+    return FromEdit(r);
+}
+
+template <CharConv kKind>
+OpResult Convert(OpContext& c) {
+    return FromEdit(Editor(c).ConvertCommand(kKind, c.target.SelectedItems()));
+}
+
+template <OpRequest kSort>
+OpResult Sort(OpContext&) {
+    return {0, false, kSort};
+}
+
+constexpr MacroSpelling kRegexReplace[] = {{"RegexReplaceListString", "SSD", MacroArgs::RegexSSD}};
+constexpr MacroSpelling kToUpper[] = {{"ToUpperListString", "", MacroArgs::None}};
+constexpr MacroSpelling kToLower[] = {{"ToLowerListString", "", MacroArgs::None}};
+constexpr MacroSpelling kToCapital[] = {{"ToCapitalListString", "", MacroArgs::None}};
+constexpr MacroSpelling kToHalf[] = {{"ToHalfWidthListString", "", MacroArgs::None}};
+constexpr MacroSpelling kToFull[] = {{"ToFullWidthListString", "", MacroArgs::None}};
+constexpr MacroSpelling kKanaToFull[] = {{"KanaToFullWidthListString", "", MacroArgs::None}};
+constexpr MacroSpelling kKanaToHalf[] = {{"KanaToHalfWidthListString", "", MacroArgs::None}};
+constexpr MacroSpelling kHiraToKata[] = {{"HiraganaToKatakanaListString", "", MacroArgs::None}};
+constexpr MacroSpelling kKataToHira[] = {{"KatakanaToHiraganaListString", "", MacroArgs::None}};
+constexpr MacroSpelling kNfc[] = {{"NormalizeNfcListString", "", MacroArgs::None}};
+constexpr MacroSpelling kNfd[] = {{"NormalizeNfdListString", "", MacroArgs::None}};
+constexpr MacroSpelling kSortByDate[] = {{"SortListByDate", "D", MacroArgs::SortOrder}};
+constexpr MacroSpelling kSortNatural[] = {{"SortListNatural", "D", MacroArgs::SortOrder}};
+
 // ---- The keyword dialog's setups ----------------------------------------------------------
 
 constexpr KeyWordAsk kAskCutLeft{1, "キーワードの入力： 指定文字列より左側をカット", true, false};
@@ -216,6 +257,7 @@ constexpr KeyWordAsk kAskReplace{2,    "文字列の置換",   true,
 constexpr unsigned kSel = kNeedsSelection;
 constexpr unsigned kKeys = kReadsKeyWords | kReadsIntoFolders | kReadsAutoIndex;
 constexpr unsigned kSerialReads = kReadsSerial | kReadsIntoFolders | kReadsAutoIndex;
+constexpr unsigned kConv = kReadsIntoFolders | kReadsAutoIndex;
 constexpr std::span<const MacroSpelling> kNoMacro;
 
 // Rows with macro functions stand in the order of those functions (their numbers in the
@@ -274,6 +316,37 @@ constexpr Operation kOperations[] = {
      CliValue::None, kKeys, kSel, CutFrom<true>},
     {OP_CLEAR_ALL, kClearAllItem, nullptr, MenuPlace::None, 0, Asks::Nothing, nullptr, nullptr,
      CliValue::None, 0, 0, ClearAll},
+    // Regular expressions, character types, the order before numbering, names as text.
+    {OP_REGEX_REPLACE, kRegexReplace, nullptr, MenuPlace::None, 0, Asks::Nothing, nullptr, nullptr,
+     CliValue::None, kReadsKeyWords | kReadsIntoFolders | kReadsAutoIndex, kSel, RegexReplace},
+    {CMD_TO_UPPER, kToUpper, "大文字に", MenuPlace::CharType, 0, Asks::Nothing, nullptr, nullptr,
+     CliValue::None, kConv, kSel, Convert<CharConv::Upper>},
+    {CMD_TO_LOWER, kToLower, "小文字に", MenuPlace::CharType, 1, Asks::Nothing, nullptr, nullptr,
+     CliValue::None, kConv, kSel, Convert<CharConv::Lower>},
+    {CMD_TO_CAPITAL, kToCapital, "先頭を大文字に", MenuPlace::CharType, 2, Asks::Nothing, nullptr,
+     nullptr, CliValue::None, kConv, kSel, Convert<CharConv::Capital>},
+    {CMD_FULL_TO_HALF, kToHalf, "全角英数記号を半角に", MenuPlace::CharType, 3, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::FullToHalf>},
+    {CMD_HALF_TO_FULL, kToFull, "半角英数記号を全角に", MenuPlace::CharType, 4, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::HalfToFull>},
+    {CMD_KANA_HALF_TO_FULL, kKanaToFull, "半角カナを全角に", MenuPlace::CharType, 5, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::KanaHalfToFull>},
+    {CMD_KANA_FULL_TO_HALF, kKanaToHalf, "全角カナを半角に", MenuPlace::CharType, 6, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::KanaFullToHalf>},
+    {CMD_HIRA_TO_KATA, kHiraToKata, "ひらがなをカタカナに", MenuPlace::CharType, 7, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::HiraToKata>},
+    {CMD_KATA_TO_HIRA, kKataToHira, "カタカナをひらがなに", MenuPlace::CharType, 8, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, kConv, kSel, Convert<CharConv::KataToHira>},
+    {CMD_NFC, kNfc, "合成済みに正規化", MenuPlace::CharType, 9, Asks::Nothing, nullptr, nullptr,
+     CliValue::None, kConv, kSel, Convert<CharConv::Nfc>},
+    {CMD_NFD, kNfd, "分解して正規化", MenuPlace::CharType, 10, Asks::Nothing, nullptr, nullptr,
+     CliValue::None, kConv, kSel, Convert<CharConv::Nfd>},
+    {CMD_SORT_MODIFIED, kSortByDate, "更新日時で並べ替え", MenuPlace::Sort, 0, Asks::Nothing,
+     nullptr, nullptr, CliValue::None, 0, 0, Sort<OpRequest::SortModified>},
+    {CMD_SORT_NATURAL, kSortNatural, "自然順で並べ替え", MenuPlace::Sort, 1, Asks::Nothing, nullptr,
+     nullptr, CliValue::None, 0, 0, Sort<OpRequest::SortNatural>},
+    {CMD_EDIT_NAMES_AS_TEXT, kNoMacro, "名前をテキストで編集", MenuPlace::Tools, 0, Asks::NamesText,
+     nullptr, nullptr, CliValue::None, 0, kWindowSide, nullptr},
     {CMD_PASTE_INFO_LEFT, kPasteInfoLeft, "情報を貼り付け（先頭）", MenuPlace::Paste, 4,
      Asks::InfoTemplate, nullptr, "--paste-info-left", CliValue::Template,
      kReadsIntoFolders | kReadsAutoIndex, kSel, PasteInfo<InfoPlace::Left>},

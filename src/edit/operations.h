@@ -75,6 +75,24 @@ enum ListCommand : int {
     OP_SERIAL_UP_DOWN = 2223,
     OP_SERIAL_PRESET = 2224,
     OP_SERIAL_DELTA = 2225,
+    // Character-type conversions, in the order of CharConv (edit/textconv.h).
+    CMD_CHARCONV_FIRST = 2110,
+    CMD_TO_UPPER = CMD_CHARCONV_FIRST,
+    CMD_TO_LOWER = 2111,
+    CMD_TO_CAPITAL = 2112,
+    CMD_FULL_TO_HALF = 2113,
+    CMD_HALF_TO_FULL = 2114,
+    CMD_KANA_HALF_TO_FULL = 2115,
+    CMD_KANA_FULL_TO_HALF = 2116,
+    CMD_HIRA_TO_KATA = 2117,
+    CMD_KATA_TO_HIRA = 2118,
+    CMD_NFC = 2119,
+    CMD_NFD = 2120,
+    CMD_CHARCONV_LAST = CMD_NFD,
+    CMD_SORT_MODIFIED = 2130,       // the shown folder by modification time
+    CMD_SORT_NATURAL = 2131,        // the shown folder in natural order
+    CMD_EDIT_NAMES_AS_TEXT = 2140,  // "名前をテキストで編集" (the window's dialog)
+    OP_REGEX_REPLACE = 2230,        // the regular-expression replace of macros
 };
 
 // Whoever runs an operation does what it asks for beyond the rows.
@@ -82,6 +100,8 @@ enum class OpRequest {
     None,
     ResetTree,      // discard every item and start an empty tree
     WriteTextTree,  // TextTree.txt of the whole tree
+    SortModified,   // sort the folder shown by modification time
+    SortNatural,    // sort the folder shown in natural order
     ShowFolder,     // the folder shown is listed again (its order changed)
 };
 
@@ -93,6 +113,9 @@ struct OpContext {
     int limitSize = 0;            // the length limit (dovreth.ini)
     std::uint32_t macroArg2 = 0;  // a macro's second number (the cut from the right: keep
                                   // the extension when non-zero)
+    // A macro's flags number: the regular-expression replace's (1 every hit, 2 ignore case),
+    // a sort's (ascending when non-zero).
+    std::uint32_t macroFlags = 0;
 };
 
 struct OpResult {
@@ -117,6 +140,8 @@ enum class MacroArgs {
     SerialUpDown,  // (S): direction
     SerialPreset,  // (S, D): start type, start value
     SerialDelta,   // (S, D): step type, step
+    RegexSSD,      // (S, S, D): pattern into keyword 1, replacement into keyword 2, flags
+    SortOrder,     // (D): ascending when non-zero
     Template,      // (S): the template of 情報を貼り付け
 };
 
@@ -137,10 +162,24 @@ enum class MenuPlace {
     Top,     // the list menu after its submenus
     Bottom,  // the list menu after its separator
     Tree,    // the tree's menu
+    // After a second separator of the list menu: the submenus "文字種の変換" and "並べ替え"
+    // (the latter also the list header's menu), then the entries after them.
+    CharType,
+    Sort,
+    Tools,
 };
 
 // What the window asks before it runs the operation.
-enum class Asks { Nothing, KeyWords, Limit, SerialStart, SerialFull, Info, InfoTemplate };
+enum class Asks {
+    Nothing,
+    KeyWords,
+    Limit,
+    SerialStart,
+    SerialFull,
+    Info,
+    InfoTemplate,
+    NamesText
+};
 
 // The keyword dialog as an operation shows it.
 struct KeyWordAsk {

@@ -293,6 +293,8 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
     StopOrQuitHost host(m_host, m_bQuitSet);
     OpContext context{m_target, host, m_strTracePath};
     if (func.spelling->args == MacroArgs::FlagKey1Arg2) context.macroArg2 = st.m_adwArgNum[1];
+    if (func.spelling->args == MacroArgs::RegexSSD) context.macroFlags = st.m_adwArgNum[2];
+    if (func.spelling->args == MacroArgs::SortOrder) context.macroFlags = st.m_adwArgNum[0];
     const OpResult r = run(context);
     switch (r.request) {
         case OpRequest::None:
@@ -304,6 +306,12 @@ int CMacroRunner::ExeMacro(int iFuncID, const CMacroStatement* pStatement) {
         case OpRequest::WriteTextTree:
         case OpRequest::ShowFolder:
             break;  // not a macro's to ask for
+        case OpRequest::SortModified:
+        case OpRequest::SortNatural:
+            if (m_requests)
+                m_requests->SortFolder(m_target, r.request == OpRequest::SortModified ? 0 : 1,
+                                       context.macroFlags != 0);
+            break;
     }
     return 1;
 }
@@ -332,6 +340,12 @@ void CMacroRunner::ApplyArgs(MacroArgs args, const CMacroStatement& st) {
         case MacroArgs::FlagKey12:
             SetParamToKeyDlg(D(1), D(2), &S(3), &S(4));
             break;
+        case MacroArgs::RegexSSD:
+            m_target.keyWord.Key1 = S(1);
+            m_target.keyWord.Key2 = S(2);
+            break;
+        case MacroArgs::SortOrder:
+            break;  // the order goes to the sort itself
         case MacroArgs::Template:
             m_target.infoTemplate = S(1);
             break;

@@ -61,12 +61,14 @@ enum MacroFuncId : int {
     MACRO_CutListStringFromLeft = 22,
     MACRO_CutListStringFromRight = 23,
     MACRO_ClearAllItem = 24,
-    // 情報を貼り付け with a template: before the name, before its extension, in place of the
-    // name before its extension.
-    MACRO_PasteLeftListInfo = 25,
-    MACRO_PasteRightListInfo = 26,
-    MACRO_PasteWholeListInfo = 27,
 };
+
+// The functions added after them are numbered on in the order of the table's rows: look them
+// up by name in MacroFuncTable(). Among them: PasteLeftListInfo, PasteRightListInfo and
+// PasteWholeListInfo (S: a template, pasted before the name, before its extension, in place of
+// the name before its extension); RegexReplaceListString (pattern, replacement, flags D:
+// 1 every hit, 2 ignore case); the character-type conversions, in CharConv order; and
+// SortListByDate and SortListNatural (D: 1 ascending, 0 descending).
 
 // The file name of a macro number 1 to 12 ("DovMac%02u.txt"); empty for any other number.
 std::string MacroFileName(int iFileNum);

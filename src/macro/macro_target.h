@@ -21,6 +21,11 @@ class IMacroRequests {
     // new root, empties target.selected and sets target.iCurrentRow to -1. Returns 1 on
     // success; on failure it has shown its own message box and returns 0.
     virtual int ResetTree(MacroTarget& target) = 0;
+    // SortListByDate / SortListNatural: sorts the folder shown (order 0 by modification time,
+    // 1 natural order; ascending or not) and shows it again. By default nothing happens.
+    virtual void SortFolder(MacroTarget& target, int order, bool ascending) {
+        (void)target, (void)order, (void)ascending;
+    }
 };
 
 }  // namespace dov

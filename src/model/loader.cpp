@@ -75,6 +75,59 @@ int CompareNameNoCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+namespace {
+
+// The digit at p (ASCII, or full-width ０-９ as 0x82 0x4F-0x58): its value and its length in
+// *pLen; -1 when none starts there.
+int DigitAt(std::string_view s, std::size_t p, std::size_t* pLen) {
+    const auto c = static_cast<unsigned char>(s[p]);
+    if (c >= '0' && c <= '9') {
+        *pLen = 1;
+        return c - '0';
+    }
+    if (c == 0x82 && SjisCharLen(s, p) == 2) {
+        const auto t = static_cast<unsigned char>(s[p + 1]);
+        if (t >= 0x4F && t <= 0x58) {
+            *pLen = 2;
+            return t - 0x4F;
+        }
+    }
+    return -1;
+}
+
+// The run of digits from p: its significant digits (leading zeros dropped) appended to *pDigits.
+std::size_t DigitRun(std::string_view s, std::size_t p, std::string* pDigits) {
+    std::size_t len = 0;
+    for (int d; p < s.size() && (d = DigitAt(s, p, &len)) >= 0; p += len) {
+        if (d != 0 || !pDigits->empty()) pDigits->push_back(static_cast<char>('0' + d));
+    }
+    return p;
+}
+
+}  // namespace
+
+int CompareNatural(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        std::size_t la = 0, lb = 0;
+        if (DigitAt(a, i, &la) >= 0 && DigitAt(b, j, &lb) >= 0) {
+            std::string da, db;
+            i = DigitRun(a, i, &da);
+            j = DigitRun(b, j, &db);
+            if (da.size() != db.size()) return da.size() < db.size() ? -1 : 1;
+            if (const int c = da.compare(db); c != 0) return c < 0 ? -1 : 1;
+            continue;
+        }
+        la = SjisCharLen(a, i);
+        lb = SjisCharLen(b, j);
+        if (const int c = CompareNameNoCase(a.substr(i, la), b.substr(j, lb)); c != 0) return c;
+        i += la;
+        j += lb;
+    }
+    if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+    return CompareNameNoCase(a, b);
+}
+
 int Compare64BitData(const FindData* pA, const FindData* pB, const std::string& tracePath) {
     if (!pA || !pB) {
         TraceF(tracePath, "※　引数が無効です Compare64BitData()\n\tpA[%p] pB[%p]\n",
@@ -412,15 +465,14 @@ void CItemLoader::Renumber(CMyItem* pFolder, int top, int end) {
     }
 }
 
-void CItemLoader::SortSubItems(CMyItem* pFolder, int iColumn) {
+int CItemLoader::FoldersFirstInKindOrder(CMyItem* pFolder) {
     if (!pFolder || !pFolder->m_pArray) {
         TraceF(m_strTracePath, "※　引数が無効です SortSubItems()\n");
-        return;
+        return -1;
     }
     const int n =
         std::min<int>(static_cast<int>(pFolder->m_dwNumInFolder), pFolder->m_pArray->m_dwPartsNum);
-    if (n < 1) return;
-    if (iColumn < kColNewName || iColumn > kColSize) iColumn = kColNewName;
+    if (n < 1) return -1;
     auto swap = [&](int p, int m) { pFolder->SwapSubItems(p, m); };
 
     // 1. Folders first.
@@ -442,17 +494,24 @@ void CItemLoader::SortSubItems(CMyItem* pFolder, int iColumn) {
     }
 
     // 2. Files back in kind-number order.
-    {
-        const int nf = n - folders;
-        std::vector<std::int32_t> kind(static_cast<std::size_t>(std::max(nf, 0)));
-        for (int i = 0; i < nf; ++i) {
-            const CMyItem* it = At(pFolder, folders + i);
-            kind[static_cast<std::size_t>(i)] = it ? it->m_iKindIndex : 0;
-        }
-        SelectionSortSwaps(
-            nf, [&](int a, int b) { return kind[a] < kind[b]; },
-            [&](int p, int m) { pFolder->SwapSubItems(folders + p, folders + m); });
+    const int nf = n - folders;
+    std::vector<std::int32_t> kind(static_cast<std::size_t>(std::max(nf, 0)));
+    for (int i = 0; i < nf; ++i) {
+        const CMyItem* it = At(pFolder, folders + i);
+        kind[static_cast<std::size_t>(i)] = it ? it->m_iKindIndex : 0;
     }
+    SelectionSortSwaps(
+        nf, [&](int a, int b) { return kind[a] < kind[b]; },
+        [&](int p, int m) { pFolder->SwapSubItems(folders + p, folders + m); });
+    return folders;
+}
+
+void CItemLoader::SortSubItems(CMyItem* pFolder, int iColumn) {
+    const int folders = FoldersFirstInKindOrder(pFolder);
+    if (folders < 0) return;
+    const int n =
+        std::min<int>(static_cast<int>(pFolder->m_dwNumInFolder), pFolder->m_pArray->m_dwPartsNum);
+    if (iColumn < kColNewName || iColumn > kColSize) iColumn = kColNewName;
 
     // 3. By the column.
     int& flag = m_iSortFlag[static_cast<std::size_t>(iColumn)];
@@ -477,6 +536,57 @@ void CItemLoader::SortSubItems(CMyItem* pFolder, int iColumn) {
             flag = flag == 1 ? 0 : 1;
             break;
     }
+}
+
+void CItemLoader::SortSubItemsBy(CMyItem* pFolder, ExtraSort order) {
+    if (order != kSortModified && order != kSortNatural) return;
+    const int folders = FoldersFirstInKindOrder(pFolder);
+    if (folders < 0) return;
+    const int n =
+        std::min<int>(static_cast<int>(pFolder->m_dwNumInFolder), pFolder->m_pArray->m_dwPartsNum);
+    int& flag = m_iExtraSortFlag[static_cast<std::size_t>(order)];
+    const bool ascending = flag == 1;
+    flag = ascending ? 0 : 1;
+    auto sortGroup = [&](int top, int end) {
+        const int count = end - top + 1;
+        if (count < 2) return;
+        // Ranks of the keys, so the replayed selection sort compares integers.
+        std::vector<int> order_(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) order_[static_cast<std::size_t>(i)] = i;
+        std::vector<int> rank(static_cast<std::size_t>(count));
+        auto item = [&](int i) { return At(pFolder, top + i); };
+        if (order == kSortModified) {
+            std::vector<std::uint64_t> key(static_cast<std::size_t>(count));
+            for (int i = 0; i < count; ++i)
+                key[static_cast<std::size_t>(i)] =
+                    item(i) ? item(i)->m_findData.ftLastWriteTime.Value() : 0;
+            std::sort(order_.begin(), order_.end(), [&](int a, int b) { return key[a] < key[b]; });
+            for (int i = 0, r = 0; i < count; ++i) {
+                if (i > 0 && key[order_[i - 1]] < key[order_[i]]) ++r;
+                rank[order_[i]] = r;
+            }
+        } else {
+            std::vector<std::string_view> key(static_cast<std::size_t>(count));
+            for (int i = 0; i < count; ++i)
+                if (item(i)) key[static_cast<std::size_t>(i)] = item(i)->m_strNewName;
+            std::sort(order_.begin(), order_.end(),
+                      [&](int a, int b) { return CompareNatural(key[a], key[b]) < 0; });
+            for (int i = 0, r = 0; i < count; ++i) {
+                if (i > 0 && CompareNatural(key[order_[i - 1]], key[order_[i]]) < 0) ++r;
+                rank[order_[i]] = r;
+            }
+        }
+        auto swap = [&](int p, int m) { pFolder->SwapSubItems(top + p, top + m); };
+        if (ascending)
+            SelectionSortSwaps(
+                count, [&](int a, int b) { return rank[a] < rank[b]; }, swap);
+        else
+            SelectionSortSwaps(
+                count, [&](int a, int b) { return rank[a] > rank[b]; }, swap);
+        Renumber(pFolder, top, end);
+    };
+    sortGroup(0, folders - 1);
+    sortGroup(folders, n - 1);
 }
 
 }  // namespace dov

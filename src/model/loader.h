@@ -36,6 +36,14 @@ std::string OrgExtOf(std::string_view name);
 // The list columns a sort can be asked for.
 enum SortColumn { kColNewName = 0, kColIndex = 1, kColOrgName = 2, kColSize = 3 };
 
+// The orders offered beside the columns: by modification time, and natural order.
+enum ExtraSort { kSortModified = 0, kSortNatural = 1 };
+
+// Natural order of two CP932 names: runs of digits (ASCII or full-width, mixed) compare by
+// value, everything else character by character as CompareNameNoCase does; names equal that
+// way (第2話 and 第02話) fall back to CompareNameNoCase. <0, 0, >0.
+int CompareNatural(std::string_view a, std::string_view b);
+
 class CItemLoader {
   public:
     CItemLoader(IHost& host, std::string tracePath);
@@ -43,6 +51,8 @@ class CItemLoader {
     // Direction flags of the list columns 0 (new name), 1 (Index), 2 (original name) and
     // 3 (size): 1 means the next click sorts ascending. All 1 at start.
     std::array<int, 4> m_iSortFlag{1, 1, 1, 1};
+    // The same for the extra orders (ExtraSort).
+    std::array<int, 2> m_iExtraSortFlag{1, 1};
     // Set while a load runs: every name sort is then ascending.
     bool m_bLoading = false;
     std::string m_strTracePath;
@@ -102,6 +112,10 @@ class CItemLoader {
     // column (0 new name, 3 size; 1 and 2 only toggle their flag; anything else counts as 0).
     // Renumbers and rebuilds write names of a group sorted by name or size.
     void SortSubItems(CMyItem* pFolder, int iColumn);
+    // The same by an extra order: folders first, then folders and files each sorted by the
+    // order (ascending, or descending when the previous sort by it was ascending) and
+    // renumbered. Equal keys keep the order the selection sort gives them.
+    void SortSubItemsBy(CMyItem* pFolder, ExtraSort order);
 
     // Whether a folder path is the file-system root "/". A path that is not absolute is not a
     // root and is traced as malformed.
@@ -114,6 +128,9 @@ class CItemLoader {
     // Selection sort of positions [top, end] of the folder by name or size, replayed fast.
     void SortRange(CMyItem* pFolder, int top, int end, bool bySize, bool ascending);
     void Renumber(CMyItem* pFolder, int top, int end);
+    // Steps 1 and 2 of a sort: folders first, files back in kind-number order. Returns the
+    // number of folders, or -1 when the folder has nothing to sort.
+    int FoldersFirstInKindOrder(CMyItem* pFolder);
     // Fills the item's names, paths and status from its record (already in m_findData).
     void FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
                            std::string&& parent);

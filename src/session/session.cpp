@@ -1,6 +1,10 @@
 #include "session/session.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <unordered_set>
 
 #include "common/codepage.h"
 #include "common/fs.h"
@@ -270,6 +274,11 @@ OpResult CSession::RunOperation(const Operation& op) {
         case OpRequest::WriteTextTree:
             r.changed = WriteTextTree() ? 1 : 0;
             break;
+        case OpRequest::SortModified:
+        case OpRequest::SortNatural:
+            SortBy(r.request == OpRequest::SortModified ? kSortModified : kSortNatural);
+            r.changed = RowCount();
+            break;
         case OpRequest::ShowFolder:
             ShowFolder(list_->pFolder);
             break;
@@ -315,6 +324,147 @@ void CSession::SortByColumn(int column) {
     if (!list_->pFolder) return;
     Loader().SortSubItems(list_->pFolder, column);
     ShowFolder(list_->pFolder);
+}
+
+static_assert(CMD_NFD - CMD_CHARCONV_FIRST == static_cast<int>(CharConv::Nfd) &&
+              CMD_HIRA_TO_KATA - CMD_CHARCONV_FIRST == static_cast<int>(CharConv::HiraToKata));
+
+bool CheckRegexInput(const std::string& pattern, const std::string& replacement,
+                     std::string* pErr) {
+    CRegexReplace re;
+    return re.Compile(pattern, replacement, false, false, pErr);
+}
+
+void CSession::SortBy(ExtraSort order) {
+    if (!list_->pFolder) return;
+    Loader().SortSubItemsBy(list_->pFolder, order);
+    ShowFolder(list_->pFolder);
+}
+
+void CSession::SortFolderKeepingSelection(ExtraSort order, bool ascending) {
+    if (!list_->pFolder) return;
+    Loader().m_iExtraSortFlag[order == kSortModified ? 0 : 1] = ascending ? 1 : 0;
+    // The rows selected before stay selected, wherever the sort puts them.
+    const std::vector<CMyItem*> items = list_->SelectedItems();
+    const std::unordered_set<CMyItem*> selected(items.begin(), items.end());
+    SortBy(order);
+    for (int r = 0; r < list_->RowCount(); ++r)
+        if (selected.count(list_->RowItem(r))) list_->SetSelected(r, true);
+}
+
+int CSession::RegexReplace(const std::string& pattern, const std::string& replacement, bool bAll,
+                           bool bIgnoreCase, std::string* pErr) {
+    CNameEdit edit(list_->matcher, Host(), list_->keyWord, tracePath);
+    std::string err;
+    const EditRunResult r = edit.RegexReplaceCommand(pattern, replacement, bAll, bIgnoreCase,
+                                                     list_->SelectedItems(), &err);
+    if (!err.empty()) {
+        if (pErr) *pErr = err;
+        return -1;
+    }
+    return r.iChanged;
+}
+
+std::string CSession::NamesText() const {
+    std::string out;
+    for (int r = 0; r < list_->RowCount(); ++r) {
+        const CMyItem* item = list_->RowItem(r);
+        const std::string& name = item ? item->m_strNewName : std::string();
+        for (std::size_t p = 0; p < name.size();) {
+            const std::size_t len = SjisCharLen(name, p);
+            const char c = name[p];
+            if (len == 1 && (c == '\\' || c == '\t' || c == '\n' || c == '\r')) {
+                out += '\\';
+                out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
+            } else {
+                out.append(name, p, len);
+            }
+            p += len;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+int CSession::SetNewNamesFromText(const std::string& text, std::string* pErr) {
+    auto refuse = [&](const std::string& msg) {
+        Host().Message(msg);
+        if (pErr) *pErr = msg;
+        return -1;
+    };
+    auto lineMsg = [&](std::size_t line, const char* utf8) {
+        return std::to_string(line) + Sj("行目: ") + Sj(utf8);
+    };
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t no = names.size() + 1;
+        if (line.find('\r') != std::string::npos || line.find('\0') != std::string::npos)
+            return refuse(lineMsg(no, "改行かNUL文字が含まれています"));
+        // The escapes NamesText writes are undone; any other backslash stays as it is.
+        std::string name;
+        for (std::size_t p = 0; p < line.size();) {
+            const std::size_t len = SjisCharLen(line, p);
+            if (len == 1 && line[p] == '\\' && p + 1 < line.size()) {
+                const char n = line[p + 1];
+                const char* from = "\\tnr";
+                const char* to = "\\\t\n\r";
+                if (const char* f = std::strchr(from, n); f && n != '\0') {
+                    name += to[f - from];
+                    p += 2;
+                    continue;
+                }
+            }
+            name.append(line, p, len);
+            p += len;
+        }
+        names.push_back(std::move(name));
+    }
+    const int rows = list_->RowCount();
+    if (static_cast<int>(names.size()) != rows) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, Sj("行の数(%d)が一覧の行の数(%d)と違います").c_str(),
+                      static_cast<int>(names.size()), rows);
+        return refuse(buf);
+    }
+    // Every line is checked before any name changes.
+    const bool noIndex = root_ && root_->m_bNoAutoIndex == 1;
+    for (int r = 0; r < rows; ++r) {
+        const std::string& name = names[static_cast<std::size_t>(r)];
+        const CMyItem* item = list_->RowItem(r);
+        if (item && name == item->m_strNewName) continue;
+        if (name.empty()) return refuse(lineMsg(static_cast<std::size_t>(r) + 1, "名前が空です"));
+        if (!CMyItem::IsUsableNameString(name))
+            return refuse(lineMsg(static_cast<std::size_t>(r) + 1,
+                                  "\\ / : , ; * ? < > | \nの文字はファイル名として使えません"));
+    }
+    if (noIndex) {
+        std::map<std::string_view, int> uses;
+        for (const std::string& name : names) ++uses[name];
+        for (int r = 0; r < rows; ++r) {
+            const std::string& name = names[static_cast<std::size_t>(r)];
+            const CMyItem* item = list_->RowItem(r);
+            if (item && name != item->m_strNewName && uses[name] > 1)
+                return refuse(Sj("一つのフォルダに同じ名前は使えません"));
+        }
+    }
+    int changed = 0;
+    for (int r = 0; r < rows; ++r) {
+        CMyItem* item = list_->RowItem(r);
+        std::string& name = names[static_cast<std::size_t>(r)];
+        if (!item || name == item->m_strNewName) continue;
+        item->m_strNewName = std::move(name);
+        item->UpdateWriteName();
+        front_.ListRowChanged(r);
+        if (item->m_bIsFolder) front_.TreeFolderChanged(item);
+        ++changed;
+    }
+    return changed;
 }
 
 int CSession::SetNewName(int row, const std::string& name) {
@@ -754,11 +904,14 @@ std::string CSession::MacroFilePath(int fileNum) const {
 
 namespace {
 
-// A macro's ClearAllItem is the session's reset.
+// A macro's ClearAllItem is the session's reset; its sorts are the session's sorts.
 class ResetOnRequest final : public IMacroRequests {
   public:
     explicit ResetOnRequest(CSession& s) : s_(s) {}
     int ResetTree(MacroTarget&) override { return s_.Reset(); }
+    void SortFolder(MacroTarget&, int order, bool ascending) override {
+        s_.SortFolderKeepingSelection(order == 0 ? kSortModified : kSortNatural, ascending);
+    }
 
   private:
     CSession& s_;

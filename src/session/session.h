@@ -77,6 +77,10 @@ struct StatementResult {
     std::string signature;  // NoSuchFunction: its argument signature
 };
 
+// Whether a pattern (and replacement) of the 正規表現 mode compiles; when not, *pErr (CP932)
+// says what is wrong and where.
+bool CheckRegexInput(const std::string& pattern, const std::string& replacement, std::string* pErr);
+
 class CSession {
   public:
     // front: the window, the terminal or a test. The session answers the stop and close
@@ -161,9 +165,28 @@ class CSession {
     std::string InfoText() const;
     // Sorts the shown folder by a list column (0 new name, 1 index, 2 original name, 3 size).
     void SortByColumn(int column);
+    // Sorts the shown folder by modification time or in natural order (each call turns the
+    // direction, as a column does).
+    void SortBy(ExtraSort order);
+    // A macro's sort: the same in the direction given; the selected rows stay selected.
+    void SortFolderKeepingSelection(ExtraSort order, bool ascending);
+    // The new names of the rows, one a line (LF), a backslash, tab, line feed or carriage
+    // return in a name written as \\, \t, \n or \r: the text the names are edited as.
+    std::string NamesText() const;
+    // Takes such a text back (CP932; LF or CR LF; a last line break is optional): line k
+    // becomes row k's new name, through the checks of a typed name (a line equal to the row's
+    // name as it stands is taken without them). A different number of lines, a line holding a
+    // carriage return or NUL, an empty line, or a name the checks refuse: a message (also in
+    // *pErr, CP932) and no name changes. Returns the number of rows changed, or -1.
+    int SetNewNamesFromText(const std::string& text, std::string* pErr = nullptr);
     // Types a new name into a row: refused with the window's messages when it holds a
     // forbidden character or, without the index prefix, repeats another row's name. 1 or 0.
     int SetNewName(int row, const std::string& name);
+    // A list command's regular-expression replace over the selected rows (the keyword
+    // dialog's replace in its 正規表現 mode, with the pattern and replacement given): a bad
+    // pattern is shown and changes nothing (*pErr gets the message). Rows changed, or -1.
+    int RegexReplace(const std::string& pattern, const std::string& replacement, bool bAll,
+                     bool bIgnoreCase, std::string* pErr = nullptr);
     // A folder of the tree renamed through its node; a folder the list shows is a row and
     // takes that row's checks. 1 or 0.
     int SetFolderName(CMyItem* folder, const std::string& name);

@@ -88,6 +88,7 @@ void LoadSettings(const std::string& iniPath, Settings& s) {
     ReadStr(p, kKeyWord, "Key3", s.keyWord.Key3);
     ReadInt(p, kKeyWord, "UseWildCard", s.keyWord.UseWildCard);
     ReadInt(p, kKeyWord, "EnableAllTarget", s.keyWord.EnableAllTarget);
+    ReadInt(p, kKeyWord, "UseRegExp", s.keyWord.UseRegExp);
     for (int i = 0; i < kColorCount; ++i) {
         auto v = p.GetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
         s.colors[i] = static_cast<ColorRef>(v) & 0x00FFFFFFu;
@@ -151,6 +152,9 @@ int SaveSettings(const std::string& iniPath, const Settings& s) {
     str(kKeyWord, "Key3", s.keyWord.Key3);
     p.SetInt(kKeyWord, "UseWildCard", s.keyWord.UseWildCard);
     p.SetInt(kKeyWord, "EnableAllTarget", s.keyWord.EnableAllTarget);
+    // Written once it has been used, so a file from before the mode existed stays as it was.
+    if (s.keyWord.UseRegExp || p.HasKey(kKeyWord, "UseRegExp"))
+        p.SetInt(kKeyWord, "UseRegExp", s.keyWord.UseRegExp);
     for (int i = 0; i < kColorCount; ++i)
         p.SetInt(kColorSetting, kColorKeys[i], static_cast<std::int32_t>(s.colors[i]));
     if (s.changedNameText != kDefaultChangedNameText ||

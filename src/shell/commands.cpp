@@ -13,6 +13,7 @@
 #include "shell/infodlg.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
+#include "shell/namestextdlg.h"
 #include "shell/qttext.h"
 #include "shell/serialdlg.h"
 
@@ -106,6 +107,7 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id) {
     if (k->label2) dlg.SetLabel(1, U8(k->label2));
     dlg.SetTitle(U8(k->title));
     dlg.SetCheckEnables(k->wildCard, k->allTarget);
+    dlg.SetRegExpEnable(id == CMD_FIND || id == CMD_REPLACE);
     return true;
 }
 
@@ -117,6 +119,9 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
             return KeyWordCommand(parent, s, *op, ui);
         case Asks::Limit:
             return LimitCommand(parent, s, ui);
+        case Asks::NamesText:
+            EditNamesAsText(parent, s, ui);  // the dialog applies the names itself
+            return false;
         case Asks::SerialStart:
         case Asks::SerialFull:
             return SerialCommand(parent, s, id, ui);
@@ -134,6 +139,19 @@ bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& u
             return true;
     }
     return false;
+}
+
+bool EditNamesAsText(QWidget* parent, CSession& s, const CommandUi& ui) {
+    CNamesTextDlg dlg(parent, Cp932ToQString(s.NamesText()), [&](const QString& text) {
+        std::string cp;
+        QString refusal;
+        if (!QStringToCp932(text, &cp, &refusal)) {
+            ShowDlgMessage(parent, ui.message, refusal);
+            return false;
+        }
+        return s.SetNewNamesFromText(cp) >= 0;
+    });
+    return RunDialog(ui, dlg) == QDialog::Accepted;
 }
 
 namespace {
@@ -164,6 +182,17 @@ QMenu* BuildListContextMenu(QWidget* parent) {
     AddEntries(menu, MenuPlace::Top);
     menu->addSeparator();
     AddEntries(menu, MenuPlace::Bottom);
+    // The tools beyond the keyword matcher, after the entries above.
+    menu->addSeparator();
+    AddEntries(menu->addMenu(U8("文字種の変換")), MenuPlace::CharType);
+    AddEntries(menu->addMenu(U8("並べ替え")), MenuPlace::Sort);
+    AddEntries(menu, MenuPlace::Tools);
+    return menu;
+}
+
+QMenu* BuildListHeaderMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    AddEntries(menu, MenuPlace::Sort);
     return menu;
 }
 

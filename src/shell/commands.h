@@ -38,13 +38,22 @@ bool SetUpKeyWordDlg(CKeyWordDlg& dlg, int id);
 // Shows the command's dialog with the session's last values and, when it is accepted, writes
 // the values into the session's settings. Returns whether s.RunListCommand(id) should run now:
 // false when the dialog was cancelled, when 2021 to 2023 are asked for while a worker runs,
-// when "置換" has no search text, for "情報" (its box is shown here) and for unknown ids.
+// when "置換" has no search text, for "情報" (its box is shown here), for
+// "名前をテキストで編集" (its dialog applies the names) and for unknown ids.
 bool PrepareListCommand(QWidget* parent, CSession& s, int id, const CommandUi& ui = {});
 
+// "名前をテキストで編集": the rows' new names in a text editor; OK takes them through
+// CSession::SetNewNamesFromText (a refused text keeps the dialog open). Whether names were
+// taken.
+bool EditNamesAsText(QWidget* parent, CSession& s, const CommandUi& ui = {});
+
 // The list's context menu: "拡張子", "カット", "ペースト", "連番付け", then "検索", "置換", a
-// separator, "元のファイル名に戻す", "全て選択", "情報". Every command action carries its id as
-// its data; the caller owns the menu.
+// separator, "元のファイル名に戻す", "全て選択", "情報"; then a separator, the submenus
+// "文字種の変換" and "並べ替え", and "名前をテキストで編集". Every command action carries its
+// id as its data; the caller owns the menu.
 QMenu* BuildListContextMenu(QWidget* parent);
+// The list header's menu: the sorts by modification time and in natural order.
+QMenu* BuildListHeaderMenu(QWidget* parent);
 // The tree's menu: "ツリー構造をテキスト出力" (2100).
 QMenu* BuildTreeContextMenu(QWidget* parent);
 // The command id an action of these menus carries (0 for none).

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "common/codepage.h"
+#include "session/session.h"
 #include "shell/qttext.h"
 
 namespace dov {
@@ -73,6 +74,10 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
     grid->setColumnStretch(1, 1);
     m_pWildCard = new QCheckBox(U8("ワイルドカードを使う"), this);
     m_pAllTarget = new QCheckBox(U8("ヒットするキーを全て対象にする"), this);
+    m_pRegExp = new QCheckBox(U8("正規表現"), this);
+    m_pRegExp->setEnabled(false);
+    connect(m_pRegExp, &QCheckBox::toggled, this,
+            [this](bool on) { m_pWildCard->setEnabled(m_bWildCardEnabled && !on); });
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CKeyWordDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CKeyWordDlg::reject);
@@ -81,6 +86,7 @@ CKeyWordDlg::CKeyWordDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(grid);
     layout->addWidget(m_pWildCard);
     layout->addWidget(m_pAllTarget);
+    layout->addWidget(m_pRegExp);
     layout->addWidget(buttons);
     setMinimumWidth(420);
 
@@ -110,8 +116,14 @@ void CKeyWordDlg::SetLabel(int index, const QString& text) {
 }
 
 void CKeyWordDlg::SetCheckEnables(bool bWildCard, bool bAllTarget) {
-    m_pWildCard->setEnabled(bWildCard);
+    m_bWildCardEnabled = bWildCard;
+    m_pWildCard->setEnabled(bWildCard && !(m_pRegExp->isEnabled() && m_pRegExp->isChecked()));
     m_pAllTarget->setEnabled(bAllTarget);
+}
+
+void CKeyWordDlg::SetRegExpEnable(bool bRegExp) {
+    m_pRegExp->setEnabled(bRegExp);
+    m_pWildCard->setEnabled(m_bWildCardEnabled && !(bRegExp && m_pRegExp->isChecked()));
 }
 
 void CKeyWordDlg::SetKeyWords(const KeyWordSettings& keys) {
@@ -121,6 +133,8 @@ void CKeyWordDlg::SetKeyWords(const KeyWordSettings& keys) {
     m_fields[2].Fill(m_edits[2], keys.Key3);
     m_pWildCard->setChecked(keys.UseWildCard != 0);
     m_pAllTarget->setChecked(keys.EnableAllTarget != 0);
+    m_pRegExp->setChecked(keys.UseRegExp != 0);
+    m_pWildCard->setEnabled(m_bWildCardEnabled && !(m_pRegExp->isEnabled() && keys.UseRegExp));
 }
 
 void CKeyWordDlg::GetKeyWords(KeyWordSettings* pKeys) const {
@@ -130,6 +144,7 @@ void CKeyWordDlg::GetKeyWords(KeyWordSettings* pKeys) const {
     pKeys->Key3 = m_keys.Key3;
     pKeys->UseWildCard = m_keys.UseWildCard;
     pKeys->EnableAllTarget = m_keys.EnableAllTarget;
+    pKeys->UseRegExp = m_keys.UseRegExp;
 }
 
 void CKeyWordDlg::showEvent(QShowEvent* event) {
@@ -170,11 +185,22 @@ void CKeyWordDlg::accept() {
         m_edits[0]->setFocus(Qt::OtherFocusReason);
         return;
     }
+    // A regular expression is checked here, so a bad one is mended before anything runs.
+    if (m_pRegExp->isEnabled() && m_pRegExp->isChecked()) {
+        std::string err;
+        if (!CheckRegexInput(texts[0], m_iFieldNum >= 2 ? texts[1] : std::string(), &err)) {
+            Message(Cp932ToQString(err));
+            m_edits[0]->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
     m_keys.Key1 = texts[0];
     m_keys.Key2 = texts[1];
     m_keys.Key3 = texts[2];
     m_keys.UseWildCard = m_pWildCard->isChecked() ? 1 : 0;
     m_keys.EnableAllTarget = m_pAllTarget->isChecked() ? 1 : 0;
+    // A box the command does not offer keeps its state.
+    if (m_pRegExp->isEnabled()) m_keys.UseRegExp = m_pRegExp->isChecked() ? 1 : 0;
     QDialog::accept();
 }
 

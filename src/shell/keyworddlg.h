@@ -75,6 +75,9 @@ class CKeyWordDlg : public QDialog {
     void SetTitle(const QString& title) { setWindowTitle(title); }
     // Which check boxes the user may change; a disabled box keeps its state.
     void SetCheckEnables(bool bWildCard, bool bAllTarget);
+    // Whether the 正規表現 mode is offered (replace and search). While it is checked the
+    // wildcard box is disabled: the pattern is a regular expression.
+    void SetRegExpEnable(bool bRegExp);
 
     // The last values: the three texts and both check boxes (EffectSubItem is not shown).
     void SetKeyWords(const KeyWordSettings& keys);
@@ -88,6 +91,7 @@ class CKeyWordDlg : public QDialog {
     QLabel* KeyLabel(int index) const { return m_labels[static_cast<std::size_t>(index)]; }
     QCheckBox* WildCardCheck() const { return m_pWildCard; }
     QCheckBox* AllTargetCheck() const { return m_pAllTarget; }
+    QCheckBox* RegExpCheck() const { return m_pRegExp; }
 
   public slots:
     // Reads and checks the fields; a refused input shows its message and keeps the dialog open.
@@ -104,6 +108,8 @@ class CKeyWordDlg : public QDialog {
     std::array<Cp932Field, 3> m_fields;
     QCheckBox* m_pWildCard = nullptr;
     QCheckBox* m_pAllTarget = nullptr;
+    QCheckBox* m_pRegExp = nullptr;
+    bool m_bWildCardEnabled = true;
     int m_iFieldNum = 3;
     KeyWordSettings m_keys;
     DlgMessageFn m_message;

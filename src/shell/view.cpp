@@ -204,6 +204,9 @@ void CKestrelView::BuildMenus() {
         std::map<int, CCommandRegistry::Handler>{
             {CMD_SELECT_ALL, [this](int) { SelectAllRows(); }},
             {CMD_INFO, [this](int) { ShowInfo(); }},
+            {CMD_EDIT_NAMES_AS_TEXT, [this](int) { EditNamesAsText(); }},
+            {CMD_SORT_MODIFIED, [this](int id) { SortRows(id); }},
+            {CMD_SORT_NATURAL, [this](int id) { SortRows(id); }},
             {CMD_TEXT_TREE, [this](int) { OnTextTree(treeMenuTarget_); }}});
     connect(listMenu_, &QMenu::triggered, this,
             [this](QAction* a) { OnListCommand(CommandIdOf(a)); });
@@ -217,6 +220,17 @@ void CKestrelView::BuildMenus() {
         rowChosen_ = true;
         ShowItem(i.row());
         listMenu_->popup(form_->list->viewport()->mapToGlobal(pos));
+    });
+    // The list's header offers the orders that have no column of their own.
+    headerMenu_ = BuildListHeaderMenu(this);
+    headerMenu_->setObjectName("headerMenu");
+    connect(headerMenu_, &QMenu::triggered, this, [this](QAction* a) {
+        if (const int id = CommandIdOf(a)) OnListCommand(id);
+    });
+    list->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list->header(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (Flags().busy || Flags().transition) return;
+        headerMenu_->popup(form_->list->header()->mapToGlobal(pos));
     });
     treeMenu_ = BuildTreeContextMenu(this);
     treeMenu_->setObjectName("treeMenu");

@@ -140,6 +140,7 @@ class CKestrelView : public QWidget {
     CommandUi& CommandDialogs() { return commandUi_; }
     QMenu* ListMenu() const { return listMenu_; }
     QMenu* TreeMenu() const { return treeMenu_; }
+    QMenu* HeaderMenu() const { return headerMenu_; }
     bool ProgressTimerActive() const;
 
     // The index prefix option: every write name gains or loses its prefix on the worker; the
@@ -239,6 +240,8 @@ class CKestrelView : public QWidget {
     // information box.
     void RunOperation(int id);
     void ShowInfo();
+    void EditNamesAsText();  // "名前をテキストで編集"
+    void SortRows(int id);   // the sorts without a column of their own
 
     // What the view owns for the whole run lives in the session.
     std::unique_ptr<CSession> session_;
@@ -259,6 +262,7 @@ class CKestrelView : public QWidget {
     FunctionKeyFilter* fkeyFilter_ = nullptr;
     QMenu* listMenu_ = nullptr;
     QMenu* treeMenu_ = nullptr;
+    QMenu* headerMenu_ = nullptr;
     CMyItem* treeMenuTarget_ = nullptr;
     std::unique_ptr<CCommandRegistry> commands_;
     CommandUi commandUi_;

@@ -340,6 +340,22 @@ void CKestrelView::ShowInfo() {
     host_->Ask(ToQt(session_->InfoText()), MsgKind::Ok, MsgIcon::Information);
 }
 
+void CKestrelView::EditNamesAsText() {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
+    WriteSelectionToSession();
+    PrepareListCommand(this, *session_, CMD_EDIT_NAMES_AS_TEXT, commandUi_);
+    RefreshRowsKeepingSelection();
+}
+
+void CKestrelView::SortRows(int id) {
+    if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
+    CMyItem* folder = session_->CurFolder();
+    const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
+    StartWorker([this, folder, order] {
+        if (session_->CurFolder() == folder) session_->SortBy(order);
+    });
+}
+
 void CKestrelView::RunOperation(int id) {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/codepage.h"
 #include "session/operations.h"
 #include "support/info_samples.h"
 #include "support/test_support.h"
@@ -534,6 +535,79 @@ TEST_F(CliTest, NamesFromPhotoDatesAndAudioTags) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("tag.title\tTitle\ntag.track\t1\n"), std::string::npos) << r.out;
     EXPECT_EQ(Run({"shots", "--paste-info", "{nonsense}"}).status, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// The tools beyond the keyword matcher, each renaming on disk through dovreth-cli.
+TEST_F(CliTest, RegexConversionsAndSortBeforeNumbering) {
+    const struct {
+        const char* file;
+        const char* statement;
+        const char* renamed;
+    } cases[] = {
+        {"IMG_20240131.jpg",
+         "RegexReplaceListString(\"IMG_(\\d{4})(\\d{2})(\\d{2})\", "
+         "\"$1-$2-$3\", 0)",
+         "2024-01-31.jpg"},
+        {"ｶﾞｰﾙ.txt", "KanaToFullWidthListString()", "ガール.txt"},
+        {"ＡＢＣ.txt", "ToHalfWidthListString()", "ABC.txt"},
+        {"か\u3099.txt", "NormalizeNfcListString()", "が.txt"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(dov::Utf8ToCp932(c.file) && dov::Utf8ToCp932(c.renamed)) << c.file;
+        dovtest::TempDir dir;
+        dir.WriteFile(std::string("d/") + c.file, "x");
+        CliResult r =
+            Run({dir / "d", "--folder", "d", "--select-all", "--exec", c.statement, "--rename"});
+        EXPECT_EQ(r.status, 0) << c.statement << ": " << r.err;
+        EXPECT_TRUE(dir.Exists(std::string("d/") + c.renamed)) << c.statement;
+    }
+    // A bad pattern changes nothing and says where it is wrong.
+    CliResult bad = Run(With({"--exec", "RegexReplaceListString(\"(a\", \"b\", 1)", "--rename"}));
+    EXPECT_TRUE(tmp.Exists("photos/2024_a.jpg")) << bad.err;
+    EXPECT_NE(bad.err.find("3文字目"), std::string::npos) << bad.err;
+
+    // Numbers follow the dates, not the names.
+    const char* names[] = {"c.jpg", "a.jpg", "b.jpg"};
+    for (int i = 0; i < 3; ++i) {
+        tmp.WriteFile(std::string("dated/") + names[i], "x");
+        const timespec t[2] = {{1000 + i, 0}, {1000 + i, 0}};
+        utimensat(AT_FDCWD, (tmp / (std::string("dated/") + names[i])).c_str(), t, 0);
+    }
+    CliResult r = Run({"dated", "--folder", "dated", "--exec", "SortListByDate(1)", "--select-all",
+                       "--exec", "SetSerialPos(0, \"POS_LEFT\", \"\", \"\")", "--exec",
+                       "AddSerialListString()", "--list"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "c.jpg\t0c.jpg\t0c.jpg\na.jpg\t1a.jpg\t1a.jpg\nb.jpg\t2b.jpg\t2b.jpg\n");
+}
+
+TEST_F(CliTest, NamesFromMakeARoundTripWithList) {
+    const auto base = std::vector<std::string>{"photos", "--folder", "photos"};
+    auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> all = base;
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    };
+    CliResult listed = Run(with({"--list"}));
+    ASSERT_EQ(listed.out, "sub\tsub\tsub\na.jpg\ta.jpg\ta.jpg\nb.jpg\tb.jpg\tb.jpg\n");
+    // The scripted edit: the second column, with only a.jpg changed.
+    tmp.WriteFile("names.txt", "sub\nx.jpg\nb.jpg\n");
+    CliResult r = Run(with({"--names-from", "names.txt", "--list", "--rename"}));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "sub\tsub\tsub\na.jpg\tx.jpg\tx.jpg\nb.jpg\tb.jpg\tb.jpg\n");
+    EXPECT_TRUE(tmp.Exists("photos/x.jpg"));
+    EXPECT_TRUE(tmp.Exists("photos/b.jpg"));
+
+    // A different number of lines, or a refused name, renames nothing.
+    for (const char* text : {"sub\nq.jpg\n", "sub\nq/r\nb.jpg\n"}) {
+        tmp.WriteFile("names.txt", text);
+        CliResult refused = Run(with({"--names-from", "names.txt", "--rename"}));
+        EXPECT_EQ(refused.status, 2) << text;
+        EXPECT_TRUE(tmp.Exists("photos/x.jpg")) << text;
+    }
 }
 
 }  // namespace

@@ -440,3 +440,26 @@ TEST(Loader, SortSubItemsMatchesThePlainSelectionSortsWithManyTies) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NaturalOrder, DigitRunsCompareByValueInEitherWidth) {
+    const struct {
+        const char* a;  // UTF-8
+        const char* b;
+        int sign;
+    } cases[] = {
+        {"第２話", "第１０話", -1}, {"第2話", "第１０話", -1}, {"第１０話", "第9話", 1},
+        {"a2", "a10", -1},          {"a02", "a2", -1},         {"A2b", "a2B", 0},
+        {"x1y2", "x1y10", -1},      {"file", "file1", -1},     {"1", "a", -1},
+        {"ｶﾞ1", "ｶﾞ01", 1},         {"007", "7", -1},          {"b", "B", 0},
+    };
+    for (const auto& c : cases) {
+        const int got = dov::CompareNatural(dovtest::Sj(c.a), dovtest::Sj(c.b));
+        EXPECT_EQ((got > 0) - (got < 0), c.sign) << c.a << " vs " << c.b;
+        const int back = dov::CompareNatural(dovtest::Sj(c.b), dovtest::Sj(c.a));
+        EXPECT_EQ((back > 0) - (back < 0), -c.sign) << c.b << " vs " << c.a;
+    }
+}
+
+}  // namespace

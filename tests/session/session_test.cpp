@@ -2,7 +2,9 @@
 // the new names, rename on disk, save and open again.
 #include "session/session.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/codepage.h"
 #include "model/item.h"
@@ -107,6 +109,68 @@ TEST_F(SessionTest, TypedNamesAreCheckedLikeTheWindowDoes) {
     s.SetAutoIndex(true);
     EXPECT_EQ(s.SetNewName(0, "y.txt"), 1);
     EXPECT_EQ(s.RowItem(0)->m_strWriteName, "000_y.txt");
+}
+
+TEST_F(SessionTest, SortByDateOrNaturalOrderThenNumber) {
+    // Written in an order that is neither the names' nor the dates'.
+    const char* names[] = {"第１０話.mp4", "第2話.mp4", "第1話.mp4", "b.mp4"};
+    const long dates[] = {300, 100, 400, 200};
+    for (int i = 0; i < 4; ++i) {
+        tmp.WriteFile(std::string("v/") + names[i]);
+        const timespec t[2] = {{dates[i], 0}, {dates[i], 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, (tmp / (std::string("v/") + names[i])).c_str(), t, 0), 0);
+    }
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({P("v")}), 1);
+    s.ShowFolder(s.FindFolder("v"));
+    auto order = [&] {
+        std::string o;
+        for (int r = 0; r < s.RowCount(); ++r) o += s.RowItem(r)->m_strNewName + " ";
+        return o;
+    };
+    s.SortBy(dov::kSortModified);
+    s.SelectAll();
+    EXPECT_EQ(s.RunListCommand(dov::CMD_SERIAL_1_UP), 4);
+    EXPECT_EQ(order(), Sj("第2話001.mp4 b002.mp4 第１０話003.mp4 第1話004.mp4 "));
+    s.RunListCommand(dov::CMD_RESET_NAME);
+    s.SortBy(dov::kSortModified);  // the second time descending
+    EXPECT_EQ(order(), Sj("第1話.mp4 第１０話.mp4 b.mp4 第2話.mp4 "));
+    s.SortBy(dov::kSortNatural);
+    EXPECT_EQ(order(), Sj("b.mp4 第1話.mp4 第2話.mp4 第１０話.mp4 "));
+}
+
+TEST_F(SessionTest, NamesEditedAsText) {
+    tmp.WriteFile("t/a.txt");
+    tmp.WriteFile("t/b\\c.txt");  // a name a typed name could not hold
+    dov::CSession s(host);
+    ASSERT_EQ(s.LoadPaths({P("t")}), 1);
+    s.ShowFolder(s.FindFolder("t"));
+    ASSERT_EQ(s.NamesText(), "a.txt\nb\\\\c.txt\n");
+    auto names = [&] { return s.RowItem(0)->m_strNewName + "|" + s.RowItem(1)->m_strNewName; };
+    const struct {
+        std::string text;
+        int result;
+    } cases[] = {
+        {"x.txt\n", -1},                 // too few lines
+        {"x.txt\nb\\\\c.txt\nz\n", -1},  // too many
+        {"x.txt\r\nb\\\\c.txt\r\n", 1},  // CR LF, the unchanged name kept as it is
+        {"y.txt\nb\\\\d.txt", -1},       // a changed name with a backslash is refused
+        {"y\r.txt\nb\\\\c.txt", -1},     // a carriage return inside a line
+        {std::string("y\0.txt\nb\\\\c.txt", 15), -1},
+        {"\nb\\\\c.txt", -1},  // an empty name
+        {"写真.txt\nb\\\\c.txt\n", 1},
+    };
+    for (const auto& c : cases) {
+        const std::string before = names();
+        EXPECT_EQ(s.SetNewNamesFromText(*dov::Utf8ToCp932(c.text)), c.result) << c.text;
+        if (c.result < 0) {
+            EXPECT_EQ(names(), before) << c.text;
+        }
+    }
+    EXPECT_EQ(names(), Sj("写真.txt|b\\c.txt"));
+    // Without the index prefix two rows may not share a name.
+    s.SetAutoIndex(false);
+    EXPECT_EQ(s.SetNewNamesFromText("x\nx\n"), -1);
 }
 
 TEST_F(SessionTest, SaveOpenRoundTripAndInfo) {
@@ -242,8 +306,7 @@ TEST(SessionMacro, FieldRefreshesReachTheFront) {
     EXPECT_EQ(s.RunStatement("SelectListAll()").problem, dov::StatementResult::Problem::None);
     ASSERT_EQ(host.fields.size(), 1u);
     EXPECT_EQ(host.fields[0], s.RowItem(0));
-    EXPECT_EQ(s.RunStatement("NoSuch(1)").problem,
-              dov::StatementResult::Problem::NoSuchFunction);
+    EXPECT_EQ(s.RunStatement("NoSuch(1)").problem, dov::StatementResult::Problem::NoSuchFunction);
     EXPECT_EQ(s.RunStatement("(").problem, dov::StatementResult::Problem::NotAStatement);
 }
 

@@ -1,6 +1,9 @@
 // The window's commands end to end through its widgets on a temporary folder: the list's menu
 // with its dialogs, F-key macros, direct rename and copy, the save data file commands, the
 // options, and drags between the list and the tree.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QBrush>
@@ -9,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
@@ -25,6 +29,7 @@
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
 #include "shell/namelimitdlg.h"
+#include "shell/namestextdlg.h"
 #include "shell/pathinbox.h"
 #include "shell/serialdlg.h"
 #include "shell/settingsdialogs.h"
@@ -613,6 +618,86 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QCOMPARE(Node("inner")->parent(), Node("a"));
         ClickTree(Node("b"));
         QCOMPARE(RowNames(), (QStringList{"y.txt", "a"}));
+    }
+
+    void replaceSwitchesToTheRegularExpressionMode() {
+        dir_->WriteFile("shots/IMG_20240131.jpg", "x");
+        dir_->WriteFile("shots/IMG_20231225.jpg", "x");
+        Load({"shots"});
+        ClickTree(Node("shots"));
+        SelectAll();
+        QString refused;
+        view_->Host()->SetAnswerer([&refused](const QString& text, MsgKind) {
+            refused = text;
+            return MsgAnswer::Ok;
+        });
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            QVERIFY(d.RegExpCheck()->isEnabled());
+            d.RegExpCheck()->setChecked(true);
+            QVERIFY(!d.WildCardCheck()->isEnabled());      // one mode at a time
+            d.KeyEdit(0)->setText("IMG_(\\d{4})(\\d{2}");  // bad: the dialog stays open
+            d.KeyEdit(1)->setText("$1-$2-$3");
+            d.accept();
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            d.KeyEdit(0)->setText("IMG_(\\d{4})(\\d{2})(\\d{2})");
+            d.accept();
+        });
+        view_->CommandDialogs().message = [&refused](const QString& t) { refused = t; };
+        Command(CMD_REPLACE);
+        QVERIFY(refused.contains(U("文字目")));
+        QCOMPARE(RowNames(), (QStringList{"2023-12-25.jpg", "2024-01-31.jpg"}));
+        // Commands other than replace and search do not offer the mode.
+        PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
+            QVERIFY(!d.RegExpCheck()->isEnabled());
+            QVERIFY(d.WildCardCheck()->isEnabled());
+            d.reject();
+        });
+        Command(CMD_CUT_KEY);
+    }
+
+    void conversionSubmenuSortsAndNamesAsText() {
+        const char* files[] = {"ｶﾞｰﾙ.txt", "ＡＢＣ.txt", "b.txt"};
+        for (int i = 0; i < 3; ++i) {
+            dir_->WriteFile(std::string("mix/") + files[i], "x");
+            const timespec t[2] = {{3000 - i, 0}, {3000 - i, 0}};
+            utimensat(AT_FDCWD, (*dir_ / (std::string("mix/") + files[i])).c_str(), t, 0);
+        }
+        Load({"mix"});
+        ClickTree(Node("mix"));
+        QMenu* conv = nullptr;
+        for (QAction* a : view_->ListMenu()->actions())
+            if (a->menu() && a->text() == U("文字種の変換")) conv = a->menu();
+        QVERIFY(conv);
+        QCOMPARE(conv->actions().size(), 11);
+        SelectAll();
+        Command(CMD_KANA_HALF_TO_FULL);
+        Command(CMD_FULL_TO_HALF);
+        QCOMPARE(RowNames(), (QStringList{"b.txt", "ABC.txt", U("ガール.txt")}));
+        // Oldest first, then numbered in that order.
+        QAction* byDate = FindAction(view_->HeaderMenu(), CMD_SORT_MODIFIED);
+        QVERIFY(byDate);
+        byDate->trigger();
+        WaitIdle();
+        SelectAll();
+        Command(CMD_SERIAL_1_UP);
+        QCOMPARE(RowNames(), (QStringList{"b001.txt", "ABC002.txt", U("ガール003.txt")}));
+        // Edited as text: a wrong number of lines is refused, then the text is taken.
+        QString refused;
+        view_->Host()->SetAnswerer([&refused](const QString& text, MsgKind) {
+            refused = text;
+            return MsgAnswer::Ok;
+        });
+        PlayDialog<CNamesTextDlg>([](CNamesTextDlg& d) {
+            QCOMPARE(d.Editor()->toPlainText(), U("b001.txt\nABC002.txt\nガール003.txt\n"));
+            d.Editor()->setPlainText("one.txt\n");
+            d.accept();
+            QCOMPARE(d.result(), int(QDialog::Rejected));
+            d.Editor()->setPlainText(U("one.txt\nABC002.txt\nガール003.txt"));
+            d.accept();
+        });
+        Command(CMD_EDIT_NAMES_AS_TEXT);
+        QVERIFY(!refused.isEmpty());
+        QCOMPARE(RowNames(), (QStringList{"one.txt", "ABC002.txt", U("ガール003.txt")}));
     }
 
     void treeTextOutputWritesTextTree() {
