@@ -35,7 +35,7 @@ enum class Tok { Lit, Any, One, Digit, NonDigit, Alpha, NonAlpha, Alnum, NonAlnu
 
 struct Token {
     Tok type;
-    std::string text;  // Lit: one character (1 or 2 bytes)
+    std::string text;  // Lit: one character (1, 2 or 4 bytes)
 };
 
 std::vector<Token> Tokenize(std::string_view key) {
@@ -44,9 +44,9 @@ std::vector<Token> Tokenize(std::string_view key) {
     while (p < key.size()) {
         const std::size_t len = SjisCharLen(key, p);
         const char c = key[p];
-        if (len == 2) {
-            out.push_back({Tok::Lit, std::string(key.substr(p, 2))});
-            p += 2;
+        if (len >= 2) {  // a double-byte character, or a pair of user-defined ones
+            out.push_back({Tok::Lit, std::string(key.substr(p, len))});
+            p += len;
         } else if (c == '*') {
             if (out.empty() || out.back().type != Tok::Any) out.push_back({Tok::Any, {}});
             ++p;
