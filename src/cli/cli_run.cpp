@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "common/codepage.h"
+#include "common/linename.h"
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
@@ -105,26 +106,6 @@ bool ReadWholeFile(const std::string& native, std::string& out, int& err) {
     std::fclose(f);
     err = bad ? EIO : 0;
     return !bad;
-}
-
-// A CP932 name for one line of --list or --tree: a backslash, tab, line feed or carriage
-// return standing alone (not the second byte of a double-byte character) is written as \\,
-// \t, \n or \r, so that every name stays on its line and in its column.
-std::string EscapeListName(const std::string& name) {
-    std::string out;
-    out.reserve(name.size());
-    for (std::size_t p = 0; p < name.size();) {
-        const std::size_t len = SjisCharLen(name, p);
-        const char c = name[p];
-        if (len == 1 && (c == '\\' || c == '\t' || c == '\n' || c == '\r')) {
-            out += '\\';
-            out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
-        } else {
-            out.append(name, p, len);
-        }
-        p += len;
-    }
-    return out;
 }
 
 std::string RenameStopReason(const Counts& counts) {
@@ -462,9 +443,9 @@ class Runner {
         for (int r = 0; r < session_.RowCount(); ++r) {
             CMyItem* item = session_.RowItem(r);
             if (!item) continue;
-            std::string line = DisplayUtf8(EscapeListName(item->m_strOrgName)) + "\t" +
-                               DisplayUtf8(EscapeListName(item->m_strNewName)) + "\t" +
-                               DisplayUtf8(EscapeListName(item->m_strWriteName)) + "\n";
+            std::string line = DisplayUtf8(EscapeLineName(item->m_strOrgName)) + "\t" +
+                               DisplayUtf8(EscapeLineName(item->m_strNewName)) + "\t" +
+                               DisplayUtf8(EscapeLineName(item->m_strWriteName)) + "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
         }
         std::fflush(stdout);
@@ -501,7 +482,7 @@ class Runner {
     bool Tree() {
         TempFile tmp;
         if (!tmp.ok()) return Fail(kExitFailed, "--tree: cannot make a temporary file");
-        if (!session_.DrawTree(tmp.cp932(), EscapeListName))
+        if (!session_.DrawTree(tmp.cp932(), EscapeLineName))
             return Fail(kExitFailed, "--tree: the tree could not be drawn");
         std::string data;
         int err = 0;
@@ -628,7 +609,7 @@ class Runner {
         if (int err = session_.InfoFieldsOf(cp, fields))
             return Fail(kExitUsage, "cannot read '" + given + "': " + std::strerror(err));
         for (const auto& [name, value] : fields)
-            std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeListName(value)).c_str());
+            std::printf("%s\t%s\n", name.c_str(), DisplayUtf8(EscapeLineName(value)).c_str());
         return true;
     }
 

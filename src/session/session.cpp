@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "common/codepage.h"
+#include "common/linename.h"
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/sizetext.h"
@@ -369,18 +370,7 @@ std::string CSession::NamesText() const {
     std::string out;
     for (int r = 0; r < list_->RowCount(); ++r) {
         const CMyItem* item = list_->RowItem(r);
-        const std::string& name = item ? item->m_strNewName : std::string();
-        for (std::size_t p = 0; p < name.size();) {
-            const std::size_t len = SjisCharLen(name, p);
-            const char c = name[p];
-            if (len == 1 && (c == '\\' || c == '\t' || c == '\n' || c == '\r')) {
-                out += '\\';
-                out += c == '\\' ? '\\' : c == '\t' ? 't' : c == '\n' ? 'n' : 'r';
-            } else {
-                out.append(name, p, len);
-            }
-            p += len;
-        }
+        if (item) out += EscapeLineName(item->m_strNewName);
         out += '\n';
     }
     return out;
