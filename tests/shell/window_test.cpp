@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -15,6 +16,7 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 #include "common/paths.h"
@@ -23,6 +25,7 @@
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
+#include "shell/commands.h"
 #include "shell/instance.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
@@ -71,6 +74,49 @@ class WindowTest : public QObject, protected ViewDriver {
         QVERIFY(!view_->Form().Button(CKestrelView::kIdDeleteFolder)->isEnabled());
         QVERIFY(view_->Form().Button(CKestrelView::kIdMakeFolder)->isEnabled());
         QVERIFY(view_->Form().Button(CKestrelView::kIdLoad)->isEnabled());
+    }
+
+    // Every id of the registry has its handler, and every control that offers a command (a
+    // button, an entry of the frame's menus or of a context menu) reaches that one.
+    void everyCommandReachesItsHandlerFromItsControl() {
+        CCommandRegistry& commands = view_->Commands();
+        QList<int> reached;
+        for (int id : commands.Ids()) {
+            QVERIFY2(commands.Has(id), qPrintable(QString::number(id)));
+            QVERIFY(commands.Set(id, [&reached](int got) { reached << got; }));
+        }
+        QVERIFY(!commands.Set(4242, [](int) {}));
+        std::vector<std::pair<int, std::function<void()>>> controls;
+        for (const WindowCommand& c : WindowCommands()) {
+            if (c.id == 0) continue;
+            if (c.place == WindowPlace::Button) {
+                QPushButton* b = view_->Form().Button(c.id);
+                QVERIFY2(b, c.name);
+                controls.emplace_back(c.id, [b] {
+                    b->setEnabled(true);
+                    b->click();
+                });
+            } else {
+                QAction* a = frame_->Action(c.name);
+                QVERIFY2(a, c.name);
+                controls.emplace_back(c.id, [a] {
+                    a->setEnabled(true);
+                    a->trigger();
+                });
+            }
+        }
+        CViewMenus& menus = view_->Menus();
+        for (QMenu* m : {menus.ListMenu(), menus.TreeMenu(), menus.HeaderMenu()})
+            for (QAction* a : m->findChildren<QAction*>())
+                if (const int id = CommandIdOf(a)) controls.emplace_back(id, [a] { a->trigger(); });
+        std::set<int> offered;
+        for (const auto& [id, trigger] : controls) {
+            reached.clear();
+            trigger();
+            QCOMPARE(reached, QList<int>{id});
+            offered.insert(id);
+        }
+        for (int id : commands.Ids()) QVERIFY2(offered.count(id), qPrintable(QString::number(id)));
     }
 
     void loadsAFolderAndShowsItsRowsWhenClicked() {
