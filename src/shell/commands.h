@@ -1,9 +1,11 @@
-// The list's context menu and what happens between picking one of its commands and running it:
-// the command's dialog, and the accepted values written into the session's settings.
+// The window's commands: the context menus built from the table of operations, what happens
+// between picking one of their commands and running it (the command's dialog, and the
+// accepted values written into the session's settings), the table of the window's own
+// commands (its buttons and the frame's menus) and the registry that finds any of them by id.
 //
-// The view builds the menus once, connects their actions, and on a command calls
-// PrepareListCommand on the window thread; when that says yes it runs
-// CSession::RunListCommand(id) (on its worker where the command needs one).
+// The view builds the menus once and sends every chosen entry, button and frame menu entry to
+// the registry; a row of the table calls PrepareListCommand on the window thread and, when that
+// says yes, runs CSession::RunListCommand(id) on the worker.
 #pragma once
 
 #include <QString>
