@@ -27,6 +27,7 @@ class CMyItem;
 namespace dov {
 
 class IHost;
+class CRenamePlan;
 
 // What an entry is on disk: its device, inode and type ('d' folder, 'l' link, 'f' anything
 // else; 0 when unknown).
@@ -66,6 +67,9 @@ struct RenameOptions {
     // The folders the run may reach (pinned when the entries were loaded); without one, the
     // folders holding the entries under the root, pinned when the run starts.
     const DiskScope* scope = nullptr;
+    // The plan to carry out, built over the same root and depth index (and scope) before the
+    // run, e.g. for the conflict preview; without one, the run builds its own.
+    CRenamePlan* plan = nullptr;
 };
 
 // Why a run ended before its end.
@@ -115,13 +119,14 @@ class CRenameRun {
     void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
     // The folders the run may reach (else those of ScopeOfTree when the run starts).
     void SetScope(const DiskScope* scope) { m_pScope = scope; }
+    // A plan built before the run (over this run's root and depth index, by the conflict
+    // preview's caller), carried out instead of one built when the run starts.
+    void SetPlan(CRenamePlan* plan) { m_pPlan = plan; }
 
   private:
     // ---- The steps of a run ----------------------------------------------------------------
-    bool PreRenameCheck();
-    bool CheckSubItemDepth(CMyItem* pFolder);
-    bool MakeSubUserMakeFold();
-    bool MakeSubUserMakeFold(CMyItem* pFolder);
+    // The plan's user-made folders, outermost first; false when the run is to stop.
+    bool MakeSubUserMakeFold(const CRenamePlan& plan);
     bool MakeUserMakeFold(CMyItem* pItem);
     bool GetWriteName(std::string& strPath, CMyItem* pItem);
     bool MakeWritePath(CMyItem* pItem);
@@ -165,15 +170,22 @@ class CRenameRun {
     std::vector<FailedRename> m_rootItems;
     // Such an item: its path after its own step, and where that is after the run.
     std::unordered_map<const CMyItem*, std::pair<std::string, std::string>> m_rootPaths;
-    // The folders made in the tree that this run created on disk.
-    std::unordered_set<const CMyItem*> m_madeFolders;
+    // Entries of the depth index from this one down were not reached (STOP, or the journal
+    // failed): they keep their paths, and the log looks only at the folders among them that
+    // the run created.
+    int m_iNotReachedFrom = -1;
     // Every folder the loop renamed, in order: old full path, new full path.
     std::vector<std::pair<std::string, std::string>> m_folderMoves;
     // The failed items of this run and where they are after it; the path refresh uses these
     // instead of the names the items were to get.
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
+    // The items STOP left alone (see m_iNotReachedFrom).
+    std::unordered_set<const CMyItem*> m_notReached;
+    // A path built for one item at a time, its buffer kept.
+    std::string m_strScratch;
 
     CMyItem* m_pRoot;
+    CRenamePlan* m_pPlan = nullptr;
     IRenameWatcher* m_pWatcher = nullptr;
     const DiskScope* m_pScope = nullptr;
     CMyDepthInfo& m_depth;
