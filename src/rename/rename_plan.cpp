@@ -68,8 +68,10 @@ CRenamePlan::CRenamePlan(CMyItem* root, CMyDepthInfo& depth, const DiskScope* sc
                 step.move = slash == std::string_view::npos ||
                             path.substr(0, slash) != item->m_pParent->m_strOrgPath;
             }
-            step.renamesFolder =
-                item->m_bIsFolder && !step.made && item->m_strWriteName != item->m_strOrgName;
+            if (item->m_bIsFolder && !step.made) {
+                item->UpdateWriteName();
+                step.renamesFolder = item->m_strWriteName != item->m_strOrgName;
+            }
             moves_ += step.move;
             folderRenames_ += step.renamesFolder;
         }
