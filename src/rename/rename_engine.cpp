@@ -339,8 +339,9 @@ int CRenameRun::RenameItemBySort() {
         ++m_iNotAttemptedNum;
         if (steps[rest].made) continue;  // created: the log reports it
         item->m_bRenameFailed = 0;
-        m_notReached.insert(item);
+        m_notReached.push_back(item);
     }
+    std::sort(m_notReached.begin(), m_notReached.end());
     if (m_iNotAttemptedNum == 0) m_host.Progress(n, n);
     ResolveFailedPaths();
 
@@ -601,7 +602,8 @@ bool CRenameRun::RefreshOrgPathByParent() {
 
 bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
     if (!pItem) return false;
-    if (!m_notReached.empty() && m_notReached.count(pItem) > 0) {
+    if (!m_notReached.empty() &&
+        std::binary_search(m_notReached.begin(), m_notReached.end(), pItem)) {
         // Left alone by STOP: it is where its path says (nothing holding it was renamed, as
         // everything inside a folder comes before the folder).
         pItem->UpdateWriteName();

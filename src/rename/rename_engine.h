@@ -145,7 +145,12 @@ class CRenameRun {
 
     // RenameLog.txt (rename_log.cpp): recounts both counters from what is found on disk.
     bool MakeRenameLog();
-    bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
+    // quick: STOP or closing was asked for: the entry is made from what the run knows, without
+    // looking at the disk.
+    bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
+                             bool quick = false);
+    // The entry of a change made (a rename or a folder created), counted as a success.
+    bool AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite);
 
     void ShowAndTrace(const std::string& cp932Text, int icon);
     // After the loop: where each item whose rename failed, and each item directly under the
@@ -179,8 +184,8 @@ class CRenameRun {
     // The failed items of this run and where they are after it; the path refresh uses these
     // instead of the names the items were to get.
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
-    // The items STOP left alone (see m_iNotReachedFrom).
-    std::unordered_set<const CMyItem*> m_notReached;
+    // The items STOP left alone (see m_iNotReachedFrom), sorted.
+    std::vector<const CMyItem*> m_notReached;
     // A path built for one item at a time, its buffer kept.
     std::string m_strScratch;
 

@@ -19,10 +19,13 @@ namespace dov {
 namespace {
 
 const char* const kSeparator = "--------------------------------------------------\n";
+// How often the log asks whether STOP has come.
+constexpr int kLookStep = 256;
 
 }  // namespace
 
-bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite) {
+bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
+                                     bool quick) {
     strText.clear();
     bWrite = false;
     if (!pItem) return false;
@@ -40,7 +43,7 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
         // was renamed, its status is read at the new place, so that later operations act on it
         // (and never on whatever holds the name it wanted).
         EntryInfo info;
-        if (!pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
+        if (!quick && !pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
             Fs().Stat(pItem->m_strOrgPath, info) == 0) {
             info.findData.cAlternateFileName.clear();
             pItem->m_findData = info.findData;
@@ -56,6 +59,13 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
 
     // One lstat answers both questions the log asks (does the entry exist, what is its status);
     // no folder is listed per item.
+    if (quick) {
+        // The rename call said it was made: the entry is taken to be where it went.
+        if (pItem->m_strOrgPath.empty() || SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath))
+            return true;
+        pItem->m_findData.cFileName = pItem->m_strOrgName;
+        return AddDoneEntry(pItem, strText, bWrite);
+    }
     EntryInfo info;
     const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
     if (err != 0) {
@@ -80,6 +90,14 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     // Unchanged (or changed only to the other code of a character CP932 codes twice).
     if (SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath)) return true;
 
+    // Later operations (copy and rename) read the entry at its new place.
+    pItem->m_status = info.status;
+    return AddDoneEntry(pItem, strText, bWrite);
+}
+
+bool CRenameRun::AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite) {
+    const std::string& sep = Sj(kSeparator);
+    const std::string& mark = pItem->m_bIsFolder ? Sj("□") : Sj("■");
     if (pItem->m_bFolderMade) {
         AppendFormatSj(strText, "%s◎　新規フォルダとして作成しました。\n\t%s%s\n", sep.c_str(),
                        mark.c_str(), pItem->m_strOrgPath.c_str());
@@ -89,8 +107,6 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
                        pItem->m_strOrgPath.c_str());
     }
     ++m_iRenameOkNum;
-    // Later operations (copy and rename) read the entry at its new place.
-    pItem->m_status = info.status;
     bWrite = true;
     return true;
 }
@@ -190,6 +206,7 @@ bool CRenameRun::MakeRenameLog() {
 
     const int n = m_depth.GetItemNum();
     std::string text;
+    bool quick = m_host.StopRequested() || m_host.QuitRequested();
     for (int index = n - 1; index >= 0; --index) {
         CMyItem* item = m_depth.GetItemADRS(index);
         if (!item) {
@@ -201,8 +218,12 @@ bool CRenameRun::MakeRenameLog() {
         // Items STOP left alone are where they were: only the folders created before are
         // looked at.
         if (index <= m_iNotReachedFrom && !item->m_bFolderMade) continue;
+        // Once STOP or closing is asked for, the log is made without looking at the disk again,
+        // so that the user hears at once.
+        if (!quick && (n - index) % kLookStep == 0)
+            quick = m_host.StopRequested() || m_host.QuitRequested();
         bool write = false;
-        if (!MakeRenameLogString(item, text, write)) {
+        if (!MakeRenameLogString(item, text, write, quick)) {
             TraceF(m_strTracePath, "※　アイテムのリネーム情報生成に失敗 MakeRenameLog()\n");
             ++logFailures;
         } else if (write) {
