@@ -395,6 +395,9 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
                                                ((st.st_mode & S_IWUSR) ? 0 : kStatusReadOnly));
     fs.m_szFullName = fullPath;
     fs.size64 = out.size;
+    fs.device = out.device;
+    fs.inode = out.inode;
+    fs.type = out.isDir ? 'd' : out.isLink ? 'l' : 'f';
 }
 
 PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
