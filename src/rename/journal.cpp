@@ -5,7 +5,6 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 
 #include "common/paths.h"
 
@@ -32,18 +31,38 @@ bool NeedsEscape(unsigned char c) {
     return c < 0x21 || c == '%' || c == 0x7F;
 }
 
+// NeedsEscape for every byte value, looked up.
+const std::array<bool, 256>& EscapeTable() {
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<std::size_t>(c)] = NeedsEscape(static_cast<unsigned char>(c));
+        return t;
+    }();
+    return table;
+}
+
 void AppendEscaped(std::string& out, std::string_view bytes) {
     static const char kHex[] = "0123456789ABCDEF";
+    const std::array<bool, 256>& esc = EscapeTable();
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
     std::size_t plain = 0;  // start of the run of bytes that go out as they are
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (!NeedsEscape(c)) continue;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!esc[b[i]]) continue;
         out.append(bytes.data() + plain, i - plain);
-        const char esc[3] = {'%', kHex[c >> 4], kHex[c & 15]};
-        out.append(esc, 3);
+        const char e[3] = {'%', kHex[b[i] >> 4], kHex[b[i] & 15]};
+        out.append(e, 3);
         plain = i + 1;
     }
-    out.append(bytes.data() + plain, bytes.size() - plain);
+    out.append(bytes.data() + plain, n - plain);
+}
+
+// A number in decimal, appended.
+void AppendNumber(std::string& out, std::uint64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
 int HexDigit(char c) {
@@ -342,11 +361,11 @@ bool CJournalWriter::QueueRename(const std::string& from, const std::string& to,
     AppendEscaped(pending_, from);
     pending_ += '\t';
     AppendEscaped(pending_, to);
-    char num[48];
-    const int n =
-        std::snprintf(num, sizeof num, "\t%llu\t%llu\t", static_cast<unsigned long long>(id.device),
-                      static_cast<unsigned long long>(id.inode));
-    pending_.append(num, static_cast<std::size_t>(n));
+    pending_ += '\t';
+    AppendNumber(pending_, id.device);
+    pending_ += '\t';
+    AppendNumber(pending_, id.inode);
+    pending_ += '\t';
     pending_ += id.type ? id.type : '-';
     SealPending(start);
     ++steps_;
@@ -356,7 +375,10 @@ bool CJournalWriter::QueueRename(const std::string& from, const std::string& to,
 void CJournalWriter::QueueFailure(std::size_t step, int err) {
     if (!file_ || failed_) return;
     const std::size_t start = pending_.size();
-    pending_ += "F\t" + std::to_string(step) + '\t' + std::to_string(err);
+    pending_ += "F\t";
+    AppendNumber(pending_, step);
+    pending_ += '\t';
+    pending_ += std::to_string(err);
     SealPending(start);
 }
 
