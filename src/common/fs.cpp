@@ -21,6 +21,7 @@
 #include "common/codepage.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
+#include "common/sjis.h"
 #include "common/trace.h"
 
 namespace dov {
@@ -395,6 +396,9 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
                                                ((st.st_mode & S_IWUSR) ? 0 : kStatusReadOnly));
     fs.m_szFullName = fullPath;
     fs.size64 = out.size;
+    fs.device = out.device;
+    fs.inode = out.inode;
+    fs.type = out.isDir ? 'd' : out.isLink ? 'l' : 'f';
 }
 
 PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
@@ -546,9 +550,16 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     if (int e = h_->Locate(path, loc)) return e;
     struct stat st {};
     if (::fstatat(loc.dfd, loc.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    out = EntryInfo{};
-    out.name = BaseName(path);
-    out.rawName = BaseName(loc.name);
+    // FillRecords sets every other field; the strings keep their storage when out is reused.
+    out.nameOk = true;
+    out.name.assign(
+        std::string_view(path).substr(static_cast<std::size_t>(FindLastCharDbcs(path, '/') + 1)));
+    // Through a handle the native text is the name alone.
+    if (loc.viaHandle) {
+        out.rawName.swap(loc.name);
+    } else {
+        out.rawName = BaseName(loc.name);
+    }
     FillRecords(st, out.name, path, out);
     return 0;
 }
