@@ -161,6 +161,18 @@ class TimedJournal : public dov::IRenameWatcher {
     void RunEnded() override {
         Timed([&] { return journal.RunEnded(), 0; });
     }
+    std::size_t BlockSize() const override { return journal.BlockSize(); }
+    std::size_t StepsAnnounced() const override { return journal.StepsAnnounced(); }
+    bool QueueRenaming(const std::string& a, const std::string& b,
+                       const dov::EntryId& id) override {
+        return Timed([&] { return journal.QueueRenaming(a, b, id); });
+    }
+    bool FlushAhead() override {
+        return Timed([&] { return journal.FlushAhead(); });
+    }
+    void StepFailed(std::size_t step, int e) override {
+        Timed([&] { return journal.StepFailed(step, e), 0; });
+    }
 };
 
 struct SafetyTimes {

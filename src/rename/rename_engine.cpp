@@ -131,12 +131,32 @@ EntryId IdOf(const EntryInfo& info) {
     return {info.device, info.inode, info.isDir ? 'd' : info.isLink ? 'l' : 'f'};
 }
 
-int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool& journalFailed) {
-    IFileSystem& fs = Fs();
+EntryId CRenameRun::IdOfItem(const CMyItem* pItem) {
+    const FileStatus& st = pItem->m_status;
+    if (st.type != 0) return {st.device, st.inode, st.type};
     EntryInfo info;
+    if (Fs().Stat(pItem->m_strOrgPath, info) == 0) return IdOf(info);
+    return {};
+}
+
+int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool& journalFailed,
+                            std::size_t announced, const EntryId* knownId) {
+    IFileSystem& fs = Fs();
     EntryId id;
-    if (fs.Stat(from, info) == 0) id = IdOf(info);
+    if (knownId) {
+        id = *knownId;
+    } else if (EntryInfo info; fs.Stat(from, info) == 0) {
+        id = IdOf(info);
+    }
     auto step = [&](const std::string& a, const std::string& b) {
+        if (announced != kNotAnnounced) {
+            // The first step, announced by its block.
+            const std::size_t number = announced;
+            announced = kNotAnnounced;
+            const int err = fs.RenameNoReplace(a, b);
+            if (err != 0 && m_pWatcher) m_pWatcher->StepFailed(number, err);
+            return err;
+        }
         if (m_pWatcher && !m_pWatcher->EntryRenaming(a, b, id)) {
             journalFailed = true;
             return EIO;
@@ -162,6 +182,38 @@ int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool
         return err;
     }
     return err;
+}
+
+std::size_t CRenameRun::AnnounceBlock(const std::vector<PlanStep>& steps, std::size_t from,
+                                      std::size_t blockSize) {
+    // The write paths as the run will make them, a folder renamed earlier in the block taken at
+    // its new path (for an item moved into it); a block is also ended by the size of its lines.
+    constexpr std::size_t kBlockBytes = 60 * 1024;
+    const std::size_t end = std::min(steps.size(), from + blockSize);
+    m_announced.resize(end - from);
+    std::vector<std::pair<const CMyItem*, const std::string*>> renamedFolders;
+    std::size_t bytes = 0, k = from;
+    for (; k < end && bytes < kBlockBytes; ++k) {
+        Announced& a = m_announced[k - from];
+        a.step = kNotAnnounced;
+        a.used = false;
+        CMyItem* item = steps[k].item;
+        if (!item || steps[k].made) continue;
+        const CMyItem* parent = item->m_pParent;
+        std::string_view parentPath = parent ? std::string_view(parent->m_strOrgPath) : "";
+        for (const auto& [folder, path] : renamedFolders)
+            if (folder == parent) parentPath = *path;
+        if (PlanWritePath(item, parentPath, a.to) != PathRule::Ok || a.to == item->m_strOrgPath ||
+            SameOnDisk(item->m_strOrgPath, a.to))
+            continue;
+        a.id = IdOfItem(item);
+        a.step = m_pWatcher->StepsAnnounced();
+        if (!m_pWatcher->QueueRenaming(item->m_strOrgPath, a.to, a.id)) return from;
+        bytes += item->m_strOrgPath.size() + a.to.size() + 64;
+        if (item->m_bIsFolder) renamedFolders.emplace_back(item, &a.to);
+    }
+    m_announced.resize(k - from);
+    return m_pWatcher->FlushAhead() ? k : from;
 }
 
 void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
@@ -258,9 +310,45 @@ int CRenameRun::RenameItemBySort() {
     const bool followRootItems = plan.FolderRenames() > 0;
     bool journalFailed = false;
     const std::vector<PlanStep>& steps = plan.Steps();
+    // With a watcher that takes blocks, the renames of each block are recorded in one write
+    // before the first of them is made.
+    const std::size_t blockSize = m_pWatcher ? m_pWatcher->BlockSize() : 1;
+    std::size_t blockStart = 0, blockEnd = 0;
+    m_announced.clear();
+    // Renames a block announced and the run did not make (STOP, or made otherwise) are marked
+    // as not done.
+    auto closeBlock = [&] {
+        for (std::size_t k = blockStart; k < blockEnd; ++k) {
+            const Announced& a = m_announced[k - blockStart];
+            if (a.step != kNotAnnounced && !a.used) m_pWatcher->StepFailed(a.step, ECANCELED);
+        }
+        blockEnd = blockStart;
+    };
+    // The journal holds the changes in the order they are made, which the undo replays
+    // backwards: when a change comes that the block did not announce as it is made, the rest of
+    // the block is given up (marked not done) and announced again after it.
+    auto cancelFrom = [&](std::size_t k) {
+        for (std::size_t j = k; j < blockEnd; ++j) {
+            Announced& a = m_announced[j - blockStart];
+            if (a.step != kNotAnnounced && !a.used) m_pWatcher->StepFailed(a.step, ECANCELED);
+            a.used = true;
+        }
+        blockEnd = k;
+    };
+    auto announceFrom = [&](std::size_t k) {
+        closeBlock();
+        blockStart = k;
+        blockEnd = AnnounceBlock(steps, k, blockSize);
+        return blockEnd > k;
+    };
     std::size_t at = 0;
     for (; at < steps.size(); ++at) {
         if (m_host.StopRequested() || m_host.QuitRequested()) break;
+        if (blockSize > 1 && at >= blockEnd && !announceFrom(at)) {
+            journalFailed = true;
+            break;
+        }
+        Announced* announced = blockSize > 1 ? &m_announced[at - blockStart] : nullptr;
         const int done = static_cast<int>(at) + 1;
         if (done % kProgressStep == 0) m_host.Progress(done, n);
 
@@ -290,16 +378,42 @@ int CRenameRun::RenameItemBySort() {
             TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
             continue;
         }
+        const bool change = item->m_strOrgPath != item->m_strWritePath &&
+                            !SameOnDisk(item->m_strOrgPath, item->m_strWritePath);
+        if (announced &&
+            (change ? announced->step == kNotAnnounced || announced->to != item->m_strWritePath
+                    : announced->step != kNotAnnounced)) {
+            // A folder renamed before it in the block failed (or kept its name on disk).
+            cancelFrom(at);
+            if (!announceFrom(at)) {
+                journalFailed = true;
+                break;
+            }
+            announced = &m_announced[0];
+        }
         if (item->m_strOrgPath != item->m_strWritePath) {
-            if (SameOnDisk(item->m_strOrgPath, item->m_strWritePath)) {
+            if (!change) {
                 // The same name on disk, written with the other code of a character CP932
                 // codes twice: nothing to rename; the item takes the name as edited.
                 RefreshItemName(item, item->m_strWritePath);
             } else {
                 // A change the journal cannot announce is not made, and the run stops there.
+                std::size_t step = kNotAnnounced;
+                EntryId id;
+                if (announced) {
+                    step = announced->step;
+                    id = announced->id;
+                    announced->used = true;
+                } else {
+                    id = IdOfItem(item);
+                }
+                const std::size_t stepsBefore = announced ? m_pWatcher->StepsAnnounced() : 0;
                 const int err =
-                    RenameEntry(item->m_strOrgPath, item->m_strWritePath, journalFailed);
+                    RenameEntry(item->m_strOrgPath, item->m_strWritePath, journalFailed, step, &id);
                 if (journalFailed) break;
+                // Steps of their own (a case-only rename through a temporary name) came after the
+                // block's: the rest of the block is announced again after them.
+                if (announced && m_pWatcher->StepsAnnounced() != stepsBefore) cancelFrom(at + 1);
                 if (err != 0) {
                     AnalyzeRenameError(item, item->m_strWritePath, err);
                     item->m_bRenameFailed = 1;
@@ -324,6 +438,7 @@ int CRenameRun::RenameItemBySort() {
                    "\"%s\"\n",
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
+    if (m_pWatcher && !journalFailed) closeBlock();
     // The last change has been made (or STOP ended the loop): the journal is complete.
     if (m_pWatcher && !journalFailed) m_pWatcher->RunEnded();
     if (journalFailed) m_stop = RenameStop::Journal;

@@ -28,6 +28,7 @@ namespace dov {
 
 class IHost;
 class CRenamePlan;
+struct PlanStep;
 
 // What an entry is on disk: its device, inode and type ('d' folder, 'l' link, 'f' anything
 // else; 0 when unknown).
@@ -55,6 +56,20 @@ class IRenameWatcher {
     virtual void ChangeFailed(int err) = 0;
     // After the last change.
     virtual void RunEnded() = 0;
+
+    // Blocks. A watcher that can gather announcements says how many renames one block may hold
+    // (1: each change is announced by itself just before it is made, as above). The run then
+    // announces a block's renames with QueueRenaming, has them written by FlushAhead before the
+    // first of them is made, and marks those that did not happen with StepFailed. Changes are
+    // numbered in the order they are announced, from 0.
+    virtual std::size_t BlockSize() const { return 1; }
+    virtual std::size_t StepsAnnounced() const { return 0; }
+    virtual bool QueueRenaming(const std::string& from, const std::string& to, const EntryId& id) {
+        return EntryRenaming(from, to, id);
+    }
+    // false: the block could not be recorded; none of it may be done.
+    virtual bool FlushAhead() { return true; }
+    virtual void StepFailed(std::size_t /*step*/, int err) { ChangeFailed(err); }
 };
 
 struct RenameOptions {
@@ -141,7 +156,25 @@ class CRenameRun {
     // Renames one entry, announced to the watcher first; a case-only rename that meets the entry
     // itself goes through a temporary name, each step announced. 0 or errno; journalFailed is
     // set when the watcher could not record a step (the change was not made).
-    int RenameEntry(const std::string& from, const std::string& to, bool& journalFailed);
+    // announced: the step number of the first rename when a block announced it already (its
+    // failure is then marked by StepFailed); id: what the entry is, when known.
+    int RenameEntry(const std::string& from, const std::string& to, bool& journalFailed,
+                    std::size_t announced = kNotAnnounced, const EntryId* id = nullptr);
+    static constexpr std::size_t kNotAnnounced = static_cast<std::size_t>(-1);
+    // What an item's entry is on disk: as read when it was loaded, else looked up now.
+    EntryId IdOfItem(const CMyItem* pItem);
+    // Announces the renames of the steps from `from` on (up to the watcher's block size) and
+    // has them written; the end of the block, or `from` when the watcher failed.
+    std::size_t AnnounceBlock(const std::vector<PlanStep>& steps, std::size_t from,
+                              std::size_t blockSize);
+    // A rename announced by a block: the step it has in the journal, and its paths as announced.
+    struct Announced {
+        std::size_t step = kNotAnnounced;
+        std::string to;
+        EntryId id;
+        bool used = false;
+    };
+    std::vector<Announced> m_announced;
 
     // RenameLog.txt (rename_log.cpp): recounts both counters from what is found on disk.
     bool MakeRenameLog();

@@ -212,7 +212,9 @@ TEST(LinkSwap, ThePreviewPredictsWhatTheRunMeets) {
         CollectFailed(w.s->Root(), failed);
         EXPECT_EQ(failed, expected);
         EXPECT_EQ(counts.failed, expected.size());
-        if (c.renamed >= 0) EXPECT_EQ(counts.ok, static_cast<unsigned>(c.renamed));
+        if (c.renamed >= 0) {
+            EXPECT_EQ(counts.ok, static_cast<unsigned>(c.renamed));
+        }
     }
 }
 
