@@ -213,7 +213,7 @@ class SimDisk {
         Node* cur = nullptr;
         if (Result r = RootNode(*root, cur)) return r;
         std::vector<Node*> walkedThrough;
-        for (std::size_t p = root->path == "/" ? 1 : root->path.size() + 1; p <= key.size();) {
+        for (std::size_t p = root->path == "/" ? 1 : root->path.size() + 1; p < key.size();) {
             std::size_t end = key.find('/', p);
             if (end == std::string_view::npos) end = key.size();
             auto part = Cp932ToUtf8(key.substr(p, end - p));
