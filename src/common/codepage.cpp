@@ -244,6 +244,13 @@ bool SameOnDisk(std::string_view a, std::string_view b) {
     // '/' is never a trail byte: the texts are compared on disk from the element where they
     // first differ.
     while (i > 0 && a[i - 1] != '/') --i;
+    // Plain ASCII is its own disk form: tails that differ and hold nothing else are not the same.
+    auto ascii = [](std::string_view s) {
+        for (const char c : s)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    };
+    if (ascii(a.substr(i)) && ascii(b.substr(i))) return false;
     const auto da = Cp932ToUtf8(a.substr(i));
     const auto db = Cp932ToUtf8(b.substr(i));
     return da && db && *da == *db;

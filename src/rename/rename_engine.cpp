@@ -335,8 +335,11 @@ int CRenameRun::RenameItemBySort() {
         }
         blockEnd = k;
     };
+    // A folder of the block was not renamed as announced: the paths below it are made anew.
+    bool blockDiverged = false;
     auto announceFrom = [&](std::size_t k) {
         closeBlock();
+        blockDiverged = false;
         blockStart = k;
         blockEnd = AnnounceBlock(steps, k, blockSize);
         return blockEnd > k;
@@ -374,13 +377,18 @@ int CRenameRun::RenameItemBySort() {
         // The path before this run's rename; taken before the write path so that an item the
         // loop cannot handle is logged as unchanged rather than as renamed.
         AssignText(item->m_strPrevPath, item->m_strOrgPath);
-        if (!MakeWritePath(item)) {
+        // While every folder of the block went as announced, an announced write path is the one
+        // the rules give now.
+        const bool exact = announced && announced->step != kNotAnnounced && !blockDiverged;
+        if (exact) {
+            item->m_strWritePath.swap(announced->to);
+        } else if (!MakeWritePath(item)) {
             TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
             continue;
         }
-        const bool change = item->m_strOrgPath != item->m_strWritePath &&
-                            !SameOnDisk(item->m_strOrgPath, item->m_strWritePath);
-        if (announced &&
+        const bool change = exact || (item->m_strOrgPath != item->m_strWritePath &&
+                                      !SameOnDisk(item->m_strOrgPath, item->m_strWritePath));
+        if (announced && !exact &&
             (change ? announced->step == kNotAnnounced || announced->to != item->m_strWritePath
                     : announced->step != kNotAnnounced)) {
             // A folder renamed before it in the block failed (or kept its name on disk).
@@ -396,6 +404,7 @@ int CRenameRun::RenameItemBySort() {
                 // The same name on disk, written with the other code of a character CP932
                 // codes twice: nothing to rename; the item takes the name as edited.
                 RefreshItemName(item, item->m_strWritePath);
+                if (item->m_bIsFolder) blockDiverged = true;
             } else {
                 // A change the journal cannot announce is not made, and the run stops there.
                 std::size_t step = kNotAnnounced;
@@ -415,6 +424,7 @@ int CRenameRun::RenameItemBySort() {
                 // block's: the rest of the block is announced again after them.
                 if (announced && m_pWatcher->StepsAnnounced() != stepsBefore) cancelFrom(at + 1);
                 if (err != 0) {
+                    if (item->m_bIsFolder) blockDiverged = true;
                     AnalyzeRenameError(item, item->m_strWritePath, err);
                     item->m_bRenameFailed = 1;
                     ++m_iRenameErrNum;
