@@ -149,6 +149,13 @@ class CJournalWriter : public IRenameWatcher {
     }
     void ChangeFailed(int err) override { AddFailure(err); }
     void RunEnded() override { Finish(); }
+    std::size_t BlockSize() const override { return 256; }
+    std::size_t StepsAnnounced() const override { return Steps(); }
+    bool QueueRenaming(const std::string& from, const std::string& to, const EntryId& id) override {
+        return QueueRename(from, to, id);
+    }
+    bool FlushAhead() override { return Flush(); }
+    void StepFailed(std::size_t step, int err) override { QueueFailure(step, err); }
 
   private:
     bool WriteLine(std::string line);

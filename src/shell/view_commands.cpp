@@ -464,6 +464,9 @@ void CKestrelView::OfferUnfinishedRun() {
 }
 
 void CKestrelView::UpdateConflicts() {
+    // The preview reads the tree and the disk as the run would: never beside a job, whose end
+    // brings its own prediction.
+    if (WorkerRunning()) return;
     ApplyConflicts(session_->Check());
 }
 
