@@ -698,7 +698,8 @@ bool CSession::DiscardJournal() {
     return Fs().Stat(JournalPath(), info) == ENOENT && Fs().Stat(UndoJournalPath(), info) == ENOENT;
 }
 
-CommandResult CSession::Rename(const ConflictCheck* known) {
+CommandResult CSession::Rename(const ConflictCheck* known,
+                               const std::function<void(std::size_t)>& predicted) {
     if (!JournalAllowsRename(true)) return {};
     RenameOptions options;
     options.scope = &scope_;
@@ -711,6 +712,7 @@ CommandResult CSession::Rename(const ConflictCheck* known) {
     options.plan = &plan;
     options.predictedFailures =
         known ? known->conflicts.size() : PredictConflicts(plan).failures.size();
+    if (predicted) predicted(options.predictedFailures);
     // Every change is journaled before it is made, so that it can be undone.
     CJournalWriter journal(JournalPath(), "rename");
     options.watcher = &journal;
