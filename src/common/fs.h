@@ -274,6 +274,9 @@ class ScopedFileSystem {
 // Fills the records of an entry from lstat data (shared by ListDir and Stat).
 void FillRecords(const struct stat& st, const std::string& cp932Name, const std::string& fullPath,
                  EntryInfo& out);
+// The same, taking over the path's storage.
+void FillRecords(const struct stat& st, const std::string& cp932Name, std::string&& fullPath,
+                 EntryInfo& out);
 
 // Reads a whole file (for the program's own small files); 0 or errno.
 int ReadWholeFile(const std::string& path, std::string& out);

@@ -698,22 +698,8 @@ bool CSession::DiscardJournal() {
     return Fs().Stat(JournalPath(), info) == ENOENT && Fs().Stat(UndoJournalPath(), info) == ENOENT;
 }
 
-namespace {
-
-ConflictCheck ToCheck(ConflictPrediction p) {
-    ConflictCheck out;
-    out.stops = p.stops;
-    out.conflicts.reserve(p.failures.size());
-    for (PredictedFailure& f : p.failures)
-        out.conflicts.push_back(
-            {f.item, ConflictReasonText(f.reason), std::move(f.path), std::move(f.writePath)});
-    return out;
-}
-
-}  // namespace
-
 CommandResult CSession::Rename(const ConflictCheck* known,
-                               const std::function<void(const ConflictCheck&)>& predicted) {
+                               const std::function<void(std::size_t)>& predicted) {
     if (!JournalAllowsRename(true)) return {};
     RenameOptions options;
     options.scope = &scope_;
@@ -724,13 +710,9 @@ CommandResult CSession::Rename(const ConflictCheck* known,
         root_.get(), *depth_, &scope_,
         root_ && !root_->m_strTracePath.empty() ? root_->m_strTracePath : DefaultTracePath());
     options.plan = &plan;
-    if (known) {
-        options.predictedFailures = known->conflicts.size();
-    } else {
-        const ConflictCheck check = ToCheck(PredictConflicts(plan));
-        if (predicted) predicted(check);
-        options.predictedFailures = check.conflicts.size();
-    }
+    options.predictedFailures =
+        known ? known->conflicts.size() : PredictConflicts(plan).failures.size();
+    if (predicted) predicted(options.predictedFailures);
     // Every change is journaled before it is made, so that it can be undone.
     CJournalWriter journal(JournalPath(), "rename");
     options.watcher = &journal;
@@ -754,6 +736,20 @@ CommandResult CSession::Rename(const ConflictCheck* known,
     out.counts.logFailed = counts.logFailed;
     return out;
 }
+
+namespace {
+
+ConflictCheck ToCheck(ConflictPrediction p) {
+    ConflictCheck out;
+    out.stops = p.stops;
+    out.conflicts.reserve(p.failures.size());
+    for (PredictedFailure& f : p.failures)
+        out.conflicts.push_back(
+            {f.item, ConflictReasonText(f.reason), std::move(f.path), std::move(f.writePath)});
+    return out;
+}
+
+}  // namespace
 
 ConflictCheck CSession::Check() {
     return ToCheck(PredictConflicts(root_.get(), {}, &scope_));

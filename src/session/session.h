@@ -218,11 +218,10 @@ class CSession {
     // it predicts failures the user is asked first), Run() renames on a worker, journaling
     // every change before it is made. The job refers to this session: it must end first.
     std::unique_ptr<CJob> RenameJob(const ConflictCheck* known = nullptr);
-    // Both steps at once.
-    // predicted (when given) hears the conflict preview of the run's own plan before anything
-    // is asked or changed (not called when known is given).
+    // Both steps at once. predicted (optional) is told how many renames the preview expects to
+    // fail, before the first change (one plan serves the preview and the run).
     CommandResult Rename(const ConflictCheck* known = nullptr,
-                         const std::function<void(const ConflictCheck&)>& predicted = {});
+                         const std::function<void(std::size_t)>& predicted = {});
     // Which renames of a direct rename would fail now, found without writing anything.
     ConflictCheck Check();
     // The same, given up (nothing) as soon as STOP or closing is asked for.
