@@ -1,25 +1,29 @@
 #!/usr/bin/env bash
 # Adds the prefix "p_" to N files (default 100,000) in one folder with every tool below, on each
 # file system given (default: the tmpfs at /dev/shm and the disk under ${TMPDIR:-/tmp}), best of
-# REPS runs (default 3) each, and prints each time with its ratio to the bare loop of the same
-# file system in the same run:
+# REPS runs (default 3) each, and prints each time with its ratio to floor2 of the same file
+# system in the same run:
 #   bare         readdir + renameat2(RENAME_NOREPLACE), all through one folder handle
-#   floor        the least disk work of a checked rename with its log: list the folder, one
-#                fstatat per entry (the load's look), the no-replace rename, one fstatat per
-#                entry (the log's check), log and trace texts written in 64 KiB blocks, all
-#                relative to one folder handle
+#   floor2       bench/floor2.c (as it is): the least disk work of a renamer with its load, a
+#                second listing for the conflict preview, a journal written in blocks ahead of
+#                the renames it covers and made durable, one look per entry for the log, and
+#                log and trace written in 64 KiB blocks
 #   rename       Debian's perl rename (file-rename), names fed on standard input
 #   mmv          mmv 'file_*' 'p_file_#1'
 #   dovreth-cli  load + select all + PasteLeftListString + direct rename (with PreRenameTree.txt,
-#                RenameLog.txt and the trace)
-# A tool that is not installed is left out and said so (Debian packages "rename" and "mmv").
-# Every run gets a freshly made folder; making the files is not timed.
+#                RenameJournal.txt, RenameLog.txt and the trace)
+# A tool that is not installed is left out and said so (Debian packages "rename" and "mmv";
+# scripts/dev.sh bench installs them). Every run gets a freshly made folder; making the files is
+# not timed. The load average before and after the runs is printed: other work on the machine
+# shows there.
 #
-# SCALE=1 adds the 1,000 folders x 1,000 files run (on the first file system): dovreth-cli
-# (every folder and file gets the prefix) against the bare loop doing the same renames over the
-# same tree, one handle per folder.
+# SCALE=1 adds the 1,000 folders x 1,000 files run (on the first file system, best of
+# SCALE_REPS, default 1): dovreth-cli (every folder and file gets the prefix) against the bare
+# loop doing the same renames over the same tree, and dovreth-cli's cost per item against its
+# cost per item in the N-file run of the same file system.
 #
-# Usage: bench/cli_bench.sh [path/to/dovreth-cli]   (N=, REPS=, FS="dir dir", SCALE=1, OLD_CLI=)
+# Usage: bench/cli_bench.sh [path/to/dovreth-cli]
+#        (N=, REPS=, FS="dir dir", SCALE=1, SCALE_REPS=, OLD_CLI=path/to/another/dovreth-cli)
 # Default binary: build-cli/src/cli/dovreth-cli of this checkout.
 set -euo pipefail
 
@@ -34,7 +38,7 @@ if [[ ! -x "$cli" ]]; then
     exit 2
 fi
 
-tools=(bare floor)
+tools=(bare floor2)
 if command -v rename >/dev/null 2>&1 && [[ "$(rename --version 2>&1)" == *File::Rename* ]]; then
     tools+=(rename)
 else
@@ -57,6 +61,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
+cc -O2 -w -o "$progdir/floor2" "$here/floor2.c"
+
 cat >"$progdir/loops.c" <<'CEOF'
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -64,7 +70,6 @@ cat >"$progdir/loops.c" <<'CEOF'
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 static char** list(int dfd, size_t* count) {
@@ -94,49 +99,6 @@ static int bare(int dfd) {
     return bad;
 }
 
-struct out { int fd; char buf[65536]; size_t len; };
-static void put(struct out* o, const char* text) {
-    size_t n = strlen(text);
-    if (o->len + n > sizeof o->buf) { write(o->fd, o->buf, o->len); o->len = 0; }
-    memcpy(o->buf + o->len, text, n);
-    o->len += n;
-}
-
-static int floor_(int dfd, const char* home) {
-    size_t n;
-    char** names = list(dfd, &n);
-    struct stat st;
-    for (size_t i = 0; i < n; ++i) fstatat(dfd, names[i], &st, AT_SYMLINK_NOFOLLOW);
-    char path[4096], text[2048], to[512];
-    snprintf(path, sizeof path, "%s/DataTrace.txt", home);
-    struct out* trace = calloc(1, sizeof *trace);
-    trace->fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    snprintf(path, sizeof path, "%s/RenameLog.txt", home);
-    struct out* log = calloc(1, sizeof *log);
-    log->fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int bad = 0;
-    for (size_t i = 0; i < n; ++i) {
-        snprintf(to, sizeof to, "p_%s", names[i]);
-        if (renameat2(dfd, names[i], dfd, to, RENAME_NOREPLACE) != 0) bad = 1;
-        snprintf(text, sizeof text, "depth of new item \"/some/folder/%s\" is 3\r\n", to);
-        put(trace, text);
-    }
-    for (size_t i = 0; i < n; ++i) {
-        snprintf(to, sizeof to, "p_%s", names[i]);
-        if (fstatat(dfd, to, &st, AT_SYMLINK_NOFOLLOW) != 0) bad = 1;
-        snprintf(text, sizeof text,
-                 "-----\r\nrenamed\r\n\told /some/folder/%s\r\n\tnew /some/folder/%s\r\n",
-                 names[i], to);
-        put(log, text);
-    }
-    put(trace, "\r\n");
-    write(trace->fd, trace->buf, trace->len);
-    write(log->fd, log->buf, log->len);
-    close(trace->fd);
-    close(log->fd);
-    return bad;
-}
-
 /* Every entry of every sub-folder, then the sub-folder itself. */
 static int tree(int top) {
     size_t n;
@@ -159,7 +121,6 @@ int main(int argc, char** argv) {
     int dfd = open(argv[2], O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dfd < 0) return 2;
     if (!strcmp(argv[1], "bare")) return bare(dfd);
-    if (!strcmp(argv[1], "floor") && argc == 4) return floor_(dfd, argv[3]);
     if (!strcmp(argv[1], "tree")) return tree(dfd);
     return 2;
 }
@@ -190,6 +151,13 @@ check() {  # $1: tool, $2: folder, $3: expected count
 
 now() { date +%s.%N; }
 
+dovreth() {  # $1: binary, $2: home, then its arguments
+    local bin="$1" home="$2"
+    shift 2
+    DOVRETH_HOME="$home" "$bin" "$@" 2>"$home/cli.err" >/dev/null ||
+        { cat "$home/cli.err" >&2; exit 1; }
+}
+
 run_one() {  # $1: tool, $2: folder, $3: home; prints seconds
     local tool="$1" dir="$2" home="$3" t0 t1
     rm -rf "$home"
@@ -198,16 +166,15 @@ run_one() {  # $1: tool, $2: folder, $3: home; prints seconds
     t0=$(now)
     case "$tool" in
         bare) "$progdir/loops" bare "$dir" ;;
-        floor) "$progdir/loops" floor "$dir" "$home" ;;
+        floor2) "$progdir/floor2" "$dir" p_ "$home/RenameLog.txt" "$home/RenameJournal.txt" ;;
         rename) (cd "$dir" && find . -mindepth 1 -maxdepth 1 -type f -printf "%f\0" |
             rename -0 "s/^/p_/") ;;
         mmv) (cd "$dir" && mmv "file_*" "p_file_#1") ;;
         dovreth-cli | dovreth-old)
             local bin="$cli"
             [[ "$tool" == dovreth-old ]] && bin="$OLD_CLI"
-            DOVRETH_HOME="$home" "$bin" "$dir" --folder "$(basename "$dir")" \
-            --select-all --exec 'PasteLeftListString("p_")' --rename 2>"$home/cli.err" ||
-            { cat "$home/cli.err" >&2; exit 1; } ;;
+            dovreth "$bin" "$home" "$dir" --folder "$(basename "$dir")" --select-all \
+                --exec 'PasteLeftListString("p_")' --rename ;;
     esac
     t1=$(now)
     echo "$t1 - $t0" | bc -l
@@ -217,7 +184,9 @@ best() {  # the least of the numbers given
     printf '%s\n' "$@" | sort -g | head -1
 }
 
-printf '%d files in one folder, prefix "p_", best of %d\n' "$N" "$REPS"
+printf '%d files in one folder, prefix "p_", best of %d; load average before: %s\n' "$N" "$REPS" \
+    "$(cut -d' ' -f1-3 /proc/loadavg)"
+declare -A cli_item=()
 for fs in $FS; do
     work="$(mktemp -d "$fs/dovreth-bench-XXXXXX")"
     works+=("$work")
@@ -231,12 +200,14 @@ for fs in $FS; do
             secs[$tool]="${secs[$tool]:-} $s"
         done
     done
-    base=$(best ${secs[bare]})
+    base=$(best ${secs[floor2]})
     printf '%s (%s)\n' "$fs" "$(stat -f -c %T "$fs")"
     for tool in "${tools[@]}"; do
         b=$(best ${secs[$tool]})
-        printf '  %-12s %8.3f s   %5.2f x bare\n' "$tool" "$b" "$(echo "$b / $base" | bc -l)"
+        printf '  %-12s %8.3f s   %5.2f x floor2\n' "$tool" "$b" "$(echo "$b / $base" | bc -l)"
     done
+    cli_item[$fs]=$(echo "$(best ${secs[dovreth-cli]}) / $N" | bc -l)
+    unset secs
     rm -rf "$work"
 done
 
@@ -245,24 +216,31 @@ if [[ "${SCALE:-0}" == 1 ]]; then
     work="$(mktemp -d "$fs/dovreth-bench-XXXXXX")"
     works+=("$work")
     declare -A big=()
-    for tool in bare dovreth-cli; do
-        make_tree "$work/tree"
-        sync
-        mkdir -p "$work/home"
-        t0=$(now)
-        if [[ "$tool" == bare ]]; then
-            "$progdir/loops" tree "$work/tree"
-        else
-            DOVRETH_HOME="$work/home" "$cli" "$work/tree" --folder tree --select-all \
-                --into-folders --exec 'PasteLeftListString("p_")' --rename 2>"$work/home/cli.err" ||
-                { cat "$work/home/cli.err" >&2; exit 1; }
-        fi
-        t1=$(now)
-        check "$tool" "$work/tree" 1001000
-        big[$tool]=$(echo "$t1 - $t0" | bc -l)
+    for ((r = 0; r < ${SCALE_REPS:-1}; ++r)); do
+        for tool in bare dovreth-cli; do
+            make_tree "$work/tree"
+            rm -rf "$work/home"
+            mkdir -p "$work/home"
+            sync
+            t0=$(now)
+            if [[ "$tool" == bare ]]; then
+                "$progdir/loops" tree "$work/tree"
+            else
+                dovreth "$cli" "$work/home" "$work/tree" --folder tree --select-all \
+                    --into-folders --exec 'PasteLeftListString("p_")' --rename
+            fi
+            t1=$(now)
+            check "$tool" "$work/tree" 1001000
+            big[$tool]="${big[$tool]:-} $(echo "$t1 - $t0" | bc -l)"
+        done
     done
-    printf '1,000 folders x 1,000 files on %s\n' "$fs"
-    printf '  %-12s %8.3f s   %5.2f x bare\n' bare "${big[bare]}" 1
-    printf '  %-12s %8.3f s   %5.2f x bare\n' dovreth-cli "${big[dovreth-cli]}" \
-        "$(echo "${big[dovreth-cli]} / ${big[bare]}" | bc -l)"
+    b=$(best ${big[bare]})
+    c=$(best ${big[dovreth-cli]})
+    printf '1,000 folders x 1,000 files on %s, best of %d\n' "$fs" "${SCALE_REPS:-1}"
+    printf '  %-12s %8.3f s   %5.2f x bare\n' bare "$b" 1
+    printf '  %-12s %8.3f s   %5.2f x bare\n' dovreth-cli "$c" "$(echo "$c / $b" | bc -l)"
+    printf '  dovreth-cli per item: %.3f us (%d-file run: %.3f us), %.2f x\n' \
+        "$(echo "$c / 1001000 * 1000000" | bc -l)" "$N" "$(echo "${cli_item[$fs]} * 1000000" | bc -l)" \
+        "$(echo "$c / 1001000 / ${cli_item[$fs]}" | bc -l)"
 fi
+printf 'load average after: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"

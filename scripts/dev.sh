@@ -8,6 +8,9 @@
 #   scripts/dev.sh package  install what is missing, build, make the Debian package (build/)
 #   scripts/dev.sh setup  only install what is missing
 #   scripts/dev.sh build  only build (into build/)
+#   scripts/dev.sh bench  install the other renamers the benchmark compares with (mmv, rename),
+#                         build dovreth-cli (into build-cli/) and run bench/cli_bench.sh; its
+#                         settings (N=, REPS=, FS=, SCALE=1, OLD_CLI=) pass through
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,9 +29,12 @@ packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl
           desktop-file-utils appstream man-db groff-base dpkg-dev file
           libpcre2-dev libicu-dev libexiv2-dev libtag1-dev)
 
+# The renamers bench/cli_bench.sh measures beside dovreth-cli.
+bench_packages=(mmv rename bc)
+
 setup() {
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "${packages[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$p")
         fi
@@ -90,6 +96,13 @@ case "${1:-}" in
             ( cd build-fuzz && ctest --output-on-failure --timeout 900 )
         fi
         ;;
+    bench)
+        setup "${bench_packages[@]}"
+        cmake -S . -B build-cli -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVRETH_BUILD_GUI=OFF \
+              "${launcher[@]}" >/dev/null
+        cmake --build build-cli -j "$jobs" --target dovreth-cli
+        bench/cli_bench.sh build-cli/src/cli/dovreth-cli
+        ;;
     package)
         setup
         build
@@ -97,7 +110,7 @@ case "${1:-}" in
         ls build/*.deb
         ;;
     *)
-        echo "usage: scripts/dev.sh run|test|package|setup|build" >&2
+        echo "usage: scripts/dev.sh run|test|package|setup|build|bench" >&2
         exit 2
         ;;
 esac

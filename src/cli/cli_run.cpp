@@ -13,8 +13,8 @@
 #include <optional>
 
 #include "common/codepage.h"
-#include "common/linename.h"
 #include "common/fs.h"
+#include "common/linename.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
 #include "common/sjis.h"
@@ -556,13 +556,14 @@ class Runner {
                         "nothing was renamed: the last " + (st.kind.empty() ? "run" : st.kind) +
                             " did not finish and its journal can still undo it; run --undo first, "
                             "or give --discard-journal before --rename to give it up");
-        const ConflictCheck predicted = session_.Check();
-        std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n",
-                     predicted.conflicts.size());
+        // One plan: its preview's count is told before the run starts.
+        const auto told = [](std::size_t failures) {
+            std::fprintf(stderr, "dovreth-cli: %zu rename(s) predicted to fail\n", failures);
+        };
         host_.SetAnswerYes(true);
         // A second Ctrl+C waits for the log of what was done.
         DeferQuit(true);
-        const CommandResult r = session_.Rename(&predicted);
+        const CommandResult r = session_.Rename(nullptr, told);
         DeferQuit(false);
         host_.SetAnswerYes(false);
         host_.EndProgress();

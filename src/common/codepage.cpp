@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -233,6 +234,26 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
         p += len;
     }
     return out;
+}
+
+bool SameOnDisk(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    const std::size_t n = std::min(a.size(), b.size());
+    while (i < n && a[i] == b[i]) ++i;
+    if (i == a.size() && i == b.size()) return true;
+    // '/' is never a trail byte: the texts are compared on disk from the element where they
+    // first differ.
+    while (i > 0 && a[i - 1] != '/') --i;
+    // Plain ASCII is its own disk form: tails that differ and hold nothing else are not the same.
+    auto ascii = [](std::string_view s) {
+        for (const char c : s)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    };
+    if (ascii(a.substr(i)) && ascii(b.substr(i))) return false;
+    const auto da = Cp932ToUtf8(a.substr(i));
+    const auto db = Cp932ToUtf8(b.substr(i));
+    return da && db && *da == *db;
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {

@@ -31,6 +31,11 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 // Disk to inside: always has a value (any byte string converts).
 std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
+// Two CP932 paths (or names) that are the same bytes on disk: equal bytes, or characters CP932
+// codes twice (Ⅰ as 0x8754 and 0xFA4A) where they differ. A text that cannot be converted is
+// the same only as its own bytes.
+bool SameOnDisk(std::string_view a, std::string_view b);
+
 // The same two directions over values (code points, and kRawByteBase + b for a raw byte), for
 // text that is not UTF-8 bytes, such as the window's UTF-16.
 std::optional<std::u32string> Cp932ToValues(std::string_view cp932);

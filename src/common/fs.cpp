@@ -21,6 +21,7 @@
 #include "common/codepage.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
+#include "common/sjis.h"
 #include "common/trace.h"
 
 namespace dov {
@@ -365,6 +366,11 @@ struct PosixFileSystem::Handles {
 
 void FillRecords(const struct stat& st, const std::string& cp932Name, const std::string& fullPath,
                  EntryInfo& out) {
+    FillRecords(st, cp932Name, std::string(fullPath), out);
+}
+
+void FillRecords(const struct stat& st, const std::string& cp932Name, std::string&& fullPath,
+                 EntryInfo& out) {
     out.isDir = S_ISDIR(st.st_mode);
     out.isLink = S_ISLNK(st.st_mode);
     out.isRegular = S_ISREG(st.st_mode);
@@ -375,26 +381,32 @@ void FillRecords(const struct stat& st, const std::string& cp932Name, const std:
     out.uid = st.st_uid;
     out.links = st.st_nlink;
 
+    // Every field set in place: the strings keep their storage when out is reused.
     FindData& fd = out.findData;
-    fd = FindData{};
     fd.dwFileAttributes = out.isDir ? kAttrDirectory : 0;
     fd.ftCreationTime = UnixToFileTime(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
     fd.ftLastAccessTime = UnixToFileTime(st.st_atim.tv_sec, st.st_atim.tv_nsec);
     fd.ftLastWriteTime = UnixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     fd.nFileSizeHigh = static_cast<std::uint32_t>(out.size >> 32);
     fd.nFileSizeLow = static_cast<std::uint32_t>(out.size);
+    fd.dwReserved0 = 0;
+    fd.dwReserved1 = 0;
     fd.cFileName = cp932Name;
+    fd.cAlternateFileName.clear();
 
     FileStatus& fs = out.status;
-    fs = FileStatus{};
+    fs.m_padding = 0;
     fs.m_ctime = ToTime32(st.st_ctim.tv_sec);
     fs.m_mtime = ToTime32(st.st_mtim.tv_sec);
     fs.m_atime = ToTime32(st.st_atim.tv_sec);
     fs.m_size = static_cast<std::int32_t>(static_cast<std::uint32_t>(out.size));
     fs.m_attribute = static_cast<std::uint8_t>((out.isDir ? kStatusDirectory : 0) |
                                                ((st.st_mode & S_IWUSR) ? 0 : kStatusReadOnly));
-    fs.m_szFullName = fullPath;
+    fs.m_szFullName = std::move(fullPath);
     fs.size64 = out.size;
+    fs.device = out.device;
+    fs.inode = out.inode;
+    fs.type = out.isDir ? 'd' : out.isLink ? 'l' : 'f';
 }
 
 PosixFileSystem::PosixFileSystem() : h_(std::make_unique<Handles>()) {}
@@ -546,9 +558,16 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     if (int e = h_->Locate(path, loc)) return e;
     struct stat st {};
     if (::fstatat(loc.dfd, loc.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    out = EntryInfo{};
-    out.name = BaseName(path);
-    out.rawName = BaseName(loc.name);
+    // FillRecords sets every other field; the strings keep their storage when out is reused.
+    out.nameOk = true;
+    out.name.assign(
+        std::string_view(path).substr(static_cast<std::size_t>(FindLastCharDbcs(path, '/') + 1)));
+    // Through a handle the native text is the name alone.
+    if (loc.viaHandle) {
+        out.rawName.swap(loc.name);
+    } else {
+        out.rawName = BaseName(loc.name);
+    }
     FillRecords(st, out.name, path, out);
     return 0;
 }

@@ -58,6 +58,12 @@ struct FileStatus {
     std::uint8_t m_padding = 0;
     std::string m_szFullName;  // up to 259 bytes in the save file
     std::uint64_t size64 = 0;  // the true size, kept in memory only
+    // What the entry was when its status was read, kept in memory only (not in the save file):
+    // its device and inode, and its type ('d' folder, 'l' link, 'f' anything else; 0 unknown,
+    // as for an item made in the tree or read from a save file).
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    char type = 0;
     bool operator==(const FileStatus&) const = default;
 };
 
@@ -267,6 +273,9 @@ class ScopedFileSystem {
 
 // Fills the records of an entry from lstat data (shared by ListDir and Stat).
 void FillRecords(const struct stat& st, const std::string& cp932Name, const std::string& fullPath,
+                 EntryInfo& out);
+// The same, taking over the path's storage.
+void FillRecords(const struct stat& st, const std::string& cp932Name, std::string&& fullPath,
                  EntryInfo& out);
 
 // Reads a whole file (for the program's own small files); 0 or errno.

@@ -149,10 +149,13 @@ class TraceState {
     // Tells the handler of the failures collected, outside the lock: the handler may show a
     // message, and showing one writes the trace out first.
     void Report() {
+        // Nearly always nothing to tell: known without taking the lock again.
+        if (!hasFailures_.load(std::memory_order_acquire)) return;
         std::vector<std::string> failures;
         std::function<void(const std::string&)> handler;
         {
             std::lock_guard<std::mutex> lock(mu_);
+            hasFailures_.store(false, std::memory_order_relaxed);
             if (failures_.empty()) return;
             failures.swap(failures_);
             handler = onFailure_;
@@ -163,8 +166,10 @@ class TraceState {
 
     // A failure of the trace file, told once per file and kind.
     void Failed(const std::string& tracePath, const char* what) {
-        if (onFailure_ && failedPaths_.insert(tracePath + what).second)
+        if (onFailure_ && failedPaths_.insert(tracePath + what).second) {
             failures_.push_back(Sj(what) + "\n" + tracePath);
+            hasFailures_.store(true, std::memory_order_release);
+        }
     }
 
     bool Open(const std::string& tracePath, Sink& sink, int mode) {
@@ -226,7 +231,8 @@ class TraceState {
     std::map<std::string, Sink> sinks_;
     std::function<void(const std::string&)> onFailure_;
     std::set<std::string> failedPaths_;
-    std::vector<std::string> failures_;  // told to the handler once the lock is let go
+    std::vector<std::string> failures_;     // told to the handler once the lock is let go
+    std::atomic<bool> hasFailures_{false};  // failures_ may hold something
 };
 
 }  // namespace
@@ -251,8 +257,9 @@ void TraceFlush() {
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
     const std::string& fmt = Sj(fmtUtf8);
-    std::string text;
-    text.reserve(256);
+    // Formatted into this thread's own buffer, which keeps its storage from line to line.
+    thread_local std::string text;
+    text.clear();
     va_list ap;
     va_start(ap, fmtUtf8);
     AppendFormatV(text, fmt.c_str(), ap);

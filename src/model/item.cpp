@@ -12,6 +12,7 @@
 #include "common/filetime.h"
 #include "common/sjis.h"
 #include "common/trace.h"
+#include "model/item_arena.h"
 #include "model/item_trace.h"
 #include "model/parts_array.h"
 
@@ -38,6 +39,14 @@ CMyItem::CMyItem() {
 }
 
 CMyItem::~CMyItem() = default;  // m_pArray deletes the array and with it every sub-item
+
+void* CMyItem::operator new(std::size_t size) {
+    return dov::ItemArenaAllocate(size, sizeof(CMyItem));
+}
+
+void CMyItem::operator delete(void* p, std::size_t size) noexcept {
+    dov::ItemArenaRelease(p, size, sizeof(CMyItem));
+}
 
 void CMyItem::ResetToNewFile() {
     const std::int32_t now = dov::ToTime32(static_cast<std::int64_t>(std::time(nullptr)));

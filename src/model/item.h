@@ -52,6 +52,10 @@ class CMyItem {
     CMyItem(const CMyItem&) = delete;
     CMyItem& operator=(const CMyItem&) = delete;
 
+    // Items are cut from the item arena (model/item_arena.h), not one heap block each.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p, std::size_t size) noexcept;
+
     // ---- Fields, in declaration order ----------------------------------------------------
     std::int32_t m_bFolderMade = 0;    // a rename run created the user-made folder on disk
     std::string m_strPrevPath;         // full path before the last rename on disk

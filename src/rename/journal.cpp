@@ -12,7 +12,7 @@ namespace dov {
 namespace {
 
 constexpr std::string_view kMagic = "DOVRETH-JOURNAL";
-constexpr std::string_view kVersion = "2";
+constexpr std::string_view kVersion = "3";
 
 // Eight tables for the CRC, so that eight bytes are folded in at a time.
 std::array<std::array<std::uint32_t, 256>, 8> MakeCrcTables() {
@@ -31,18 +31,38 @@ bool NeedsEscape(unsigned char c) {
     return c < 0x21 || c == '%' || c == 0x7F;
 }
 
+// NeedsEscape for every byte value, looked up.
+const std::array<bool, 256>& EscapeTable() {
+    static const std::array<bool, 256> table = [] {
+        std::array<bool, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[static_cast<std::size_t>(c)] = NeedsEscape(static_cast<unsigned char>(c));
+        return t;
+    }();
+    return table;
+}
+
 void AppendEscaped(std::string& out, std::string_view bytes) {
     static const char kHex[] = "0123456789ABCDEF";
+    const std::array<bool, 256>& esc = EscapeTable();
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
     std::size_t plain = 0;  // start of the run of bytes that go out as they are
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (!NeedsEscape(c)) continue;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!esc[b[i]]) continue;
         out.append(bytes.data() + plain, i - plain);
-        const char esc[3] = {'%', kHex[c >> 4], kHex[c & 15]};
-        out.append(esc, 3);
+        const char e[3] = {'%', kHex[b[i] >> 4], kHex[b[i] & 15]};
+        out.append(e, 3);
         plain = i + 1;
     }
-    out.append(bytes.data() + plain, bytes.size() - plain);
+    out.append(bytes.data() + plain, n - plain);
+}
+
+// A number in decimal, appended.
+void AppendNumber(std::string& out, std::uint64_t v) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
 int HexDigit(char c) {
@@ -132,17 +152,17 @@ bool ParseJournal(std::string_view data, Journal& out) {
         p = lf + 1;
         if (!CheckedFields(line, f)) break;
         if (!header) {
-            if (f.size() != 3 || f[0] != kMagic || (f[1] != kVersion && f[1] != "1") ||
-                (f[2] != "rename" && f[2] != "undo"))
+            if (f.size() != 3 || f[0] != kMagic || f[1].size() != 1 || f[1][0] < '1' ||
+                f[1][0] > kVersion[0] || (f[2] != "rename" && f[2] != "undo"))
                 return false;
             out.kind = std::string(f[2]);
-            out.version = f[1] == "1" ? 1 : 2;
+            out.version = f[1][0] - '0';
             header = true;
             out.wholeBytes = p;
             continue;
         }
         if (out.finished) break;
-        if (f[0] == "S" && f.size() == 4 && out.version == 2 && out.steps.empty()) {
+        if (f[0] == "S" && f.size() == 4 && out.version >= 2 && out.steps.empty()) {
             ScopeRoot root;
             if (!Unescape(f[1], root.path) || root.path.empty() || !Number(f[2], root.device) ||
                 !Number(f[3], root.inode))
@@ -168,6 +188,20 @@ bool ParseJournal(std::string_view data, Journal& out) {
             out.wholeBytes = p;
             continue;
         }
+        if (f[0] == "F" && f.size() == 3 && out.version >= 3) {
+            std::uint64_t step = 0;
+            int err = 0;
+            const char* first = f[2].data();
+            const char* last = first + f[2].size();
+            auto [ptr, ec] = std::from_chars(first, last, err);
+            if (!Number(f[1], step) || ec != std::errc() || ptr != last ||
+                step >= out.steps.size() || out.steps[step].failed)
+                break;
+            out.steps[step].failed = true;
+            out.steps[step].err = err;
+            out.wholeBytes = p;
+            continue;
+        }
         JournalStep step;
         if ((f[0] == "M" || f[0] == "D") && f.size() == 2) {
             step.kind = f[0] == "M" ? JournalStep::MakeDir : JournalStep::RemoveDir;
@@ -177,7 +211,7 @@ bool ParseJournal(std::string_view data, Journal& out) {
             if (!Unescape(f[1], step.from) || !Unescape(f[2], step.to) || step.from.empty() ||
                 step.to.empty())
                 break;
-            if (out.version == 2) {
+            if (out.version >= 2) {
                 const std::string_view t = f[5];
                 if (!Number(f[3], step.id.device) || !Number(f[4], step.id.inode) ||
                     t.size() != 1 || std::string_view("dlf-").find(t[0]) == std::string_view::npos)
@@ -237,6 +271,8 @@ CJournalWriter::~CJournalWriter() {
 int CJournalWriter::Begin(const DiskScope& scope) {
     failed_ = false;
     file_.reset();
+    pending_.clear();
+    steps_ = 0;
     int e = Fs().CreateTruncate(path_, file_);
     // Only the user may write it (an older one may have been made under a wider umask).
     if (e == 0) e = file_->SetMode(0600);
@@ -263,9 +299,11 @@ int CJournalWriter::Begin(const DiskScope& scope) {
     return e;
 }
 
-int CJournalWriter::Continue(std::size_t whole) {
+int CJournalWriter::Continue(std::size_t whole, std::size_t steps) {
     failed_ = false;
     file_.reset();
+    pending_.clear();
+    steps_ = steps;
     int e = Fs().OpenContinue(path_, whole, file_);
     if (e == 0) e = file_->SetMode(0600);
     if (e == 0) e = file_->Sync();
@@ -277,7 +315,7 @@ int CJournalWriter::Continue(std::size_t whole) {
 }
 
 bool CJournalWriter::WriteLine(std::string line) {
-    if (!file_ || failed_) return false;
+    if (!Flush()) return false;
     char crc[8];
     HexCrc(Crc32(line), crc);
     line += '\t';
@@ -288,32 +326,76 @@ bool CJournalWriter::WriteLine(std::string line) {
     return !failed_;
 }
 
+void CJournalWriter::SealPending(std::size_t start) {
+    char crc[8];
+    HexCrc(Crc32(std::string_view(pending_).substr(start)), crc);
+    pending_ += '\t';
+    pending_.append(crc, sizeof crc);
+    pending_ += '\n';
+}
+
+bool CJournalWriter::Flush() {
+    if (!file_ || failed_) return false;
+    if (pending_.empty()) return true;
+    const long long w = file_->Write(pending_.data(), pending_.size());
+    if (w < 0 || static_cast<std::size_t>(w) != pending_.size()) failed_ = true;
+    pending_.clear();
+    return !failed_;
+}
+
+bool CJournalWriter::QueueMakeDir(const std::string& path) {
+    if (!file_ || failed_) return false;
+    const std::size_t start = pending_.size();
+    pending_ += "M\t";
+    AppendEscaped(pending_, path);
+    SealPending(start);
+    ++steps_;
+    return true;
+}
+
+bool CJournalWriter::QueueRename(const std::string& from, const std::string& to,
+                                 const EntryId& id) {
+    if (!file_ || failed_) return false;
+    const std::size_t start = pending_.size();
+    pending_ += "R\t";
+    AppendEscaped(pending_, from);
+    pending_ += '\t';
+    AppendEscaped(pending_, to);
+    pending_ += '\t';
+    AppendNumber(pending_, id.device);
+    pending_ += '\t';
+    AppendNumber(pending_, id.inode);
+    pending_ += '\t';
+    pending_ += id.type ? id.type : '-';
+    SealPending(start);
+    ++steps_;
+    return true;
+}
+
+void CJournalWriter::QueueFailure(std::size_t step, int err) {
+    if (!file_ || failed_) return;
+    const std::size_t start = pending_.size();
+    pending_ += "F\t";
+    AppendNumber(pending_, step);
+    pending_ += '\t';
+    pending_ += std::to_string(err);
+    SealPending(start);
+}
+
 bool CJournalWriter::AddMakeDir(const std::string& path) {
-    std::string line = "M\t";
-    AppendEscaped(line, path);
-    return WriteLine(std::move(line));
+    return QueueMakeDir(path) && Flush();
 }
 
 bool CJournalWriter::AddRename(const std::string& from, const std::string& to, const EntryId& id) {
-    std::string line;
-    line.reserve(from.size() + to.size() + 64);
-    line = "R\t";
-    AppendEscaped(line, from);
-    line += '\t';
-    AppendEscaped(line, to);
-    line += '\t';
-    line += std::to_string(id.device);
-    line += '\t';
-    line += std::to_string(id.inode);
-    line += '\t';
-    line += id.type ? id.type : '-';
-    return WriteLine(std::move(line));
+    return QueueRename(from, to, id) && Flush();
 }
 
 bool CJournalWriter::AddRemoveDir(const std::string& path) {
     std::string line = "D\t";
     AppendEscaped(line, path);
-    return WriteLine(std::move(line));
+    if (!WriteLine(std::move(line))) return false;
+    ++steps_;
+    return true;
 }
 
 void CJournalWriter::AddFailure(int err) {

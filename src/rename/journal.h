@@ -11,9 +11,10 @@
 //     crc   = 8 lower-case hex digits: the CRC-32 (IEEE) of every byte of the line before the
 //             TAB that precedes it
 //
-// The first line is the header  "DOVRETH-JOURNAL" TAB version TAB kind  (version "2", or "1"
-// for journals of older versions of the program, which are read but hold no scope; kind
-// "rename" or "undo"). Every later line starts with a one-letter tag:
+// The first line is the header  "DOVRETH-JOURNAL" TAB version TAB kind  (version "3"; "2" and
+// "1" are journals of older versions of the program, read as they were: version 1 holds no
+// scope and no identities, version 2 no "F" lines; kind "rename" or "undo"). Every later line
+// starts with a one-letter tag:
 //
 //     "S" TAB path TAB dev TAB ino   a folder the run may reach below, as it was pinned (device,
 //                                    inode); all S lines come before the first change
@@ -24,11 +25,20 @@
 //                                    renamed to to (version 1: "R" TAB from TAB to)
 //     "D" TAB path                   an empty folder is about to be removed
 //     "X" TAB errno                  the change announced by the line before did not happen
+//     "F" TAB step TAB errno         the change of the given step did not happen (version 3);
+//                                    steps are the M, R and D lines, numbered from 0 in file
+//                                    order; each step is marked failed once at most
 //     "E"                            the run has finished: no change follows
 //
 // Paths are the program's CP932 byte strings, written byte for byte except that every byte
 // below 0x21, 0x25 ('%') and 0x7F is written as '%' and two upper-case hex digits; so a path
 // holds any bytes exactly and never contains TAB or LF. Numbers are decimal.
+//
+// Blocks. A run may announce a block of changes (their M, R and D lines, written together in one
+// write) before it makes the first of them; the changes of a block that failed are marked by
+// "F" lines after it. So a journal that a kill cut short may announce changes that were never
+// made: a reader (the undo) checks every step against the disk and takes back only what it
+// finds done. A step is always written before its change is made.
 //
 // An undo cut short leaves its journal without "E"; the next undo goes on writing that same
 // file after its last whole line, so the undo journal always holds every change taken back.
@@ -61,7 +71,7 @@ struct JournalStep {
 
 struct Journal {
     std::string kind;  // "rename" or "undo"
-    int version = 2;
+    int version = 3;
     std::vector<ScopeRoot> scope;  // the folders the run could reach
     std::vector<JournalStep> steps;
     bool finished = false;       // the end marker was read
@@ -91,8 +101,9 @@ struct JournalState {
 };
 JournalState ReadJournalState();
 
-// Writes a journal: each entry is one write to the file, nothing is held back in the process;
-// the file is synced to disk after the header and after the end marker.
+// Writes a journal: each Add... is one write to the file; the Queue... calls gather the lines of
+// a block in the process instead, and Flush writes them in one write (before the first change
+// of the block is made). The file is synced to disk after the header and after the end marker.
 class CJournalWriter : public IRenameWatcher {
   public:
     // path: where to write; kind: "rename" or "undo".
@@ -102,8 +113,9 @@ class CJournalWriter : public IRenameWatcher {
     // Creates the file (replacing an older one, readable and writable by the user alone) and
     // writes the header and the scope. 0 or errno.
     int Begin(const DiskScope& scope = {});
-    // Goes on writing a journal cut short (its first `whole` bytes are kept). 0 or errno.
-    int Continue(std::size_t whole);
+    // Goes on writing a journal cut short (its first `whole` bytes are kept, holding `steps`
+    // steps). 0 or errno.
+    int Continue(std::size_t whole, std::size_t steps = 0);
     // Writes the end marker, syncs and closes. 0 or errno.
     int Finish();
     bool Failed() const { return failed_; }
@@ -112,7 +124,22 @@ class CJournalWriter : public IRenameWatcher {
     bool AddMakeDir(const std::string& path);
     bool AddRename(const std::string& from, const std::string& to, const EntryId& id = {});
     bool AddRemoveDir(const std::string& path);
+    // The change of the last step written did not happen (an "X" line).
     void AddFailure(int err);
+
+    // A block: its steps are gathered and written by Flush (false: the writer failed before).
+    bool QueueMakeDir(const std::string& path);
+    bool QueueRename(const std::string& from, const std::string& to, const EntryId& id = {});
+    // Writes the gathered lines (nothing to do when there are none); false when they could not
+    // be written (the writer has failed: nothing of the block may be done).
+    bool Flush();
+    // The bytes gathered and not yet written.
+    std::size_t Pending() const { return pending_.size(); }
+    // The steps announced so far (written or gathered); the next step gets this number.
+    std::size_t Steps() const { return steps_; }
+    // The change of step number `step` did not happen (an "F" line, gathered with the block
+    // lines; it is written by the next Flush, or at the latest by Finish).
+    void QueueFailure(std::size_t step, int err);
 
     // IRenameWatcher
     bool RunStarting(const DiskScope& scope) override { return Begin(scope) == 0; }
@@ -122,12 +149,23 @@ class CJournalWriter : public IRenameWatcher {
     }
     void ChangeFailed(int err) override { AddFailure(err); }
     void RunEnded() override { Finish(); }
+    std::size_t BlockSize() const override { return 256; }
+    std::size_t StepsAnnounced() const override { return Steps(); }
+    bool QueueRenaming(const std::string& from, const std::string& to, const EntryId& id) override {
+        return QueueRename(from, to, id);
+    }
+    bool FlushAhead() override { return Flush(); }
+    void StepFailed(std::size_t step, int err) override { QueueFailure(step, err); }
 
   private:
     bool WriteLine(std::string line);
+    // Ends the line that starts at pending_[start] with its CRC and LF.
+    void SealPending(std::size_t start);
     std::string path_, kind_;
     std::unique_ptr<IFile> file_;
     bool failed_ = false;
+    std::string pending_;
+    std::size_t steps_ = 0;
 };
 
 // CRC-32 (IEEE 802.3), as the journal's lines carry it.

@@ -10,7 +10,14 @@
 #include "model/item.h"
 
 CMyMakeTree::CMyMakeTree(std::string tracePath, dov::IHost* host)
-    : m_strTracePath(tracePath.empty() ? dov::DefaultTracePath() : std::move(tracePath)) {
+    : m_strTracePath(tracePath.empty() ? dov::DefaultTracePath() : std::move(tracePath)),
+      m_bar(dov::Sj("┃")),
+      m_space(dov::Sj("　")),
+      m_tee(dov::Sj("┣")),
+      m_corner(dov::Sj("┗")),
+      m_dash(dov::Sj("━━")),
+      m_folderMark(dov::Sj("□")),
+      m_fileMark(dov::Sj("■")) {
     m_pbyFlag.reset(new (std::nothrow) std::uint8_t[kFlagBytes]);
     if (m_pbyFlag) {
         std::memset(m_pbyFlag.get(), 0, kFlagBytes);
@@ -94,8 +101,8 @@ bool CMyMakeTree::MakeTreeLine(CMyItem* pItem) {
             pItem->m_strNewName.c_str(), pItem->m_strOrgPath.c_str());
         return false;
     }
-    const std::string& bar = dov::Sj("┃");
-    const std::string& space = dov::Sj("　");
+    const std::string& bar = m_bar;
+    const std::string& space = m_space;
     for (int c = 0; c <= level - 2; ++c) {
         if (FlagAt(c)) {
             m_line += bar;
@@ -115,15 +122,19 @@ bool CMyMakeTree::MakeTreeLine(CMyItem* pItem) {
     const CMyItem* parent = pItem->m_pParent;
     const bool more =
         parent && pItem->m_iArrayIndex < static_cast<std::int64_t>(parent->m_dwNumInFolder) - 1;
-    m_line += more ? dov::Sj("┣") : dov::Sj("┗");
-    m_line += dov::Sj("━━");
+    m_line += more ? m_tee : m_corner;
+    m_line += m_dash;
     return true;
 }
 
 void CMyMakeTree::MakeItemName(CMyItem* pItem) {
-    m_line += pItem->m_bIsFolder ? dov::Sj("□") : dov::Sj("■");
+    m_line += pItem->m_bIsFolder ? m_folderMark : m_fileMark;
     const std::string& name = m_bUseOrgName ? pItem->m_strOrgName : pItem->m_strNewName;
-    m_line += m_fnShowName ? m_fnShowName(name) : name;
+    if (m_fnShowName) {
+        m_line += m_fnShowName(name);
+    } else {
+        m_line += name;  // no copy of the name on the way
+    }
     m_line += '\n';
     m_file.Write(m_line);
 }

@@ -53,6 +53,8 @@ class CMyMakeTree {
     std::string m_strTracePath;
     dov::TextFileWriter m_file;
     std::string m_line;
+    // The drawing's pieces in CP932, converted once per tree.
+    std::string m_bar, m_space, m_tee, m_corner, m_dash, m_folderMark, m_fileMark;
 };
 
 namespace dov {

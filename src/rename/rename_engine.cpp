@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string_view>
 
 #include "common/codepage.h"
@@ -16,6 +17,7 @@
 #include "model/item.h"
 #include "model/loader.h"
 #include "rename/make_tree.h"
+#include "rename/rename_plan.h"
 #include "rename/text_out.h"
 
 namespace dov {
@@ -129,12 +131,32 @@ EntryId IdOf(const EntryInfo& info) {
     return {info.device, info.inode, info.isDir ? 'd' : info.isLink ? 'l' : 'f'};
 }
 
-int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool& journalFailed) {
-    IFileSystem& fs = Fs();
+EntryId CRenameRun::IdOfItem(const CMyItem* pItem) {
+    const FileStatus& st = pItem->m_status;
+    if (st.type != 0) return {st.device, st.inode, st.type};
     EntryInfo info;
+    if (Fs().Stat(pItem->m_strOrgPath, info) == 0) return IdOf(info);
+    return {};
+}
+
+int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool& journalFailed,
+                            std::size_t announced, const EntryId* knownId) {
+    IFileSystem& fs = Fs();
     EntryId id;
-    if (fs.Stat(from, info) == 0) id = IdOf(info);
+    if (knownId) {
+        id = *knownId;
+    } else if (EntryInfo info; fs.Stat(from, info) == 0) {
+        id = IdOf(info);
+    }
     auto step = [&](const std::string& a, const std::string& b) {
+        if (announced != kNotAnnounced) {
+            // The first step, announced by its block.
+            const std::size_t number = announced;
+            announced = kNotAnnounced;
+            const int err = fs.RenameNoReplace(a, b);
+            if (err != 0 && m_pWatcher) m_pWatcher->StepFailed(number, err);
+            return err;
+        }
         if (m_pWatcher && !m_pWatcher->EntryRenaming(a, b, id)) {
             journalFailed = true;
             return EIO;
@@ -160,6 +182,38 @@ int CRenameRun::RenameEntry(const std::string& from, const std::string& to, bool
         return err;
     }
     return err;
+}
+
+std::size_t CRenameRun::AnnounceBlock(const std::vector<PlanStep>& steps, std::size_t from,
+                                      std::size_t blockSize) {
+    // The write paths as the run will make them, a folder renamed earlier in the block taken at
+    // its new path (for an item moved into it); a block is also ended by the size of its lines.
+    constexpr std::size_t kBlockBytes = 60 * 1024;
+    const std::size_t end = std::min(steps.size(), from + blockSize);
+    m_announced.resize(end - from);
+    std::vector<std::pair<const CMyItem*, const std::string*>> renamedFolders;
+    std::size_t bytes = 0, k = from;
+    for (; k < end && bytes < kBlockBytes; ++k) {
+        Announced& a = m_announced[k - from];
+        a.step = kNotAnnounced;
+        a.used = false;
+        CMyItem* item = steps[k].item;
+        if (!item || steps[k].made) continue;
+        const CMyItem* parent = item->m_pParent;
+        std::string_view parentPath = parent ? std::string_view(parent->m_strOrgPath) : "";
+        for (const auto& [folder, path] : renamedFolders)
+            if (folder == parent) parentPath = *path;
+        if (PlanWritePath(item, parentPath, a.to) != PathRule::Ok || a.to == item->m_strOrgPath ||
+            SameOnDisk(item->m_strOrgPath, a.to))
+            continue;
+        a.id = IdOfItem(item);
+        a.step = m_pWatcher->StepsAnnounced();
+        if (!m_pWatcher->QueueRenaming(item->m_strOrgPath, a.to, a.id)) return from;
+        bytes += item->m_strOrgPath.size() + a.to.size() + 64;
+        if (item->m_bIsFolder) renamedFolders.emplace_back(item, &a.to);
+    }
+    m_announced.resize(k - from);
+    return m_pWatcher->FlushAhead() ? k : from;
 }
 
 void CRenameRun::ShowAndTrace(const std::string& cp932Text, int icon) {
@@ -197,17 +251,22 @@ bool CRenameRun::ConfirmStart(const RenameOptions& options) {
 int CRenameRun::RenameItemBySort() {
     m_stop = RenameStop::None;
     m_iNotAttemptedNum = 0;
+    m_iNotReachedFrom = -1;
     m_bLogFailed = false;
     if (!m_pRoot) return -1;
-    const DiskScope ownScope = m_pScope ? DiskScope() : ScopeOfTree(m_pRoot);
-    const DiskScope& scope = m_pScope ? *m_pScope : ownScope;
-    OperationScope operation(scope);
 
     // 1. The tree as it stands, with the names on disk.
     WritePreRenameTree(m_pRoot, nullptr);
 
-    // 2. Every item must have a usable depth before anything on disk changes.
-    if (!PreRenameCheck()) {
+    // 2. Every item must have a usable depth before anything on disk changes: the plan's check.
+    std::unique_ptr<CRenamePlan> ownPlan;
+    if (!m_pPlan || m_pPlan->Root() != m_pRoot || &m_pPlan->Depth() != &m_depth) {
+        ownPlan = std::make_unique<CRenamePlan>(m_pRoot, m_depth, m_pScope, m_strTracePath);
+    }
+    const CRenamePlan& plan = ownPlan ? *ownPlan : *m_pPlan;
+    const DiskScope& scope = plan.Scope();
+    OperationScope operation(scope);
+    if (!plan.Checked()) {
         TraceF(m_strTracePath, "※　リネーム前のチェックに失敗したので中止。RenameItemBySort()");
         m_stop = RenameStop::PreCheck;
         return -1;
@@ -221,8 +280,7 @@ int CRenameRun::RenameItemBySort() {
     }
 
     // 3. Folders the user made in the tree, outermost first.
-    m_madeFolders.clear();
-    if (!MakeSubUserMakeFold()) {
+    if (!MakeSubUserMakeFold(plan)) {
         if (m_pWatcher) m_pWatcher->RunEnded();
         if (m_stop == RenameStop::Journal) {
             ShowAndTrace(Sj("※　RenameJournal.txt を書き込めないので改名を中止します。"),
@@ -246,23 +304,68 @@ int CRenameRun::RenameItemBySort() {
     m_folderMoves.clear();
     m_failedPaths.clear();
     m_rootPaths.clear();
+    m_notReached.clear();
+    // Items directly under the root are followed through later folder renames only when the
+    // plan has any.
+    const bool followRootItems = plan.FolderRenames() > 0;
     bool journalFailed = false;
-    int index = n - 1;
-    for (; index >= 0; --index) {
+    const std::vector<PlanStep>& steps = plan.Steps();
+    // With a watcher that takes blocks, the renames of each block are recorded in one write
+    // before the first of them is made.
+    const std::size_t blockSize = m_pWatcher ? m_pWatcher->BlockSize() : 1;
+    std::size_t blockStart = 0, blockEnd = 0;
+    m_announced.clear();
+    // Renames a block announced and the run did not make (STOP, or made otherwise) are marked
+    // as not done.
+    auto closeBlock = [&] {
+        for (std::size_t k = blockStart; k < blockEnd; ++k) {
+            const Announced& a = m_announced[k - blockStart];
+            if (a.step != kNotAnnounced && !a.used) m_pWatcher->StepFailed(a.step, ECANCELED);
+        }
+        blockEnd = blockStart;
+    };
+    // The journal holds the changes in the order they are made, which the undo replays
+    // backwards: when a change comes that the block did not announce as it is made, the rest of
+    // the block is given up (marked not done) and announced again after it.
+    auto cancelFrom = [&](std::size_t k) {
+        for (std::size_t j = k; j < blockEnd; ++j) {
+            Announced& a = m_announced[j - blockStart];
+            if (a.step != kNotAnnounced && !a.used) m_pWatcher->StepFailed(a.step, ECANCELED);
+            a.used = true;
+        }
+        blockEnd = k;
+    };
+    // A folder of the block was not renamed as announced: the paths below it are made anew.
+    bool blockDiverged = false;
+    auto announceFrom = [&](std::size_t k) {
+        closeBlock();
+        blockDiverged = false;
+        blockStart = k;
+        blockEnd = AnnounceBlock(steps, k, blockSize);
+        return blockEnd > k;
+    };
+    std::size_t at = 0;
+    for (; at < steps.size(); ++at) {
         if (m_host.StopRequested() || m_host.QuitRequested()) break;
-        const int done = n - index;
+        if (blockSize > 1 && at >= blockEnd && !announceFrom(at)) {
+            journalFailed = true;
+            break;
+        }
+        Announced* announced = blockSize > 1 ? &m_announced[at - blockStart] : nullptr;
+        const int done = static_cast<int>(at) + 1;
         if (done % kProgressStep == 0) m_host.Progress(done, n);
 
-        CMyItem* item = m_depth.GetItemADRS(index);
+        const PlanStep& step = steps[at];
+        CMyItem* item = step.item;
         if (!item) {
             TraceF(m_strTracePath,
                    "※　レイヤーでソートしたアイテム情報を得られません。\n\tリネームを中止します。"
                    "RenameItemBySort()\n");
-            TraceF(m_strTracePath, "\tIndex[%d] / ItemNum[%d]\n", index, n);
+            TraceF(m_strTracePath, "\tIndex[%d] / ItemNum[%d]\n", step.index, n);
             ++m_iRenameErrNum;
             continue;
         }
-        if (m_madeFolders.count(item) > 0) {
+        if (step.made) {
             // Created in step 3: from now on an ordinary folder.
             if (!item->CheckDepth())
                 TraceF(m_strTracePath,
@@ -273,31 +376,71 @@ int CRenameRun::RenameItemBySort() {
         }
         // The path before this run's rename; taken before the write path so that an item the
         // loop cannot handle is logged as unchanged rather than as renamed.
-        item->m_strPrevPath = item->m_strOrgPath;
-        if (!MakeWritePath(item)) {
+        AssignText(item->m_strPrevPath, item->m_strOrgPath);
+        // While every folder of the block went as announced, an announced write path is the one
+        // the rules give now.
+        const bool exact = announced && announced->step != kNotAnnounced && !blockDiverged;
+        if (exact) {
+            item->m_strWritePath.swap(announced->to);
+        } else if (!MakeWritePath(item)) {
             TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
             continue;
         }
-        if (item->m_strOrgPath != item->m_strWritePath) {
-            // A change the journal cannot announce is not made, and the run stops there.
-            const int err = RenameEntry(item->m_strOrgPath, item->m_strWritePath, journalFailed);
-            if (journalFailed) break;
-            if (err != 0) {
-                AnalyzeRenameError(item, item->m_strWritePath, err);
-                item->m_bRenameFailed = 1;
-                ++m_iRenameErrNum;
-                // Deepest first: no folder holding the item on disk has been renamed yet, so
-                // its stored path is where it is now.
-                m_failed.push_back({item, item->m_strOrgPath, m_folderMoves.size()});
-                continue;
+        const bool change = exact || (item->m_strOrgPath != item->m_strWritePath &&
+                                      !SameOnDisk(item->m_strOrgPath, item->m_strWritePath));
+        if (announced && !exact &&
+            (change ? announced->step == kNotAnnounced || announced->to != item->m_strWritePath
+                    : announced->step != kNotAnnounced)) {
+            // A folder renamed before it in the block failed (or kept its name on disk).
+            cancelFrom(at);
+            if (!announceFrom(at)) {
+                journalFailed = true;
+                break;
             }
-            if (item->m_bIsFolder)
-                m_folderMoves.emplace_back(item->m_strOrgPath, item->m_strWritePath);
-            RefreshItemName(item, item->m_strWritePath);
-            item->m_bRenameFailed = 0;
-            ++m_iRenameOkNum;
+            announced = &m_announced[0];
         }
-        if (item->m_iLayer == 1)
+        if (item->m_strOrgPath != item->m_strWritePath) {
+            if (!change) {
+                // The same name on disk, written with the other code of a character CP932
+                // codes twice: nothing to rename; the item takes the name as edited.
+                RefreshItemName(item, item->m_strWritePath);
+                if (item->m_bIsFolder) blockDiverged = true;
+            } else {
+                // A change the journal cannot announce is not made, and the run stops there.
+                std::size_t step = kNotAnnounced;
+                EntryId id;
+                if (announced) {
+                    step = announced->step;
+                    id = announced->id;
+                    announced->used = true;
+                } else {
+                    id = IdOfItem(item);
+                }
+                const std::size_t stepsBefore = announced ? m_pWatcher->StepsAnnounced() : 0;
+                const int err =
+                    RenameEntry(item->m_strOrgPath, item->m_strWritePath, journalFailed, step, &id);
+                if (journalFailed) break;
+                // Steps of their own (a case-only rename through a temporary name) came after the
+                // block's: the rest of the block is announced again after them.
+                if (announced && m_pWatcher->StepsAnnounced() != stepsBefore) cancelFrom(at + 1);
+                if (err != 0) {
+                    if (item->m_bIsFolder) blockDiverged = true;
+                    AnalyzeRenameError(item, item->m_strWritePath, err);
+                    item->m_bRenameFailed = 1;
+                    ++m_iRenameErrNum;
+                    // Deepest first: no folder holding the item on disk has been renamed yet,
+                    // so its stored path is where it is now.
+                    m_failed.push_back({item, item->m_strOrgPath, m_folderMoves.size()});
+                    continue;
+                }
+                if (item->m_bIsFolder)
+                    m_folderMoves.emplace_back(item->m_strOrgPath, item->m_strWritePath);
+                RefreshItemName(item, item->m_strWritePath);
+                item->m_bRenameFailed = 0;
+                ++m_iRenameOkNum;
+            }
+        }
+        if (item->m_iLayer == 1 && followRootItems)
             m_rootItems.push_back({item, item->m_strOrgPath, m_folderMoves.size()});
         if (!item->CheckDepth())
             TraceF(m_strTracePath,
@@ -305,19 +448,25 @@ int CRenameRun::RenameItemBySort() {
                    "\"%s\"\n",
                    item->m_strOrgPath.c_str(), item->m_strNewName.c_str());
     }
+    if (m_pWatcher && !journalFailed) closeBlock();
     // The last change has been made (or STOP ended the loop): the journal is complete.
     if (m_pWatcher && !journalFailed) m_pWatcher->RunEnded();
     if (journalFailed) m_stop = RenameStop::Journal;
-    // The items STOP left alone stay where they are and are logged as unchanged.
-    for (int rest = index; rest >= 0; --rest) {
-        CMyItem* item = m_depth.GetItemADRS(rest);
+    // The items STOP left alone stay where they are and are logged as unchanged: they are not
+    // looked at again (on disk or by the log), so that the run ends at once.
+    if (at < steps.size()) {
+        m_iNotReachedFrom = steps[at].index;
+        m_notReached.reserve(steps.size() - at);
+    }
+    for (std::size_t rest = at; rest < steps.size(); ++rest) {
+        CMyItem* item = steps[rest].item;
         if (!item) continue;
         ++m_iNotAttemptedNum;
-        if (m_madeFolders.count(item) > 0) continue;  // created: the log reports it
-        item->m_strPrevPath = item->m_strOrgPath;
+        if (steps[rest].made) continue;  // created: the log reports it
         item->m_bRenameFailed = 0;
-        m_failedPaths[item] = item->m_strOrgPath;
+        m_notReached.push_back(item);
     }
+    std::sort(m_notReached.begin(), m_notReached.end());
     if (m_iNotAttemptedNum == 0) m_host.Progress(n, n);
     ResolveFailedPaths();
 
@@ -325,6 +474,7 @@ int CRenameRun::RenameItemBySort() {
     const bool refreshed = RefreshOrgPathByParent();
     m_failedPaths.clear();
     m_rootPaths.clear();
+    m_notReached.clear();
     FinishRun(refreshed, n);
     if (!refreshed) {
         m_stop = RenameStop::PathRefresh;
@@ -381,78 +531,24 @@ void CRenameRun::FinishRun(bool refreshed, int n) {
     ShowAndTrace(report, static_cast<int>(MsgIcon::Information));
 }
 
-bool CRenameRun::PreRenameCheck() {
-    m_depth.ResetIndex();
-    if (!m_pRoot) return false;
-    const bool ok = EachSubItem(
-        m_pRoot,
-        [&](int i) {
-            TraceF(m_strTracePath, "※　ルートのサブアイテム[%d]の取得に失敗 PreRenameCheck()\n", i);
-        },
-        [&](CMyItem* item, int) {
-            return m_depth.SetAndCheckItem(item) && (!item->m_bIsFolder || CheckSubItemDepth(item));
-        });
-    return ok && m_depth.SortByDepth();
-}
-
-bool CRenameRun::CheckSubItemDepth(CMyItem* pFolder) {
-    if (!pFolder) return false;
-    return EachSubItem(
-        pFolder,
-        [&](int i) {
+bool CRenameRun::MakeSubUserMakeFold(const CRenamePlan& plan) {
+    for (const PlanFolder& f : plan.Folders()) {
+        if (f.kind == PlanFolder::UnderRoot) {
             TraceF(m_strTracePath,
-                   "※　アイテム=\"%s\" のサブアイテム[%d]の取得に失敗 CheckSubItemDepth()\n",
-                   pFolder->m_strNewName.c_str(), i);
-        },
-        [&](CMyItem* item, int) {
-            return m_depth.SetAndCheckItem(item) && (!item->m_bIsFolder || CheckSubItemDepth(item));
-        });
-}
-
-bool CRenameRun::MakeSubUserMakeFold() {
-    if (!m_pRoot) return false;
-    return EachSubItem(
-        m_pRoot,
-        [&](int i) {
-            TraceF(
-                m_strTracePath,
-                "※　ルート直下アイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tSubIndex= "
-                "%d\n",
-                i);
-        },
-        [&](CMyItem* item, int i) {
-            if (item->m_bUserMakeFold) {
-                TraceF(m_strTracePath,
-                       "※　ルート直下のアイテムは作成できません。MakeSubUserMakeFold()\n\tPath= "
-                       "\"%s\"  NewName= \"%s\"  SubIndex= %d\n",
-                       item->m_strOrgPath.c_str(), item->m_strNewName.c_str(), i);
-                return false;
-            }
-            return !item->m_bIsFolder || MakeSubUserMakeFold(item);
-        });
-}
-
-bool CRenameRun::MakeSubUserMakeFold(CMyItem* pFolder) {
-    if (!pFolder) return false;
-    return EachSubItem(
-        pFolder,
-        [&](int i) {
+                   "※　ルート直下のアイテムは作成できません。MakeSubUserMakeFold()\n\tPath= "
+                   "\"%s\"  NewName= \"%s\"  SubIndex= %d\n",
+                   f.item->m_strOrgPath.c_str(), f.item->m_strNewName.c_str(), f.index);
+            return false;
+        }
+        if (!MakeUserMakeFold(f.item)) {
             TraceF(m_strTracePath,
-                   "※　サブアイテムのアドレスが得られません。MakeSubUserMakeFold()\n\tParentPath= "
-                   "\"%s\"  ParentNewName= \"%s\"  SubIndex= %d\n",
-                   pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
-        },
-        [&](CMyItem* item, int i) {
-            if (!item->m_bIsFolder) return true;  // user-made files are never created on disk
-            if (item->m_bUserMakeFold && !MakeUserMakeFold(item)) {
-                TraceF(m_strTracePath,
-                       "※　サブフォルダの作成に失敗。MakeSubUserMakeFold()\n\tParentPath= \"%s\"  "
-                       "ParentNewName= \"%s\"  SubIndex= %d\n",
-                       pFolder->m_strOrgPath.c_str(), pFolder->m_strNewName.c_str(), i);
-                return false;
-            }
-            return MakeSubUserMakeFold(item);
-        });
+                   "※　サブフォルダの作成に失敗。MakeSubUserMakeFold()\n\tParentPath= \"%s\"  "
+                   "ParentNewName= \"%s\"  SubIndex= %d\n",
+                   f.parent->m_strOrgPath.c_str(), f.parent->m_strNewName.c_str(), f.index);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
@@ -475,7 +571,6 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
         // try to create it again.
         pItem->m_bUserMakeFold = 0;
         pItem->m_bFolderMade = 1;
-        m_madeFolders.insert(pItem);
         return true;
     }
     AnalyzeRenameError(pItem, &m_iRenameErrNum, Sj(reason));
@@ -484,53 +579,44 @@ bool CRenameRun::MakeUserMakeFold(CMyItem* pItem) {
 
 bool CRenameRun::GetWriteName(std::string& strPath, CMyItem* pItem) {
     if (!pItem) return false;
-    pItem->UpdateWriteName();
-    if (pItem->m_strWriteName.empty()) {
-        TraceF(m_strTracePath,
-               "※　作成するフォルダ名が無効です。GetWriteName()\n\tWriteName=\"%s\"\n",
-               pItem->m_strWriteName.c_str());
-        return false;
-    }
-    if (pItem->m_iLayer < 2) return false;
     const CMyItem* parent = pItem->m_pParent;
-    if (!parent) {
-        TraceF(m_strTracePath, "※　親アイテムデータが無効です。GetWriteName()\n\t\"%s\"\n",
-               pItem->m_strWriteName.c_str());
-        return false;
+    switch (PlanFolderPath(pItem, parent ? std::string_view(parent->m_strOrgPath) : "", strPath)) {
+        case PathRule::Ok:
+            return true;
+        case PathRule::NoName:
+            TraceF(m_strTracePath,
+                   "※　作成するフォルダ名が無効です。GetWriteName()\n\tWriteName=\"%s\"\n",
+                   pItem->m_strWriteName.c_str());
+            return false;
+        case PathRule::NoParent:
+            TraceF(m_strTracePath, "※　親アイテムデータが無効です。GetWriteName()\n\t\"%s\"\n",
+                   pItem->m_strWriteName.c_str());
+            return false;
+        case PathRule::NoParentPath:
+            TraceF(m_strTracePath, "※　親アイテムのパスが無効です。GetWriteName()\n\t\"%s\"\n",
+                   pItem->m_strWriteName.c_str());
+            return false;
+        default:
+            return false;
     }
-    if (parent->m_strOrgPath.empty()) {
-        TraceF(m_strTracePath, "※　親アイテムのパスが無効です。GetWriteName()\n\t\"%s\"\n",
-               pItem->m_strWriteName.c_str());
-        return false;
-    }
-    if (!IsAbsolutePath(parent->m_strOrgPath)) return false;
-    strPath = JoinPath(parent->m_strOrgPath, pItem->m_strWriteName);
-    return true;
 }
 
 bool CRenameRun::MakeWritePath(CMyItem* pItem) {
     if (!pItem) return false;
-    pItem->UpdateWriteName();
-    if (pItem->m_iLayer == 0) return true;
-    std::string_view folder;
-    if (pItem->m_iLayer == 1) {
-        folder = pItem->m_strParentPath;
-        // An entry of "/" has an empty parent path; anything else must be absolute, so that a
-        // rename never depends on the current directory.
-        if (!folder.empty() && !IsAbsolutePath(folder)) return false;
-    } else {
-        const CMyItem* parent = pItem->m_pParent;
-        if (!parent) {
+    const CMyItem* parent = pItem->m_pParent;
+    switch (PlanWritePath(pItem, parent ? std::string_view(parent->m_strOrgPath) : "",
+                          pItem->m_strWritePath)) {
+        case PathRule::Ok:
+        case PathRule::Root:
+            return true;
+        case PathRule::NoParent:
             TraceF(m_strTracePath,
                    "※　親アイテムが無効です。MakeWritePath()\n\tOrtPath= \"%s\"  NewFile= \"%s\"\n",
                    pItem->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
             return false;
-        }
-        folder = parent->m_strOrgPath;
-        if (!IsAbsolutePath(folder)) return false;
+        default:
+            return false;
     }
-    pItem->m_strWritePath = JoinPath(folder, pItem->m_strWriteName);
-    return true;
 }
 
 void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) {
@@ -641,33 +727,37 @@ bool CRenameRun::RefreshOrgPathByParent() {
 
 bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
     if (!pItem) return false;
-    // An item whose rename failed in this run stays where it really is; its new name stays as
-    // the user edited it, so that the next run tries again.
-    const auto failed = m_failedPaths.find(pItem);
-    if (pItem->m_iLayer == 1) {
+    if (!m_notReached.empty() &&
+        std::binary_search(m_notReached.begin(), m_notReached.end(), pItem)) {
+        // Left alone by STOP: it is where its path says (nothing holding it was renamed, as
+        // everything inside a folder comes before the folder).
+        pItem->UpdateWriteName();
+    } else if (pItem->m_iLayer == 1) {
+        // An item whose rename failed in this run stays where it really is; its new name stays
+        // as the user edited it, so that the next run tries again.
+        const auto failed = m_failedPaths.empty() ? m_failedPaths.end() : m_failedPaths.find(pItem);
         // Its folder on disk may have been renamed after it (an item moved under the root):
         // the path follows.
-        const auto carried = m_rootPaths.find(pItem);
-        const std::string own =
-            carried != m_rootPaths.end() && carried->second.first == pItem->m_strOrgPath
-                ? carried->second.second
-                : pItem->m_strOrgPath;
+        const auto carried = m_rootPaths.empty() ? m_rootPaths.end() : m_rootPaths.find(pItem);
         pItem->UpdateWriteName();
         if (failed != m_failedPaths.end()) {
             KeepRealPath(pItem, failed->second);
+        } else if (carried != m_rootPaths.end() && carried->second.first == pItem->m_strOrgPath) {
+            RefreshItemName(pItem, carried->second.second);
         } else {
-            RefreshItemName(pItem, own);
+            m_strScratch = pItem->m_strOrgPath;
+            RefreshItemName(pItem, m_strScratch);
         }
     } else if (pItem->m_iLayer >= 2) {
-        std::string path;
-        if (!GetNewPath(path, pItem)) return false;
+        const auto failed = m_failedPaths.empty() ? m_failedPaths.end() : m_failedPaths.find(pItem);
+        if (!GetNewPath(m_strScratch, pItem)) return false;
         // For an item whose rename failed, the write path is the path it was to get, as the
         // log reports it.
-        if (pItem->m_bRenameFailed) pItem->m_strWritePath = path;
+        if (pItem->m_bRenameFailed) pItem->m_strWritePath = m_strScratch;
         if (failed != m_failedPaths.end()) {
             KeepRealPath(pItem, failed->second);
         } else {
-            RefreshItemName(pItem, path);
+            RefreshItemName(pItem, m_strScratch);
         }
     }
     if (!pItem->m_bIsFolder) return true;
@@ -702,7 +792,7 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
                parent->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
         return false;
     }
-    strPath = JoinPath(parent->m_strOrgPath, pItem->m_strWriteName);
+    JoinPathInto(strPath, parent->m_strOrgPath, pItem->m_strWriteName);
     return true;
 }
 
@@ -711,6 +801,7 @@ int DirectRename(CMyItem* root, CMyDepthInfo& depth, const RenameOptions& option
     CRenameRun run(root, depth, host);
     run.SetWatcher(options.watcher);
     run.SetScope(options.scope);
+    run.SetPlan(options.plan);
     if (!run.ConfirmStart(options)) return 1;
     const int r = run.RenameItemBySort();
     if (counts) {

@@ -27,6 +27,8 @@ class CMyItem;
 namespace dov {
 
 class IHost;
+class CRenamePlan;
+struct PlanStep;
 
 // What an entry is on disk: its device, inode and type ('d' folder, 'l' link, 'f' anything
 // else; 0 when unknown).
@@ -54,6 +56,20 @@ class IRenameWatcher {
     virtual void ChangeFailed(int err) = 0;
     // After the last change.
     virtual void RunEnded() = 0;
+
+    // Blocks. A watcher that can gather announcements says how many renames one block may hold
+    // (1: each change is announced by itself just before it is made, as above). The run then
+    // announces a block's renames with QueueRenaming, has them written by FlushAhead before the
+    // first of them is made, and marks those that did not happen with StepFailed. Changes are
+    // numbered in the order they are announced, from 0.
+    virtual std::size_t BlockSize() const { return 1; }
+    virtual std::size_t StepsAnnounced() const { return 0; }
+    virtual bool QueueRenaming(const std::string& from, const std::string& to, const EntryId& id) {
+        return EntryRenaming(from, to, id);
+    }
+    // false: the block could not be recorded; none of it may be done.
+    virtual bool FlushAhead() { return true; }
+    virtual void StepFailed(std::size_t /*step*/, int err) { ChangeFailed(err); }
 };
 
 struct RenameOptions {
@@ -66,6 +82,9 @@ struct RenameOptions {
     // The folders the run may reach (pinned when the entries were loaded); without one, the
     // folders holding the entries under the root, pinned when the run starts.
     const DiskScope* scope = nullptr;
+    // The plan to carry out, built over the same root and depth index (and scope) before the
+    // run, e.g. for the conflict preview; without one, the run builds its own.
+    CRenamePlan* plan = nullptr;
 };
 
 // Why a run ended before its end.
@@ -115,13 +134,14 @@ class CRenameRun {
     void SetWatcher(IRenameWatcher* watcher) { m_pWatcher = watcher; }
     // The folders the run may reach (else those of ScopeOfTree when the run starts).
     void SetScope(const DiskScope* scope) { m_pScope = scope; }
+    // A plan built before the run (over this run's root and depth index, by the conflict
+    // preview's caller), carried out instead of one built when the run starts.
+    void SetPlan(CRenamePlan* plan) { m_pPlan = plan; }
 
   private:
     // ---- The steps of a run ----------------------------------------------------------------
-    bool PreRenameCheck();
-    bool CheckSubItemDepth(CMyItem* pFolder);
-    bool MakeSubUserMakeFold();
-    bool MakeSubUserMakeFold(CMyItem* pFolder);
+    // The plan's user-made folders, outermost first; false when the run is to stop.
+    bool MakeSubUserMakeFold(const CRenamePlan& plan);
     bool MakeUserMakeFold(CMyItem* pItem);
     bool GetWriteName(std::string& strPath, CMyItem* pItem);
     bool MakeWritePath(CMyItem* pItem);
@@ -136,11 +156,34 @@ class CRenameRun {
     // Renames one entry, announced to the watcher first; a case-only rename that meets the entry
     // itself goes through a temporary name, each step announced. 0 or errno; journalFailed is
     // set when the watcher could not record a step (the change was not made).
-    int RenameEntry(const std::string& from, const std::string& to, bool& journalFailed);
+    // announced: the step number of the first rename when a block announced it already (its
+    // failure is then marked by StepFailed); id: what the entry is, when known.
+    int RenameEntry(const std::string& from, const std::string& to, bool& journalFailed,
+                    std::size_t announced = kNotAnnounced, const EntryId* id = nullptr);
+    static constexpr std::size_t kNotAnnounced = static_cast<std::size_t>(-1);
+    // What an item's entry is on disk: as read when it was loaded, else looked up now.
+    EntryId IdOfItem(const CMyItem* pItem);
+    // Announces the renames of the steps from `from` on (up to the watcher's block size) and
+    // has them written; the end of the block, or `from` when the watcher failed.
+    std::size_t AnnounceBlock(const std::vector<PlanStep>& steps, std::size_t from,
+                              std::size_t blockSize);
+    // A rename announced by a block: the step it has in the journal, and its paths as announced.
+    struct Announced {
+        std::size_t step = kNotAnnounced;
+        std::string to;
+        EntryId id;
+        bool used = false;
+    };
+    std::vector<Announced> m_announced;
 
     // RenameLog.txt (rename_log.cpp): recounts both counters from what is found on disk.
     bool MakeRenameLog();
-    bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite);
+    // quick: STOP or closing was asked for: the entry is made from what the run knows, without
+    // looking at the disk.
+    bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
+                             bool quick = false);
+    // The entry of a change made (a rename or a folder created), counted as a success.
+    bool AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite);
 
     void ShowAndTrace(const std::string& cp932Text, int icon);
     // After the loop: where each item whose rename failed, and each item directly under the
@@ -165,15 +208,22 @@ class CRenameRun {
     std::vector<FailedRename> m_rootItems;
     // Such an item: its path after its own step, and where that is after the run.
     std::unordered_map<const CMyItem*, std::pair<std::string, std::string>> m_rootPaths;
-    // The folders made in the tree that this run created on disk.
-    std::unordered_set<const CMyItem*> m_madeFolders;
+    // Entries of the depth index from this one down were not reached (STOP, or the journal
+    // failed): they keep their paths, and the log looks only at the folders among them that
+    // the run created.
+    int m_iNotReachedFrom = -1;
     // Every folder the loop renamed, in order: old full path, new full path.
     std::vector<std::pair<std::string, std::string>> m_folderMoves;
     // The failed items of this run and where they are after it; the path refresh uses these
     // instead of the names the items were to get.
     std::unordered_map<const CMyItem*, std::string> m_failedPaths;
+    // The items STOP left alone (see m_iNotReachedFrom), sorted.
+    std::vector<const CMyItem*> m_notReached;
+    // A path built for one item at a time, its buffer kept.
+    std::string m_strScratch;
 
     CMyItem* m_pRoot;
+    CRenamePlan* m_pPlan = nullptr;
     IRenameWatcher* m_pWatcher = nullptr;
     const DiskScope* m_pScope = nullptr;
     CMyDepthInfo& m_depth;

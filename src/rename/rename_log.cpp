@@ -1,5 +1,7 @@
 // RenameLog.txt: one entry per item that a direct rename changed, created or failed to change,
 // each checked on disk; the counts of the final report come from here.
+#include "rename/rename_log.h"
+
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -17,10 +19,13 @@ namespace dov {
 namespace {
 
 const char* const kSeparator = "--------------------------------------------------\n";
+// How often the log asks whether STOP has come.
+constexpr int kLookStep = 256;
 
 }  // namespace
 
-bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite) {
+bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
+                                     bool quick) {
     strText.clear();
     bWrite = false;
     if (!pItem) return false;
@@ -38,7 +43,7 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
         // was renamed, its status is read at the new place, so that later operations act on it
         // (and never on whatever holds the name it wanted).
         EntryInfo info;
-        if (!pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
+        if (!quick && !pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
             Fs().Stat(pItem->m_strOrgPath, info) == 0) {
             info.findData.cAlternateFileName.clear();
             pItem->m_findData = info.findData;
@@ -54,6 +59,13 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
 
     // One lstat answers both questions the log asks (does the entry exist, what is its status);
     // no folder is listed per item.
+    if (quick) {
+        // The rename call said it was made: the entry is taken to be where it went.
+        if (pItem->m_strOrgPath.empty() || SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath))
+            return true;
+        pItem->m_findData.cFileName = pItem->m_strOrgName;
+        return AddDoneEntry(pItem, strText, bWrite);
+    }
     EntryInfo info;
     const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
     if (err != 0) {
@@ -75,8 +87,17 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     }
     info.findData.cAlternateFileName.clear();
     pItem->m_findData = info.findData;
-    if (pItem->m_strOrgPath == pItem->m_strPrevPath) return true;  // unchanged
+    // Unchanged (or changed only to the other code of a character CP932 codes twice).
+    if (SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath)) return true;
 
+    // Later operations (copy and rename) read the entry at its new place.
+    pItem->m_status = info.status;
+    return AddDoneEntry(pItem, strText, bWrite);
+}
+
+bool CRenameRun::AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite) {
+    const std::string& sep = Sj(kSeparator);
+    const std::string& mark = pItem->m_bIsFolder ? Sj("□") : Sj("■");
     if (pItem->m_bFolderMade) {
         AppendFormatSj(strText, "%s◎　新規フォルダとして作成しました。\n\t%s%s\n", sep.c_str(),
                        mark.c_str(), pItem->m_strOrgPath.c_str());
@@ -86,70 +107,106 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
                        pItem->m_strOrgPath.c_str());
     }
     ++m_iRenameOkNum;
-    // Later operations (copy and rename) read the entry at its new place.
-    pItem->m_status = info.status;
     bWrite = true;
     return true;
 }
 
-bool CRenameRun::MakeRenameLog() {
-    const std::string path = ProgramFile("RenameLog.txt");
-    m_bLogFailed = true;
-    // A log that cannot be written is told to the user: it is the only record of the run.
-    auto tellLost = [&]() {
-        m_host.Message(FormatSj("リネームログファイルを書き込めませんでした。\n%s", path.c_str()),
-                       MsgKind::Ok, MsgIcon::Warning);
-    };
-    if (path.empty()) {
-        TraceF(m_strTracePath, "※　リネームログファイル名の作成に失敗。\n");
-        tellLost();
+CRenameLogWriter::CRenameLogWriter(IHost& host, std::string tracePath)
+    : host_(host), trace_(std::move(tracePath)) {}
+
+CRenameLogWriter::~CRenameLogWriter() {
+    if (file_) Close();
+}
+
+void CRenameLogWriter::TellLost() {
+    host_.Message(FormatSj("リネームログファイルを書き込めませんでした。\n%s", path_.c_str()),
+                  MsgKind::Ok, MsgIcon::Warning);
+}
+
+bool CRenameLogWriter::Open() {
+    path_ = ProgramFile("RenameLog.txt");
+    if (path_.empty()) {
+        TraceF(trace_, "※　リネームログファイル名の作成に失敗。\n");
+        TellLost();
         return false;
     }
     // Created directly (not through a temporary name): if the program dies half-way, what was
     // written so far is still there.
-    std::unique_ptr<IFile> file;
-    if (const int err = Fs().CreateTruncate(path, file); err != 0) {
-        TraceF(m_strTracePath, "※　リネームログファイルのオープンに失敗。FileName= \"%s\"\n",
-               path.c_str());
+    if (const int err = Fs().CreateTruncate(path_, file_); err != 0) {
+        file_.reset();
+        TraceF(trace_, "※　リネームログファイルのオープンに失敗。FileName= \"%s\"\n",
+               path_.c_str());
         // A link in the program's folder is never written through; the user has to know the
         // log is missing and why.
-        m_host.Message(FormatSj(err == ELOOP ? "リネームログファイルがシンボリックリンクなので"
-                                               "書き込みませんでした。\n%s"
-                                             : "リネームログファイルを書き込めませんでした。\n%s",
-                                path.c_str()),
-                       MsgKind::Ok, MsgIcon::Warning);
+        host_.Message(FormatSj(err == ELOOP ? "リネームログファイルがシンボリックリンクなので"
+                                              "書き込みませんでした。\n%s"
+                                            : "リネームログファイルを書き込めませんでした。\n%s",
+                               path_.c_str()),
+                      MsgKind::Ok, MsgIcon::Warning);
         return false;
     }
+    opened_ = true;
+    return true;
+}
+
+void CRenameLogWriter::Entry(std::string_view text, std::string_view path) {
+    if (!file_) return;
+    entries_.emplace_back(buf_.size(), path);
+    AppendCrLf(buf_, text);
+    if (buf_.size() >= (1u << 20)) Flush();
+}
+
+void CRenameLogWriter::Text(std::string_view text) {
+    if (!file_) return;
+    Flush();
+    AppendCrLf(buf_, text);
+    Flush();
+}
+
+void CRenameLogWriter::Flush() {
+    if (buf_.empty()) return;
+    const long long w = file_->Write(buf_.data(), buf_.size());
+    if (w < 0 || static_cast<std::size_t>(w) != buf_.size()) {
+        // Every entry not written whole goes to the trace.
+        const std::size_t written = w < 0 ? 0 : static_cast<std::size_t>(w);
+        for (std::size_t k = 0; k < entries_.size(); ++k) {
+            const std::size_t end = k + 1 < entries_.size() ? entries_[k + 1].first : buf_.size();
+            if (end <= written) continue;
+            const std::string path(entries_[k].second);
+            const std::string entry = buf_.substr(entries_[k].first, end - entries_[k].first);
+            TraceF(trace_, "※　アイテムリネーム情報の書き込みに失敗。\n\tOrgPath= \"%s\"\n%s",
+                   path.c_str(), entry.c_str());
+        }
+        failed_ = true;
+    }
+    buf_.clear();
+    entries_.clear();
+}
+
+bool CRenameLogWriter::Close() {
+    if (!file_) return false;
+    Flush();
+    if (file_->Close() != 0) failed_ = true;
+    file_.reset();
+    if (failed_) {
+        TraceF(trace_, "※　リネームログの書き込みに失敗。FileName= \"%s\"\n", path_.c_str());
+        TellLost();
+        return false;
+    }
+    return opened_;
+}
+
+bool CRenameRun::MakeRenameLog() {
+    m_bLogFailed = true;
+    CRenameLogWriter log(m_host, m_strTracePath);
+    if (!log.Open()) return false;
     m_iRenameOkNum = 0;
     m_iRenameErrNum = 0;
     int logFailures = 0;
-    bool writeFailed = false;
-
-    // Entries are collected in a buffer and written in large blocks; an entry whose block could
-    // not be written is traced and counted as a log failure.
-    std::string buf;
-    std::vector<std::pair<std::size_t, CMyItem*>> pending;  // entry start in buf, its item
-    auto flush = [&]() {
-        if (buf.empty()) return;
-        long long w = file->Write(buf.data(), buf.size());
-        if (w < 0 || static_cast<std::size_t>(w) != buf.size()) {
-            const std::size_t written = w < 0 ? 0 : static_cast<std::size_t>(w);
-            for (std::size_t k = 0; k < pending.size(); ++k) {
-                const std::size_t end = k + 1 < pending.size() ? pending[k + 1].first : buf.size();
-                if (end <= written) continue;
-                const std::string entry = buf.substr(pending[k].first, end - pending[k].first);
-                TraceF(m_strTracePath,
-                       "※　アイテムリネーム情報の書き込みに失敗。\n\tOrgPath= \"%s\"\n%s",
-                       pending[k].second->m_strOrgPath.c_str(), entry.c_str());
-            }
-            writeFailed = true;
-        }
-        buf.clear();
-        pending.clear();
-    };
 
     const int n = m_depth.GetItemNum();
     std::string text;
+    bool quick = m_host.StopRequested() || m_host.QuitRequested();
     for (int index = n - 1; index >= 0; --index) {
         CMyItem* item = m_depth.GetItemADRS(index);
         if (!item) {
@@ -158,36 +215,32 @@ bool CRenameRun::MakeRenameLog() {
             ++logFailures;
             continue;
         }
+        // Items STOP left alone are where they were: only the folders created before are
+        // looked at.
+        if (index <= m_iNotReachedFrom && !item->m_bFolderMade) continue;
+        // Once STOP or closing is asked for, the log is made without looking at the disk again,
+        // so that the user hears at once.
+        if (!quick && (n - index) % kLookStep == 0)
+            quick = m_host.StopRequested() || m_host.QuitRequested();
         bool write = false;
-        if (!MakeRenameLogString(item, text, write)) {
+        if (!MakeRenameLogString(item, text, write, quick)) {
             TraceF(m_strTracePath, "※　アイテムのリネーム情報生成に失敗 MakeRenameLog()\n");
             ++logFailures;
         } else if (write) {
-            pending.emplace_back(buf.size(), item);
-            AppendCrLf(buf, text);
-            if (buf.size() >= (1u << 20)) flush();
+            log.Entry(text, item->m_strOrgPath);
         }
         item->m_bFolderMade = 0;
     }
-    flush();
 
     if (logFailures > 0) {
         const std::string summary = FormatSj(
             "==================================================\n\t※　[%d]個のアイテムのうち、[%d]"
             "個のリネーム情報生成に失敗\n==================================================\n",
             n, logFailures);
-        std::string crlf;
-        AppendCrLf(crlf, summary);
-        const long long w = file->Write(crlf.data(), crlf.size());
-        if (w < 0 || static_cast<std::size_t>(w) != crlf.size()) writeFailed = true;
+        log.Text(summary);
         m_host.Message(summary, MsgKind::Ok, MsgIcon::Warning);
     }
-    if (file->Close() != 0) writeFailed = true;
-    if (writeFailed) {
-        TraceF(m_strTracePath, "※　リネームログの書き込みに失敗。FileName= \"%s\"\n", path.c_str());
-        tellLost();
-        return false;
-    }
+    if (!log.Close()) return false;
     m_bLogFailed = false;
     return true;
 }

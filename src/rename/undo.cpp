@@ -8,6 +8,7 @@
 #include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/host.h"
+#include "rename/rename_log.h"
 #include "rename/text_out.h"
 
 namespace dov {
@@ -18,10 +19,14 @@ const char* const kSeparator = "------------------------------------------------
 class Undoer {
   public:
     Undoer(std::string tracePath, CJournalWriter& journal, const DiskScope& scope, IHost& host)
-        : trace_(std::move(tracePath)), journal_(journal), scope_(scope), host_(host) {}
+        : trace_(std::move(tracePath)),
+          journal_(journal),
+          scope_(scope),
+          host_(host),
+          log_(host, trace_) {}
 
     void Run(const Journal& j) {
-        log_.Open(ProgramFile("RenameLog.txt"));
+        log_.Open();
         for (auto it = j.steps.rbegin(); it != j.steps.rend(); ++it) {
             if (it->failed) continue;
             if (host_.StopRequested() || host_.QuitRequested()) {
@@ -53,7 +58,7 @@ class Undoer {
                     break;
             }
         }
-        report.logFailed = !log_.IsOpen() || !log_.Close();
+        report.logFailed = !log_.Close();
     }
 
     UndoReport report;
@@ -61,12 +66,14 @@ class Undoer {
   private:
     static const std::string& Mark(bool dir) { return dir ? Sj("□") : Sj("■"); }
 
-    void Log(const std::string& text) { log_.Write(text); }
+    // path: the entry the text is about (named in the trace if the log cannot take it).
+    void Log(const std::string& text, const std::string& path) { log_.Entry(text, path); }
 
     void Skip(const std::string& from, const std::string& to, const char* why) {
         ++report.skipped;
         Log(FormatSj("%s×　リネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n\t理由= %s\n",
-                     Sj(kSeparator).c_str(), from.c_str(), to.c_str(), Sj(why).c_str()));
+                     Sj(kSeparator).c_str(), from.c_str(), to.c_str(), Sj(why).c_str()),
+            from);
         TraceF(trace_, "※　元に戻せません（%s）。\n\t\"%s\" -> \"%s\"\n", Sj(why).c_str(),
                from.c_str(), to.c_str());
     }
@@ -102,7 +109,8 @@ class Undoer {
         ++report.reverted;
         Log(FormatSj("%s◎　リネームに成功しました。\n\t旧パス %s%s\n\t新パス %s%s\n",
                      Sj(kSeparator).c_str(), Mark(at.isDir).c_str(), from.c_str(),
-                     Mark(at.isDir).c_str(), to.c_str()));
+                     Mark(at.isDir).c_str(), to.c_str()),
+            from);
     }
 
     // Removes a folder the run created, when it is empty.
@@ -118,14 +126,16 @@ class Undoer {
             if (info.isDir) journal_.AddFailure(err);
             ++report.skipped;
             Log(FormatSj("%s×　作成したフォルダを削除できません。\n\t%s%s\n",
-                         Sj(kSeparator).c_str(), Mark(true).c_str(), path.c_str()));
+                         Sj(kSeparator).c_str(), Mark(true).c_str(), path.c_str()),
+                path);
             TraceF(trace_, "※　作成したフォルダを削除できません。[%d]\n\t\"%s\"\n", err,
                    path.c_str());
             return;
         }
         ++report.reverted;
         Log(FormatSj("%s◎　作成したフォルダを削除しました。\n\t%s%s\n", Sj(kSeparator).c_str(),
-                     Mark(true).c_str(), path.c_str()));
+                     Mark(true).c_str(), path.c_str()),
+            path);
     }
 
     // Makes again a folder that an undo removed.
@@ -140,19 +150,21 @@ class Undoer {
             journal_.AddFailure(err);
             ++report.skipped;
             Log(FormatSj("%s×　新規フォルダを作成できません。\n\t%s%s\n", Sj(kSeparator).c_str(),
-                         Mark(true).c_str(), path.c_str()));
+                         Mark(true).c_str(), path.c_str()),
+                path);
             return;
         }
         ++report.reverted;
         Log(FormatSj("%s◎　新規フォルダとして作成しました。\n\t%s%s\n", Sj(kSeparator).c_str(),
-                     Mark(true).c_str(), path.c_str()));
+                     Mark(true).c_str(), path.c_str()),
+            path);
     }
 
     std::string trace_;
     CJournalWriter& journal_;
     const DiskScope& scope_;
     IHost& host_;
-    TextFileWriter log_;
+    CRenameLogWriter log_;
 };
 
 }  // namespace
@@ -207,12 +219,6 @@ int UndoLastRun(IHost& host, const std::string& tracePath, UndoReport* report) {
     }
     const UndoReport& r = undoer.report;
     if (report) *report = r;
-    if (r.logFailed) {
-        const std::string text =
-            FormatSj("※　%s を書き込めませんでした。\n", ProgramFile("RenameLog.txt").c_str());
-        TraceWrite(tracePath, text);
-        host.Message(text, MsgKind::Ok, MsgIcon::Warning);
-    }
     if (r.notAttempted > 0) {
         // Left unfinished: the next undo goes on with it.
         if (!host.QuitRequested())

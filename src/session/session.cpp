@@ -7,8 +7,8 @@
 #include <unordered_set>
 
 #include "common/codepage.h"
-#include "common/linename.h"
 #include "common/fs.h"
+#include "common/linename.h"
 #include "common/paths.h"
 #include "common/sizetext.h"
 #include "common/sjis.h"
@@ -27,6 +27,7 @@
 #include "rename/journal.h"
 #include "rename/make_tree.h"
 #include "rename/rename_engine.h"
+#include "rename/rename_plan.h"
 #include "rename/text_out.h"
 #include "rename/tree_edit.h"
 #include "rename/undo.h"
@@ -571,8 +572,13 @@ class RenameJobImpl final : public CJob {
         auto run = std::make_unique<CRenameRun>(root_, depth_, host_);
         RenameOptions options;
         options.autoSerialNum = s_.AutoIndex();
-        options.predictedFailures = known_ ? *known_ : s_.Check().conflicts.size();
-        if (!run->ConfirmStart(options)) return false;
+        // One plan: the preview replays it here, the run carries it out.
+        plan_ = std::make_unique<CRenamePlan>(root_, depth_, &s_.Scope(), run->TracePath());
+        options.predictedFailures = known_ ? *known_ : PredictConflicts(*plan_).failures.size();
+        if (!run->ConfirmStart(options)) {
+            plan_.reset();
+            return false;
+        }
         run_ = std::move(run);
         return true;
     }
@@ -584,6 +590,8 @@ class RenameJobImpl final : public CJob {
         CJournalWriter journal(journalPath_, "rename");
         run->SetWatcher(&journal);
         run->SetScope(&s_.Scope());
+        const std::unique_ptr<CRenamePlan> plan = std::move(plan_);
+        run->SetPlan(plan.get());
         todo_ = depth_.GetItemNum();
         const int r = run->RenameItemBySort();
         result_.outcome = r == 0 ? Outcome::Done : Outcome::Stopped;
@@ -603,6 +611,7 @@ class RenameJobImpl final : public CJob {
     std::string journalPath_;
     std::optional<std::size_t> known_;
     JobHost host_;
+    std::unique_ptr<CRenamePlan> plan_;
     std::unique_ptr<CRenameRun> run_;
 };
 
@@ -689,12 +698,21 @@ bool CSession::DiscardJournal() {
     return Fs().Stat(JournalPath(), info) == ENOENT && Fs().Stat(UndoJournalPath(), info) == ENOENT;
 }
 
-CommandResult CSession::Rename(const ConflictCheck* known) {
+CommandResult CSession::Rename(const ConflictCheck* known,
+                               const std::function<void(std::size_t)>& predicted) {
     if (!JournalAllowsRename(true)) return {};
     RenameOptions options;
     options.scope = &scope_;
     options.autoSerialNum = AutoIndex();
-    options.predictedFailures = known ? known->conflicts.size() : Check().conflicts.size();
+    // One plan: the preview replays it here (unless its result is known), the run carries it
+    // out.
+    CRenamePlan plan(
+        root_.get(), *depth_, &scope_,
+        root_ && !root_->m_strTracePath.empty() ? root_->m_strTracePath : DefaultTracePath());
+    options.plan = &plan;
+    options.predictedFailures =
+        known ? known->conflicts.size() : PredictConflicts(plan).failures.size();
+    if (predicted) predicted(options.predictedFailures);
     // Every change is journaled before it is made, so that it can be undone.
     CJournalWriter journal(JournalPath(), "rename");
     options.watcher = &journal;
@@ -734,12 +752,12 @@ ConflictCheck ToCheck(ConflictPrediction p) {
 }  // namespace
 
 ConflictCheck CSession::Check() {
-    return ToCheck(PredictConflicts(root_.get()));
+    return ToCheck(PredictConflicts(root_.get(), {}, &scope_));
 }
 
 std::optional<ConflictCheck> CSession::CheckUnlessStopped() {
     ConflictPrediction p = PredictConflicts(
-        root_.get(), [this] { return Host().StopRequested() || Host().QuitRequested(); });
+        root_.get(), [this] { return Host().StopRequested() || Host().QuitRequested(); }, &scope_);
     if (p.abandoned) return std::nullopt;
     return ToCheck(std::move(p));
 }

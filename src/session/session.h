@@ -218,8 +218,10 @@ class CSession {
     // it predicts failures the user is asked first), Run() renames on a worker, journaling
     // every change before it is made. The job refers to this session: it must end first.
     std::unique_ptr<CJob> RenameJob(const ConflictCheck* known = nullptr);
-    // Both steps at once.
-    CommandResult Rename(const ConflictCheck* known = nullptr);
+    // Both steps at once. predicted (optional) is told how many renames the preview expects to
+    // fail, before the first change (one plan serves the preview and the run).
+    CommandResult Rename(const ConflictCheck* known = nullptr,
+                         const std::function<void(std::size_t)>& predicted = {});
     // Which renames of a direct rename would fail now, found without writing anything.
     ConflictCheck Check();
     // The same, given up (nothing) as soon as STOP or closing is asked for.
@@ -235,8 +237,8 @@ class CSession {
     // undoHere, else left to TakeUndoRequest()), or discarded on an explicit answer. true: the
     // rename may start.
     bool JournalAllowsRename(bool undoHere);
-    // After a rename job's Confirm() said no: whether the user chose to undo the unfinished run first
-    // (asked once; the window runs the undo on its worker).
+    // After a rename job's Confirm() said no: whether the user chose to undo the unfinished run
+    // first (asked once; the window runs the undo on its worker).
     bool TakeUndoRequest() { return std::exchange(undoRequested_, false); }
     // Removes the last run's journal (and an undo's cut short): its changes can no longer be
     // undone. true when none is left.

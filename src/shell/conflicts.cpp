@@ -20,6 +20,9 @@ namespace dov {
 CConflictDisplay::CConflictDisplay(CKestrelView& view) : QObject(&view), view_(view) {}
 
 void CConflictDisplay::Update() {
+    // The preview reads the tree and the disk as the run would: never beside a job, whose end
+    // brings its own prediction.
+    if (view_.WorkerRunning()) return;
     Apply(view_.Session().Check());
 }
 

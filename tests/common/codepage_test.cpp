@@ -61,6 +61,29 @@ TEST(Bridge, RefusesInsideTextThatIsNoDiskName) {
     EXPECT_FALSE(dov::ValuesToCp932(std::u32string(1, dov::kRawByteBase + 0x41)).has_value());
 }
 
+// Two inside texts that give the same bytes on disk: the characters CP932 codes twice.
+TEST(Bridge, SameOnDiskFindsTheCharactersCodedTwice) {
+    struct Row {
+        const char* a;
+        const char* b;
+        bool same;
+    } rows[] = {
+        {"/x/a.txt", "/x/a.txt", true},
+        {"/x/a.txt", "/x/b.txt", false},
+        {"/x/\x87\x54.txt", "/x/\xFA\x4A.txt", true},  // Ⅰ: NEC row 13 and IBM
+        {"/\x87\x54/a", "/\xFA\x4A/a", true},          // in a folder's name
+        {"/x/\x81\xCA", "/x/\xEE\xF9", true},          // ¬: JIS and NEC-selected IBM
+        {"/x/\x87\x54", "/x/\x87\x55", false},         // Ⅰ and Ⅱ
+        {"/x/\x82", "/x/\x82", true},                  // the same bytes, not CP932
+        {"/x/\x82", "/x/\x83", false},                 // neither converts
+        {"/x/\x82\xA0a", "/x/\x82\xA0b", false},       // differing after a character
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(dov::SameOnDisk(r.a, r.b), r.same) << EscapeBytes(r.a) << " " << EscapeBytes(r.b);
+        EXPECT_EQ(dov::SameOnDisk(r.b, r.a), r.same) << EscapeBytes(r.a) << " " << EscapeBytes(r.b);
+    }
+}
+
 TEST(Bridge, DisplayShowsRealCharactersAndEscapesTheRest) {
     EXPECT_EQ(dov::DisplayUtf8(*Utf8ToCp932("〜♥é.mp4")), "〜♥é.mp4");
     EXPECT_EQ(dov::DisplayUtf8(*Utf8ToCp932("caf\xE9")), "caf\\xE9");

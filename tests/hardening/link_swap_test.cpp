@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <set>
 
 #include "common/codepage.h"
 #include "hardening_util.h"
@@ -30,7 +32,9 @@ void SwapForLink(const std::string& folder, const std::string& to) {
 struct Swap : dovtest::SessionRun {
     Listing outside;
 
-    Swap() {
+    // filled: with the tree above, loaded (else an empty temporary folder).
+    explicit Swap(bool filled = true) {
+        if (!filled) return;
         tmp.WriteFile("t/keep/a.txt", "a");
         tmp.WriteFile("t/sub/b.txt", "b");
         tmp.WriteFile("t/sub/c.txt", "c");
@@ -97,25 +101,32 @@ TEST(LinkSwap, AnOutputFolderSwappedDuringACopyIsNotFollowed) {
     EXPECT_EQ(w.LastMessage(), dovtest::CopyReport(5, 2));
 }
 
-// A folder rename that makes its contents' paths longer than PATH_MAX: each item is renamed
-// and found by the log where it now is.
-TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
-    dovtest::SessionRun r;
+// t/fifteen_bytes__/... down to about 4,000 bytes, with f.txt at the bottom (made through
+// descriptors, as no path call reaches it); its folder chain relative to the temporary folder.
+std::string MakeDeepChain(dovtest::SessionRun& r) {
     r.tmp.MakeDir("t");
     int fd = ::open((r.tmp / "t").c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(fd, 0);
+    EXPECT_GE(fd, 0);
     std::string chain = "t";
     const int levels = (4000 - static_cast<int>(r.tmp.path().size())) / 16;
-    for (int i = 0; i < levels; ++i) {
-        ASSERT_EQ(mkdirat(fd, "fifteen_bytes__", 0755), 0);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        EXPECT_EQ(mkdirat(fd, "fifteen_bytes__", 0755), 0);
         const int sub = openat(fd, "fifteen_bytes__", O_RDONLY | O_DIRECTORY);
         ::close(fd);
-        ASSERT_GE(sub, 0);
         fd = sub;
         chain += "/fifteen_bytes__";
     }
     ::close(::openat(fd, "f.txt", O_WRONLY | O_CREAT | O_EXCL, 0644));
     ::close(fd);
+    return chain;
+}
+
+// A folder rename that makes its contents' paths longer than PATH_MAX: each item is renamed
+// and found by the log where it now is.
+TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
+    dovtest::SessionRun r;
+    const std::string chain = MakeDeepChain(r);
+    const int levels = static_cast<int>(std::count(chain.begin(), chain.end(), '/'));
     std::size_t mostHandles = 0;
     r.fs.onRename = [&](const std::string&, const std::string&) {
         mostHandles = std::max(mostHandles, r.fs.OpenHandles());
@@ -136,6 +147,75 @@ TEST(LinkSwap, PathsLongerThanPathMaxAreRenamedAndChecked) {
     EXPECT_EQ(Count(HomeFile("RenameLog.txt"), Sj("存在を確認出来ません")), 0);
     EXPECT_LE(mostHandles, 256u);       // a bounded cache, though the tree is deeper
     EXPECT_EQ(r.fs.OpenHandles(), 0u);  // released when the run ended
+}
+
+void CollectFailed(CMyItem* folder, std::set<const CMyItem*>& out) {
+    for (int i = 0; i < static_cast<int>(folder->m_dwNumInFolder); ++i) {
+        CMyItem* item = folder->GetSubItem(i);
+        if (item->m_bRenameFailed) out.insert(item);
+        if (item->m_bIsFolder) CollectFailed(item, out);
+    }
+}
+
+// The preview replays the run's plan over the disk as the run reaches it: where the two could
+// part, the items it predicts to fail are exactly the ones whose rename fails.
+TEST(LinkSwap, ThePreviewPredictsWhatTheRunMeets) {
+    struct Case {
+        const char* what;
+        // Makes the disk and the edits; returns the items expected to fail (by chain).
+        std::function<std::vector<std::string>(Swap&)> setUp;
+        int renamed;  // what the run then counts as renamed (-1: not looked at)
+    };
+    const std::vector<Case> cases = {
+        {"paths of 4,096 bytes or more, reached through handles",
+         [](Swap& w) {
+             const std::string chain = MakeDeepChain(w);
+             w.Load({"t"});
+             SetNewName(w.Item("t"), "t" + std::string(200, 'x'));
+             SetNewName(w.Item(chain + "/f.txt"), "g.txt");
+             return std::vector<std::string>{};
+         },
+         -1},
+        {"a new name that is the same name on disk (Ⅰ as 0x8754 and 0xFA4A)",
+         [](Swap& w) {
+             w.tmp.WriteFile("t/Ⅰ.txt", "one");
+             w.Load({"t"});
+             CMyItem* one = w.Item("t/Ⅰ.txt");
+             EXPECT_EQ(one->m_strOrgName, "\x87\x54.txt");
+             SetNewName(one, "\xFA\x4A.txt");
+             return std::vector<std::string>{};
+         },
+         0},
+        {"a loaded folder replaced by a link",
+         [](Swap& w) {
+             w.tmp.WriteFile("t/keep/a.txt", "a");
+             w.tmp.WriteFile("t/sub/b.txt", "b");
+             w.tmp.WriteFile("t/sub/c.txt", "c");
+             w.tmp.WriteFile("outside/b.txt", "theirs b");
+             w.Load({"t"});
+             w.PrefixFiles();
+             SwapForLink(w.tmp / "t/sub", w.tmp / "outside");
+             return std::vector<std::string>{"t/sub/b.txt", "t/sub/c.txt"};
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Swap w(false);
+        std::set<const CMyItem*> expected;
+        for (const std::string& chain : c.setUp(w)) expected.insert(w.Item(chain));
+        std::set<const CMyItem*> predicted;
+        for (const dov::Conflict& f : w.s->Check().conflicts) predicted.insert(f.item);
+        EXPECT_EQ(predicted, expected);
+        const dov::Counts counts = w.s->Rename().counts;
+        std::set<const CMyItem*> failed;
+        CollectFailed(w.s->Root(), failed);
+        EXPECT_EQ(failed, expected);
+        EXPECT_EQ(counts.failed, expected.size());
+        if (c.renamed >= 0) {
+            EXPECT_EQ(counts.ok, static_cast<unsigned>(c.renamed));
+        }
+    }
 }
 
 }  // namespace

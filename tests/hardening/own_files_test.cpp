@@ -69,32 +69,40 @@ class FullJournalFs : public FaultFs {
     };
 };
 
-// The journal fills after its header, its scope and two changes: the third is not made, nor any
-// after it, and the message names RenameJournal.txt; the journal undoes the two.
+// The journal fills after its header, its scope and the first block of changes: the second
+// block is not made, and the message names RenameJournal.txt; the journal undoes the first.
 TEST(OwnFiles, AJournalWriteFailureStopsTheRenameBeforeTheNextChange) {
     dovtest::TempDir tmp;
     FullJournalFs fs;
     dov::ScopedFileSystem scoped(&fs);
-    for (const char* n : {"a", "b", "c", "d"}) tmp.WriteFile(std::string("t/") + n, n);
+    constexpr unsigned kFiles = 300, kBlock = 256;
+    std::vector<std::string> paths;
+    for (unsigned i = 0; i < kFiles; ++i) {
+        const std::string n = "f" + std::to_string(i);
+        tmp.WriteFile("t/" + n, n);
+        paths.push_back(Cp(tmp / ("t/" + n)));
+    }
     dovtest::RecordingHost host;
     dov::CSession s(host);
-    ASSERT_EQ(s.LoadPaths({Cp(tmp / "t/a"), Cp(tmp / "t/b"), Cp(tmp / "t/c"), Cp(tmp / "t/d")}), 4);
-    for (const char* n : {"a", "b", "c", "d"})
-        SetNewName(dovtest::ByOrgName(s.FindFolder(""), n), std::string("p_") + n);
+    ASSERT_EQ(s.LoadPaths(paths), static_cast<int>(kFiles));
+    for (unsigned i = 0; i < kFiles; ++i) {
+        const std::string n = "f" + std::to_string(i);
+        SetNewName(dovtest::ByOrgName(s.FindFolder(""), n), "p_" + n);
+    }
     const Listing before = List(tmp / "t");
-    fs.lines = 4;
+    fs.lines = 3;
     host.answers = {dov::MsgAnswer::Yes};
     const dov::CommandResult r = s.Rename();
     EXPECT_EQ(r.counts.renameStop, dov::RenameEnd::Journal);
-    EXPECT_EQ(r.counts.ok, 2u);
-    EXPECT_EQ(r.counts.notAttempted, 2u);
+    EXPECT_EQ(r.counts.ok, kBlock);
+    EXPECT_EQ(r.counts.notAttempted, kFiles - kBlock);
     bool named = false;
     for (const auto& m : host.messages)
         named |= m.text.find("RenameJournal.txt") != std::string::npos;
     EXPECT_TRUE(named);
     fs.lines = -1;
     host.answers = {dov::MsgAnswer::Yes};
-    EXPECT_EQ(s.Undo().counts.ok, 2u);
+    EXPECT_EQ(s.Undo().counts.ok, kBlock);
     EXPECT_EQ(Diff(before, List(tmp / "t")), "");
 }
 

@@ -1,9 +1,12 @@
 // CMyItem: construction, sub-items and counts, names, checks, sizes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <random>
+#include <set>
 
+#include "model/item_arena.h"
 #include "model/model_test_util.h"
 
 namespace {
@@ -38,6 +41,28 @@ TEST_F(ItemTest, NewItemIsAnEmptyNewFile) {
     EXPECT_EQ(it.m_findData.ftCreationTime, it.m_findData.ftLastAccessTime);
     EXPECT_EQ(it.m_findData.ftLastWriteTime.Value(), 0u);
     EXPECT_TRUE(it.m_strNewName.empty() && it.m_strWriteName.empty());
+}
+
+// Items come from shared chunks: blocks are reused in any order, and a folder's chunks go back
+// to the heap with it, the spare one aside.
+TEST_F(ItemTest, ItemChunksAreReusedAndGivenBack) {
+    const std::size_t before = dov::ItemArenaChunks();
+    {
+        auto root = MakeRootItem("", true);
+        std::vector<CMyItem*> files;
+        for (int i = 0; i < 3000; ++i) files.push_back(root->MakeSubFile());
+        EXPECT_GT(dov::ItemArenaChunks(), before + 3);
+        // Every other item freed, then made again: the freed blocks are used first.
+        for (int i = 2999; i >= 0; i -= 2) root->DeleteSubItem(i);
+        const std::size_t held = dov::ItemArenaChunks();
+        for (int i = 0; i < 1500; ++i) files[static_cast<std::size_t>(i)] = root->MakeSubFile();
+        EXPECT_EQ(dov::ItemArenaChunks(), held);
+        std::set<CMyItem*> distinct;
+        for (int i = 0; i < static_cast<int>(root->m_dwNumInFolder); ++i)
+            distinct.insert(root->GetSubItem(i));
+        EXPECT_EQ(distinct.size(), 3000u);
+    }
+    EXPECT_LE(dov::ItemArenaChunks(), std::max<std::size_t>(before, 1));
 }
 
 TEST_F(ItemTest, RootWriteNameIsItsNewNameInBothModes) {

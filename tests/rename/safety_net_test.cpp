@@ -215,10 +215,9 @@ TEST(Journal, CrcIsTheStandardOneAtEveryLengthAndAlignment) {
     }
 }
 
+// Written line by line ("X" after the failed step) or as one block ("F" naming it after the
+// block): the same steps read back, and a cut keeps exactly the lines that end before it.
 TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
-    dovtest::TempDir tmp;
-    CountingSyncFs fs;
-    dov::ScopedFileSystem scoped(&fs);
     std::string odd;
     for (int c = 1; c < 256; ++c) odd += static_cast<char>(c);
     const std::vector<dov::JournalStep> steps = {
@@ -227,50 +226,63 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
         {dov::JournalStep::Rename, "/x/ %25", "/x/" + Sj("表ソ"), false, 0, {UINT64_MAX, 0, 'd'}},
         {dov::JournalStep::RemoveDir, "/x/d", "", false, 0, {}},
     };
-    dov::CJournalWriter w(dov::JournalPath(), "rename");
-    ASSERT_EQ(w.Begin(), 0);
-    for (const auto& s : steps) {
-        if (s.kind == dov::JournalStep::MakeDir) w.AddMakeDir(s.from);
-        if (s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to, s.id);
-        if (s.kind == dov::JournalStep::RemoveDir) w.AddRemoveDir(s.from);
-        if (s.failed) w.AddFailure(s.err);
-    }
-    ASSERT_EQ(w.Finish(), 0);
-    // One write per line, synced after the header and after the end marker.
-    EXPECT_EQ(fs.writes.size(), 7u);
-    EXPECT_EQ(fs.syncs, 2);
+    for (const bool block : {false, true}) {
+        SCOPED_TRACE(block ? "block" : "line by line");
+        dovtest::TempDir tmp;
+        CountingSyncFs fs;
+        dov::ScopedFileSystem scoped(&fs);
+        dov::CJournalWriter w(dov::JournalPath(), "rename");
+        ASSERT_EQ(w.Begin(), 0);
+        for (const auto& s : steps) {
+            if (block && s.kind == dov::JournalStep::MakeDir) w.QueueMakeDir(s.from);
+            if (block && s.kind == dov::JournalStep::Rename) w.QueueRename(s.from, s.to, s.id);
+            if (block && s.kind == dov::JournalStep::RemoveDir) {
+                ASSERT_TRUE(w.Flush());
+            }
+            if (!block && s.kind == dov::JournalStep::MakeDir) w.AddMakeDir(s.from);
+            if (!block && s.kind == dov::JournalStep::Rename) w.AddRename(s.from, s.to, s.id);
+            if (s.kind == dov::JournalStep::RemoveDir) w.AddRemoveDir(s.from);
+            if (!block && s.failed) w.AddFailure(s.err);
+        }
+        if (block) w.QueueFailure(1, steps[1].err);
+        ASSERT_EQ(w.Steps(), steps.size());
+        ASSERT_EQ(w.Finish(), 0);
+        // Line by line: one write per line. A block: M R R in one write, then D, F, E.
+        EXPECT_EQ(fs.writes.size(), block ? 5u : 7u);
+        EXPECT_EQ(fs.syncs, 2);
 
-    const std::string data = ReadJournalFile();
-    dov::Journal j;
-    ASSERT_TRUE(dov::ParseJournal(data, j));
-    EXPECT_EQ(j.kind, "rename");
-    EXPECT_TRUE(j.finished);
-    ASSERT_EQ(j.steps.size(), steps.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        EXPECT_EQ(j.steps[i].kind, steps[i].kind);
-        EXPECT_EQ(j.steps[i].from, steps[i].from);
-        EXPECT_EQ(j.steps[i].to, steps[i].to);
-        EXPECT_EQ(j.steps[i].failed, steps[i].failed);
-        EXPECT_EQ(j.steps[i].err, steps[i].err);
-        EXPECT_EQ(j.steps[i].id, steps[i].id);
-    }
+        const std::string data = ReadJournalFile();
+        dov::Journal j;
+        ASSERT_TRUE(dov::ParseJournal(data, j));
+        EXPECT_EQ(j.kind, "rename");
+        EXPECT_TRUE(j.finished);
+        ASSERT_EQ(j.steps.size(), steps.size());
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_EQ(j.steps[i].kind, steps[i].kind);
+            EXPECT_EQ(j.steps[i].from, steps[i].from);
+            EXPECT_EQ(j.steps[i].to, steps[i].to);
+            EXPECT_EQ(j.steps[i].failed, steps[i].failed);
+            EXPECT_EQ(j.steps[i].err, steps[i].err);
+            EXPECT_EQ(j.steps[i].id, steps[i].id);
+        }
 
-    // The line ends: a cut keeps exactly the lines that end before it.
-    std::vector<std::size_t> ends;
-    for (std::size_t p = 0; p < data.size(); ++p)
-        if (data[p] == '\n') ends.push_back(p + 1);
-    for (std::size_t len = 0; len < data.size(); ++len) {
-        dov::Journal cut;
-        const bool ok = dov::ParseJournal(std::string_view(data).substr(0, len), cut);
-        ASSERT_EQ(ok, len >= ends[0]) << len;
-        std::size_t whole = 0;
-        while (whole < ends.size() && ends[whole] <= len) ++whole;
-        // whole lines: the header, then M, R, X, R, D; X belongs to the step before it.
-        const std::size_t expectSteps = whole <= 1 ? 0 : whole - 1 - (whole > 3 ? 1 : 0);
-        ASSERT_EQ(cut.steps.size(), std::min(expectSteps, steps.size())) << len;
-        ASSERT_FALSE(cut.finished) << len;
-        if (whole > 3) {
-            ASSERT_TRUE(cut.steps[1].failed) << len;
+        std::vector<std::size_t> ends;
+        for (std::size_t p = 0; p < data.size(); ++p)
+            if (data[p] == '\n') ends.push_back(p + 1);
+        // The failure mark of step 1 is whole line 4 (X) or line 6 (F) counted from 1.
+        const std::size_t markLine = block ? 6 : 4;
+        for (std::size_t len = 0; len < data.size(); ++len) {
+            dov::Journal cut;
+            const bool ok = dov::ParseJournal(std::string_view(data).substr(0, len), cut);
+            ASSERT_EQ(ok, len >= ends[0]) << len;
+            std::size_t whole = 0;
+            while (whole < ends.size() && ends[whole] <= len) ++whole;
+            const std::size_t stepLines = whole <= 1 ? 0 : whole - 1 - (whole >= markLine ? 1 : 0);
+            ASSERT_EQ(cut.steps.size(), std::min(stepLines, steps.size())) << len;
+            ASSERT_FALSE(cut.finished) << len;
+            if (cut.steps.size() > 1) {
+                ASSERT_EQ(cut.steps[1].failed, whole >= markLine) << len;
+            }
         }
     }
 }
@@ -278,6 +290,7 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
 TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
     const std::string good = "DOVRETH-JOURNAL\t2\trename";
     const std::string v1 = "DOVRETH-JOURNAL\t1\trename";
+    const std::string v3 = "DOVRETH-JOURNAL\t3\trename";
     auto line = [](const std::string& body) {
         char crc[16];
         std::snprintf(crc, sizeof crc, "%08x", dov::Crc32(body));
@@ -290,7 +303,7 @@ TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
     };
     const Case cases[] = {
         {"", false, 0},
-        {line("DOVRETH-JOURNAL\t3\trename"), false, 0},
+        {line("DOVRETH-JOURNAL\t4\trename"), false, 0},
         {line("DOVRETH-JOURNAL\t2\tcopy"), false, 0},
         {good + "\t00000000\n", false, 0},
         {line(good) + line("R\t/a\t/b\t1\t2\tf") + line("Q\t/a") + line("R\t/c\t/d\t1\t2\tf"), true,
@@ -298,6 +311,12 @@ TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
         {line(good) + line("R\t/a\t/b%4\t1\t2\tf"), true, 0},
         {line(good) + line("R\t/a\t/b%41\t1\t2\tf"), true, 0},  // never written escaped
         {line(good) + line("X\t2"), true, 0},                   // a failure of nothing
+        // "F" names a step written before it, once, and only from version 3 on.
+        {line(v3) + line("M\t/a") + line("F\t0\t2") + line("M\t/b"), true, 2},
+        {line(v3) + line("M\t/a") + line("F\t1\t2") + line("M\t/b"), true, 1},
+        {line(v3) + line("M\t/a") + line("F\t0\t2") + line("F\t0\t2") + line("M\t/b"), true, 1},
+        {line(v3) + line("M\t/a") + line("F\t00\t2") + line("M\t/b"), true, 1},
+        {line(good) + line("M\t/a") + line("F\t0\t2") + line("M\t/b"), true, 1},
         {line(good) + line("R\t/a\t/b\t1\t2\tf") + "R\t/c\t/d\t1\t2\tf\t00000000\n", true, 1},
         {line(good) + line("M\t/a") + line("E") + line("M\t/b"), true, 1},
         // The identity and the scope: whole numbers and a known type; the scope comes first.

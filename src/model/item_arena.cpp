@@ -1,0 +1,124 @@
+#include "model/item_arena.h"
+
+#include <cstdint>
+#include <mutex>
+#include <new>
+
+namespace dov {
+namespace {
+
+constexpr std::size_t kChunkBytes = 256 * 1024;
+
+struct Chunk {
+    Chunk* prev = nullptr;  // the chunks with a free block, doubly linked
+    Chunk* next = nullptr;
+    void* free = nullptr;  // freed blocks, each holding the next one's address
+    std::size_t live = 0;  // blocks handed out
+    std::size_t cut = 0;   // blocks cut from the chunk so far
+};
+
+constexpr std::size_t kHeader = (sizeof(Chunk) + 63) / 64 * 64;
+
+struct Arena {
+    std::mutex mu;
+    Chunk* open = nullptr;   // chunks with a block to give
+    Chunk* spare = nullptr;  // an empty chunk kept back
+    std::size_t chunks = 0;
+
+    static std::size_t Capacity(std::size_t block) { return (kChunkBytes - kHeader) / block; }
+    static char* Blocks(Chunk* c) { return reinterpret_cast<char*>(c) + kHeader; }
+
+    void Link(Chunk* c) {
+        c->prev = nullptr;
+        c->next = open;
+        if (open) open->prev = c;
+        open = c;
+    }
+    void Unlink(Chunk* c) {
+        if (c->prev) c->prev->next = c->next;
+        if (c->next) c->next->prev = c->prev;
+        if (open == c) open = c->next;
+        c->prev = c->next = nullptr;
+    }
+
+    void* Take(std::size_t block) {
+        std::lock_guard<std::mutex> lock(mu);
+        Chunk* c = open;
+        if (!c) {
+            if (spare) {
+                c = spare;
+                spare = nullptr;
+            } else {
+                c = new (::operator new (kChunkBytes, std::align_val_t{kChunkBytes})) Chunk;
+                ++chunks;
+            }
+            Link(c);
+        }
+        void* p;
+        if (c->free) {
+            p = c->free;
+            c->free = *static_cast<void**>(p);
+        } else {
+            p = Blocks(c) + c->cut++ * block;
+        }
+        ++c->live;
+        if (!c->free && c->cut == Capacity(block)) Unlink(c);
+        return p;
+    }
+
+    void Give(void* p, std::size_t block) noexcept {
+        Chunk* c = reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(p) &
+                                            ~static_cast<std::uintptr_t>(kChunkBytes - 1));
+        std::lock_guard<std::mutex> lock(mu);
+        const bool wasFull = !c->free && c->cut == Capacity(block);
+        *static_cast<void**>(p) = c->free;
+        c->free = p;
+        if (--c->live > 0) {
+            if (wasFull) Link(c);
+            return;
+        }
+        if (!wasFull) Unlink(c);
+        c->~Chunk();
+        Chunk* empty = new (c) Chunk;
+        if (!spare) {
+            spare = empty;
+            return;
+        }
+        empty->~Chunk();
+        ::operator delete (empty, std::align_val_t{kChunkBytes});
+        --chunks;
+    }
+};
+
+Arena& TheArena() {
+    static Arena* arena = new Arena;  // never destroyed: items may outlive static objects
+    return *arena;
+}
+
+std::size_t BlockOf(std::size_t blockSize) {
+    return (blockSize + 15) / 16 * 16;
+}
+
+}  // namespace
+
+void* ItemArenaAllocate(std::size_t size, std::size_t blockSize) {
+    if (size != blockSize || BlockOf(blockSize) > kChunkBytes / 8) return ::operator new(size);
+    return TheArena().Take(BlockOf(blockSize));
+}
+
+void ItemArenaRelease(void* p, std::size_t size, std::size_t blockSize) noexcept {
+    if (!p) return;
+    if (size != blockSize || BlockOf(blockSize) > kChunkBytes / 8) {
+        ::operator delete(p);
+        return;
+    }
+    TheArena().Give(p, BlockOf(blockSize));
+}
+
+std::size_t ItemArenaChunks() {
+    Arena& a = TheArena();
+    std::lock_guard<std::mutex> lock(a.mu);
+    return a.chunks;
+}
+
+}  // namespace dov
