@@ -39,8 +39,8 @@ constexpr const char* kNotAName = "入力された文字にはファイル名と
 }
 
 void CKestrelView::OnStop() {
-    if (Flags().busy) {
-        Flags().stopReq = true;
+    if (Flags().busy && job_) {
+        job_->Stop();
         TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
         // Said at once: a job may still write its log before it reports.
         emit progressText(U8("中止しています…"));
@@ -206,17 +206,14 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
         host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
     }
     if (names.empty()) return;
-    const long long base = Flags().entriesRead.load();
-    if (StartWorker([this, target, folder, names = std::move(names)] {
-            const long long before = session_->LeftOutEntries().count;
-            session_->Load(folder, names, target);
-            ReportStop();
-            ReportLeftOut(session_->LeftOutEntries().count - before);
-        })) {
-        // The status bar counts the entries read so far.
-        StartProgressTimer();
-        loadBase_ = base;
-    }
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.onWorker = [this](const CJob& job) { ReportLeftOut(job.Result().counts.leftOut); };
+    // The status bar counts the entries read so far (its counters reset before the job
+    // starts).
+    StartProgressTimer();
+    progressCountsEntries_ = true;
+    RunJob(session_->LoadJob(folder, std::move(names), target), std::move(steps));
 }
 
 // ---- Files dropped from a file manager ------------------------------------------------------
@@ -254,8 +251,8 @@ void CKestrelView::LoadNextDroppedFolder() {
     droppedFolders_.erase(droppedFolders_.begin());
     LoadEntries(next.folder, std::move(next.picked));
     if (!WorkerRunning()) return LoadNextDroppedFolder();
-    worker_->SetAfter([this] {
-        if (Flags().stopReq || Flags().quitReq || closeAfterWorker_)
+    worker_->SetAfter([this, job = job_] {
+        if (job->StopAsked() || Flags().quitReq || closeAfterWorker_)
             droppedFolders_.clear();
         else
             QMetaObject::invokeMethod(this, &CKestrelView::LoadNextDroppedFolder,
@@ -277,31 +274,26 @@ void CKestrelView::ReportLeftOut(long long count) {
 
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
     if (WorkerRunning() || paths.empty()) return;
-    const long long base = Flags().entriesRead.load();
-    if (StartWorker([this, paths = std::move(paths)] {
-            const long long before = session_->LeftOutEntries().count;
-            session_->LoadPaths(paths);
-            ReportStop();
-            ReportLeftOut(session_->LeftOutEntries().count - before);
-        })) {
-        // Like a load from the dialog, the status bar counts the entries read so far.
-        StartProgressTimer();
-        loadBase_ = base;
-    }
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.onWorker = [this](const CJob& job) { ReportLeftOut(job.Result().counts.leftOut); };
+    // The status bar counts the entries read so far (its counters reset before the job
+    // starts).
+    StartProgressTimer();
+    progressCountsEntries_ = true;
+    RunJob(session_->LoadPathsJob(std::move(paths)), std::move(steps));
 }
 
 void CKestrelView::SortByColumn(int column) {
     CMyItem* folder = session_->CurFolder();
     if (WorkerRunning() || Flags().transition || !folder) return;
-    StartWorker(
-        [this, folder, column] {
-            if (session_->CurFolder() == folder) session_->SortByColumn(column);
-        },
-        [this, column] {
-            const int order = session_->SortedOrder(column);
-            form_->list->header()->setSortIndicator(
-                order == 0 ? -1 : column, order > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
-        });
+    JobSteps steps;
+    steps.after = [this, column](const CJob&) {
+        const int order = session_->SortedOrder(column);
+        form_->list->header()->setSortIndicator(
+            order == 0 ? -1 : column, order > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    };
+    RunJob(session_->SortColumnJob(column), std::move(steps));
 }
 
 void CKestrelView::OnDeleteItems() {
@@ -327,8 +319,9 @@ void CKestrelView::OnDeleteItems() {
 void CKestrelView::SwitchAutoIndex(bool on) {
     if (WorkerRunning()) return;
     WriteSelectionToSession();
-    StartWorker([this, on] { session_->SetAutoIndex(on); },
-                [this] { RefreshRowsKeepingSelection(); });
+    JobSteps steps;
+    steps.after = [this](const CJob&) { RefreshRowsKeepingSelection(); };
+    RunJob(session_->AutoIndexJob(on), std::move(steps));
 }
 
 void CKestrelView::OnListCommand(int id) {
@@ -349,25 +342,19 @@ void CKestrelView::EditNamesAsText() {
 
 void CKestrelView::SortRows(int id) {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
-    CMyItem* folder = session_->CurFolder();
-    const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
-    StartWorker([this, folder, order] {
-        if (session_->CurFolder() == folder) session_->SortBy(order);
-    });
+    RunJob(session_->SortByJob(id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural));
 }
 
 void CKestrelView::RunOperation(int id) {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, commandUi_)) return;
-    StartWorker(
-        [this, id] {
-            session_->RunListCommand(id);
-            ReportStop();
-        },
-        [this, id] {
-            RefreshRowsKeepingSelection();
-            if (id == CMD_FIND) ShowSessionSelection();
-        });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this, id](const CJob&) {
+        RefreshRowsKeepingSelection();
+        if (id == CMD_FIND) ShowSessionSelection();
+    };
+    RunJob(session_->OperationJob(id), std::move(steps));
 }
 
 // ---- Drops --------------------------------------------------------------------------------
@@ -429,8 +416,11 @@ void CKestrelView::OnRename() {
         return;
     }
     // Afterwards the rows show the items with their new paths.
-    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); })) return;
-    StartProgressTimer();
+    JobSteps steps;
+    steps.confirmed = true;
+    steps.after = [this](const CJob&) { RefreshRowsKeepingSelection(); };
+    StartProgressTimer();  // its counters reset before the job starts
+    RunJob(std::move(job), std::move(steps));
 }
 
 void CKestrelView::OnUndo() {
@@ -440,7 +430,10 @@ void CKestrelView::OnUndo() {
     curItem_ = nullptr;
     rowChosen_ = false;
     ClearFields();
-    StartWorker([this] { session_->Undo(); }, [this] { RefreshRows(); });
+    JobSteps steps;
+    steps.after = [this](const CJob&) { RefreshRows(); };
+    StartProgressTimer();
+    RunJob(session_->UndoJob(), std::move(steps));
 }
 
 void CKestrelView::OfferUnfinishedRun() {
@@ -503,9 +496,11 @@ void CKestrelView::OnCopy() {
     const auto folder = FromQt(chosen);
     if (!folder) return ShowMessage(kNotAName);
     if (!job->Prepare(*folder)) return;
-    if (!StartWorker([job] { job->Run(); }, [this] { RefreshRowsKeepingSelection(); }))
-        return ShowMessage("スレッドの作成に失敗");
+    JobSteps steps;
+    steps.confirmed = true;
+    steps.after = [this](const CJob&) { RefreshRowsKeepingSelection(); };
     StartProgressTimer();
+    if (!RunJob(std::move(job), std::move(steps))) return ShowMessage("スレッドの作成に失敗");
 }
 
 bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
@@ -519,32 +514,35 @@ bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
     const std::string file = session_->MacroFilePath(num);
     EntryInfo info;
     const bool missing = Fs().Stat(file, info) == ENOENT;
-    return StartWorker(
-        [this, num] {
-            session_->RunMacro(num);
-            ReportStop();
-        },
-        [this, missing, file] {
-            RefreshRowsKeepingSelection();
-            ShowSessionSelection();
-            if (missing && !Closing())
-                host_->Ask(U8("マクロファイルがありません。\n%1\n"
-                              "空のファイルを作りました。実行するマクロを書き込んでください。")
-                               .arg(ToQt(file)),
-                           MsgKind::Ok, MsgIcon::Warning);
-        });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this, missing, file](const CJob&) {
+        RefreshRowsKeepingSelection();
+        ShowSessionSelection();
+        if (missing && !Closing())
+            host_->Ask(U8("マクロファイルがありません。\n%1\n"
+                          "空のファイルを作りました。実行するマクロを書き込んでください。")
+                           .arg(ToQt(file)),
+                       MsgKind::Ok, MsgIcon::Warning);
+    };
+    return RunJob(session_->MacroJob(num), std::move(steps));
 }
 
 // ---- The save data file -------------------------------------------------------------------
 
 void CKestrelView::NewTree() {
-    if (WorkerRunning() || !session_->ConfirmNew()) return;
+    if (WorkerRunning()) return;
+    std::shared_ptr<CJob> job = session_->NewJob();
+    if (!job->Confirm()) return;
     curItem_ = nullptr;
     ClearFields();
-    if (StartWorker([this] {
-            if (session_->New() != 1) Flags().quitReq = true;
-        }))
-        Button(kIdStop)->setEnabled(false);
+    JobSteps steps;
+    steps.confirmed = true;
+    // Without a root the program cannot go on: it closes.
+    steps.onWorker = [this](const CJob& j) {
+        if (j.Result().outcome != Outcome::Done) Flags().quitReq = true;
+    };
+    if (RunJob(std::move(job), std::move(steps))) Button(kIdStop)->setEnabled(false);
 }
 
 void CKestrelView::OpenRecentFile(const QString& path) {
@@ -571,15 +569,13 @@ void CKestrelView::OpenFile(const QString& path) {
     readingSave_ = true;
     // A failed load leaves the program open with the tree the session leaves (a fresh root)
     // and no file in use.
-    if (!StartWorker(
-            [this, p = *cp] {
-                session_->Open(p);
-                ReportStop();
-            },
-            [this] {
-                readingSave_ = false;
-                emit recentFilesChanged();
-            })) {
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this](const CJob&) {
+        readingSave_ = false;
+        emit recentFilesChanged();
+    };
+    if (!RunJob(session_->OpenJob(*cp), std::move(steps))) {
         readingSave_ = false;
         return;
     }
@@ -591,10 +587,9 @@ void CKestrelView::OnSave() {
     if (session_->saveFilePath.empty()) return OnSaveAs();
     host_->Ask(U8("次のファイルに保存します。\n[ %1 ]").arg(ToQt(session_->saveFilePath)),
                MsgKind::Ok);
-    StartWorker([this] {
-        session_->Save();
-        ReportStop();
-    });
+    JobSteps steps;
+    steps.reportStop = true;
+    RunJob(session_->SaveJob(), std::move(steps));
 }
 
 void CKestrelView::OnSaveAs() {
@@ -606,12 +601,10 @@ void CKestrelView::OnSaveAs() {
         host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
         return;
     }
-    StartWorker(
-        [this, p = *cp] {
-            session_->SaveAs(p);
-            ReportStop();
-        },
-        [this] { emit recentFilesChanged(); });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this](const CJob&) { emit recentFilesChanged(); };
+    RunJob(session_->SaveAsJob(*cp), std::move(steps));
 }
 
 }  // namespace dov
