@@ -10,6 +10,7 @@
 #include "session/dialog_rules.h"
 #include "session/operations.h"
 #include "session/session.h"
+#include "shell/form.h"
 #include "shell/infodlg.h"
 #include "shell/keyworddlg.h"
 #include "shell/namelimitdlg.h"
@@ -202,19 +203,95 @@ QMenu* BuildTreeContextMenu(QWidget* parent) {
     return menu;
 }
 
+namespace {
+constexpr int Ctrl(Qt::Key key) {
+    return (Qt::CTRL | key).toCombined();
+}
+}  // namespace
+
+const std::vector<WindowCommand>& WindowCommands() {
+    using P = WindowPlace;
+    static const std::vector<WindowCommand> rows = {
+        {CViewForm::kIdLoad, P::Button, nullptr, "load", 0, 0},
+        {CViewForm::kIdDeleteItems, P::Button, nullptr, "deleteItems", 0, 0},
+        {CViewForm::kIdRename, P::Button, nullptr, "rename", 0, 0},
+        {CViewForm::kIdCopy, P::Button, nullptr, "copy", 0, 0},
+        {CViewForm::kIdStop, P::Button, nullptr, "stop", 0, 0},
+        {CViewForm::kIdClose, P::Button, nullptr, "close", 0, 0},
+        {CViewForm::kIdMakeFolder, P::Button, nullptr, "makeFolder", 0, 0},
+        {CViewForm::kIdDeleteFolder, P::Button, nullptr, "deleteFolder", 0, 0},
+        {WIN_FILE_NEW, P::File, "新規作成(&N)", "fileNew", Ctrl(Qt::Key_N), 0},
+        {WIN_FILE_OPEN, P::File, "開く(&O)...", "fileOpen", Ctrl(Qt::Key_O), 0},
+        {WIN_FILE_SAVE, P::File, "上書き保存(&S)", "fileSave", Ctrl(Qt::Key_S), 0},
+        {WIN_FILE_SAVE_AS, P::File, "名前を付けて保存(&A)...", "fileSaveAs", 0, 0},
+        {0, P::File, "最近使ったﾌｧｲﾙ", "recentFiles", 0, kSeparatorBefore | kRecentFiles},
+        {WIN_EXIT, P::File, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "fileExit", 0, kSeparatorBefore},
+        {WIN_UNDO, P::Edit, "元に戻す(&U)", "editUndo", Ctrl(Qt::Key_Z),
+         kWidgetShortcut | kOnTreeAndList},
+        {0, P::Edit, "切り取り(&T)", nullptr, Ctrl(Qt::Key_X), kWidgetShortcut},
+        {0, P::Edit, "ｺﾋﾟｰ(&C)", nullptr, Ctrl(Qt::Key_C), kWidgetShortcut},
+        {0, P::Edit, "貼り付け(&P)", nullptr, Ctrl(Qt::Key_V), kWidgetShortcut},
+        {0, P::View, "ﾂｰﾙ ﾊﾞｰ(&T)", nullptr, 0, 0},
+        {WIN_STATUS_BAR, P::View, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "viewStatusBar", 0, kCheckable},
+        {WIN_FAILURES, P::View, "失敗の予測の一覧", "viewFailures", 0, 0},
+        {WIN_OPTIONS, P::Options, "動作設定", "options", 0, 0},
+        {WIN_COLORS, P::Options, "色の設定", "colors", 0, 0},
+        {WIN_ABOUT, P::Help, "Dovreth のﾊﾞｰｼﾞｮﾝ情報(&A)...", "about", 0, 0},
+    };
+    return rows;
+}
+
+const char* WindowMenuTitle(WindowPlace place) {
+    switch (place) {
+        case WindowPlace::File:
+            return "ﾌｧｲﾙ(&F)";
+        case WindowPlace::Edit:
+            return "編集(&E)";
+        case WindowPlace::View:
+            return "表示(&V)";
+        case WindowPlace::Options:
+            return "オプション(&M)";
+        case WindowPlace::Help:
+            return "ﾍﾙﾌﾟ(&H)";
+        case WindowPlace::Button:
+            break;
+    }
+    return nullptr;
+}
+
 CCommandRegistry::CCommandRegistry(Handler run, std::map<int, Handler> own) {
     for (const Operation& op : Operations()) {
         if (!op.menuText) continue;
         auto it = own.find(op.id);
         handlers_[op.id] = it != own.end() ? it->second : run;
     }
+    for (const WindowCommand& c : WindowCommands())
+        if (c.id != 0) handlers_.emplace(c.id, Handler{});
+}
+
+bool CCommandRegistry::Set(int id, Handler handler) {
+    auto it = handlers_.find(id);
+    if (it == handlers_.end()) return false;
+    it->second = std::move(handler);
+    return true;
 }
 
 bool CCommandRegistry::Run(int id) const {
     auto it = handlers_.find(id);
-    if (it == handlers_.end()) return false;
+    if (it == handlers_.end() || !it->second) return false;
     it->second(id);
     return true;
+}
+
+bool CCommandRegistry::Has(int id) const {
+    auto it = handlers_.find(id);
+    return it != handlers_.end() && it->second;
+}
+
+std::vector<int> CCommandRegistry::Ids() const {
+    std::vector<int> ids;
+    for (const auto& [id, handler] : handlers_) ids.push_back(id);
+    return ids;
 }
 
 int CommandIdOf(const QAction* action) {

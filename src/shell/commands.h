@@ -1,14 +1,17 @@
-// The list's context menu and what happens between picking one of its commands and running it:
-// the command's dialog, and the accepted values written into the session's settings.
+// The window's commands: the context menus built from the table of operations, what happens
+// between picking one of their commands and running it (the command's dialog, and the
+// accepted values written into the session's settings), the table of the window's own
+// commands (its buttons and the frame's menus) and the registry that finds any of them by id.
 //
-// The view builds the menus once, connects their actions, and on a command calls
-// PrepareListCommand on the window thread; when that says yes it runs
-// CSession::RunListCommand(id) (on its worker where the command needs one).
+// The view builds the menus once and sends every chosen entry, button and frame menu entry to
+// the registry; a row of the table calls PrepareListCommand on the window thread and, when that
+// says yes, runs CSession::RunListCommand(id) on the worker.
 #pragma once
 
 #include <QString>
 #include <functional>
 #include <map>
+#include <vector>
 
 class QAction;
 class QDialog;
@@ -59,16 +62,66 @@ QMenu* BuildTreeContextMenu(QWidget* parent);
 // The command id an action of these menus carries (0 for none).
 int CommandIdOf(const QAction* action);
 
-// The window's commands by id, built from the table of operations: every row with a menu entry
-// gets a handler, the one the window gives for its id (the rows it does on its own widgets,
-// the tree's rows) or else `run`, which prepares the row (its dialog) and runs it.
+// The window's own commands, besides the rows of the table of operations: the buttons (their
+// ids are the form's control ids) and the entries of the frame's menus.
+enum WindowCommandId : int {
+    WIN_FILE_NEW = 3001,
+    WIN_FILE_OPEN = 3002,
+    WIN_FILE_SAVE = 3003,
+    WIN_FILE_SAVE_AS = 3004,
+    WIN_EXIT = 3005,
+    WIN_UNDO = 3010,
+    WIN_STATUS_BAR = 3020,
+    WIN_FAILURES = 3021,
+    WIN_OPTIONS = 3030,
+    WIN_COLORS = 3031,
+    WIN_ABOUT = 3040,
+};
+
+// Where a window command is offered: a button of the view, or a menu of the frame's menu bar.
+enum class WindowPlace { Button, File, Edit, View, Options, Help };
+
+// What an entry of the frame's menus is besides its command.
+enum WindowEntryFlags : unsigned {
+    kSeparatorBefore = 1,
+    kWidgetShortcut = 2,  // its key works only where it is added (the fields keep their own)
+    kOnTreeAndList = 4,   // added to the tree and the list, where its key works
+    kCheckable = 8,       // checked at start
+    kRecentFiles = 16,    // the submenu of the recent files (no command of its own)
+};
+
+// One window command: a button (no text: the form labels it), or an entry of a frame menu. An
+// entry with id 0 has nothing behind it and stays disabled.
+struct WindowCommand {
+    int id;
+    WindowPlace place;
+    const char* text;  // the menu text (UTF-8)
+    const char* name;  // the action's object name, or null
+    int key;           // its shortcut (a Qt key combination), or 0
+    unsigned flags;
+};
+
+// The window commands in the order of their buttons and menu entries.
+const std::vector<WindowCommand>& WindowCommands();
+// The titles of the frame's menus, in the order of the menu bar.
+const char* WindowMenuTitle(WindowPlace place);
+
+// The window's commands by id, in one place: every row of the table of operations with a menu
+// entry, and every window command. A row gets the handler the window gives for its id (the rows
+// it does on its own widgets, the tree's rows) or else `run`, which prepares the row (its
+// dialog) and runs it; a window command gets its handler from whoever owns it (the view, the
+// frame) through Set.
 class CCommandRegistry {
   public:
     using Handler = std::function<void(int id)>;
     CCommandRegistry(Handler run, std::map<int, Handler> own);
+    // Gives a command its handler; false for an id that is neither a row nor a window command.
+    bool Set(int id, Handler handler);
     // Runs the command of an id; false when the window has none.
     bool Run(int id) const;
-    bool Has(int id) const { return handlers_.count(id) != 0; }
+    bool Has(int id) const;
+    // Every id of the registry, with or without its handler yet.
+    std::vector<int> Ids() const;
 
   private:
     std::map<int, Handler> handlers_;

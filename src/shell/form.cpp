@@ -68,6 +68,27 @@ ItemFields ItemFields::Of(CMyItem* item) {
     return f;
 }
 
+namespace {
+
+// Lays a form out again whenever its owner is resized.
+class LayoutFilter : public QObject {
+  public:
+    explicit LayoutFilter(CViewForm* form) : form_(form) {}
+
+  protected:
+    bool eventFilter(QObject* obj, QEvent* e) override {
+        if (e->type() == QEvent::Resize) form_->ApplyLayout(static_cast<QWidget*>(obj)->size());
+        return false;
+    }
+
+  private:
+    CViewForm* form_;
+};
+
+}  // namespace
+
+CViewForm::~CViewForm() = default;
+
 CViewForm::CViewForm(QWidget* owner) : owner_(owner) {
     owner->setAutoFillBackground(true);
     tree = new QTreeWidget(owner);
@@ -81,6 +102,8 @@ CViewForm::CViewForm(QWidget* owner) : owner_(owner) {
     MakeFieldsAndButtons();
     for (const Placed& p : placed_) p.w->setGeometry(p.ref);
     RecordColumnFractions();
+    layoutFilter_ = std::make_unique<LayoutFilter>(this);
+    owner->installEventFilter(layoutFilter_.get());
 }
 
 void CViewForm::MakeList() {

@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "session/settings.h"
@@ -16,6 +17,7 @@
 class CMyItem;
 class QLabel;
 class QLineEdit;
+class QObject;
 class QPushButton;
 class QTreeView;
 class QTreeWidget;
@@ -49,8 +51,10 @@ class CViewForm {
         kIdStop = 1061,
     };
 
-    // Makes every control as a child of owner and places it at the start-up layout.
+    // Makes every control as a child of owner and places it at the start-up layout; the
+    // controls are laid out again whenever the owner is resized.
     explicit CViewForm(QWidget* owner);
+    ~CViewForm();
 
     QTreeWidget* tree = nullptr;
     QTreeView* list = nullptr;
@@ -79,6 +83,7 @@ class CViewForm {
     void FitDate();
 
     QWidget* owner_;
+    std::unique_ptr<QObject> layoutFilter_;  // the owner's resizes
     std::vector<QLabel*> captions_;
     QHash<int, QPushButton*> buttons_;
     // Each control's rectangle in the start-up layout.

@@ -16,6 +16,7 @@
 
 #include "common/paths.h"
 #include "shell/app.h"
+#include "shell/conflicts.h"
 #include "shell/instance.h"
 #include "shell/mainframe.h"
 #include "shell/pathinbox.h"
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         dov::CKestrelView* view = frame.View();
         // A run cut short is offered first; its undo (on the worker) resets the tree, and the
         // paths are loaded after it.
-        if (!quitAfterStart) view->OfferUnfinishedRun();
+        if (!quitAfterStart) view->Conflicts().OfferUnfinishedRun();
         inbox->AddStartPaths(paths);
         if (quitAfterStart) frame.close();
     });

@@ -15,7 +15,10 @@
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
+#include "shell/commands.h"
+#include "shell/conflicts.h"
 #include "shell/failurelist.h"
+#include "shell/listpane.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/settingsdialogs.h"
@@ -42,18 +45,19 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     conflictPane_ = new QLabel(this);
     conflictPane_->setObjectName("conflictPane");
     conflictPane_->setToolTip(U8("クリックすると失敗の予測の一覧を表示します"));
-    OnClick(conflictPane_, [this] { view_->ShowFailureList(); });
+    OnClick(conflictPane_, [this] { view_->Conflicts().ShowFailureList(); });
     statusBar()->addWidget(textPane_, 0);
     statusBar()->addWidget(folderPane_, 1);
     statusBar()->addPermanentWidget(conflictPane_, 0);
     BuildMenus();
 
     connect(view_, &CKestrelView::closeRequested, this, [this] { close(); });
-    connect(view_, &CKestrelView::currentFolderChanged, this, &CMainFrame::UpdateFolderPane);
+    connect(&view_->Pane(), &CListPane::currentFolderChanged, this, &CMainFrame::UpdateFolderPane);
     connect(view_, &CKestrelView::busyChanged, this, &CMainFrame::UpdateCommands);
     connect(view_, &CKestrelView::recentFilesChanged, this, &CMainFrame::UpdateRecentFiles);
     connect(view_, &CKestrelView::progressText, textPane_, &QLabel::setText);
-    connect(view_, &CKestrelView::conflictsChanged, this, &CMainFrame::UpdateConflictPane);
+    connect(&view_->Conflicts(), &CConflictDisplay::conflictsChanged, this,
+            &CMainFrame::UpdateConflictPane);
     UpdateFolderPane();
     UpdateCommands();
 }
@@ -65,63 +69,48 @@ QAction* CMainFrame::Action(const char* name) const {
 }
 
 void CMainFrame::BuildMenus() {
-    auto act = [this](QMenu* m, const char* text, const char* name, QKeySequence key = {}) {
-        QAction* a = m->addAction(U8(text));
-        a->setObjectName(name);
-        if (!key.isEmpty()) a->setShortcut(key);
-        return a;
-    };
-    QMenu* file = menuBar()->addMenu(U8("ﾌｧｲﾙ(&F)"));
-    QAction* newAct = act(file, "新規作成(&N)", "fileNew", QKeySequence(Qt::CTRL | Qt::Key_N));
-    QAction* openAct = act(file, "開く(&O)...", "fileOpen", QKeySequence(Qt::CTRL | Qt::Key_O));
-    QAction* saveAct = act(file, "上書き保存(&S)", "fileSave", QKeySequence(Qt::CTRL | Qt::Key_S));
-    QAction* saveAsAct = act(file, "名前を付けて保存(&A)...", "fileSaveAs");
-    connect(openAct, &QAction::triggered, view_, &CKestrelView::OnOpen);
-    connect(saveAct, &QAction::triggered, view_, &CKestrelView::OnSave);
-    connect(saveAsAct, &QAction::triggered, view_, &CKestrelView::OnSaveAs);
-    file->addSeparator();
-    recentMenu_ = file->addMenu(U8("最近使ったﾌｧｲﾙ"));
-    recentMenu_->setObjectName("recentFiles");
-    file->addSeparator();
-    QAction* exitAct = act(file, "ｱﾌﾟﾘｹｰｼｮﾝの終了(&X)", "fileExit");
-    connect(newAct, &QAction::triggered, view_, &CKestrelView::NewTree);
-    connect(exitAct, &QAction::triggered, view_, &CKestrelView::OnClose);
+    // The frame's own commands; the view gave its own.
+    CCommandRegistry& commands = view_->Commands();
+    commands.Set(WIN_STATUS_BAR,
+                 [this](int) { statusBar()->setVisible(Action("viewStatusBar")->isChecked()); });
+    commands.Set(WIN_OPTIONS, [this](int) { OnOptions(); });
+    commands.Set(WIN_COLORS, [this](int) { OnColors(); });
+    commands.Set(WIN_ABOUT, [this](int) { ShowAboutBox(this); });
 
-    // 元に戻す takes back the last journaled run; the other standard entries have nothing
-    // behind them in this program.
-    QMenu* edit = menuBar()->addMenu(U8("編集(&E)"));
-    QAction* undo = act(edit, "元に戻す(&U)", "editUndo", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    // The fields keep their own Ctrl+Z; in the tree and the list it is this command.
-    undo->setShortcutContext(Qt::WidgetShortcut);
-    view_->Tree()->addAction(undo);
-    view_->List()->addAction(undo);
-    connect(undo, &QAction::triggered, view_, &CKestrelView::OnUndo);
-    for (auto [text, key] : {std::pair{"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
-                             std::pair{"ｺﾋﾟｰ(&C)", QKeySequence(Qt::CTRL | Qt::Key_C)},
-                             std::pair{"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)}}) {
-        QAction* a = edit->addAction(U8(text));
-        a->setShortcut(key);
-        a->setShortcutContext(Qt::WidgetShortcut);  // the fields keep their own keys
-        a->setEnabled(false);
+    // The menus of the window commands, in the table's order. 元に戻す takes back the last
+    // journaled run; the fields keep their own Ctrl+Z, in the tree and the list it is this
+    // command. The entries without a command have nothing behind them in this program.
+    for (WindowPlace place : {WindowPlace::File, WindowPlace::Edit, WindowPlace::View,
+                              WindowPlace::Options, WindowPlace::Help}) {
+        QMenu* menu = menuBar()->addMenu(U8(WindowMenuTitle(place)));
+        for (const WindowCommand& c : WindowCommands()) {
+            if (c.place != place) continue;
+            if (c.flags & kSeparatorBefore) menu->addSeparator();
+            if (c.flags & kRecentFiles) {
+                recentMenu_ = menu->addMenu(U8(c.text));
+                recentMenu_->setObjectName(c.name);
+                continue;
+            }
+            QAction* a = menu->addAction(U8(c.text));
+            if (c.name) a->setObjectName(c.name);
+            if (c.key) a->setShortcut(QKeySequence(c.key));
+            if (c.flags & kWidgetShortcut) a->setShortcutContext(Qt::WidgetShortcut);
+            if (c.flags & kOnTreeAndList) {
+                view_->Form().tree->addAction(a);
+                view_->Form().list->addAction(a);
+            }
+            if (c.flags & kCheckable) {
+                a->setCheckable(true);
+                a->setChecked(true);
+            }
+            if (c.id == 0) {
+                a->setEnabled(false);
+                continue;
+            }
+            connect(a, c.flags & kCheckable ? &QAction::toggled : &QAction::triggered, this,
+                    [this, id = c.id] { view_->Commands().Run(id); });
+        }
     }
-
-    QMenu* viewMenu = menuBar()->addMenu(U8("表示(&V)"));
-    QAction* toolBar = viewMenu->addAction(U8("ﾂｰﾙ ﾊﾞｰ(&T)"));
-    toolBar->setEnabled(false);
-    QAction* status = act(viewMenu, "ｽﾃｰﾀｽ ﾊﾞｰ(&S)", "viewStatusBar");
-    status->setCheckable(true);
-    status->setChecked(true);
-    connect(status, &QAction::toggled, statusBar(), &QStatusBar::setVisible);
-    QAction* failures = act(viewMenu, "失敗の予測の一覧", "viewFailures");
-    connect(failures, &QAction::triggered, view_, &CKestrelView::ShowFailureList);
-
-    QMenu* options = menuBar()->addMenu(U8("オプション(&M)"));
-    connect(act(options, "動作設定", "options"), &QAction::triggered, this, &CMainFrame::OnOptions);
-    connect(act(options, "色の設定", "colors"), &QAction::triggered, this, &CMainFrame::OnColors);
-
-    QMenu* help = menuBar()->addMenu(U8("ﾍﾙﾌﾟ(&H)"));
-    connect(act(help, "Dovreth のﾊﾞｰｼﾞｮﾝ情報(&A)...", "about"), &QAction::triggered, this,
-            [this] { ShowAboutBox(this); });
     UpdateRecentFiles();
 }
 
@@ -133,7 +122,7 @@ void CMainFrame::UpdateCommands() {
     if (QAction* a = Action("editUndo"))
         a->setEnabled(idle && view_->Session().LastJournal().changes > 0);
     if (recentMenu_) recentMenu_->setEnabled(idle);
-    if (QAction* a = Action("viewFailures")) a->setEnabled(idle && view_->ConflictCount() > 0);
+    if (QAction* a = Action("viewFailures")) a->setEnabled(idle && view_->Conflicts().Count() > 0);
 }
 
 void CMainFrame::UpdateRecentFiles() {
@@ -157,7 +146,7 @@ void CMainFrame::UpdateConflictPane(int count) {
 }
 
 void CMainFrame::UpdateFolderPane() {
-    const QString text = view_->CurrentFolderText();
+    const QString text = view_->Pane().CurrentFolderText();
     if (!text.isEmpty()) folderPane_->setText(text);
 }
 
@@ -173,7 +162,7 @@ void CMainFrame::OnOptions() {
     if ((session.settings.allowLinuxNames != 0) != (optionDlg_->m_iAllowLinuxNames != 0)) {
         session.settings.allowLinuxNames = optionDlg_->m_iAllowLinuxNames;
         CMyItem::SetAllowLinuxNames(optionDlg_->m_iAllowLinuxNames != 0);
-        view_->UpdateConflicts();
+        view_->Conflicts().Update();
     }
     const bool want = optionDlg_->m_iAutoSerialNum != 0;
     const bool applied = session.Root() && session.Root()->m_bNoAutoIndex == 0;
@@ -190,8 +179,8 @@ void CMainFrame::OnColors() {
     if (dlg.exec() != QDialog::Accepted) return;
     view_->Prefs().colors = dlg.Colors();
     view_->Prefs().changedNameText = dlg.ChangedNameColor();
-    view_->ApplyColors();
-    view_->UpdateConflicts();
+    view_->Pane().ApplyColors();
+    view_->Conflicts().Update();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* e) {
@@ -199,7 +188,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         // Closing while a worker runs: STOP is checked and the end of the worker closes. The
         // window goes from the screen at once; what the job still writes (its log) it writes
         // unseen, and it shows no more boxes.
-        view_->Button(CKestrelView::kIdStop)->setChecked(true);
+        view_->Form().Button(CKestrelView::kIdStop)->setChecked(true);
         view_->Flags().quitReq = true;
         hide();
         e->ignore();

@@ -1,4 +1,5 @@
-// The main frame: fixed title, menu bar, status bar, minimum size, and the close filter.
+// The main frame: fixed title, menu bar (built from the window commands, each entry run through
+// the view's registry), status bar, minimum size, and the close filter.
 #pragma once
 
 #include <QMainWindow>

@@ -21,14 +21,18 @@
 #include "session/session.h"
 #include "shell/app.h"
 #include "shell/commands.h"
+#include "shell/conflicts.h"
+#include "shell/dragcontrol.h"
 #include "shell/filesort.h"
 #include "shell/linelistdlg.h"
 #include "shell/listmodel.h"
+#include "shell/listpane.h"
 #include "shell/mainframe.h"
 #include "shell/qthost.h"
 #include "shell/qttext.h"
 #include "shell/settingsdialogs.h"
 #include "shell/view.h"
+#include "shell/viewmenus.h"
 
 namespace {
 
@@ -91,7 +95,7 @@ int main(int argc, char** argv) {
     while (view->WorkerRunning()) Wait(50);
 
     // The loaded folder open in the tree, and its sub-folder of most rows in the list.
-    QTreeWidgetItem* root = view->Tree()->topLevelItem(0);
+    QTreeWidgetItem* root = view->Form().tree->topLevelItem(0);
     root->setExpanded(true);
     if (root->childCount() > 0) {
         QTreeWidgetItem* loaded = root->child(0);
@@ -99,16 +103,16 @@ int main(int argc, char** argv) {
         QTreeWidgetItem* shown = loaded;
         int most = -1;
         for (int i = 0; i < loaded->childCount(); ++i) {
-            view->ShowFolderNode(loaded->child(i));
-            if (view->ListModel()->rowCount() > most) {
-                most = view->ListModel()->rowCount();
+            view->Pane().ShowFolderNode(loaded->child(i));
+            if (view->Form().listModel->rowCount() > most) {
+                most = view->Form().listModel->rowCount();
                 shown = loaded->child(i);
             }
         }
-        view->ShowFolderNode(shown);
-        view->List()->setFocus();
-        view->SelectListRow(2);
-        view->ShowItem(2);
+        view->Pane().ShowFolderNode(shown);
+        view->Form().list->setFocus();
+        view->Pane().SelectListRow(2);
+        view->Pane().ShowItem(2);
     }
     Wait(800);
     Shot("1-default.png");
@@ -131,20 +135,20 @@ int main(int argc, char** argv) {
     });
     // Two rows given new names that are taken on disk: their renames are predicted to fail.
     dov::CSession& session = view->Session();
-    if (view->ListModel()->rowCount() > 4) {
+    if (view->Form().listModel->rowCount() > 4) {
         for (int row : {3, 4}) {
-            CMyItem* item = view->ListModel()->Row(row)->item;
+            CMyItem* item = view->Form().listModel->Row(row)->item;
             session.SetNewName(row, dov::Sj("重複_") + item->m_strOrgName);
             const QString taken =
                 dov::ToQt(item->m_pParent->m_strOrgPath + "/" + item->m_strWriteName);
             QFile(taken).open(QIODevice::WriteOnly);
         }
-        view->UpdateConflicts();
-        ShotOfModal("7-failures.png", [&] { view->ShowFailureList(); });
+        view->Conflicts().Update();
+        ShotOfModal("7-failures.png", [&] { view->Conflicts().ShowFailureList(); });
         // A rename of every row: the changes its journal recorded, as the box of a run cut
         // short shows them.
-        for (int row = 0; row < view->ListModel()->rowCount(); ++row)
-            session.SetNewName(row, dov::Sj("新_") + view->ListModel()->Row(row)->orgName);
+        for (int row = 0; row < view->Form().listModel->rowCount(); ++row)
+            session.SetNewName(row, dov::Sj("新_") + view->Form().listModel->Row(row)->orgName);
         view->Host()->SetAnswerer([](const QString&, dov::MsgKind) { return dov::MsgAnswer::Yes; });
         view->OnRename();
         while (view->WorkerRunning()) Wait(50);

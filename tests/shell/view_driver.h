@@ -12,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "shell/conflicts.h"
+#include "shell/dragcontrol.h"
 #include "shell/listmodel.h"
+#include "shell/listpane.h"
 #include "shell/mainframe.h"
 #include "shell/view.h"
+#include "shell/viewmenus.h"
 #include "shell_test_support.h"
 #include "support/test_support.h"
 
@@ -49,32 +53,32 @@ class ViewDriver {
         WaitIdle();
     }
     QTreeWidgetItem* Node(const char* utf8) {
-        auto found = view_->Tree()->findItems(QString::fromUtf8(utf8),
-                                              Qt::MatchExactly | Qt::MatchRecursive);
+        auto found = view_->Form().tree->findItems(QString::fromUtf8(utf8),
+                                                   Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.front();
     }
     void ClickTree(QTreeWidgetItem* n) {
-        QTreeWidget* t = view_->Tree();
+        QTreeWidget* t = view_->Form().tree;
         if (n->parent()) n->parent()->setExpanded(true);
         t->scrollToItem(n);
         QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualItemRect(n).center());
         WaitIdle();
     }
     QPoint RowPoint(int row) {
-        const QModelIndex i = view_->ListModel()->index(row, 1);
-        view_->List()->scrollTo(i);
-        return view_->List()->visualRect(i).center();
+        const QModelIndex i = view_->Form().listModel->index(row, 1);
+        view_->Form().list->scrollTo(i);
+        return view_->Form().list->visualRect(i).center();
     }
     void ClickRow(int row, Qt::KeyboardModifiers mods = {}) {
-        QTest::mouseClick(view_->List()->viewport(), Qt::LeftButton, mods, RowPoint(row));
+        QTest::mouseClick(view_->Form().list->viewport(), Qt::LeftButton, mods, RowPoint(row));
     }
-    QString RowName(int row) { return view_->ListModel()->index(row, 0).data().toString(); }
+    QString RowName(int row) { return view_->Form().listModel->index(row, 0).data().toString(); }
     QStringList RowNames() {
         QStringList names;
-        for (int r = 0; r < view_->ListModel()->rowCount(); ++r) names << RowName(r);
+        for (int r = 0; r < view_->Form().listModel->rowCount(); ++r) names << RowName(r);
         return names;
     }
-    int SelectedCount() { return int(view_->List()->selectionModel()->selectedRows().size()); }
+    int SelectedCount() { return int(view_->Form().list->selectionModel()->selectedRows().size()); }
 };
 
 }  // namespace shelltest

@@ -55,8 +55,8 @@ class ViewStateTest : public QObject, protected ViewDriver {
     std::atomic<bool> stopShownPressed_{false};
     std::atomic<int> stopClicks_{0};
 
-    QPushButton* Btn(int id) { return view_->Button(id); }
-    int ListCurrentRow() { return view_->List()->currentIndex().row(); }
+    QPushButton* Btn(int id) { return view_->Form().Button(id); }
+    int ListCurrentRow() { return view_->Form().list->currentIndex().row(); }
     // A folder "many" of 120 files, shown in the list.
     void LoadMany() {
         for (int i = 0; i < 120; ++i) {
@@ -66,12 +66,14 @@ class ViewStateTest : public QObject, protected ViewDriver {
         }
         Load({"many"});
         ClickTree(Node("many"));
-        QCOMPARE(view_->ListModel()->rowCount(), 120);
+        QCOMPARE(view_->Form().listModel->rowCount(), 120);
     }
-    int RowHeight() { return view_->List()->visualRect(view_->ListModel()->index(0, 0)).height(); }
+    int RowHeight() {
+        return view_->Form().list->visualRect(view_->Form().listModel->index(0, 0)).height();
+    }
     int PagePixels() {
         const int h = RowHeight();
-        return std::max(1, view_->List()->viewport()->height() / h) * h;
+        return std::max(1, view_->Form().list->viewport()->height() / h) * h;
     }
 
     // Presses STOP through its button on the window thread; the calling worker waits until
@@ -130,7 +132,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
     void pageKeysScrollByWholePagesThenMoveTheCurrentRow() {
         LoadMany();
         ClickRow(0);
-        QTreeView* list = view_->List();
+        QTreeView* list = view_->Form().list;
         QScrollBar* bar = list->verticalScrollBar();
         QCOMPARE(bar->value(), 0);
         const int page = PagePixels();
@@ -141,7 +143,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
         QCOMPARE(bar->value(), page);
         QCOMPARE(ListCurrentRow(), pageRows);
         QCOMPARE(list->indexAt(QPoint(5, 1)).row(), pageRows);  // the top row
-        QCOMPARE(view_->OrgField()->text(), RowName(pageRows));
+        QCOMPARE(view_->Form().org->text(), RowName(pageRows));
         QTest::keyClick(list, Qt::Key_PageDown);
         QCOMPARE(bar->value(), 2 * page);
         QCOMPARE(ListCurrentRow(), 2 * pageRows);
@@ -157,14 +159,14 @@ class ViewStateTest : public QObject, protected ViewDriver {
         QCOMPARE(bar->value(), 0);
         QCOMPARE(ListCurrentRow(), 0);
         // The keys moved the current row, so the fields follow.
-        QCOMPARE(view_->OrgField()->text(), U("f000.txt"));
+        QCOMPARE(view_->Form().org->text(), U("f000.txt"));
     }
 
     void pageKeysDuringAListDragScrollBy200PixelsAndStopThere() {
         LoadMany();
         ClickRow(3);
-        QVERIFY(view_->BeginListDrag());
-        QTreeView* list = view_->List();
+        QVERIFY(view_->Drags().BeginListDrag());
+        QTreeView* list = view_->Form().list;
         QScrollBar* bar = list->verticalScrollBar();
         QTest::keyClick(list, Qt::Key_PageDown);
         QCOMPARE(bar->value(), 200);
@@ -175,37 +177,37 @@ class ViewStateTest : public QObject, protected ViewDriver {
         // The keys end there: the current row and the selection stay.
         QCOMPARE(ListCurrentRow(), 3);
         QCOMPARE(SelectedCount(), 1);
-        view_->CancelDrags();
-        QVERIFY(!view_->Dragging());
+        view_->Drags().Cancel();
+        QVERIFY(!view_->Drags().Dragging());
     }
 
     void ctrlAAndTheMenuSelectAllMakeTheFirstRowCurrent() {
         LoadMany();
         ClickRow(7);
-        QCOMPARE(view_->CurrentRow(), 7);
-        view_->Tree()->setFocus();  // the menu's select-all brings the focus back to the list
-        QAction* all = FindAction(view_->ListMenu(), CMD_SELECT_ALL);
+        QCOMPARE(view_->Pane().CurrentRow(), 7);
+        view_->Form().tree->setFocus();  // the menu's select-all brings the focus back to the list
+        QAction* all = FindAction(view_->Menus().ListMenu(), CMD_SELECT_ALL);
         QVERIFY(all);
         all->trigger();
         QCOMPARE(SelectedCount(), 120);
-        QVERIFY(view_->List()->hasFocus());
-        QCOMPARE(view_->CurrentRow(), 0);
+        QVERIFY(view_->Form().list->hasFocus());
+        QCOMPARE(view_->Pane().CurrentRow(), 0);
         QCOMPARE(ListCurrentRow(), 0);
-        QCOMPARE(view_->OrgField()->text(), U("f000.txt"));
+        QCOMPARE(view_->Form().org->text(), U("f000.txt"));
         QVERIFY(Btn(CKestrelView::kIdDeleteItems)->isEnabled());
         QVERIFY(!Btn(CKestrelView::kIdDeleteFolder)->isEnabled());
 
         ClickRow(9);
         QCOMPARE(SelectedCount(), 1);
-        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view_->Form().list, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(SelectedCount(), 120);
-        QCOMPARE(view_->CurrentRow(), 0);
+        QCOMPARE(view_->Pane().CurrentRow(), 0);
         QCOMPARE(ListCurrentRow(), 0);
-        QCOMPARE(view_->EditField()->text(), U("f000.txt"));
+        QCOMPARE(view_->Form().edit->text(), U("f000.txt"));
         // The next arrow key goes on from the first row, not from the row clicked before.
-        QTest::keyClick(view_->List(), Qt::Key_Down);
+        QTest::keyClick(view_->Form().list, Qt::Key_Down);
         QCOMPARE(ListCurrentRow(), 1);
-        QCOMPARE(view_->OrgField()->text(), U("f001.txt"));
+        QCOMPARE(view_->Form().org->text(), U("f001.txt"));
     }
 
     void clipboardKeysWorkInTheNameFieldNotInTheFrame() {
@@ -216,7 +218,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
             if (menu->menu())
                 for (QAction* a : menu->menu()->actions())
                     if (!a->shortcut().isEmpty()) spies << new QSignalSpy(a, &QAction::triggered);
-        QLineEdit* edit = view_->EditField();
+        QLineEdit* edit = view_->Form().edit;
         edit->setFocus();
         QCOMPARE(edit->text(), U("f002.txt"));
         QApplication::clipboard()->clear();
@@ -239,12 +241,12 @@ class ViewStateTest : public QObject, protected ViewDriver {
     void deleteKeyWithoutRowsOrWithCtrlDoesNothing() {
         LoadMany();
         ClickRow(0);
-        QTest::keyClick(view_->List(), Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(view_->ListModel()->rowCount(), 120);
-        QTest::keyClick(view_->List(), Qt::Key_Delete);
-        QCOMPARE(view_->ListModel()->rowCount(), 119);
+        QTest::keyClick(view_->Form().list, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(view_->Form().listModel->rowCount(), 120);
+        QTest::keyClick(view_->Form().list, Qt::Key_Delete);
+        QCOMPARE(view_->Form().listModel->rowCount(), 119);
         QCOMPARE(RowName(0), U("f001.txt"));
-        QCOMPARE(view_->OrgField()->text(), U("f001.txt"));
+        QCOMPARE(view_->Form().org->text(), U("f001.txt"));
     }
 
     // ---- Button states ----------------------------------------------------------------------
@@ -253,7 +255,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
         dir_->WriteFile("data/sub/x.txt", "x");
         dir_->WriteFile("data/a.txt", "a");
         Load({"data"});
-        QTreeWidget* tree = view_->Tree();
+        QTreeWidget* tree = view_->Form().tree;
         auto state = [&] {
             QString s;
             for (int id :
@@ -270,8 +272,8 @@ class ViewStateTest : public QObject, protected ViewDriver {
         ClickTree(Node("data"));
         QCOMPARE(state(), QString("11101110"));
         // List side without a selection, then with one.
-        view_->List()->clearSelection();
-        view_->List()->setFocus();
+        view_->Form().list->clearSelection();
+        view_->Form().list->setFocus();
         QCOMPARE(state(), QString("01101110"));
         ClickRow(1);
         QCOMPARE(state(), QString("01111110"));
@@ -286,8 +288,8 @@ class ViewStateTest : public QObject, protected ViewDriver {
         tree->setFocus();
         QVERIFY(tree->hasFocus());
         QCOMPARE(state(), QString("00000001"));
-        view_->List()->setFocus();
-        QVERIFY(view_->List()->hasFocus());
+        view_->Form().list->setFocus();
+        QVERIFY(view_->Form().list->hasFocus());
         QCOMPARE(state(), QString("00000001"));
         ClickRow(0);  // ignored while busy
         QCOMPARE(state(), QString("00000001"));
@@ -312,14 +314,14 @@ class ViewStateTest : public QObject, protected ViewDriver {
         CheckIdleAfterStop();
         QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
         // The load ended early: what was added stays, the rest is not there.
-        CMyItem* root = view_->RootItem();
+        CMyItem* root = view_->Pane().RootItem();
         QVERIFY(root->m_dwNumInFolder < 5);
-        QCOMPARE(view_->ListModel()->rowCount(), int(root->m_dwNumInFolder));
-        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), int(root->m_dwNumInFolder));
+        QCOMPARE(view_->Form().listModel->rowCount(), int(root->m_dwNumInFolder));
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->childCount(), int(root->m_dwNumInFolder));
         // A later load runs to its end.
         view_->Host()->SetStopPollHook(nullptr);
         view_->Host()->ClearMessages();
-        view_->ShowFolderNode(view_->Tree()->topLevelItem(0));
+        view_->Pane().ShowFolderNode(view_->Form().tree->topLevelItem(0));
         Load({"d5"});
         QVERIFY(!SawMessage(view_->Host(), U(kStopReport)));
         QVERIFY(Node("d5"));
@@ -341,8 +343,8 @@ class ViewStateTest : public QObject, protected ViewDriver {
         ClickTree(Node("ren"));
         for (int row = 0; row < 3; ++row) {
             ClickRow(row);
-            view_->EditField()->setText(U("new_") + RowName(row));
-            QTest::keyClick(view_->EditField(), Qt::Key_Return);
+            view_->Form().edit->setText(U("new_") + RowName(row));
+            QTest::keyClick(view_->Form().edit, Qt::Key_Return);
         }
         view_->Host()->SetProgressHook([&](long long done, long long total) {
             if (done == total && stopClicks_ == 0) ClickStopFromWorker();
@@ -416,13 +418,13 @@ class ViewStateTest : public QObject, protected ViewDriver {
         std::string lines = "SelectListAll()\n";
         for (int i = 0; i < 40; ++i) lines += "PasteLeftListString(\"A\")\n";
         dir_->WriteFile("home/DovMac03.txt", lines);
-        CMyItem* first = view_->CurrentFolder()->GetSubItem(0);
+        CMyItem* first = view_->Pane().CurrentFolder()->GetSubItem(0);
         // The worker owns the items while it runs, so the hook may read them there.
         view_->Host()->SetStopPollHook([&] {
             if (stopClicks_ == 0 && first->m_strNewName.rfind("AAA", 0) == 0) ClickStopFromWorker();
         });
-        view_->List()->setFocus();
-        QTest::keyClick(view_->List(), Qt::Key_F3);
+        view_->Form().list->setFocus();
+        QTest::keyClick(view_->Form().list, Qt::Key_F3);
         CheckIdleAfterStop();
         QVERIFY(SawMessage(view_->Host(), U(kStopReport)));
         // Three lines had run when STOP came; at most the line running then was finished.
@@ -432,12 +434,12 @@ class ViewStateTest : public QObject, protected ViewDriver {
 
     void stopDuringANameEditEndsItBetweenRows() {
         LoadMany();
-        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
-        CMyItem* tenth = view_->CurrentFolder()->GetSubItem(10);
+        QTest::keyClick(view_->Form().list, Qt::Key_A, Qt::ControlModifier);
+        CMyItem* tenth = view_->Pane().CurrentFolder()->GetSubItem(10);
         view_->Host()->SetStopPollHook([&] {
             if (stopClicks_ == 0 && tenth->m_strNewName.rfind("N_", 0) == 0) ClickStopFromWorker();
         });
-        view_->CommandDialogs().runDialog = [](QDialog& d) {
+        view_->Menus().Dialogs().runDialog = [](QDialog& d) {
             auto* dlg = qobject_cast<CKeyWordDlg*>(&d);
             if (!dlg) return int(QDialog::Rejected);
             dlg->show();
@@ -446,7 +448,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
             dlg->hide();
             return dlg->result();
         };
-        QAction* head = FindAction(view_->ListMenu(), CMD_PASTE_LEFT);
+        QAction* head = FindAction(view_->Menus().ListMenu(), CMD_PASTE_LEFT);
         QVERIFY(head);
         head->trigger();
         CheckIdleAfterStop();
@@ -465,7 +467,7 @@ class ViewStateTest : public QObject, protected ViewDriver {
         dir_->WriteFile("two/y.txt", "x");
         Load({"two"});
         LoadMany();
-        CMyItem* many = view_->CurrentFolder();
+        CMyItem* many = view_->Pane().CurrentFolder();
         CMyItem* two = view_->Session().FindFolder("two");
         QVERIFY(two);
         int runs = 0;
@@ -490,8 +492,8 @@ class ViewStateTest : public QObject, protected ViewDriver {
         while (!told) QThread::yieldCurrentThread();
         WaitIdle();
         QCOMPARE(runs, 3);
-        QCOMPARE(view_->ListModel()->Folder(), many);
-        QCOMPARE(view_->ListModel()->rowCount(), 120);
+        QCOMPARE(view_->Form().listModel->Folder(), many);
+        QCOMPARE(view_->Form().listModel->rowCount(), 120);
         for (int r = 0; r < 120; ++r)
             QCOMPARE(RowName(r), U("C_f%1.txt").arg(r, 3, 10, QChar('0')));
     }

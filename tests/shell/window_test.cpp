@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -15,6 +16,7 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <memory>
+#include <set>
 #include <stdexcept>
 
 #include "common/paths.h"
@@ -23,6 +25,7 @@
 #include "model/item.h"
 #include "session/session.h"
 #include "shell/app.h"
+#include "shell/commands.h"
 #include "shell/instance.h"
 #include "shell/listmodel.h"
 #include "shell/mainframe.h"
@@ -60,49 +63,92 @@ class WindowTest : public QObject, protected ViewDriver {
                               "viewStatusBar", "options", "colors", "about"})
             QVERIFY2(frame_->Action(a), a);
         QCOMPARE(frame_->Action("fileNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-        QCOMPARE(view_->Tree()->topLevelItem(0)->text(0), QString::fromUtf8("Root"));
-        QHeaderView* h = view_->List()->header();
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->text(0), QString::fromUtf8("Root"));
+        QHeaderView* h = view_->Form().list->header();
         QCOMPARE(h->model()->headerData(0, Qt::Horizontal).toString(),
                  QString::fromUtf8("新しいファイル名"));
         QCOMPARE(h->model()->headerData(3, Qt::Horizontal).toString(),
                  QString::fromUtf8("ファイルサイズ"));
         // Idle with the root selected: STOP off, "削除" off, the rest on.
-        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
-        QVERIFY(!view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
-        QVERIFY(view_->Button(CKestrelView::kIdMakeFolder)->isEnabled());
-        QVERIFY(view_->Button(CKestrelView::kIdLoad)->isEnabled());
+        QVERIFY(!view_->Form().Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(!view_->Form().Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdMakeFolder)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdLoad)->isEnabled());
+    }
+
+    // Every id of the registry has its handler, and every control that offers a command (a
+    // button, an entry of the frame's menus or of a context menu) reaches that one.
+    void everyCommandReachesItsHandlerFromItsControl() {
+        CCommandRegistry& commands = view_->Commands();
+        QList<int> reached;
+        for (int id : commands.Ids()) {
+            QVERIFY2(commands.Has(id), qPrintable(QString::number(id)));
+            QVERIFY(commands.Set(id, [&reached](int got) { reached << got; }));
+        }
+        QVERIFY(!commands.Set(4242, [](int) {}));
+        std::vector<std::pair<int, std::function<void()>>> controls;
+        for (const WindowCommand& c : WindowCommands()) {
+            if (c.id == 0) continue;
+            if (c.place == WindowPlace::Button) {
+                QPushButton* b = view_->Form().Button(c.id);
+                QVERIFY2(b, c.name);
+                controls.emplace_back(c.id, [b] {
+                    b->setEnabled(true);
+                    b->click();
+                });
+            } else {
+                QAction* a = frame_->Action(c.name);
+                QVERIFY2(a, c.name);
+                controls.emplace_back(c.id, [a] {
+                    a->setEnabled(true);
+                    a->trigger();
+                });
+            }
+        }
+        CViewMenus& menus = view_->Menus();
+        for (QMenu* m : {menus.ListMenu(), menus.TreeMenu(), menus.HeaderMenu()})
+            for (QAction* a : m->findChildren<QAction*>())
+                if (const int id = CommandIdOf(a)) controls.emplace_back(id, [a] { a->trigger(); });
+        std::set<int> offered;
+        for (const auto& [id, trigger] : controls) {
+            reached.clear();
+            trigger();
+            QCOMPARE(reached, QList<int>{id});
+            offered.insert(id);
+        }
+        for (int id : commands.Ids()) QVERIFY2(offered.count(id), qPrintable(QString::number(id)));
     }
 
     void loadsAFolderAndShowsItsRowsWhenClicked() {
         MakeAndLoad();
-        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        QCOMPARE(view_->Form().listModel->rowCount(), 1);
         QCOMPARE(RowName(0), QString("data"));
         QTreeWidgetItem* data = Node("data");
         QVERIFY(data);
         ClickTree(data);
-        QCOMPARE(view_->ListModel()->rowCount(), 4);
+        QCOMPARE(view_->Form().listModel->rowCount(), 4);
         QCOMPARE(RowName(0), QString("sub"));  // folders first, then names
         QCOMPARE(RowName(1), QString("a.txt"));
         QCOMPARE(RowName(2), QString("b.txt"));
-        const QModelIndex size = view_->ListModel()->index(2, 3);
+        const QModelIndex size = view_->Form().listModel->index(2, 3);
         QCOMPARE(size.data().toString(), QString("1,234"));
         QVERIFY(size.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
         QVERIFY(frame_->FolderPane()->text().endsWith("data"));
         // Selecting a row fills the fields.
         ClickRow(2);
-        QCOMPARE(view_->OrgField()->text(), QString("b.txt"));
-        QCOMPARE(view_->SizeField()->text(), QString("1,234"));
-        QVERIFY(view_->DateField()->text().contains(
+        QCOMPARE(view_->Form().org->text(), QString("b.txt"));
+        QCOMPARE(view_->Form().size->text(), QString("1,234"));
+        QVERIFY(view_->Form().date->text().contains(
             QRegularExpression(R"(^\d{4}/\d\d/\d\d \(\w{3}\) \d\d:\d\d:\d\d$)")));
         // "削除" follows the tree: enabled for a folder other than the root.
         ClickTree(data);
-        QVERIFY(view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdDeleteFolder)->isEnabled());
         // A double click on a folder row opens it.
-        const QModelIndex sub = view_->ListModel()->index(0, 0);
-        QTest::mousePress(view_->List()->viewport(), Qt::LeftButton, {},
-                          view_->List()->visualRect(sub).center());
-        QTest::mouseDClick(view_->List()->viewport(), Qt::LeftButton, {},
-                           view_->List()->visualRect(sub).center());
+        const QModelIndex sub = view_->Form().listModel->index(0, 0);
+        QTest::mousePress(view_->Form().list->viewport(), Qt::LeftButton, {},
+                          view_->Form().list->visualRect(sub).center());
+        QTest::mouseDClick(view_->Form().list->viewport(), Qt::LeftButton, {},
+                           view_->Form().list->visualRect(sub).center());
         QTRY_COMPARE(RowName(0), QString("inner.txt"));
     }
 
@@ -110,7 +156,7 @@ class WindowTest : public QObject, protected ViewDriver {
         MakeAndLoad();
         ClickTree(Node("data"));
         ClickRow(1);
-        QLineEdit* edit = view_->EditField();
+        QLineEdit* edit = view_->Form().edit;
         for (const char* bad : {"a/b", "x*y"}) {
             view_->Host()->ClearMessages();
             edit->setFocus();
@@ -126,13 +172,13 @@ class WindowTest : public QObject, protected ViewDriver {
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(RowName(1), QString::fromUtf8("caf\u00e9 \u301c.txt"));
         ClickRow(1);
-        edit = view_->EditField();
+        edit = view_->Form().edit;
         edit->setFocus();
         edit->setText(QString::fromUtf8("新しい名前.txt"));
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(RowName(1), QString::fromUtf8("新しい名前.txt"));
-        QCOMPARE(view_->CurrentItem()->m_strNewName, Cp("新しい名前.txt"));
-        QVERIFY(view_->List()->hasFocus());
+        QCOMPARE(view_->Pane().CurrentItem()->m_strNewName, Cp("新しい名前.txt"));
+        QVERIFY(view_->Form().list->hasFocus());
     }
 
     void deletingRowsKeepsTheCurrentRowPosition() {
@@ -140,38 +186,38 @@ class WindowTest : public QObject, protected ViewDriver {
         ClickTree(Node("data"));
         ClickRow(1);
         ClickRow(2, Qt::ControlModifier);
-        QCOMPARE(view_->List()->selectionModel()->selectedRows().size(), 2);
-        QVERIFY(view_->Button(CKestrelView::kIdDeleteItems)->isEnabled());
-        QTest::mouseClick(view_->Button(CKestrelView::kIdDeleteItems), Qt::LeftButton);
-        QCOMPARE(view_->ListModel()->rowCount(), 2);
+        QCOMPARE(view_->Form().list->selectionModel()->selectedRows().size(), 2);
+        QVERIFY(view_->Form().Button(CKestrelView::kIdDeleteItems)->isEnabled());
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdDeleteItems), Qt::LeftButton);
+        QCOMPARE(view_->Form().listModel->rowCount(), 2);
         QCOMPARE(RowName(0), QString("sub"));
         QCOMPARE(RowName(1), QString("c.txt"));
-        QCOMPARE(view_->CurrentRow(), 1);
-        QCOMPARE(view_->OrgField()->text(), QString("c.txt"));
+        QCOMPARE(view_->Pane().CurrentRow(), 1);
+        QCOMPARE(view_->Form().org->text(), QString("c.txt"));
         // The Delete key does the same; deleting the folder row drops its tree node.
         ClickRow(0);
-        QTest::keyClick(view_->List(), Qt::Key_Delete);
-        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        QTest::keyClick(view_->Form().list, Qt::Key_Delete);
+        QCOMPARE(view_->Form().listModel->rowCount(), 1);
         QVERIFY(!Node("sub"));
     }
 
     void makeAndRemoveTreeFolders() {
-        ClickTree(view_->Tree()->topLevelItem(0));
-        QTest::mouseClick(view_->Button(CKestrelView::kIdMakeFolder), Qt::LeftButton);
-        QCOMPARE(view_->ListModel()->rowCount(), 1);
+        ClickTree(view_->Form().tree->topLevelItem(0));
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdMakeFolder), Qt::LeftButton);
+        QCOMPARE(view_->Form().listModel->rowCount(), 1);
         QVERIFY(RowName(0).startsWith(QString::fromUtf8("新規フォルダ_")));
         QTreeWidgetItem* made = Node(RowName(0).toUtf8().constData());
         QVERIFY(made);
         ClickTree(made);
-        QVERIFY(view_->Button(CKestrelView::kIdDeleteFolder)->isEnabled());
-        QTest::mouseClick(view_->Button(CKestrelView::kIdDeleteFolder), Qt::LeftButton);
-        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
-        QCOMPARE(view_->ListModel()->rowCount(), 0);
-        QCOMPARE(view_->Tree()->currentItem(), view_->Tree()->topLevelItem(0));
+        QVERIFY(view_->Form().Button(CKestrelView::kIdDeleteFolder)->isEnabled());
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdDeleteFolder), Qt::LeftButton);
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(view_->Form().listModel->rowCount(), 0);
+        QCOMPARE(view_->Form().tree->currentItem(), view_->Form().tree->topLevelItem(0));
     }
 
     void stopWhileIdleDoesNothing() {
-        QPushButton* stop = view_->Button(CKestrelView::kIdStop);
+        QPushButton* stop = view_->Form().Button(CKestrelView::kIdStop);
         view_->OnStop();
         QVERIFY(!view_->Flags().stopReq);
         QVERIFY(!stop->isChecked());
@@ -189,12 +235,12 @@ class WindowTest : public QObject, protected ViewDriver {
             answer = static_cast<int>(
                 view_->Host()->Message(Cp("続けますか"), MsgKind::YesNo, MsgIcon::Question, {}));
         }));
-        QVERIFY(!view_->Button(CKestrelView::kIdClose)->isEnabled());
-        QVERIFY(view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(!view_->Form().Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdStop)->isEnabled());
         QVERIFY(!frame_->Action("fileNew")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         QCOMPARE(answer.load(), static_cast<int>(MsgAnswer::Yes));
-        QVERIFY(view_->Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdClose)->isEnabled());
         QVERIFY(frame_->Action("fileNew")->isEnabled());
     }
 
@@ -203,8 +249,8 @@ class WindowTest : public QObject, protected ViewDriver {
         QVERIFY(view_->StartWorker([] { throw std::runtime_error("boom"); }));
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         QVERIFY(!view_->Flags().busy && !view_->Flags().transition);
-        QVERIFY(view_->Button(CKestrelView::kIdClose)->isEnabled());
-        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdClose)->isEnabled());
+        QVERIFY(!view_->Form().Button(CKestrelView::kIdStop)->isEnabled());
         QVERIFY(SawMessage(view_->Host(), QStringLiteral("boom")));
         QVERIFY(dovtest::HomeFile("DataTrace.txt").find("[boom]") != std::string::npos);
         QVERIFY(view_->StartWorker([] {}));  // the next job starts as usual
@@ -219,7 +265,7 @@ class WindowTest : public QObject, protected ViewDriver {
         }));
         frame_->close();
         QVERIFY(!frame_->isVisible());  // gone from the screen at once
-        QVERIFY(view_->Button(CKestrelView::kIdStop)->isChecked());
+        QVERIFY(view_->Form().Button(CKestrelView::kIdStop)->isChecked());
         QVERIFY(view_->Flags().quitReq);
         // A box the job still asks for is not shown: it gets its default answer.
         QCOMPARE(view_->Host()->Message("x", MsgKind::YesNo, MsgIcon::None, {}), MsgAnswer::No);
@@ -229,10 +275,10 @@ class WindowTest : public QObject, protected ViewDriver {
     }
 
     void theLayoutScalesWithTheViewAndFitsTheMinimumWindow() {
-        const QSize ref = view_->ReferenceSize();
+        const QSize ref = view_->Form().ReferenceSize();
         view_->resize(ref);
-        const QRect atRef = view_->List()->geometry();
-        const QRect treeAtRef = view_->Tree()->geometry();
+        const QRect atRef = view_->Form().list->geometry();
+        const QRect treeAtRef = view_->Form().tree->geometry();
         // At the window's minimum size every control lies inside the view and the date shows
         // whole (the view is then lower than the start-up layout).
         MakeAndLoad();
@@ -242,17 +288,17 @@ class WindowTest : public QObject, protected ViewDriver {
         auto allInside = [this] {
             for (QWidget* w : view_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
                 if (w->isVisible() && !view_->rect().contains(w->geometry())) return false;
-            return view_->height() < view_->ReferenceSize().height();
+            return view_->height() < view_->Form().ReferenceSize().height();
         };
         QTRY_VERIFY(allInside());
-        QLineEdit* date = view_->DateField();
+        QLineEdit* date = view_->Form().date;
         QVERIFY(!date->text().isEmpty());
         QVERIFY(date->fontMetrics().horizontalAdvance(date->text()) <=
                 date->contentsRect().width() - 8);
         view_->resize(ref.width() * 2, ref.height() * 2);
-        QCOMPARE(view_->List()->geometry().width(), atRef.width() * 2);
-        QCOMPARE(view_->List()->geometry().x(), atRef.x() * 2);
-        QCOMPARE(view_->Tree()->geometry().height(), treeAtRef.height() * 2);
+        QCOMPARE(view_->Form().list->geometry().width(), atRef.width() * 2);
+        QCOMPARE(view_->Form().list->geometry().x(), atRef.x() * 2);
+        QCOMPARE(view_->Form().tree->geometry().height(), treeAtRef.height() * 2);
     }
 
     void listColumnsFitItsClientWidthWithAScrollBar() {
@@ -260,7 +306,7 @@ class WindowTest : public QObject, protected ViewDriver {
         view_->LoadEntries(Cp(dir_->path()), Pick(dir_->path(), {"many"}));
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         ClickTree(Node("many"));
-        QTreeView* l = view_->List();
+        QTreeView* l = view_->Form().list;
         QTRY_VERIFY(l->verticalScrollBar()->isVisible());
         int sum = 0;
         for (int c = 0; c < 4; ++c) sum += l->columnWidth(c);
@@ -273,9 +319,9 @@ class WindowTest : public QObject, protected ViewDriver {
         MakeAndLoad();
         ClickTree(Node("data"));
         ClickRow(0);
-        QTreeView* l = view_->List();
+        QTreeView* l = view_->Form().list;
         l->setFocus();
-        l->edit(view_->ListModel()->index(0, 0));
+        l->edit(view_->Form().listModel->index(0, 0));
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(editor);
         editor->setText("z.txt");
@@ -286,9 +332,9 @@ class WindowTest : public QObject, protected ViewDriver {
         QCOMPARE(l->currentIndex().row(), 1);
         // The renamed row is drawn in its own colour, the others as the list draws them.
         const QColor renamed =
-            view_->ListModel()->index(0, 0).data(Qt::ForegroundRole).value<QColor>();
+            view_->Form().listModel->index(0, 0).data(Qt::ForegroundRole).value<QColor>();
         QCOMPARE(renamed, QColor(255, 200, 0));
-        QVERIFY(!view_->ListModel()->index(1, 0).data(Qt::ForegroundRole).isValid());
+        QVERIFY(!view_->Form().listModel->index(1, 0).data(Qt::ForegroundRole).isValid());
     }
 
     void droppedFilesLoadLikePickedEntriesFolderByFolder() {
@@ -298,7 +344,7 @@ class WindowTest : public QObject, protected ViewDriver {
             return QUrl::fromLocalFile(QString::fromStdString(*dir_ / rel));
         };
         view_->LoadDroppedUrls({url("d1/a.txt"), url("d2/b.txt"), url("d2/none")});
-        QTRY_COMPARE_WITH_TIMEOUT(int(view_->RootItem()->m_dwNumInFolder), 2, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(view_->Pane().RootItem()->m_dwNumInFolder), 2, 30000);
         QTRY_VERIFY_WITH_TIMEOUT(!view_->WorkerRunning(), 30000);
         QVERIFY(SawMessage(view_->Host(), QString::fromUtf8("1個のファイル情報の取得に失敗")));
         QCOMPARE(RowName(0), QString("a.txt"));
@@ -355,8 +401,8 @@ class WindowTest : public QObject, protected ViewDriver {
         QCOMPARE(dlg.Colors()[kTreeBack], 0x0000FFu);
         QCOMPARE(view_->Prefs().colors[kTreeBack], 0x000000u);  // not before OK
         view_->Prefs().colors = dlg.Colors();
-        view_->ApplyColors();
-        QCOMPARE(view_->Tree()->palette().color(QPalette::Base), QColor(255, 0, 0));
+        view_->Pane().ApplyColors();
+        QCOMPARE(view_->Form().tree->palette().color(QPalette::Base), QColor(255, 0, 0));
         const std::string ini = dir_->home() + "/dovreth.ini";
         frame_.reset();
         const std::string text = dovtest::ReadNative(ini);

@@ -50,18 +50,18 @@ class WorkflowTest : public QObject, protected ViewDriver {
     std::vector<MsgAnswer> answers_;
 
     void SelectAll() {
-        view_->List()->setFocus();
-        QTest::keyClick(view_->List(), Qt::Key_A, Qt::ControlModifier);
+        view_->Form().list->setFocus();
+        QTest::keyClick(view_->Form().list, Qt::Key_A, Qt::ControlModifier);
     }
     void Command(int id) {
-        QAction* a = FindAction(view_->ListMenu(), id);
+        QAction* a = FindAction(view_->Menus().ListMenu(), id);
         QVERIFY2(a, qPrintable(QString::number(id)));
         a->trigger();
         WaitIdle();
     }
     template <class Dlg>
     void PlayDialog(std::function<void(Dlg&)> play) {
-        view_->CommandDialogs().runDialog = [play](QDialog& d) {
+        view_->Menus().Dialogs().runDialog = [play](QDialog& d) {
             auto* dlg = qobject_cast<Dlg*>(&d);
             if (!dlg) return int(QDialog::Rejected);
             dlg->show();
@@ -77,7 +77,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
             dir_->WriteFile(f, "data");
         Load({"photos"});
         ClickTree(Node("photos"));
-        QCOMPARE(view_->ListModel()->rowCount(), 4);
+        QCOMPARE(view_->Form().listModel->rowCount(), 4);
     }
     bool Exists(const std::string& rel) { return fs::exists(*dir_ / rel); }
 
@@ -111,7 +111,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         Command(CMD_CUT_KEY);
         QCOMPARE(RowNames(), (QStringList{"old", "IMG_001.jpg", "IMG_002.jpg", "IMG_003.jpg"}));
         QCOMPARE(SelectedCount(), 3);  // the rows are redrawn, the selection stays
-        QCOMPARE(view_->EditField()->text(), U("IMG_003.jpg"));  // the row clicked last
+        QCOMPARE(view_->Form().edit->text(), U("IMG_003.jpg"));  // the row clicked last
 
         // Cancel changes nothing.
         PlayDialog<CKeyWordDlg>([](CKeyWordDlg& d) {
@@ -167,8 +167,8 @@ class WorkflowTest : public QObject, protected ViewDriver {
         });
         Command(CMD_FIND);
         QCOMPARE(SelectedCount(), 1);
-        QVERIFY(view_->List()->selectionModel()->isRowSelected(2, {}));
-        QCOMPARE(view_->OrgField()->text(), U("IMG_002 beach.jpg"));
+        QVERIFY(view_->Form().list->selectionModel()->isRowSelected(2, {}));
+        QCOMPARE(view_->Form().org->text(), U("IMG_002 beach.jpg"));
     }
 
     void commandsDoNotStartWhileAWorkerRuns() {
@@ -179,14 +179,14 @@ class WorkflowTest : public QObject, protected ViewDriver {
             while (!release) QThread::yieldCurrentThread();
         }));
         int shown = 0;
-        view_->CommandDialogs().runDialog = [&shown](QDialog&) {
+        view_->Menus().Dialogs().runDialog = [&shown](QDialog&) {
             ++shown;
             return int(QDialog::Accepted);
         };
         for (int id : {CMD_CUT_KEY, CMD_PASTE_LEFT, CMD_SERIAL_DETAIL, CMD_LIMIT})
-            FindAction(view_->ListMenu(), id)->trigger();
-        QTest::keyClick(view_->List(), Qt::Key_F1);
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+            FindAction(view_->Menus().ListMenu(), id)->trigger();
+        QTest::keyClick(view_->Form().list, Qt::Key_F1);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         release = true;
         WaitIdle();
         QCOMPARE(shown, 0);
@@ -200,35 +200,35 @@ class WorkflowTest : public QObject, protected ViewDriver {
         LoadPhotos();
         dir_->WriteFile("home/DovMac01.txt", "SelectListAll()\nPasteLeftListString(\"A_\")\n");
         dir_->WriteFile("home/DovMac10.txt", "SelectListAll()\nPasteRightListString(\"_Z\")\n");
-        view_->List()->setFocus();
+        view_->Form().list->setFocus();
         // Not with Shift held.
-        QTest::keyClick(view_->List(), Qt::Key_F1, Qt::ShiftModifier);
+        QTest::keyClick(view_->Form().list, Qt::Key_F1, Qt::ShiftModifier);
         WaitIdle();
         QCOMPARE(RowName(1), U("IMG_001 beach.jpg"));
-        QTest::keyClick(view_->List(), Qt::Key_F1);
+        QTest::keyClick(view_->Form().list, Qt::Key_F1);
         WaitIdle();
         QCOMPARE(RowName(1), U("A_IMG_001 beach.jpg"));
         QCOMPARE(SelectedCount(), 4);  // the macro's selection shows in the list
         // F10 reaches its macro too, whichever control has the focus.
-        view_->Tree()->setFocus();
-        QTest::keyClick(view_->Tree(), Qt::Key_F10);
+        view_->Form().tree->setFocus();
+        QTest::keyClick(view_->Form().tree, Qt::Key_F10);
         WaitIdle();
         QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
         // A key without its file does nothing to the names.
-        QTest::keyClick(view_->List(), Qt::Key_F5);
+        QTest::keyClick(view_->Form().list, Qt::Key_F5);
         WaitIdle();
         QCOMPARE(RowName(3), U("A_IMG_003 beach_Z.jpg"));
     }
 
     void nothingToRenameAndAMissingMacroFileAreSaid() {
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         QCOMPARE(view_->Host()->Messages(),
                  std::vector<QString>{U("改名するアイテムがありません。")});
         // F1 without its file: the file is made empty, and the user is told so once.
         LoadPhotos();
         view_->Host()->ClearMessages();
         for (int i = 0; i < 2; ++i) {
-            QTest::keyClick(view_->List(), Qt::Key_F1);
+            QTest::keyClick(view_->Form().list, Qt::Key_F1);
             WaitIdle();
         }
         QVERIFY(Exists("home/DovMac01.txt"));
@@ -238,7 +238,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
 
     void functionKeysWithAnEmptyListReachTheControls() {
         dir_->WriteFile("home/DovMac02.txt", "ClearAllItem()\n");
-        QTreeWidget* tree = view_->Tree();
+        QTreeWidget* tree = view_->Form().tree;
         tree->setFocus();
         QTest::keyClick(tree, Qt::Key_F2);
         QVERIFY(!view_->WorkerRunning());
@@ -255,7 +255,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         });
         Command(CMD_CUT_KEY);
         // No (the default) leaves the disk alone.
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         WaitIdle();
         QVERIFY(SawMessage(view_->Host(), U("直接改名するとやり直しは出来ませんがよろしいですか？\n"
                                             "（編集 → 元に戻す で、この改名を取り消せます）")));
@@ -263,7 +263,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // Yes renames.
         view_->Host()->ClearMessages();
         answers_ = {MsgAnswer::Yes};
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         QVERIFY(view_->ProgressTimerActive());
         WaitIdle();
         QTRY_VERIFY_WITH_TIMEOUT(!view_->ProgressTimerActive(), 30000);
@@ -277,9 +277,9 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // The rows show the items at their new places; the buttons are back.
         QCOMPARE(RowName(1), U("IMG_001.jpg"));
         ClickRow(2);
-        QCOMPARE(view_->OrgField()->text(), U("IMG_002.jpg"));
-        QVERIFY(view_->Button(CKestrelView::kIdRename)->isEnabled());
-        QVERIFY(!view_->Button(CKestrelView::kIdStop)->isEnabled());
+        QCOMPARE(view_->Form().org->text(), U("IMG_002.jpg"));
+        QVERIFY(view_->Form().Button(CKestrelView::kIdRename)->isEnabled());
+        QVERIFY(!view_->Form().Button(CKestrelView::kIdStop)->isEnabled());
     }
 
     void conflictsAreCountedAfterEditsAndUndoRestoresTheDisk() {
@@ -292,23 +292,23 @@ class WorkflowTest : public QObject, protected ViewDriver {
             d.accept();
         });
         Command(CMD_CUT_KEY);
-        QCOMPARE(view_->ConflictCount(), 1);
+        QCOMPARE(view_->Conflicts().Count(), 1);
         QCOMPARE(frame_->ConflictPane()->text(), U("失敗の予測: 1"));
         // The conflicting row (IMG_002, row 2) in the colour of its own; the others not.
-        const QModelIndex clash = view_->ListModel()->index(2, 0);
+        const QModelIndex clash = view_->Form().listModel->index(2, 0);
         const ColorRef want = view_->Prefs().colors[kConflictText];
         QCOMPARE(clash.data(Qt::ForegroundRole).value<QBrush>().color(),
                  QColor(RedOf(want), GreenOf(want), BlueOf(want)));
         // Row 1 changes its name without a conflict: the changed names' colour.
-        QCOMPARE(view_->ListModel()->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
+        QCOMPARE(view_->Form().listModel->index(1, 0).data(Qt::ForegroundRole).value<QColor>(),
                  QColor(255, 200, 0));
         // The failing row tells why; the status bar's count opens the list of failures, and
         // the row chosen there is shown from wherever the user is.
         QCOMPARE(clash.data(Qt::ToolTipRole).toString(), FailureReasonText("taken"));
-        QVERIFY(!view_->ListModel()->index(1, 0).data(Qt::ToolTipRole).isValid());
-        ClickTree(view_->Tree()->topLevelItem(0));
+        QVERIFY(!view_->Form().listModel->index(1, 0).data(Qt::ToolTipRole).isValid());
+        ClickTree(view_->Form().tree->topLevelItem(0));
         QStringList shown;
-        view_->CommandDialogs().runDialog = [&](QDialog& d) {
+        view_->Menus().Dialogs().runDialog = [&](QDialog& d) {
             auto* dlg = qobject_cast<CFailureListDlg*>(&d);
             if (!dlg) return int(QDialog::Rejected);
             QTreeWidgetItem* row = dlg->List()->topLevelItem(0);
@@ -319,12 +319,12 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QTest::mouseClick(frame_->ConflictPane(), Qt::LeftButton);
         QCOMPARE(shown, (QStringList{QString::fromStdString(*dir_ / "photos/IMG_002 beach.jpg"),
                                      U("IMG_002.jpg"), FailureReasonText("taken")}));
-        QCOMPARE(view_->CurrentFolder(), CTreePane::ItemOf(Node("photos")));
-        QCOMPARE(view_->CurrentRow(), 2);
-        QCOMPARE(view_->OrgField()->text(), U("IMG_002 beach.jpg"));
+        QCOMPARE(view_->Pane().CurrentFolder(), CTreePane::ItemOf(Node("photos")));
+        QCOMPARE(view_->Pane().CurrentRow(), 2);
+        QCOMPARE(view_->Form().org->text(), U("IMG_002 beach.jpg"));
         // The question naming the predicted failures comes first; Yes to both renames.
         answers_ = {MsgAnswer::Yes, MsgAnswer::Yes};
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         WaitIdle();
         QCOMPARE(view_->Host()->Messages().front(),
                  U("直接改名すると[1]個のアイテムが失敗すると予測されます。\n続けますか？"));
@@ -335,26 +335,26 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QVERIFY(frame_->Action("editUndo")->isEnabled());
         frame_->activateWindow();  // shortcuts reach the active window only
         QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
-        for (QWidget* w :
-             {static_cast<QWidget*>(view_->Tree()), static_cast<QWidget*>(view_->List())}) {
+        for (QWidget* w : {static_cast<QWidget*>(view_->Form().tree),
+                           static_cast<QWidget*>(view_->Form().list)}) {
             ClickRow(1);
-            QVERIFY(view_->EditField()->isEnabled());
+            QVERIFY(view_->Form().edit->isEnabled());
             view_->Host()->ClearMessages();
-            answers_ = {w == view_->List() ? MsgAnswer::Yes : MsgAnswer::No};
+            answers_ = {w == view_->Form().list ? MsgAnswer::Yes : MsgAnswer::No};
             w->setFocus();
             QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
             WaitIdle();
             QVERIFY(SawMessage(view_->Host(), U("記録された変更[2]個を元に戻しますか？")));
         }
         // The fields let go of the freed item: empty, and the name field takes no typing.
-        QVERIFY(view_->OrgField()->text().isEmpty() && !view_->EditField()->isEnabled());
-        QVERIFY(!view_->TypeNewName(U("x.jpg")));
+        QVERIFY(view_->Form().org->text().isEmpty() && !view_->Form().edit->isEnabled());
+        QVERIFY(!view_->Pane().TypeNewName(U("x.jpg")));
         for (const char* f : {"photos/IMG_001 beach.jpg", "photos/IMG_002 beach.jpg",
                               "photos/IMG_003 beach.jpg", "photos/old/note.txt"})
             QVERIFY2(Exists(f), f);
         QVERIFY(!Exists("photos/IMG_001.jpg"));
         // The tree was reset: its items no longer stood where it said.
-        QCOMPARE(view_->ListModel()->rowCount(), 0);
+        QCOMPARE(view_->Form().listModel->rowCount(), 0);
     }
 
     void aRunThatDidNotFinishIsOfferedAtStartToShowAndUndo() {
@@ -362,7 +362,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         SelectAll();
         Command(CMD_SERIAL_0_UP);
         answers_ = {MsgAnswer::Yes};
-        QTest::mouseClick(view_->Button(CKestrelView::kIdRename), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdRename), Qt::LeftButton);
         WaitIdle();
         QVERIFY(!Exists("photos/IMG_001 beach.jpg"));
         // As if the run had been killed before its end marker.
@@ -374,7 +374,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // A path given on the command line waits for the undo and is loaded after it.
         dir_->WriteFile("later/x.txt", "x");
         auto* inbox = new CPathInbox(view_);
-        view_->OfferUnfinishedRun();
+        view_->Conflicts().OfferUnfinishedRun();
         inbox->AddStartPaths({QString::fromStdString(*dir_ / "later")});
         QTRY_VERIFY_WITH_TIMEOUT(!inbox->Pending() && !view_->WorkerRunning(), 30000);
         QVERIFY(Node("later"));
@@ -400,7 +400,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
             asked = start;
             return QString();  // cancelled: nothing is copied
         };
-        QTest::mouseClick(view_->Button(CKestrelView::kIdCopy), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdCopy), Qt::LeftButton);
         WaitIdle();
         QCOMPARE(asked, QString::fromStdString(dir_->home()));  // the program's folder at first
         QVERIFY(!Exists("out/Root"));
@@ -408,7 +408,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
 
         const QString out = QString::fromStdString(*dir_ / "out");
         view_->FileChoosers().folder = [&](const QString&) { return out; };
-        QTest::mouseClick(view_->Button(CKestrelView::kIdCopy), Qt::LeftButton);
+        QTest::mouseClick(view_->Form().Button(CKestrelView::kIdCopy), Qt::LeftButton);
         WaitIdle();
         for (int r = 0; r < 4; ++r) {
             const std::string rel = "out/Root/photos/" + names[r].toStdString();
@@ -440,12 +440,12 @@ class WorkflowTest : public QObject, protected ViewDriver {
         frame_->Action("fileNew")->trigger();
         WaitIdle();
         QVERIFY(SawMessage(view_->Host(), U("現在の内容を破棄しますか？")));
-        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 1);
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->childCount(), 1);
         answers_ = {MsgAnswer::Yes};
         frame_->Action("fileNew")->trigger();
         WaitIdle();
-        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
-        QCOMPARE(view_->ListModel()->rowCount(), 0);
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(view_->Form().listModel->rowCount(), 0);
         QCOMPARE(frame_->windowTitle(), U("Dovreth Version 2.65"));
 
         // Open on an empty tree asks nothing.
@@ -491,8 +491,8 @@ class WorkflowTest : public QObject, protected ViewDriver {
         WaitIdle();
         QVERIFY(frame_->isVisible());
         QVERIFY(!view_->Flags().quitReq);
-        QCOMPARE(view_->Tree()->topLevelItem(0)->text(0), U("Root"));
-        QCOMPARE(view_->Tree()->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->text(0), U("Root"));
+        QCOMPARE(view_->Form().tree->topLevelItem(0)->childCount(), 0);
         QVERIFY(!view_->Host()->Messages().empty());
 
         LoadPhotos();
@@ -504,13 +504,13 @@ class WorkflowTest : public QObject, protected ViewDriver {
         WaitIdle();
         QVERIFY(frame_->isVisible());
         QVERIFY(!view_->Host()->Messages().empty());
-        QCOMPARE(view_->ListModel()->rowCount(), 4);
+        QCOMPARE(view_->Form().listModel->rowCount(), 4);
     }
 
     void theAutomaticIndexOptionAddsAndRemovesThePrefixes() {
         LoadPhotos();
         ClickRow(1);
-        QCOMPARE(view_->WriteField()->text(), U("IMG_001 beach.jpg"));
+        QCOMPARE(view_->Form().write->text(), U("IMG_001 beach.jpg"));
         auto setOption = [this](bool on) {
             frame_->runOptionDialog = [on](COptionDlg& d) {
                 d.Prepare();
@@ -524,11 +524,11 @@ class WorkflowTest : public QObject, protected ViewDriver {
         // The field follows at once and the row stays selected.
         setOption(true);
         QCOMPARE(view_->Prefs().autoSerialNum, 1);
-        QCOMPARE(view_->WriteField()->text(), U("000_IMG_001 beach.jpg"));
+        QCOMPARE(view_->Form().write->text(), U("000_IMG_001 beach.jpg"));
         QCOMPARE(SelectedCount(), 1);
         setOption(false);
         QCOMPARE(view_->Prefs().autoSerialNum, 0);
-        QCOMPARE(view_->WriteField()->text(), U("IMG_001 beach.jpg"));
+        QCOMPARE(view_->Form().write->text(), U("IMG_001 beach.jpg"));
         QCOMPARE(SelectedCount(), 1);
     }
 
@@ -537,26 +537,26 @@ class WorkflowTest : public QObject, protected ViewDriver {
         QTreeWidgetItem* old = Node("old");
         QVERIFY(old);
         old->parent()->setExpanded(true);
-        QTreeView* list = view_->List();
+        QTreeView* list = view_->Form().list;
         ClickRow(2);
         ClickRow(3, Qt::ControlModifier);
         QCOMPARE(SelectedCount(), 2);
-        QCOMPARE(view_->OrgField()->text(), U("IMG_003 beach.jpg"));
+        QCOMPARE(view_->Form().org->text(), U("IMG_003 beach.jpg"));
         // Press on a selected row, move past the drag distance, release over the tree node.
         const QPoint start = RowPoint(2);
         QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
         QTest::mouseMove(list->viewport(), start + QPoint(0, 30));
-        QVERIFY(view_->Dragging());
+        QVERIFY(view_->Drags().Dragging());
         QVERIFY(QApplication::overrideCursor());
-        QTreeWidget* tree = view_->Tree();
+        QTreeWidget* tree = view_->Form().tree;
         const QPoint overOld = tree->viewport()->mapToGlobal(tree->visualItemRect(old).center());
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {},
                             list->viewport()->mapFromGlobal(overOld));
         WaitIdle();
-        QVERIFY(!view_->Dragging());
+        QVERIFY(!view_->Drags().Dragging());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(RowNames(), (QStringList{"old", "IMG_001 beach.jpg"}));
-        QCOMPARE(view_->OrgField()->text(), QString());  // the fields let the moved row go
+        QCOMPARE(view_->Form().org->text(), QString());  // the fields let the moved row go
         ClickTree(Node("old"));
         QCOMPARE(RowNames(), (QStringList{"note.txt", "IMG_002 beach.jpg", "IMG_003 beach.jpg"}));
 
@@ -576,7 +576,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
 
     void rowsDraggedWithinTheListMoveAsABlock() {
         LoadPhotos();
-        QTreeView* list = view_->List();
+        QTreeView* list = view_->Form().list;
         ClickRow(1);
         const QPoint start = RowPoint(1);
         QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
@@ -585,8 +585,8 @@ class WorkflowTest : public QObject, protected ViewDriver {
         WaitIdle();
         QCOMPARE(RowNames(), (QStringList{"old", "IMG_002 beach.jpg", "IMG_003 beach.jpg",
                                           "IMG_001 beach.jpg"}));
-        QCOMPARE(view_->CurrentRow(), 3);
-        QCOMPARE(view_->OrgField()->text(), U("IMG_001 beach.jpg"));
+        QCOMPARE(view_->Pane().CurrentRow(), 3);
+        QCOMPARE(view_->Form().org->text(), U("IMG_001 beach.jpg"));
     }
 
     void treeFoldersDragOntoOthersButNeverIntoThemselves() {
@@ -594,13 +594,13 @@ class WorkflowTest : public QObject, protected ViewDriver {
         dir_->WriteFile("b/y.txt", "y");
         Load({"a"});
         Load({"b"});
-        QTreeWidget* tree = view_->Tree();
+        QTreeWidget* tree = view_->Form().tree;
         tree->expandAll();
         auto drag = [&](QTreeWidgetItem* from, QTreeWidgetItem* to) {
             const QPoint s = tree->visualItemRect(from).center();
             QTest::mousePress(tree->viewport(), Qt::LeftButton, {}, s);
             QTest::mouseMove(tree->viewport(), s + QPoint(0, 25));
-            QVERIFY(view_->Dragging());
+            QVERIFY(view_->Drags().Dragging());
             QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {},
                                 tree->visualItemRect(to).center());
             WaitIdle();
@@ -642,7 +642,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
             d.KeyEdit(0)->setText("IMG_(\\d{4})(\\d{2})(\\d{2})");
             d.accept();
         });
-        view_->CommandDialogs().message = [&refused](const QString& t) { refused = t; };
+        view_->Menus().Dialogs().message = [&refused](const QString& t) { refused = t; };
         Command(CMD_REPLACE);
         QVERIFY(refused.contains(U("文字目")));
         QCOMPARE(RowNames(), (QStringList{"2023-12-25.jpg", "2024-01-31.jpg"}));
@@ -665,7 +665,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         Load({"mix"});
         ClickTree(Node("mix"));
         QMenu* conv = nullptr;
-        for (QAction* a : view_->ListMenu()->actions())
+        for (QAction* a : view_->Menus().ListMenu()->actions())
             if (a->menu() && a->text() == U("文字種の変換")) conv = a->menu();
         QVERIFY(conv);
         QCOMPARE(conv->actions().size(), 11);
@@ -674,7 +674,7 @@ class WorkflowTest : public QObject, protected ViewDriver {
         Command(CMD_FULL_TO_HALF);
         QCOMPARE(RowNames(), (QStringList{"b.txt", "ABC.txt", U("ガール.txt")}));
         // Oldest first, then numbered in that order.
-        QAction* byDate = FindAction(view_->HeaderMenu(), CMD_SORT_MODIFIED);
+        QAction* byDate = FindAction(view_->Menus().HeaderMenu(), CMD_SORT_MODIFIED);
         QVERIFY(byDate);
         byDate->trigger();
         WaitIdle();
@@ -702,23 +702,23 @@ class WorkflowTest : public QObject, protected ViewDriver {
 
     void treeTextOutputWritesTextTree() {
         LoadPhotos();
-        view_->TreeMenu();
-        QTreeWidget* tree = view_->Tree();
+        view_->Menus().TreeMenu();
+        QTreeWidget* tree = view_->Form().tree;
         const QPoint at = tree->visualItemRect(Node("photos")).center();
         emit tree->customContextMenuRequested(at);
-        QAction* a = FindAction(view_->TreeMenu(), CMD_TEXT_TREE);
+        QAction* a = FindAction(view_->Menus().TreeMenu(), CMD_TEXT_TREE);
         QVERIFY(a);
         QCOMPARE(a->text(), U("ツリー構造をテキスト出力"));
-        view_->TreeMenu()->hide();
+        view_->Menus().TreeMenu()->hide();
         a->trigger();
         QVERIFY(SawMessage(view_->Host(), U("テキスト出力完了")));
         const std::string text = dovtest::ReadNative(dir_->home() + "/TextTree.txt");
         QVERIFY(text.find("IMG_002 beach.jpg") != std::string::npos);
         // No menu over empty list space.
-        view_->ListMenu()->hide();
-        emit view_->List()->customContextMenuRequested(
-            QPoint(5, view_->List()->viewport()->height() - 3));
-        QVERIFY(!view_->ListMenu()->isVisible());
+        view_->Menus().ListMenu()->hide();
+        emit view_->Form().list->customContextMenuRequested(
+            QPoint(5, view_->Form().list->viewport()->height() - 3));
+        QVERIFY(!view_->Menus().ListMenu()->isVisible());
     }
 };
 
