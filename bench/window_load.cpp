@@ -31,11 +31,15 @@
 #include "common/fs.h"
 #include "common/paths.h"
 #include "session/session.h"
+#include "shell/commands.h"
 #include "shell/filesort.h"
+#include "shell/form.h"
 #include "shell/keyworddlg.h"
+#include "shell/listpane.h"
 #include "shell/mainframe.h"
 #include "shell/qthost.h"
 #include "shell/view.h"
+#include "shell/viewmenus.h"
 
 namespace {
 
@@ -129,19 +133,19 @@ int main(int argc, char** argv) {
             view->LoadEntries(*parent, picked);
             WaitIdle(view);
             // Every row of the loaded folder, and with them everything inside.
-            QTreeWidgetItem* root = view->Tree()->topLevelItem(0);
+            QTreeWidgetItem* root = view->Form().tree->topLevelItem(0);
             if (!root || root->childCount() == 0) return 1;
-            view->ShowFolderNode(root->child(0));
-            view->SelectAllRows();
+            view->Pane().ShowFolderNode(root->child(0));
+            view->Pane().SelectAllRows();
             view->Session().SetIntoFolders(true);
-            view->CommandDialogs().runDialog = [](QDialog& d) {
+            view->Menus().Dialogs().runDialog = [](QDialog& d) {
                 if (auto* k = qobject_cast<dov::CKeyWordDlg*>(&d)) k->KeyEdit(0)->setText("x_");
                 d.accept();
                 return int(QDialog::Accepted);
             };
             const std::string home = dov::ProgramFolderNative();
             if (during == "edit") {
-                job = [&] { view->OnListCommand(dov::CMD_PASTE_LEFT); };
+                job = [&] { view->Commands().Run(dov::CMD_PASTE_LEFT); };
             } else if (during == "copy") {
                 const QString out = QString::fromStdString(home + "/copy-out");
                 dov::Fs().MakeDir(*dov::Utf8ToCp932(home + "/copy-out"));
@@ -151,7 +155,7 @@ int main(int argc, char** argv) {
                     view->OnCopy();
                 };
             } else if (during == "rename" || during == "undo") {
-                view->OnListCommand(dov::CMD_PASTE_LEFT);
+                view->Commands().Run(dov::CMD_PASTE_LEFT);
                 WaitIdle(view);
                 answerYes = true;
                 job = [&] { view->OnRename(); };
@@ -187,7 +191,7 @@ int main(int argc, char** argv) {
                 return;
             }
             if (mode == "stop") {
-                view->Button(dov::CKestrelView::kIdStop)->click();
+                view->Form().Button(dov::CKestrelView::kIdStop)->click();
             } else {
                 gone.armed = true;
                 frame.close();
@@ -208,13 +212,13 @@ int main(int argc, char** argv) {
     }
 
     EventWatch painted(clock, QEvent::Paint);
-    view->List()->viewport()->installEventFilter(&painted);
+    view->Form().list->viewport()->installEventFilter(&painted);
     qint64 loadedAt = -1;
     QObject::connect(view, &dov::CKestrelView::busyChanged, [&](bool busy) {
         if (busy || loadedAt >= 0) return;
         loadedAt = clock.elapsed();
         painted.armed = true;
-        view->List()->viewport()->update();
+        view->Form().list->viewport()->update();
     });
     clock.start();
     view->LoadEntries(*parent, picked);

@@ -19,8 +19,10 @@
 #include "common/fs.h"
 #include "session/session.h"
 #include "shell/filesort.h"
+#include "shell/listpane.h"
 #include "shell/mainframe.h"
 #include "shell/qthost.h"
+#include "shell/treepane.h"
 #include "shell/view.h"
 
 namespace fs = std::filesystem;
@@ -82,7 +84,8 @@ int main(int argc, char** argv) {
         if (e.name == "files") picked.push_back(e);
     view->LoadEntries(folder, picked);
     waitIdle();
-    view->ShowFolderNode(view->NodeOf(view->Session().FindFolder("files")));
+    view->Pane().ShowFolderNode(
+        view->Pane().TreePane().NodeOf(view->Session().FindFolder("files")));
     view->Session().RunMacroFile(*dov::Utf8ToCp932((work / "paste.txt").string()));
     waitIdle();
 

@@ -240,19 +240,20 @@ class Runner {
                                                 "', which is loaded with everything in it");
             }
         }
-        int added = 0;
-        {
-            LoadProgressLine line(host_, session_.flags.entriesRead);
-            added = session_.LoadPaths(cp932Paths);
+        const std::size_t count = cp932Paths.size();
+        std::unique_ptr<CJob> load = session_.LoadPathsJob(std::move(cp932Paths));
+        if (load->Confirm()) {
+            LoadProgressLine line(host_, *load);
+            load->Run();
         }
+        const long long added = load->Result().counts.added;
         host_.EndProgress();
         ReportLeftOut();
         if (Stopped()) return Fail(kExitFailed, "stopped by Ctrl+C while loading");
-        if (added < static_cast<int>(cp932Paths.size()))
-            return Fail(kExitUsage,
-                        std::to_string(cp932Paths.size() - static_cast<std::size_t>(added)) +
-                            " of " + std::to_string(cp932Paths.size()) +
-                            " paths could not be loaded; nothing was done");
+        if (added < static_cast<long long>(count))
+            return Fail(kExitUsage, std::to_string(count - static_cast<std::size_t>(added)) +
+                                        " of " + std::to_string(count) +
+                                        " paths could not be loaded; nothing was done");
         return true;
     }
 

@@ -140,13 +140,12 @@ void TerminalHost::EndProgressLocked() {
     lineShown_ = false;
 }
 
-LoadProgressLine::LoadProgressLine(TerminalHost& host, const std::atomic<long long>& counter) {
+LoadProgressLine::LoadProgressLine(TerminalHost& host, const CJob& job) {
     if (!host.Interactive()) return;
-    const long long start = counter.load();
-    thread_ = std::thread([this, &host, &counter, start] {
+    thread_ = std::thread([this, &host, &job] {
         std::unique_lock<std::mutex> hold(m_);
         while (!cv_.wait_for(hold, std::chrono::milliseconds(100), [this] { return done_; }))
-            host.ShowEntriesRead(counter.load(std::memory_order_relaxed) - start);
+            host.ShowEntriesRead(job.Done());
     });
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "model/host.h"
+#include "session/job.h"
 
 namespace dov::cli {
 
@@ -47,12 +48,12 @@ class TerminalHost : public IHost {
     std::chrono::steady_clock::time_point last_{};
 };
 
-// While alive, shows a running load's entries read (the counter minus its value at the start)
-// on the host's progress line, every 100 ms, from a thread of its own. Does nothing when
-// standard error is not a terminal.
+// While alive, shows a running load job's entries read (its Done()) on the host's progress
+// line, every 100 ms, from a thread of its own. Does nothing when standard error is not a
+// terminal.
 class LoadProgressLine {
   public:
-    LoadProgressLine(TerminalHost& host, const std::atomic<long long>& counter);
+    LoadProgressLine(TerminalHost& host, const CJob& job);
     ~LoadProgressLine();
     LoadProgressLine(const LoadProgressLine&) = delete;
     LoadProgressLine& operator=(const LoadProgressLine&) = delete;

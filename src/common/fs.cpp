@@ -490,50 +490,80 @@ void ReadEntry(int dfd, const std::string& path, std::string& rawName, EntryInfo
 
 // A folder this large has its entries read by two threads.
 constexpr std::size_t kSplitListingAt = 4096;
+// A stoppable listing looks at its stop before and between blocks of this many entries (a
+// smaller folder is read without a look).
+constexpr std::size_t kBlock = 256;
 
 }  // namespace
 
 int PosixFileSystem::ListDir(const std::string& path, std::vector<EntryInfo>& out) {
+    return ListDirUnless(path, out, nullptr);
+}
+
+int PosixFileSystem::ListDirUnless(const std::string& path, std::vector<EntryInfo>& out,
+                                   const std::function<bool()>& stop) {
     out.clear();
     std::vector<std::string> names;
     int dfd = -1;
     const int e = ReadNames(path, names, dfd);
     if (dfd < 0) return e;
+    if (names.size() > kBlock && stop && stop()) {
+        ::close(dfd);
+        return ECANCELED;
+    }
     out.resize(names.size());
-    auto read = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) ReadEntry(dfd, path, names[i], out[i]);
-    };
+    // The entries are read in blocks taken in turn, so that the calling thread can look at
+    // stop between its blocks and the helper gives up after its block.
     const std::size_t n = names.size();
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> cancelled{false};
+    auto read = [&](bool caller) {
+        for (;;) {
+            if (cancelled.load(std::memory_order_relaxed)) return;
+            const std::size_t from = next.fetch_add(kBlock);
+            if (from >= n) return;
+            const std::size_t to = std::min(n, from + kBlock);
+            for (std::size_t i = from; i < to; ++i) ReadEntry(dfd, path, names[i], out[i]);
+            if (caller && to < n && stop && stop()) {
+                cancelled = true;
+                return;
+            }
+        }
+    };
+    std::exception_ptr failed;
+    std::thread helper;
     if (n >= kSplitListingAt && std::thread::hardware_concurrency() > 1) {
-        // The second half on a helper thread, the first here; the entries keep their order.
-        std::exception_ptr failed;
-        std::thread helper([&] {
+        // A helper thread reads blocks beside this one; the entries keep their order.
+        helper = std::thread([&] {
             try {
-                read(n / 2, n);
+                read(false);
             } catch (...) {
                 failed = std::current_exception();
+                cancelled = true;
             }
         });
-        try {
-            read(0, n / 2);
-        } catch (...) {
-            helper.join();
-            ::close(dfd);
-            throw;
-        }
-        helper.join();
+    }
+    try {
+        read(true);
+    } catch (...) {
+        cancelled = true;
+        if (helper.joinable()) helper.join();
         ::close(dfd);
-        if (failed) std::rethrow_exception(failed);
-    } else {
-        try {
-            read(0, n);
-        } catch (...) {
-            ::close(dfd);
-            throw;
-        }
-        ::close(dfd);
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    ::close(dfd);
+    if (failed) std::rethrow_exception(failed);
+    if (cancelled) {
+        out.clear();
+        return ECANCELED;
     }
     return e;
+}
+
+int IFileSystem::ListDirUnless(const std::string& path, std::vector<EntryInfo>& out,
+                               const std::function<bool()>& /*stop*/) {
+    return ListDir(path, out);
 }
 
 int IFileSystem::ListNames(const std::string& path, std::vector<std::string>& out) {

@@ -23,6 +23,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -144,6 +145,12 @@ class IFileSystem {
     // come back with nameOk false.
     virtual int ListDir(const std::string& path, std::vector<EntryInfo>& out) = 0;
 
+    // The same, given up when stop() says so: ECANCELED with out empty. stop is called on the
+    // calling thread only, before and between blocks of a few hundred entries (not at all
+    // for a smaller folder). The default lists the whole folder.
+    virtual int ListDirUnless(const std::string& path, std::vector<EntryInfo>& out,
+                              const std::function<bool()>& stop);
+
     // The names of a folder's entries as the disk has them (UTF-8 bytes), without "." and ".."
     // and without reading each entry's status. The default takes them from ListDir.
     virtual int ListNames(const std::string& path, std::vector<std::string>& out);
@@ -214,6 +221,8 @@ class PosixFileSystem : public IFileSystem {
     bool forceNoReplaceFallback = false;
 
     int ListDir(const std::string& path, std::vector<EntryInfo>& out) override;
+    int ListDirUnless(const std::string& path, std::vector<EntryInfo>& out,
+                      const std::function<bool()>& stop) override;
     int ListNames(const std::string& path, std::vector<std::string>& out) override;
 
     int Stat(const std::string& path, EntryInfo& out) override;

@@ -335,7 +335,11 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     }
     const std::string folderPath = pFolder->m_strOrgPath;
     std::vector<EntryInfo> entries;
-    int err = IsAbsolutePath(folderPath) ? Fs().ListDir(folderPath, entries) : EINVAL;
+    // A large folder's listing gives up as soon as STOP or closing is asked for.
+    int err = IsAbsolutePath(folderPath)
+                  ? Fs().ListDirUnless(folderPath, entries, [this] { return StopOrQuit(); })
+                  : EINVAL;
+    if (err == ECANCELED) return 0;
     if (err != 0) {
         TraceF(m_strTracePath,
                "※　フォルダを読めません SetSubFoldWithSort()\n\tFoldName[%s] errno[%d]\n",

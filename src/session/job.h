@@ -2,8 +2,8 @@
 // and its run, so the session keeps nothing of it between calls:
 //   Confirm()  on the window's thread (or the terminal's): the checks and the questions,
 //              through the host; false when the job will not run;
-//   Run()      on a worker: the work, with the job's own stop token besides the session's STOP
-//              and close requests;
+//   Run()      on a worker: the work, with the job's own stop token besides the session's
+//              close request (and the terminal's Ctrl+C);
 //   Result()   afterwards: the outcome and the counts.
 // Done() and ToDo() may be read from any thread while it runs.
 #pragma once
@@ -26,9 +26,14 @@ class CJob {
     void Stop() { stop_ = true; }
     bool StopAsked() const { return stop_; }
     const CommandResult& Result() const { return result_; }
-    // The amounts done and to do (items), 0 while not known.
-    long long Done() const { return done_; }
+    // The amounts done and to do (items, or entries read for a load), 0 while not known.
+    virtual long long Done() const { return done_; }
     long long ToDo() const { return todo_; }
+    // What the job's work tells of its progress while it runs (todo 0: not known).
+    void SetProgress(long long done, long long todo) {
+        done_ = done;
+        todo_ = todo;
+    }
 
   protected:
     std::atomic<bool> stop_{false};

@@ -33,11 +33,15 @@ struct Counts {
     RenameEnd renameStop = RenameEnd::None;
     bool logFailed = false;
     bool journalRefused = false;  // an undo: the journal is not the user's own (not read)
+    int changed = -1;             // an edit over rows: the rows changed (-1: refused)
+    long long added = 0;          // a load: the items added under the tree
+    long long leftOut = 0;        // a load: the entries it could not take (see LeftOut)
 };
 
 struct CommandResult {
     Outcome outcome = Outcome::NotStarted;
     Counts counts;
+    bool closeAsked = false;  // a macro asked for the program to close
 };
 
 }  // namespace dov

@@ -61,7 +61,16 @@ RenameEnd EndOf(RenameStop stop) {
 class CSession::SessionHost : public ForwardingHost {
   public:
     SessionHost(CSession& s, IHost& front) : ForwardingHost(front), s_(s) {}
-    bool StopRequested() override { return s_.flags.stopReq.load() || Inner().StopRequested(); }
+    bool StopRequested() override {
+        // The front first: what it does when polled (a test's hook) is seen at once.
+        if (s_.flags.stopReq.load() || Inner().StopRequested()) return true;
+        const CJob* job = s_.running_.load();
+        return job && job->StopAsked();
+    }
+    void Progress(long long done, long long total) override {
+        if (CJob* job = s_.running_.load()) job->SetProgress(done, total);
+        Inner().Progress(done, total);
+    }
     bool QuitRequested() override { return s_.flags.quitReq.load() || Inner().QuitRequested(); }
     void ListShowFolder(CMyItem* f) override {
         // The list's rows follow the folder shown, whoever asked for it.
@@ -547,7 +556,7 @@ namespace {
 class JobHost : public ForwardingHost {
   public:
     JobHost(IHost& inner, const std::atomic<bool>& stop) : ForwardingHost(inner), stop_(stop) {}
-    bool StopRequested() override { return stop_ || Inner().StopRequested(); }
+    bool StopRequested() override { return Inner().StopRequested() || stop_; }
 
   private:
     const std::atomic<bool>& stop_;
@@ -586,6 +595,7 @@ class RenameJobImpl final : public CJob {
     void Run() override {
         std::unique_ptr<CRenameRun> run = std::move(run_);
         if (!run) return;
+        CSession::RunningJob running(s_, *this);
         // Every change is journaled before it is made, so that it can be undone.
         CJournalWriter journal(journalPath_, "rename");
         run->SetWatcher(&journal);
@@ -636,6 +646,7 @@ class CopyJobImpl final : public CCopyJob {
     void Run() override {
         if (!prepared_) return;
         prepared_ = false;
+        CSession::RunningJob running(s_, *this);
         s_.settings.writeFolder = folder_;
         run_.Run(root_, folder_, &s_.Scope());
         result_.outcome = host_.StopRequested() ? Outcome::Stopped : Outcome::Done;
@@ -755,9 +766,13 @@ ConflictCheck CSession::Check() {
     return ToCheck(PredictConflicts(root_.get(), {}, &scope_));
 }
 
-std::optional<ConflictCheck> CSession::CheckUnlessStopped() {
+std::optional<ConflictCheck> CSession::CheckUnlessStopped(const CJob* job) {
     ConflictPrediction p = PredictConflicts(
-        root_.get(), [this] { return Host().StopRequested() || Host().QuitRequested(); }, &scope_);
+        root_.get(),
+        [this, job] {
+            return (job && job->StopAsked()) || Host().StopRequested() || Host().QuitRequested();
+        },
+        &scope_);
     if (p.abandoned) return std::nullopt;
     return ToCheck(std::move(p));
 }
@@ -927,20 +942,26 @@ class ResetOnRequest final : public IMacroRequests {
 
 }  // namespace
 
-Outcome CSession::RunMacro(int fileNum) {
+Outcome CSession::RunMacroNumberOrFile(int fileNum, const std::string* path, bool* closeAsked) {
     ResetOnRequest requests(*this);
     CMacroRunner runner(*list_, Host(), tracePath, &requests);
-    const int opened = runner.ExecuteMacro(fileNum);
-    if (runner.CloseAsked()) flags.quitReq = true;
+    const int opened = path ? runner.ExecuteMacroFile(*path) : runner.ExecuteMacro(fileNum);
+    *closeAsked = runner.CloseAsked();
     return opened == 1 ? Outcome::Done : Outcome::Failed;
 }
 
+Outcome CSession::RunMacro(int fileNum) {
+    bool close = false;
+    const Outcome r = RunMacroNumberOrFile(fileNum, nullptr, &close);
+    if (close) flags.quitReq = true;
+    return r;
+}
+
 Outcome CSession::RunMacroFile(const std::string& path) {
-    ResetOnRequest requests(*this);
-    CMacroRunner runner(*list_, Host(), tracePath, &requests);
-    const int opened = runner.ExecuteMacroFile(path);
-    if (runner.CloseAsked()) flags.quitReq = true;
-    return opened == 1 ? Outcome::Done : Outcome::Failed;
+    bool close = false;
+    const Outcome r = RunMacroNumberOrFile(0, &path, &close);
+    if (close) flags.quitReq = true;
+    return r;
 }
 
 StatementResult CSession::RunStatement(const std::string& statement) {

@@ -11,6 +11,7 @@
 // operation runs at a time, which the window's busy flag guarantees.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -212,6 +213,30 @@ class CSession {
     // tree has selected. true when it moved.
     bool MoveFolder(CMyItem* dragged, CMyItem* target, CMyItem* selected);
 
+    // ---- Jobs ------------------------------------------------------------------------------
+    // The long operations as jobs for a window or a terminal (see job.h). Each refers to this
+    // session and must end first; at most one runs at a time. While one runs, its stop token
+    // is STOP for everything it calls and the progress its work tells is its Done()/ToDo().
+    //   LoadJob, LoadPathsJob: Load() and LoadPaths(); Done() counts the entries read.
+    //   OperationJob: RunListCommand(id) (the dialogs fill the settings first).
+    //   UndoJob: Undo() (its question comes from the run: it reads the journal there).
+    //   NewJob (Confirm: ConfirmNew), OpenJob, SaveJob, SaveAsJob, MacroJob (a macro's close
+    //   comes back as Result().closeAsked), SortColumnJob and SortByJob (SortByColumn() and
+    //   SortBy() of the folder shown when the job was made), AutoIndexJob.
+    std::unique_ptr<CJob> LoadJob(const std::string& diskFolder, std::vector<std::string> names,
+                                  CMyItem* under = nullptr);
+    std::unique_ptr<CJob> LoadPathsJob(std::vector<std::string> paths);
+    std::unique_ptr<CJob> OperationJob(int id);
+    std::unique_ptr<CJob> UndoJob();
+    std::unique_ptr<CJob> NewJob();
+    std::unique_ptr<CJob> OpenJob(const std::string& path);
+    std::unique_ptr<CJob> SaveJob();
+    std::unique_ptr<CJob> SaveAsJob(const std::string& path);
+    std::unique_ptr<CJob> MacroJob(int fileNum);
+    std::unique_ptr<CJob> SortColumnJob(int column);
+    std::unique_ptr<CJob> SortByJob(ExtraSort order);
+    std::unique_ptr<CJob> AutoIndexJob(bool on);
+
     // ---- Disk --------------------------------------------------------------------------------
     // The direct rename as a job for a window: Confirm() makes the checks and asks (known:
     // the conflict preview already made of the tree as it stands, else it is made there; when
@@ -224,8 +249,9 @@ class CSession {
                          const std::function<void(std::size_t)>& predicted = {});
     // Which renames of a direct rename would fail now, found without writing anything.
     ConflictCheck Check();
-    // The same, given up (nothing) as soon as STOP or closing is asked for.
-    std::optional<ConflictCheck> CheckUnlessStopped();
+    // The same, given up (nothing) as soon as STOP (or the job's own stop) or closing is asked
+    // for.
+    std::optional<ConflictCheck> CheckUnlessStopped(const CJob* job = nullptr);
     // Undoes the last journaled run, after a question naming the number of changes. Done
     // (counts: ok taken back, failed could not be, items recorded), NotStarted (nothing to
     // undo, or No), Failed (the undo could not keep its own journal; nothing changed). After
@@ -312,8 +338,22 @@ class CSession {
     // One statement (CP932 text).
     StatementResult RunStatement(const std::string& statement);
 
+    // While a job runs: it is the one whose stop token and progress the operations see.
+    class RunningJob {
+      public:
+        RunningJob(CSession& s, CJob& job) : s_(s) { s_.running_ = &job; }
+        ~RunningJob() { s_.running_ = nullptr; }
+        RunningJob(const RunningJob&) = delete;
+        RunningJob& operator=(const RunningJob&) = delete;
+
+      private:
+        CSession& s_;
+    };
+
   private:
     class SessionHost;
+    Outcome RunMacroNumberOrFile(int fileNum, const std::string* path, bool* closeAsked);
+    std::atomic<CJob*> running_{nullptr};
     CItemLoader& Loader();
     IHost& front_;
     std::unique_ptr<SessionHost> host_;

@@ -35,11 +35,17 @@ WindowChoosers WindowChoosers::Dialogs(QWidget* parent) {
 
 void CFileCommands::NewTree() {
     CSession& session = view_.Session();
-    if (view_.WorkerRunning() || !session.ConfirmNew()) return;
+    if (view_.WorkerRunning()) return;
+    std::shared_ptr<CJob> job = session.NewJob();
+    if (!job->Confirm()) return;
     view_.Pane().DropItem();
-    if (view_.StartWorker([&view = view_, &session] {
-            if (session.New() != 1) view.Flags().quitReq = true;
-        }))
+    CKestrelView::JobSteps steps;
+    steps.confirmed = true;
+    // Without a root the program cannot go on: it closes.
+    steps.onWorker = [&view = view_](const CJob& j) {
+        if (j.Result().outcome != Outcome::Done) view.Flags().quitReq = true;
+    };
+    if (view_.RunJob(std::move(job), std::move(steps)))
         view_.Form().Button(CViewForm::kIdStop)->setEnabled(false);
 }
 

@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
+#include <optional>
 
 #include "common/codepage.h"
 #include "common/paths.h"
@@ -31,6 +32,27 @@
 #include "shell/worker.h"
 
 namespace dov {
+
+namespace {
+
+// A body of the window's own as a job; while it runs, the session's operations it calls see
+// the job's stop token as STOP.
+class CallJob final : public CJob {
+  public:
+    CallJob(CSession& s, std::function<void()> body) : s_(s), body_(std::move(body)) {}
+    bool Confirm() override { return true; }
+    void Run() override {
+        CSession::RunningJob running(s_, *this);
+        body_();
+        result_.outcome = StopAsked() ? Outcome::Stopped : Outcome::Done;
+    }
+
+  private:
+    CSession& s_;
+    std::function<void()> body_;
+};
+
+}  // namespace
 
 // F1 to F12 of the view's window, looked at before shortcuts and the menu bar (F10) can take
 // them. An application-wide filter of its own, so that the view's filters on its controls see
@@ -104,24 +126,26 @@ CKestrelView::CKestrelView(QWidget* parent) : QWidget(parent) {
         const bool quit = Flags().quitReq.load() || closeAfterWorker_;
         Flags().stopReq = false;
         Flags().transition = false;
+        job_.reset();
         if (quit) emit closeRequested();
     });
+    // The progress timer reads the running job's amounts done and to do.
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, [this] {
-        progressDone_ = host_->ProgressDone();
-        progressTotal_ = host_->ProgressTotal();
-        if (!WorkerRunning()) {
+        progressDone_ = job_ ? job_->Done() : 0;
+        progressTotal_ = job_ ? job_->ToDo() : 0;
+        if (!WorkerRunning() || !job_) {
             progressTimer_->stop();
-            loadBase_ = -1;
+            progressCountsEntries_ = false;
             emit progressText(QString());
             update();
             return;
         }
-        if (Flags().stopReq)
+        if (job_->StopAsked())
             emit progressText(U8("中止しています…"));
-        else if (loadBase_ >= 0)
-            emit progressText(U8("%1 個読み込み済み").arg(Flags().entriesRead.load() - loadBase_));
+        else if (progressCountsEntries_)
+            emit progressText(U8("%1 個読み込み済み").arg(progressDone_));
         else if (progressTotal_ > 0)
             emit progressText(QStringLiteral("%1 / %2").arg(progressDone_).arg(progressTotal_));
         else if (progressDone_ > 0)  // a copy does not know its total
@@ -180,7 +204,7 @@ CKestrelView::~CKestrelView() {
     qApp->removeEventFilter(fkeyFilter_);
     drags_.reset();
     // A worker still running is stopped; questions it asks now get their default answer.
-    session_->flags.stopReq = true;
+    if (job_) job_->Stop();
     session_->flags.quitReq = true;
     host_->SetShuttingDown();
     worker_->Join();
@@ -209,22 +233,46 @@ Settings& CKestrelView::Prefs() {
 bool CKestrelView::WorkerRunning() const {
     return worker_ && worker_->Running();
 }
-bool CKestrelView::StartWorker(std::function<void()> body, std::function<void()> after) {
-    if (worker_->Running()) return false;
+bool CKestrelView::RunJob(std::shared_ptr<CJob> job, JobSteps steps) {
+    if (!job || worker_->Running()) return false;
+    if (!steps.confirmed && !job->Confirm()) return false;
+    if (worker_->Running()) return false;  // the questions let another job start
     jobCheck_.reset();
     jobCheckGivenUp_ = false;
-    return worker_->Start(
-        [this, body = std::move(body)] {
-            body();
+    job_ = job;
+    std::function<void()> after;
+    if (steps.after) after = [job, after = std::move(steps.after)] { after(*job); };
+    const bool started = worker_->Start(
+        [this, job, reportStop = steps.reportStop, onWorker = std::move(steps.onWorker)] {
+            job->Run();
+            // A macro's close: the window goes once the job has ended, as after CLOSE.
+            if (job->Result().closeAsked) Flags().quitReq = true;
+            if (reportStop) ReportStop();
+            if (onWorker) onWorker(*job);
             // The conflict colours of the job's result are worked out here, off the window
             // thread, so that the window is idle again as soon as the job ends; STOP and
             // closing give them up.
-            if (auto check = session_->CheckUnlessStopped())
+            std::optional<ConflictCheck> check;
+            if (!job->StopAsked()) check = session_->CheckUnlessStopped(job.get());
+            if (check)
                 jobCheck_ = std::make_unique<ConflictCheck>(std::move(*check));
             else
                 jobCheckGivenUp_ = true;
         },
         std::move(after));
+    if (!started) job_.reset();
+    return started;
+}
+
+bool CKestrelView::RunJob(std::shared_ptr<CJob> job) {
+    return RunJob(std::move(job), JobSteps());
+}
+
+bool CKestrelView::StartWorker(std::function<void()> body, std::function<void()> after) {
+    JobSteps steps;
+    steps.confirmed = true;
+    if (after) steps.after = [after = std::move(after)](const CJob&) { after(); };
+    return RunJob(std::make_shared<CallJob>(*session_, std::move(body)), std::move(steps));
 }
 bool CKestrelView::ProgressTimerActive() const {
     return progressTimer_->isActive();
@@ -268,8 +316,8 @@ void CKestrelView::SetBusyState(bool busy) {
 }
 
 void CKestrelView::ReportStop() {
-    // Called on the worker at its end.
-    if (Flags().stopReq && !Flags().quitReq) {
+    // Called on the worker at the end of the running job.
+    if (job_ && job_->StopAsked() && !Flags().quitReq) {
         host_->Message(Sj("中止ボタンによって中止されました"), MsgKind::Ok, MsgIcon::None, {});
         if (readingSave_)
             host_->Message(Sj("読み込み中のデータはクリアされます"), MsgKind::Ok, MsgIcon::None,
@@ -279,7 +327,7 @@ void CKestrelView::ReportStop() {
 
 void CKestrelView::StartProgressTimer() {
     progressDone_ = progressTotal_ = 0;
-    loadBase_ = -1;  // a load sets its own after this; the last job's may not be cleared yet
+    progressCountsEntries_ = false;  // a load sets its own after this
     host_->ResetProgress();
     update();
     progressTimer_->start();

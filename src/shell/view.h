@@ -31,6 +31,7 @@ namespace dov {
 class CConflictDisplay;
 class CDragControl;
 class CItemEdits;
+class CJob;
 class CListPane;
 class CMyFileDialog;
 class CSession;
@@ -94,9 +95,23 @@ class CKestrelView : public QWidget {
     // A row of the table with its dialog, on the worker.
     void RunOperation(int id);
 
-    // Runs a body on the worker thread with the busy state around it; false when a worker
-    // already runs or the thread could not start.
+    // Every job runs the one way: its questions on this thread (Confirm(), unless the caller
+    // has asked them already), its run on the worker with the busy state around it, then
+    // (still on the worker) the report of a STOP and what the steps add, and (on this thread,
+    // once idle) its follow-up. STOP stops it through its own token. false when it did not
+    // start (a worker runs already, the questions said no, or the thread could not start).
+    struct JobSteps {
+        bool confirmed = false;   // Confirm() was called (and said yes) by the caller
+        bool reportStop = false;  // a STOP that ended it is told to the user
+        std::function<void(const CJob&)> onWorker;  // after the run and its STOP report
+        std::function<void(const CJob&)> after;     // on this thread, once idle
+    };
+    bool RunJob(std::shared_ptr<CJob> job, JobSteps steps);
+    bool RunJob(std::shared_ptr<CJob> job);
+    // A body of the window's own as a job (short work: drops, moves; and the tests).
     bool StartWorker(std::function<void()> body, std::function<void()> after = {});
+    // The job running now (null when idle).
+    const CJob* RunningJob() const { return job_.get(); }
 
     // Control ids of the form.
     enum : int {
@@ -154,7 +169,8 @@ class CKestrelView : public QWidget {
     // the join), or given up because STOP or closing came first.
     std::unique_ptr<ConflictCheck> jobCheck_;
     bool jobCheckGivenUp_ = false;
-    long long loadBase_ = -1;  // entries read before the running load began (-1: no load)
+    std::shared_ptr<CJob> job_;                  // the job the worker runs (window thread only)
+    bool progressCountsEntries_ = false;         // the running job is a load: Done() counts entries
     std::vector<DroppedFolder> droppedFolders_;  // dropped entries still to load
 };
 

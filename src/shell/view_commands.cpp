@@ -41,8 +41,8 @@ void ReportLeftOut(QtHost* host, long long count) {
 }  // namespace
 
 void CKestrelView::OnStop() {
-    if (Flags().busy) {
-        Flags().stopReq = true;
+    if (Flags().busy && job_) {
+        job_->Stop();
         TraceF(DefaultTracePath(), "！！！Stopボタンが押されました\n");
         // Said at once: a job may still write its log before it reports.
         emit progressText(U8("中止しています…"));
@@ -88,17 +88,14 @@ void CKestrelView::LoadEntries(const std::string& folder, std::vector<EntryInfo>
         host_->Message(text, MsgKind::Ok, MsgIcon::Warning, {});
     }
     if (names.empty()) return;
-    const long long base = Flags().entriesRead.load();
-    if (StartWorker([this, target, folder, names = std::move(names)] {
-            const long long before = session_->LeftOutEntries().count;
-            session_->Load(folder, names, target);
-            ReportStop();
-            ReportLeftOut(host_, session_->LeftOutEntries().count - before);
-        })) {
-        // The status bar counts the entries read so far.
-        StartProgressTimer();
-        loadBase_ = base;
-    }
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.onWorker = [this](const CJob& job) { ReportLeftOut(host_, job.Result().counts.leftOut); };
+    // The status bar counts the entries read so far (its counters reset before the job
+    // starts).
+    StartProgressTimer();
+    progressCountsEntries_ = true;
+    RunJob(session_->LoadJob(folder, std::move(names), target), std::move(steps));
 }
 
 // ---- Files dropped from a file manager ------------------------------------------------------
@@ -122,8 +119,8 @@ void CKestrelView::LoadNextDroppedFolder() {
     droppedFolders_.erase(droppedFolders_.begin());
     LoadEntries(next.folder, std::move(next.picked));
     if (!WorkerRunning()) return LoadNextDroppedFolder();
-    worker_->SetAfter([this] {
-        if (Flags().stopReq || Flags().quitReq || closeAfterWorker_)
+    worker_->SetAfter([this, job = job_] {
+        if (job->StopAsked() || Flags().quitReq || closeAfterWorker_)
             droppedFolders_.clear();
         else
             QMetaObject::invokeMethod(this, &CKestrelView::LoadNextDroppedFolder,
@@ -133,38 +130,33 @@ void CKestrelView::LoadNextDroppedFolder() {
 
 void CKestrelView::LoadPaths(std::vector<std::string> paths) {
     if (WorkerRunning() || paths.empty()) return;
-    const long long base = Flags().entriesRead.load();
-    if (StartWorker([this, paths = std::move(paths)] {
-            const long long before = session_->LeftOutEntries().count;
-            session_->LoadPaths(paths);
-            ReportStop();
-            ReportLeftOut(host_, session_->LeftOutEntries().count - before);
-        })) {
-        // Like a load from the dialog, the status bar counts the entries read so far.
-        StartProgressTimer();
-        loadBase_ = base;
-    }
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.onWorker = [this](const CJob& job) { ReportLeftOut(host_, job.Result().counts.leftOut); };
+    // Like a load from the dialog, the status bar counts the entries read so far.
+    StartProgressTimer();
+    progressCountsEntries_ = true;
+    RunJob(session_->LoadPathsJob(std::move(paths)), std::move(steps));
 }
 
 void CKestrelView::SwitchAutoIndex(bool on) {
     if (WorkerRunning()) return;
     pane_->WriteSelectionToSession();
-    StartWorker([this, on] { session_->SetAutoIndex(on); },
-                [this] { pane_->RefreshRowsKeepingSelection(); });
+    JobSteps steps;
+    steps.after = [this](const CJob&) { pane_->RefreshRowsKeepingSelection(); };
+    RunJob(session_->AutoIndexJob(on), std::move(steps));
 }
 
 void CKestrelView::RunOperation(int id) {
     if (WorkerRunning() || Flags().transition || !session_->CurFolder()) return;
     if (!PrepareListCommand(this, *session_, id, menus_->Dialogs())) return;
-    StartWorker(
-        [this, id] {
-            session_->RunListCommand(id);
-            ReportStop();
-        },
-        [this, id] {
-            pane_->RefreshRowsKeepingSelection();
-            if (id == CMD_FIND) pane_->ShowSessionSelection();
-        });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this, id](const CJob&) {
+        pane_->RefreshRowsKeepingSelection();
+        if (id == CMD_FIND) pane_->ShowSessionSelection();
+    };
+    RunJob(session_->OperationJob(id), std::move(steps));
 }
 
 // ---- Rename, copy, macros -----------------------------------------------------------------
@@ -180,9 +172,11 @@ void CKestrelView::OnRename() {
         return;
     }
     // Afterwards the rows show the items with their new paths.
-    if (!StartWorker([job] { job->Run(); }, [this] { pane_->RefreshRowsKeepingSelection(); }))
-        return;
-    StartProgressTimer();
+    JobSteps steps;
+    steps.confirmed = true;
+    steps.after = [this](const CJob&) { pane_->RefreshRowsKeepingSelection(); };
+    StartProgressTimer();  // its counters reset before the job starts
+    RunJob(std::move(job), std::move(steps));
 }
 
 void CKestrelView::OnUndo() {
@@ -190,7 +184,10 @@ void CKestrelView::OnUndo() {
     // The session resets the tree after the undo, freeing every item: the fields let go of
     // theirs now, and the rows are shown again from the new tree.
     pane_->DropItem(true);
-    StartWorker([this] { session_->Undo(); }, [this] { pane_->RefreshRows(); });
+    JobSteps steps;
+    steps.after = [this](const CJob&) { pane_->RefreshRows(); };
+    StartProgressTimer();
+    RunJob(session_->UndoJob(), std::move(steps));
 }
 
 void CKestrelView::OnCopy() {
@@ -204,9 +201,12 @@ void CKestrelView::OnCopy() {
     const auto folder = FromQt(chosen);
     if (!folder) return pane_->ShowMessage(kNotAName);
     if (!job->Prepare(*folder)) return;
-    if (!StartWorker([job] { job->Run(); }, [this] { pane_->RefreshRowsKeepingSelection(); }))
+    JobSteps steps;
+    steps.confirmed = true;
+    steps.after = [this](const CJob&) { pane_->RefreshRowsKeepingSelection(); };
+    StartProgressTimer();  // its counters reset before the job starts
+    if (!RunJob(std::move(job), std::move(steps)))
         return pane_->ShowMessage("スレッドの作成に失敗");
-    StartProgressTimer();
 }
 
 bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
@@ -220,20 +220,18 @@ bool CKestrelView::CheckAndExeFuncKey(int fKey, Qt::KeyboardModifiers mods) {
     const std::string file = session_->MacroFilePath(num);
     EntryInfo info;
     const bool missing = Fs().Stat(file, info) == ENOENT;
-    return StartWorker(
-        [this, num] {
-            session_->RunMacro(num);
-            ReportStop();
-        },
-        [this, missing, file] {
-            pane_->RefreshRowsKeepingSelection();
-            pane_->ShowSessionSelection();
-            if (missing && !pane_->Closing())
-                host_->Ask(U8("マクロファイルがありません。\n%1\n"
-                              "空のファイルを作りました。実行するマクロを書き込んでください。")
-                               .arg(ToQt(file)),
-                           MsgKind::Ok, MsgIcon::Warning);
-        });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this, missing, file](const CJob&) {
+        pane_->RefreshRowsKeepingSelection();
+        pane_->ShowSessionSelection();
+        if (missing && !pane_->Closing())
+            host_->Ask(U8("マクロファイルがありません。\n%1\n"
+                          "空のファイルを作りました。実行するマクロを書き込んでください。")
+                           .arg(ToQt(file)),
+                       MsgKind::Ok, MsgIcon::Warning);
+    };
+    return RunJob(session_->MacroJob(num), std::move(steps));
 }
 
 // ---- The save data file -------------------------------------------------------------------
@@ -254,15 +252,13 @@ void CKestrelView::OpenFile(const QString& path) {
     readingSave_ = true;
     // A failed load leaves the program open with the tree the session leaves (a fresh root)
     // and no file in use.
-    if (!StartWorker(
-            [this, p = *cp] {
-                session_->Open(p);
-                ReportStop();
-            },
-            [this] {
-                readingSave_ = false;
-                emit recentFilesChanged();
-            })) {
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this](const CJob&) {
+        readingSave_ = false;
+        emit recentFilesChanged();
+    };
+    if (!RunJob(session_->OpenJob(*cp), std::move(steps))) {
         readingSave_ = false;
         return;
     }
@@ -274,10 +270,9 @@ void CKestrelView::OnSave() {
     if (session_->saveFilePath.empty()) return OnSaveAs();
     host_->Ask(U8("次のファイルに保存します。\n[ %1 ]").arg(ToQt(session_->saveFilePath)),
                MsgKind::Ok);
-    StartWorker([this] {
-        session_->Save();
-        ReportStop();
-    });
+    JobSteps steps;
+    steps.reportStop = true;
+    RunJob(session_->SaveJob(), std::move(steps));
 }
 
 void CKestrelView::OnSaveAs() {
@@ -289,12 +284,10 @@ void CKestrelView::OnSaveAs() {
         host_->Ask(U8("※　ファイルをオープンできません\n"), MsgKind::Ok);
         return;
     }
-    StartWorker(
-        [this, p = *cp] {
-            session_->SaveAs(p);
-            ReportStop();
-        },
-        [this] { emit recentFilesChanged(); });
+    JobSteps steps;
+    steps.reportStop = true;
+    steps.after = [this](const CJob&) { emit recentFilesChanged(); };
+    RunJob(session_->SaveAsJob(*cp), std::move(steps));
 }
 
 }  // namespace dov

@@ -168,15 +168,13 @@ void CListPane::SortByColumn(int column) {
     CSession& session = view_.Session();
     CMyItem* folder = session.CurFolder();
     if (view_.WorkerRunning() || view_.Flags().transition || !folder) return;
-    view_.StartWorker(
-        [&session, folder, column] {
-            if (session.CurFolder() == folder) session.SortByColumn(column);
-        },
-        [this, &session, column] {
-            const int order = session.SortedOrder(column);
-            form_.list->header()->setSortIndicator(
-                order == 0 ? -1 : column, order > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
-        });
+    CKestrelView::JobSteps steps;
+    steps.after = [this, &session, column](const CJob&) {
+        const int order = session.SortedOrder(column);
+        form_.list->header()->setSortIndicator(
+            order == 0 ? -1 : column, order > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    };
+    view_.RunJob(session.SortColumnJob(column), std::move(steps));
 }
 
 void CListPane::CheckAndChangeTreeBtnState(bool setAll, bool state) {

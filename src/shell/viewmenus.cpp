@@ -84,11 +84,7 @@ void CViewMenus::EditNamesAsText() {
 void CViewMenus::SortRows(int id) {
     CSession& session = view_.Session();
     if (view_.WorkerRunning() || view_.Flags().transition || !session.CurFolder()) return;
-    CMyItem* folder = session.CurFolder();
-    const ExtraSort order = id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural;
-    view_.StartWorker([&session, folder, order] {
-        if (session.CurFolder() == folder) session.SortBy(order);
-    });
+    view_.RunJob(session.SortByJob(id == CMD_SORT_MODIFIED ? kSortModified : kSortNatural));
 }
 
 void CViewMenus::WriteTextTree() {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
@@ -190,6 +191,21 @@ TEST_F(FsTest, ListsEntriesWithRecordsAndConvertsEveryName) {
         }
         EXPECT_EQ(entries.size(), 6u + static_cast<std::size_t>(pad));
         EXPECT_EQ(bad, 0);
+        // A large folder given up at the first look at stop (before any entry's status is
+        // read): nothing comes back; never stopped, or small: the same listing.
+        for (const bool stopAtOnce : {true, false}) {
+            std::vector<dov::EntryInfo> part;
+            const int e = dov::Fs().ListDirUnless(P("d"), part, [&] { return stopAtOnce; });
+            if (!stopAtOnce || pad == 0) {
+                EXPECT_EQ(e, 0);
+                ASSERT_EQ(part.size(), entries.size());
+                for (std::size_t k = 0; k < part.size(); ++k)
+                    EXPECT_EQ(part[k].rawName, entries[k].rawName);
+            } else {
+                EXPECT_EQ(e, ECANCELED);
+                EXPECT_TRUE(part.empty());
+            }
+        }
     }
 }
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "common/codepage.h"
 #include "model/item.h"
 #include "model/parts_array.h"
@@ -92,6 +94,59 @@ TEST_F(SessionTest, JobsCarryTheirOwnStopAndResult) {
     EXPECT_FALSE(copy->Prepare(P("out")));
     copy->Run();
     EXPECT_EQ(copy->Result().outcome, dov::Outcome::NotStarted);
+}
+
+TEST_F(SessionTest, EveryJobStopsThroughItsOwnToken) {
+    tmp.WriteFile("k/a.txt", "A");
+    tmp.WriteFile("k/b.txt", "B");
+    dov::CSession s(host);
+    // A load's Done() counts the entries it read: the folder and its two files.
+    std::unique_ptr<dov::CJob> load = s.LoadPathsJob({P("k")});
+    ASSERT_TRUE(load->Confirm());
+    load->Run();
+    EXPECT_EQ(load->Result().outcome, dov::Outcome::Done);
+    EXPECT_EQ(load->Result().counts.added, 1);
+    EXPECT_EQ(load->Done(), 3);
+    s.ShowFolder(s.FindFolder("k"));
+    s.SelectAll();
+    s.KeyWords().Key1 = "x";
+    ASSERT_EQ(s.RunListCommand(dov::CMD_PASTE_LEFT), 2);
+    host.answers = {dov::MsgAnswer::Yes, dov::MsgAnswer::Yes};
+    ASSERT_EQ(s.Rename().outcome, dov::Outcome::Done);
+    ASSERT_TRUE(tmp.Exists("k/xa.txt"));
+    s.ShowFolder(s.FindFolder("k"));
+    s.SelectAll();
+
+    // Each job stopped before its run ends early by its own token (a load after the entry it
+    // is at), with the session's STOP untouched; the edit changes no name, the undo nothing on
+    // disk.
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<dov::CJob>()> make;
+        bool changesNothing;
+    } jobs[] = {
+        {"load",
+         [&] {
+             return s.LoadJob(P("k"), {"xa.txt", "xb.txt"}, s.Root());
+         },
+         false},
+        {"edit", [&] { return s.OperationJob(dov::CMD_PASTE_LEFT); }, true},
+        {"undo", [&] { return s.UndoJob(); }, false},
+    };
+    for (const auto& j : jobs) {
+        const std::string before = s.NamesText();
+        std::unique_ptr<dov::CJob> job = j.make();
+        ASSERT_TRUE(job->Confirm()) << j.name;
+        job->Stop();
+        job->Run();
+        EXPECT_EQ(job->Result().outcome, dov::Outcome::Stopped) << j.name;
+        if (j.changesNothing) {
+            EXPECT_EQ(s.NamesText(), before) << j.name;
+        }
+        EXPECT_FALSE(s.flags.stopReq.load()) << j.name;
+    }
+    EXPECT_TRUE(tmp.Exists("k/xa.txt"));
+    EXPECT_TRUE(tmp.Exists("k/xb.txt"));
 }
 
 TEST_F(SessionTest, TypedNamesAreCheckedLikeTheWindowDoes) {
