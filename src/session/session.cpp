@@ -793,7 +793,9 @@ CommandResult CSession::Undo() {
     out.counts.notAttempted = report.notAttempted;
     out.counts.logFailed = report.logFailed;
     out.counts.items = static_cast<int>(report.reverted + report.already + report.skipped);
-    if (root_ && root_->m_dwNumInFolder > 0) {
+    // Items stand where the tree says until a change is taken back: an undo stopped before its
+    // first step leaves the edits alone.
+    if (root_ && root_->m_dwNumInFolder > 0 && report.reverted + report.already > 0) {
         Reset();
         Host().Message(Sj("元に戻したので、編集中のデータを破棄しました。"), MsgKind::Ok,
                        MsgIcon::Information);
