@@ -76,7 +76,11 @@ TEST(Bridge, SameOnDiskFindsTheCharactersCodedTwice) {
         {"/x/\x87\x54", "/x/\x87\x55", false},         // Ⅰ and Ⅱ
         {"/x/\x82", "/x/\x82", true},                  // the same bytes, not CP932
         {"/x/\x82", "/x/\x83", false},                 // neither converts
-        {"/x/\x82\xA0a", "/x/\x82\xA0b", false},       // differing after a character
+        {"/x/\x82\xA0"
+         "a",
+         "/x/\x82\xA0"
+         "b",
+         false},  // differing after a character
     };
     for (const Row& r : rows) {
         EXPECT_EQ(dov::SameOnDisk(r.a, r.b), r.same) << EscapeBytes(r.a) << " " << EscapeBytes(r.b);
