@@ -201,7 +201,8 @@ for fs in $FS; do
         done
     done
     base=$(best ${secs[floor2]})
-    printf '%s (%s)\n' "$fs" "$(stat -f -c %T "$fs")"
+    # stat -f names ext4 "ext2/ext3" (one magic number); df knows the type the mount gives.
+    printf '%s (%s)\n' "$fs" "$(df --output=fstype "$fs" 2>/dev/null | tail -1 || stat -f -c %T "$fs")"
     for tool in "${tools[@]}"; do
         b=$(best ${secs[$tool]})
         printf '  %-12s %8.3f s   %5.2f x floor2\n' "$tool" "$b" "$(echo "$b / $base" | bc -l)"
