@@ -217,22 +217,38 @@ bool AllAscii(std::string_view s) {
 
 }  // namespace
 
-std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
-    if (AllAscii(cp932)) return std::string(cp932);
-    std::string out;
+namespace {
+
+// Walks a CP932 text into UTF-8, character by character; a byte that stands for itself goes to
+// raw, a text that is no character to bad (false from bad ends the walk, and the result).
+template <class Raw, class Bad>
+bool WalkToUtf8(std::string_view cp932, std::string& out, Raw raw, Bad bad) {
     out.reserve(cp932.size() * 3 / 2 + 4);
     for (std::size_t p = 0; p < cp932.size();) {
         const std::size_t len = SjisCharLen(cp932, p);
         const char32_t v = ValueAt(cp932, p, len);
-        if (v == kNoValue) return std::nullopt;
-        if (v >= kRawByteBase) {
-            out += static_cast<char>(v - kRawByteBase);
+        if (v == kNoValue) {
+            if (!bad(out, cp932.substr(p, len))) return false;
+        } else if (v >= kRawByteBase) {
+            raw(out, static_cast<char>(v - kRawByteBase));
         } else {
             char buf[4];
             out.append(buf, EncodeUtf8(v, buf));
         }
         p += len;
     }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
+    if (AllAscii(cp932)) return std::string(cp932);
+    std::string out;
+    if (!WalkToUtf8(
+            cp932, out, [](std::string& o, char c) { o += c; },
+            [](std::string&, std::string_view) { return false; }))
+        return std::nullopt;
     return out;
 }
 
@@ -351,20 +367,12 @@ std::string EscapeBytes(std::string_view bytes) {
 std::string DisplayUtf8(std::string_view cp932) {
     if (AllAscii(cp932)) return std::string(cp932);
     std::string out;
-    out.reserve(cp932.size() * 3 / 2 + 4);
-    for (std::size_t p = 0; p < cp932.size();) {
-        const std::size_t len = SjisCharLen(cp932, p);
-        const char32_t v = ValueAt(cp932, p, len);
-        if (v == kNoValue) {
-            out += EscapeBytes(cp932.substr(p, len));
-        } else if (v >= kRawByteBase) {
-            out += EscapeBytes(std::string(1, static_cast<char>(v - kRawByteBase)));
-        } else {
-            char buf[4];
-            out.append(buf, EncodeUtf8(v, buf));
-        }
-        p += len;
-    }
+    WalkToUtf8(
+        cp932, out, [](std::string& o, char c) { o += EscapeBytes(std::string(1, c)); },
+        [](std::string& o, std::string_view bytes) {
+            o += EscapeBytes(bytes);
+            return true;
+        });
     return out;
 }
 

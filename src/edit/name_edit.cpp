@@ -653,16 +653,18 @@ EditRunResult CNameEdit::RunEditCommand(int iOpCode, const std::vector<CMyItem*>
             default:
                 return r;
         }
-        ++r.iRows;
-        if (res > 0) ++r.iChanged;
-        if (res < 0) ++r.iFailed;
-        if (pItem) m_host.ListRowChanged(pItem->m_iArrayIndex);
-        if (m_bStopped) {
-            r.bStopped = true;
-            break;
-        }
+        if (CountRow(r, pItem, res)) break;
     }
     return r;
+}
+
+bool CNameEdit::CountRow(EditRunResult& r, CMyItem* pItem, int res) {
+    ++r.iRows;
+    if (res > 0) ++r.iChanged;
+    if (res < 0) ++r.iFailed;
+    if (pItem) m_host.ListRowChanged(pItem->m_iArrayIndex);
+    if (m_bStopped) r.bStopped = true;
+    return m_bStopped;
 }
 
 template <class PerItem>
@@ -675,14 +677,7 @@ EditRunResult CNameEdit::RunRows(const std::vector<CMyItem*>& rows, PerItem perI
             break;
         }
         const int res = perItem(pItem);
-        ++r.iRows;
-        if (res > 0) ++r.iChanged;
-        if (res < 0) ++r.iFailed;
-        if (pItem) m_host.ListRowChanged(pItem->m_iArrayIndex);
-        if (m_bStopped) {
-            r.bStopped = true;
-            break;
-        }
+        if (CountRow(r, pItem, res)) break;
     }
     return r;
 }

@@ -178,6 +178,9 @@ class CNameEdit {
     int Guarded(const char* where, Fn fn);
     template <class PerItem>
     EditRunResult RunRows(const std::vector<CMyItem*>& rows, PerItem perItem);
+    // Counts a row's result (1 changed, 0 unchanged, -1 failed) and shows it again; true when
+    // the edit asked to stop (the result says so).
+    bool CountRow(EditRunResult& r, CMyItem* pItem, int res);
     bool Stop();
     std::string PtrText(const void* p) const;
 
