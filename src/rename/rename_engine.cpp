@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -42,9 +43,27 @@ void AssignText(std::string& out, std::string_view text) {
     if (text.size() > out.capacity()) {
         std::string fresh;
         fresh.reserve(PathCapacity(text.size()));
+        fresh.append(text);
         out.swap(fresh);
+        return;
     }
-    out.assign(text);
+    const std::less<const char*> before;
+    if (!before(text.data(), out.data()) && !before(out.data() + out.size(), text.data())) {
+        out.assign(text);  // a part of out itself
+        return;
+    }
+    // Into the storage it has: appending to the emptied string skips assign's checks.
+    out.clear();
+    out.append(text);
+}
+
+// Whether the run brought the item to path already (RefreshItemName after its step, nothing
+// changed since): its path is no longer the one it had before its step (m_strPrevPath, set for
+// every item the loop reaches; a user-made folder has none), and it is path. Bringing it there
+// again would set every field to what it holds.
+bool RefreshedAt(const CMyItem* pItem, std::string_view path) {
+    return pItem->m_strOrgPath == path && pItem->m_strPrevPath != pItem->m_strOrgPath &&
+           IsAbsolutePath(path);
 }
 
 void SetStatusPath(CMyItem* pItem, const std::string& path) {
@@ -621,7 +640,7 @@ bool CRenameRun::MakeWritePath(CMyItem* pItem) {
 
 void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) {
     if (!pItem) return;
-    pItem->m_strOrgName = pItem->m_strWriteName;
+    AssignText(pItem->m_strOrgName, pItem->m_strWriteName);
     const int dot = pItem->GetExtPos(2);
     if (dot > 0)
         AssignText(
@@ -744,7 +763,7 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
             KeepRealPath(pItem, failed->second);
         } else if (carried != m_rootPaths.end() && carried->second.first == pItem->m_strOrgPath) {
             RefreshItemName(pItem, carried->second.second);
-        } else {
+        } else if (!RefreshedAt(pItem, pItem->m_strOrgPath)) {
             m_strScratch = pItem->m_strOrgPath;
             RefreshItemName(pItem, m_strScratch);
         }
@@ -756,7 +775,7 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
         if (pItem->m_bRenameFailed) pItem->m_strWritePath = m_strScratch;
         if (failed != m_failedPaths.end()) {
             KeepRealPath(pItem, failed->second);
-        } else {
+        } else if (!RefreshedAt(pItem, m_strScratch)) {
             RefreshItemName(pItem, m_strScratch);
         }
     }
