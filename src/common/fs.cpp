@@ -605,7 +605,8 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
 int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
     // A folder into itself answers EINVAL too; rule it out before reading EINVAL as "the flag
     // is not supported".
-    if (IsUnderPath(to, from) && from != "/") return EINVAL;
+    if (from != "/" && to.size() > from.size() && to[from.size()] == '/' && IsUnderPath(to, from))
+        return EINVAL;
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
     Loc lf, lt;

@@ -287,6 +287,35 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
     }
 }
 
+// A byte to escape at any place of a path of any length (around the blocks of 8 and 16 bytes the
+// writer looks at) comes back as it was; so do the bytes next to the escaped ones.
+TEST(Journal, EscapesAByteAtAnyPlaceOfAPath) {
+    dovtest::TempDir tmp;
+    CountingSyncFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    dov::CJournalWriter w(dov::JournalPath(), "rename");
+    ASSERT_EQ(w.Begin(), 0);
+    std::vector<std::string> paths;
+    for (std::size_t len = 1; len <= 40; ++len) {
+        for (std::size_t at = 0; at < len; ++at) {
+            for (const char c : {'\x01', ' ', '%', '\x7f', '!', '\x80', '\xff'}) {
+                std::string path = "/" + std::string(len, 'a');
+                path[1 + at] = c;
+                paths.push_back(path);
+                ASSERT_TRUE(w.QueueRename(path, "/b" + path, {}));
+            }
+        }
+    }
+    ASSERT_EQ(w.Finish(), 0);
+    dov::Journal j;
+    ASSERT_TRUE(dov::ParseJournal(ReadJournalFile(), j));
+    ASSERT_EQ(j.steps.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(j.steps[i].from, paths[i]) << i;
+        EXPECT_EQ(j.steps[i].to, "/b" + paths[i]) << i;
+    }
+}
+
 TEST(Journal, BadHeadersAndDamagedLinesAreRefusedOrEndTheReading) {
     const std::string good = "DOVRETH-JOURNAL\t2\trename";
     const std::string v1 = "DOVRETH-JOURNAL\t1\trename";
