@@ -41,7 +41,8 @@ void FollowFolderRename(std::string& path, const std::string& from, const std::s
 // the path's heap block (not the doubled size a growing string would take: a million items
 // keep their paths).
 void AssignText(std::string& out, std::string_view text) {
-    if (out.size() == text.size() && std::memcmp(out.data(), text.data(), text.size()) == 0)
+    if (out.size() == text.size() &&
+        (text.empty() || std::memcmp(out.data(), text.data(), text.size()) == 0))
         return;  // often so for the folder part of a path
     if (text.size() > out.capacity()) {
         std::string fresh;
@@ -62,10 +63,11 @@ void AssignText(std::string& out, std::string_view text) {
 
 // Whether the loop brought the item to its path (RefreshItemName after its step): that path is no
 // longer the one it had before its step (m_strPrevPath, set for every item the loop reaches; a
-// user-made folder has none). Until something changes it, bringing it to that same path again
-// would set every field to what it holds.
+// user-made folder has none), and its name on disk is its write name. Until something changes
+// it, bringing it to that same path again would set every field to what it holds.
 bool RefreshedByLoop(const CMyItem* pItem) {
-    return pItem->m_strPrevPath != pItem->m_strOrgPath && IsAbsolutePath(pItem->m_strOrgPath);
+    return pItem->m_strPrevPath != pItem->m_strOrgPath && IsAbsolutePath(pItem->m_strOrgPath) &&
+           pItem->m_strOrgName == pItem->m_strWriteName;
 }
 
 // Whether path is folder and name as JoinPathInto joins them.
