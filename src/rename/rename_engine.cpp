@@ -413,7 +413,7 @@ int CRenameRun::RenameItemBySort() {
         // the rules give now.
         const bool exact = announced && announced->step != kNotAnnounced && !blockDiverged;
         if (exact) {
-            item->m_strWritePath.swap(announced->to);
+            item->m_strWritePath = std::move(announced->to);
         } else if (!MakeWritePath(item)) {
             TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
             continue;
