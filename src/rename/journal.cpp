@@ -1,11 +1,9 @@
 #include "rename/journal.h"
 
 #include <unistd.h>
+#include <zlib.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__)
-#include <wmmintrin.h>
 #endif
 
 #include <algorithm>
@@ -22,19 +20,6 @@ namespace {
 
 constexpr std::string_view kMagic = "DOVRETH-JOURNAL";
 constexpr std::string_view kVersion = "3";
-
-// Eight tables for the CRC, so that eight bytes are folded in at a time.
-std::array<std::array<std::uint32_t, 256>, 8> MakeCrcTables() {
-    std::array<std::array<std::uint32_t, 256>, 8> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[0][i] = c;
-    }
-    for (std::uint32_t i = 0; i < 256; ++i)
-        for (std::size_t k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
-    return t;
-}
 
 bool NeedsEscape(unsigned char c) {
     return c < 0x21 || c == '%' || c == 0x7F;
@@ -231,76 +216,10 @@ bool CheckedFields(std::string_view line, std::vector<std::string_view>& fields)
 
 }  // namespace
 
-namespace {
-
-const std::array<std::array<std::uint32_t, 256>, 8>& CrcTables() {
-    static const auto t = MakeCrcTables();
-    return t;
-}
-
-// The CRC register c carried over n bytes at p by the tables, eight bytes at a time.
-std::uint32_t CrcUpdate(std::uint32_t c, const unsigned char* p, std::size_t n) {
-    const auto& t = CrcTables();
-    for (; n >= 8; n -= 8, p += 8) {
-        const std::uint32_t lo = c ^ (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-                                      std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
-    }
-    for (; n > 0; --n, ++p) c = t[0][(c ^ *p) & 0xFF] ^ (c >> 8);
-    return c;
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define DOV_CRC_FOLD 1
-
-// With carry-less multiplication, sixteen bytes at a time: the register is added into the
-// first bytes, and each block of 16 folded into the next (its two halves multiplied by
-// x^(128+32) and x^(128-32) modulo the polynomial, in the bit-reversed form). The last block
-// stands for everything before it and is finished by the tables with the bytes left.
-__attribute__((target("pclmul,sse2"))) std::uint32_t CrcFold(std::uint32_t c,
-                                                             const unsigned char* p,
-                                                             std::size_t n) {
-    const __m128i k = _mm_set_epi64x(0x0ccaa009eLL, 0x1751997d0LL);
-    __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                              _mm_cvtsi32_si128(static_cast<int>(c)));
-    p += 16;
-    n -= 16;
-    for (; n >= 16; n -= 16, p += 16) {
-        const __m128i lo = _mm_clmulepi64_si128(x, k, 0x00);
-        const __m128i hi = _mm_clmulepi64_si128(x, k, 0x11);
-        x = _mm_xor_si128(_mm_xor_si128(lo, hi),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    }
-    // 128 bits to 64: the first half folded onto the second (with 32 zero bits after).
-    x = _mm_xor_si128(_mm_srli_si128(x, 8), _mm_clmulepi64_si128(x, k, 0x10));
-    // 64 to 32 bits: the first 32 folded onto the rest.
-    const __m128i low32 = _mm_set_epi32(0, 0, 0, -1);
-    x = _mm_xor_si128(
-        _mm_srli_si128(x, 4),
-        _mm_clmulepi64_si128(_mm_and_si128(x, low32), _mm_set_epi64x(0, 0x163cd6124LL), 0x00));
-    // Barrett reduction to the register: u = x^64 / P and P, bit-reversed.
-    const __m128i up = _mm_set_epi64x(0x1f7011641LL, 0x1db710641LL);
-    __m128i q = _mm_clmulepi64_si128(_mm_and_si128(x, low32), up, 0x10);
-    q = _mm_clmulepi64_si128(_mm_and_si128(q, low32), up, 0x00);
-    x = _mm_xor_si128(x, q);
-    return CrcUpdate(static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(x, 4))), p, n);
-}
-
-bool CanFold() {
-    static const bool yes = __builtin_cpu_supports("pclmul");
-    return yes;
-}
-#endif
-
-}  // namespace
-
+// zlib's CRC-32 (the same polynomial and form as gzip's).
 std::uint32_t Crc32(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-#ifdef DOV_CRC_FOLD
-    if (bytes.size() >= 32 && CanFold()) return CrcFold(0xFFFFFFFFu, p, bytes.size()) ^ 0xFFFFFFFFu;
-#endif
-    return CrcUpdate(0xFFFFFFFFu, p, bytes.size()) ^ 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
 
 bool ParseJournal(std::string_view data, Journal& out) {
