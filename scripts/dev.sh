@@ -27,7 +27,8 @@ fi
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev
           fonts-noto-cjk qt6-translations-l10n clang libclang-rt-14-dev xvfb xauth
           desktop-file-utils appstream man-db groff-base dpkg-dev file
-          libpcre2-dev libicu-dev libexiv2-dev libtag1-dev libjemalloc-dev)
+          libpcre2-dev libicu-dev libexiv2-dev libtag1-dev libjemalloc-dev
+          zlib1g-dev)
 
 # The renamers bench/cli_bench.sh measures beside dovreth-cli.
 bench_packages=(mmv rename bc)

@@ -143,6 +143,17 @@ int FallbackNoReplace(const Loc& from, const Loc& to) {
     return 0;
 }
 
+// When b is a name (not empty) in the folder holding a, where that name starts in b; else 0 ('/'
+// is never a byte of a double-byte character).
+std::size_t NameInSameFolder(std::string_view a, std::string_view b) {
+    const void* at = a.empty() ? nullptr : ::memrchr(a.data(), '/', a.size());
+    if (!at) return 0;
+    const std::size_t name = static_cast<std::size_t>(static_cast<const char*>(at) - a.data()) + 1;
+    const bool same = b.size() > name && std::memcmp(a.data(), b.data(), name) == 0 &&
+                      !std::memchr(b.data() + name, '/', b.size() - name);
+    return same ? name : 0;
+}
+
 int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     int r = forceFallback ? -1
                           : ::renameat2(from.dfd, from.name.c_str(), to.dfd, to.name.c_str(),
@@ -605,12 +616,22 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
 int PosixFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
     // A folder into itself answers EINVAL too; rule it out before reading EINVAL as "the flag
     // is not supported".
-    if (IsUnderPath(to, from) && from != "/") return EINVAL;
+    if (from != "/" && to.size() > from.size() && to[from.size()] == '/' && IsUnderPath(to, from))
+        return EINVAL;
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
     Loc lf, lt;
     if (int e = h_->Locate(from, lf)) return e;
-    if (int e = h_->Locate(to, lt)) return e;
+    if (const std::size_t name = lf.viaHandle ? NameInSameFolder(from, to) : 0; name > 0) {
+        // Where Locate would find it: the folder's handle, just used for from.
+        auto native = Cp932ToUtf8(std::string_view(to).substr(name));
+        if (!native) return EINVAL;
+        lt.dfd = lf.dfd;
+        lt.name = std::move(*native);
+        lt.viaHandle = true;
+    } else if (int e = h_->Locate(to, lt)) {
+        return e;
+    }
     // A case-only rename on a case-insensitive disk meets the entry itself (EEXIST): the
     // caller goes through a temporary name, each step journaled.
     const int e = RawRenameNoReplace(lf, lt, forceNoReplaceFallback);

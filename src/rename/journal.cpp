@@ -1,10 +1,17 @@
 #include "rename/journal.h"
 
 #include <unistd.h>
+#include <zlib.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <memory>
 
 #include "common/paths.h"
 
@@ -13,19 +20,6 @@ namespace {
 
 constexpr std::string_view kMagic = "DOVRETH-JOURNAL";
 constexpr std::string_view kVersion = "3";
-
-// Eight tables for the CRC, so that eight bytes are folded in at a time.
-std::array<std::array<std::uint32_t, 256>, 8> MakeCrcTables() {
-    std::array<std::array<std::uint32_t, 256>, 8> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-        std::uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[0][i] = c;
-    }
-    for (std::uint32_t i = 0; i < 256; ++i)
-        for (std::size_t k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
-    return t;
-}
 
 bool NeedsEscape(unsigned char c) {
     return c < 0x21 || c == '%' || c == 0x7F;
@@ -42,28 +36,117 @@ const std::array<bool, 256>& EscapeTable() {
     return table;
 }
 
-void AppendEscaped(std::string& out, std::string_view bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    const std::array<bool, 256>& esc = EscapeTable();
-    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t plain = 0;  // start of the run of bytes that go out as they are
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!esc[b[i]]) continue;
-        out.append(bytes.data() + plain, i - plain);
-        const char e[3] = {'%', kHex[b[i] >> 4], kHex[b[i] & 15]};
-        out.append(e, 3);
-        plain = i + 1;
-    }
-    out.append(bytes.data() + plain, n - plain);
+// Whether any of the eight bytes in v needs escaping: below 0x21, '%' or 0x7F (each test is
+// the "some byte is less than n" trick, exact for the eight bytes as a whole).
+bool AnyToEscape(std::uint64_t v) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    const std::uint64_t pct = v ^ (kOnes * '%'), del = v ^ (kOnes * 0x7F);
+    return ((((v - kOnes * 0x21) & ~v) | ((pct - kOnes) & ~pct) | ((del - kOnes) & ~del)) &
+            kHigh) != 0;
 }
 
-// A number in decimal, appended.
-void AppendNumber(std::string& out, std::uint64_t v) {
-    char buf[24];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+#if defined(__SSE2__)
+// The same for sixteen bytes.
+bool AnyToEscape16(__m128i v) {
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x20)), v);
+    const __m128i pct = _mm_cmpeq_epi8(v, _mm_set1_epi8('%'));
+    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
+    return _mm_movemask_epi8(_mm_or_si128(low, _mm_or_si128(pct, del))) != 0;
 }
+#endif
+
+std::uint64_t Load8(const unsigned char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Writes bytes at out as AppendEscaped has them; the end of what was written. out has room
+// for three bytes per byte.
+char* PutEscaped(char* out, std::string_view bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    // Nearly every path goes out as it is: looked at and copied in blocks of 16 or 8 bytes (the
+    // last block overlapping the ones before); a byte to escape sends it the slow way from its
+    // start.
+#if defined(__SSE2__)
+    if (n >= 16) {
+        bool plain = true;
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+            if (AnyToEscape16(v)) {
+                plain = false;
+                break;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+        }
+        if (plain && i < n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + n - 16));
+            plain = !AnyToEscape16(v);
+            if (plain) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n - 16), v);
+        }
+        if (plain) return out + n;
+    } else
+#endif
+        if (n >= 8) {
+        bool plain = true;
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            const std::uint64_t v = Load8(b + i);
+            if (AnyToEscape(v)) {
+                plain = false;
+                break;
+            }
+            std::memcpy(out + i, &v, sizeof v);
+        }
+        if (plain && i < n) {
+            const std::uint64_t v = Load8(b + n - 8);
+            plain = !AnyToEscape(v);
+            if (plain) std::memcpy(out + n - 8, &v, sizeof v);
+        }
+        if (plain) return out + n;
+    } else {
+        bool plain = true;
+        for (std::size_t i = 0; i < n && plain; ++i) plain = !NeedsEscape(b[i]);
+        if (plain) {
+            std::memcpy(out, b, n);
+            return out + n;
+        }
+    }
+    static const char kHex[] = "0123456789ABCDEF";
+    const std::array<bool, 256>& esc = EscapeTable();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!esc[b[i]]) {
+            *out++ = static_cast<char>(b[i]);
+            continue;
+        }
+        *out++ = '%';
+        *out++ = kHex[b[i] >> 4];
+        *out++ = kHex[b[i] & 15];
+    }
+    return out;
+}
+
+// The most PutEscaped writes for n bytes.
+constexpr std::size_t EscapedMost(std::size_t n) {
+    return 3 * n;
+}
+
+void AppendEscaped(std::string& out, std::string_view bytes) {
+    const std::size_t at = out.size();
+    out.resize(at + EscapedMost(bytes.size()));
+    out.resize(static_cast<std::size_t>(PutEscaped(out.data() + at, bytes) - out.data()));
+}
+
+// A number in decimal at out (room for 20 digits and a sign); the end of it.
+template <class T>
+char* PutNumber(char* out, T v) {
+    return std::to_chars(out, out + 21, v).ptr;
+}
+
+// What a line adds after its fields: TAB, 8 hex digits, LF.
+constexpr std::size_t kSealBytes = 10;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -98,10 +181,18 @@ bool Number(std::string_view text, std::uint64_t& out) {
     return ec == std::errc() && ptr == text.data() + text.size();
 }
 
-// The CRC as the journal writes it: 8 lower-case hex digits into out.
-void HexCrc(std::uint32_t crc, char (&out)[8]) {
-    static const char kHex[] = "0123456789abcdef";
-    for (int i = 7; i >= 0; --i, crc >>= 4) out[i] = kHex[crc & 15];
+// The CRC as the journal writes it: 8 lower-case hex digits into out, two at a time.
+void HexCrc(std::uint32_t crc, char* out) {
+    static const auto kPairs = [] {
+        std::array<char, 512> t{};
+        constexpr char kHex[] = "0123456789abcdef";
+        for (std::size_t i = 0; i < 256; ++i) {
+            t[2 * i] = kHex[i >> 4];
+            t[2 * i + 1] = kHex[i & 15];
+        }
+        return t;
+    }();
+    for (int i = 3; i >= 0; --i, crc >>= 8) std::memcpy(out + 2 * i, &kPairs[2 * (crc & 0xFF)], 2);
 }
 
 // Splits a line (without its LF) into its fields after checking its CRC.
@@ -125,19 +216,10 @@ bool CheckedFields(std::string_view line, std::vector<std::string_view>& fields)
 
 }  // namespace
 
+// zlib's CRC-32 (the same polynomial and form as gzip's).
 std::uint32_t Crc32(std::string_view bytes) {
-    static const auto t = MakeCrcTables();
-    std::uint32_t c = 0xFFFFFFFFu;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::size_t n = bytes.size();
-    for (; n >= 8; n -= 8, p += 8) {
-        const std::uint32_t lo = c ^ (std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-                                      std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
-        c = t[7][lo & 0xFF] ^ t[6][(lo >> 8) & 0xFF] ^ t[5][(lo >> 16) & 0xFF] ^ t[4][lo >> 24] ^
-            t[3][p[4]] ^ t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
-    }
-    for (; n > 0; --n, ++p) c = t[0][(c ^ *p) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
 
 bool ParseJournal(std::string_view data, Journal& out) {
@@ -271,7 +353,7 @@ CJournalWriter::~CJournalWriter() {
 int CJournalWriter::Begin(const DiskScope& scope) {
     failed_ = false;
     file_.reset();
-    pending_.clear();
+    len_ = 0;
     steps_ = 0;
     int e = Fs().CreateTruncate(path_, file_);
     // Only the user may write it (an older one may have been made under a wider umask).
@@ -282,13 +364,13 @@ int CJournalWriter::Begin(const DiskScope& scope) {
         line += kVersion;
         line += '\t';
         line += kind_;
-        if (!WriteLine(std::move(line))) e = EIO;
+        if (!WriteLine(line)) e = EIO;
         for (const ScopeRoot& root : scope.Roots()) {
             if (e != 0) break;
             line = "S\t";
             AppendEscaped(line, root.path);
             line += '\t' + std::to_string(root.device) + '\t' + std::to_string(root.inode);
-            if (!WriteLine(std::move(line))) e = EIO;
+            if (!WriteLine(line)) e = EIO;
         }
     }
     if (e == 0) e = file_->Sync();
@@ -302,7 +384,7 @@ int CJournalWriter::Begin(const DiskScope& scope) {
 int CJournalWriter::Continue(std::size_t whole, std::size_t steps) {
     failed_ = false;
     file_.reset();
-    pending_.clear();
+    len_ = 0;
     steps_ = steps;
     int e = Fs().OpenContinue(path_, whole, file_);
     if (e == 0) e = file_->SetMode(0600);
@@ -314,41 +396,51 @@ int CJournalWriter::Continue(std::size_t whole, std::size_t steps) {
     return e;
 }
 
-bool CJournalWriter::WriteLine(std::string line) {
-    if (!Flush()) return false;
-    char crc[8];
-    HexCrc(Crc32(line), crc);
-    line += '\t';
-    line.append(crc, sizeof crc);
-    line += '\n';
-    const long long w = file_->Write(line.data(), line.size());
-    if (w < 0 || static_cast<std::size_t>(w) != line.size()) failed_ = true;
-    return !failed_;
+char* CJournalWriter::Room(std::size_t most) {
+    if (cap_ - len_ < most) {
+        // A block's lines fit in one buffer, kept from block to block.
+        const std::size_t cap = std::max({2 * cap_, len_ + most, std::size_t{64 * 1024}});
+        auto bigger = std::make_unique_for_overwrite<char[]>(cap);
+        if (len_ > 0) std::memcpy(bigger.get(), buf_.get(), len_);
+        buf_ = std::move(bigger);
+        cap_ = cap;
+    }
+    return buf_.get() + len_;
 }
 
-void CJournalWriter::SealPending(std::size_t start) {
-    char crc[8];
-    HexCrc(Crc32(std::string_view(pending_).substr(start)), crc);
-    pending_ += '\t';
-    pending_.append(crc, sizeof crc);
-    pending_ += '\n';
+void CJournalWriter::Seal(char* line, char* end) {
+    const std::uint32_t crc = Crc32(std::string_view(line, static_cast<std::size_t>(end - line)));
+    *end = '\t';
+    HexCrc(crc, end + 1);
+    end[9] = '\n';
+    len_ = static_cast<std::size_t>(end + kSealBytes - buf_.get());
+}
+
+bool CJournalWriter::WriteLine(std::string_view body) {
+    if (!Flush()) return false;
+    char* line = Room(body.size() + kSealBytes);
+    std::memcpy(line, body.data(), body.size());
+    Seal(line, line + body.size());
+    return Flush();
 }
 
 bool CJournalWriter::Flush() {
     if (!file_ || failed_) return false;
-    if (pending_.empty()) return true;
-    const long long w = file_->Write(pending_.data(), pending_.size());
-    if (w < 0 || static_cast<std::size_t>(w) != pending_.size()) failed_ = true;
-    pending_.clear();
+    if (len_ == 0) return true;
+    const long long w = file_->Write(buf_.get(), len_);
+    if (w < 0 || static_cast<std::size_t>(w) != len_) failed_ = true;
+    len_ = 0;
     return !failed_;
 }
 
 bool CJournalWriter::QueueMakeDir(const std::string& path) {
     if (!file_ || failed_) return false;
-    const std::size_t start = pending_.size();
-    pending_ += "M\t";
-    AppendEscaped(pending_, path);
-    SealPending(start);
+    char* const line = Room(2 + EscapedMost(path.size()) + kSealBytes);
+    char* p = line;
+    *p++ = 'M';
+    *p++ = '\t';
+    p = PutEscaped(p, path);
+    Seal(line, p);
     ++steps_;
     return true;
 }
@@ -356,30 +448,36 @@ bool CJournalWriter::QueueMakeDir(const std::string& path) {
 bool CJournalWriter::QueueRename(const std::string& from, const std::string& to,
                                  const EntryId& id) {
     if (!file_ || failed_) return false;
-    const std::size_t start = pending_.size();
-    pending_ += "R\t";
-    AppendEscaped(pending_, from);
-    pending_ += '\t';
-    AppendEscaped(pending_, to);
-    pending_ += '\t';
-    AppendNumber(pending_, id.device);
-    pending_ += '\t';
-    AppendNumber(pending_, id.inode);
-    pending_ += '\t';
-    pending_ += id.type ? id.type : '-';
-    SealPending(start);
+    // "R", the paths, the numbers, the type and the TABs between them.
+    char* const line =
+        Room(EscapedMost(from.size()) + EscapedMost(to.size()) + 2 * 21 + 7 + kSealBytes);
+    char* p = line;
+    *p++ = 'R';
+    *p++ = '\t';
+    p = PutEscaped(p, from);
+    *p++ = '\t';
+    p = PutEscaped(p, to);
+    *p++ = '\t';
+    p = PutNumber(p, id.device);
+    *p++ = '\t';
+    p = PutNumber(p, id.inode);
+    *p++ = '\t';
+    *p++ = id.type ? id.type : '-';
+    Seal(line, p);
     ++steps_;
     return true;
 }
 
 void CJournalWriter::QueueFailure(std::size_t step, int err) {
     if (!file_ || failed_) return;
-    const std::size_t start = pending_.size();
-    pending_ += "F\t";
-    AppendNumber(pending_, step);
-    pending_ += '\t';
-    pending_ += std::to_string(err);
-    SealPending(start);
+    char* const line = Room(2 + 21 + 1 + 21 + kSealBytes);
+    char* p = line;
+    *p++ = 'F';
+    *p++ = '\t';
+    p = PutNumber(p, step);
+    *p++ = '\t';
+    p = PutNumber(p, err);
+    Seal(line, p);
 }
 
 bool CJournalWriter::AddMakeDir(const std::string& path) {
@@ -393,7 +491,7 @@ bool CJournalWriter::AddRename(const std::string& from, const std::string& to, c
 bool CJournalWriter::AddRemoveDir(const std::string& path) {
     std::string line = "D\t";
     AppendEscaped(line, path);
-    if (!WriteLine(std::move(line))) return false;
+    if (!WriteLine(line)) return false;
     ++steps_;
     return true;
 }

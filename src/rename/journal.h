@@ -134,7 +134,7 @@ class CJournalWriter : public IRenameWatcher {
     // be written (the writer has failed: nothing of the block may be done).
     bool Flush();
     // The bytes gathered and not yet written.
-    std::size_t Pending() const { return pending_.size(); }
+    std::size_t Pending() const { return len_; }
     // The steps announced so far (written or gathered); the next step gets this number.
     std::size_t Steps() const { return steps_; }
     // The change of step number `step` did not happen (an "F" line, gathered with the block
@@ -158,13 +158,18 @@ class CJournalWriter : public IRenameWatcher {
     void StepFailed(std::size_t step, int err) override { QueueFailure(step, err); }
 
   private:
-    bool WriteLine(std::string line);
-    // Ends the line that starts at pending_[start] with its CRC and LF.
-    void SealPending(std::size_t start);
+    bool WriteLine(std::string_view body);
+    // Room for `most` more bytes after the gathered ones; the start of that room.
+    char* Room(std::size_t most);
+    // Ends the line written from line to end with its TAB, CRC and LF, and keeps it among the
+    // gathered bytes.
+    void Seal(char* line, char* end);
     std::string path_, kind_;
     std::unique_ptr<IFile> file_;
     bool failed_ = false;
-    std::string pending_;
+    // The gathered lines: written in place, one block's worth kept between blocks.
+    std::unique_ptr<char[]> buf_;
+    std::size_t len_ = 0, cap_ = 0;
     std::size_t steps_ = 0;
 };
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -39,12 +41,40 @@ void FollowFolderRename(std::string& path, const std::string& from, const std::s
 // the path's heap block (not the doubled size a growing string would take: a million items
 // keep their paths).
 void AssignText(std::string& out, std::string_view text) {
+    if (out.size() == text.size() &&
+        (text.empty() || std::memcmp(out.data(), text.data(), text.size()) == 0))
+        return;  // often so for the folder part of a path
     if (text.size() > out.capacity()) {
         std::string fresh;
         fresh.reserve(PathCapacity(text.size()));
+        fresh.append(text);
         out.swap(fresh);
+        return;
     }
-    out.assign(text);
+    const std::less<const char*> before;
+    if (!before(text.data(), out.data()) && !before(out.data() + out.size(), text.data())) {
+        out.assign(text);  // a part of out itself
+        return;
+    }
+    // Into the storage it has: appending to the emptied string skips assign's checks.
+    out.clear();
+    out.append(text);
+}
+
+// Whether the loop brought the item to its path (RefreshItemName after its step): that path is no
+// longer the one it had before its step (m_strPrevPath, set for every item the loop reaches; a
+// user-made folder has none), and its name on disk is its write name. Until something changes
+// it, bringing it to that same path again would set every field to what it holds.
+bool RefreshedByLoop(const CMyItem* pItem) {
+    return pItem->m_strPrevPath != pItem->m_strOrgPath && IsAbsolutePath(pItem->m_strOrgPath) &&
+           pItem->m_strOrgName == pItem->m_strWriteName;
+}
+
+// Whether path is folder and name as JoinPathInto joins them.
+bool IsJoined(std::string_view path, std::string_view folder, std::string_view name) {
+    const std::size_t sep = folder.empty() || folder.back() != '/' ? 1 : 0;
+    return path.size() == folder.size() + sep + name.size() && path.starts_with(folder) &&
+           (sep == 0 || path[folder.size()] == '/') && path.ends_with(name);
 }
 
 void SetStatusPath(CMyItem* pItem, const std::string& path) {
@@ -54,7 +84,9 @@ void SetStatusPath(CMyItem* pItem, const std::string& path) {
 
 // The folder part of a path, as ParentPath has it, written into out.
 void AssignParentPath(std::string& out, std::string_view path) {
-    const int slash = FindLastCharDbcs(path, '/');
+    // As FindLastCharDbcs finds it: '/' is never a byte of a double-byte character.
+    const void* at = path.empty() ? nullptr : ::memrchr(path.data(), '/', path.size());
+    const int slash = at ? static_cast<int>(static_cast<const char*>(at) - path.data()) : -1;
     if (slash <= 0) {
         out.clear();
     } else {
@@ -381,7 +413,7 @@ int CRenameRun::RenameItemBySort() {
         // the rules give now.
         const bool exact = announced && announced->step != kNotAnnounced && !blockDiverged;
         if (exact) {
-            item->m_strWritePath.swap(announced->to);
+            item->m_strWritePath = std::move(announced->to);
         } else if (!MakeWritePath(item)) {
             TraceF(m_strTracePath, "※　書き込みパスの作成に失敗\n");
             continue;
@@ -621,7 +653,7 @@ bool CRenameRun::MakeWritePath(CMyItem* pItem) {
 
 void CRenameRun::RefreshItemName(CMyItem* pItem, const std::string& strNewPath) {
     if (!pItem) return;
-    pItem->m_strOrgName = pItem->m_strWriteName;
+    AssignText(pItem->m_strOrgName, pItem->m_strWriteName);
     const int dot = pItem->GetExtPos(2);
     if (dot > 0)
         AssignText(
@@ -744,20 +776,24 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
             KeepRealPath(pItem, failed->second);
         } else if (carried != m_rootPaths.end() && carried->second.first == pItem->m_strOrgPath) {
             RefreshItemName(pItem, carried->second.second);
-        } else {
+        } else if (!RefreshedByLoop(pItem)) {
             m_strScratch = pItem->m_strOrgPath;
             RefreshItemName(pItem, m_strScratch);
         }
     } else if (pItem->m_iLayer >= 2) {
         const auto failed = m_failedPaths.empty() ? m_failedPaths.end() : m_failedPaths.find(pItem);
-        if (!GetNewPath(m_strScratch, pItem)) return false;
-        // For an item whose rename failed, the write path is the path it was to get, as the
-        // log reports it.
-        if (pItem->m_bRenameFailed) pItem->m_strWritePath = m_strScratch;
-        if (failed != m_failedPaths.end()) {
-            KeepRealPath(pItem, failed->second);
-        } else {
-            RefreshItemName(pItem, m_strScratch);
+        if (!CanMakeNewPath(pItem)) return false;
+        if (failed != m_failedPaths.end() || pItem->m_bRenameFailed || !RefreshedByLoop(pItem) ||
+            !IsJoined(pItem->m_strOrgPath, pItem->m_pParent->m_strOrgPath, pItem->m_strWriteName)) {
+            JoinPathInto(m_strScratch, pItem->m_pParent->m_strOrgPath, pItem->m_strWriteName);
+            // For an item whose rename failed, the write path is the path it was to get, as the
+            // log reports it.
+            if (pItem->m_bRenameFailed) pItem->m_strWritePath = m_strScratch;
+            if (failed != m_failedPaths.end()) {
+                KeepRealPath(pItem, failed->second);
+            } else if (!RefreshedByLoop(pItem) || pItem->m_strOrgPath != m_strScratch) {
+                RefreshItemName(pItem, m_strScratch);
+            }
         }
     }
     if (!pItem->m_bIsFolder) return true;
@@ -773,7 +809,7 @@ bool CRenameRun::RefreshOrgPathByParent(CMyItem* pItem) {
         [&](CMyItem* sub, int) { return RefreshOrgPathByParent(sub); });
 }
 
-bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
+bool CRenameRun::CanMakeNewPath(CMyItem* pItem) {
     if (!pItem) return false;
     pItem->UpdateWriteName();
     const CMyItem* parent = pItem->m_pParent;
@@ -792,7 +828,6 @@ bool CRenameRun::GetNewPath(std::string& strPath, CMyItem* pItem) {
                parent->m_strOrgPath.c_str(), pItem->m_strNewName.c_str());
         return false;
     }
-    JoinPathInto(strPath, parent->m_strOrgPath, pItem->m_strWriteName);
     return true;
 }
 

@@ -152,7 +152,9 @@ class CRenameRun {
     void AnalyzeRenameError(CMyItem* pItem, std::uint32_t* pErrNum, const std::string& strReason);
     bool RefreshOrgPathByParent();
     bool RefreshOrgPathByParent(CMyItem* pItem);
-    bool GetNewPath(std::string& strPath, CMyItem* pItem);
+    // The item's write name brought up to date, and its folder checked (traced when it has no
+    // usable path): its new path is then the folder's path joined with the write name.
+    bool CanMakeNewPath(CMyItem* pItem);
     // Renames one entry, announced to the watcher first; a case-only rename that meets the entry
     // itself goes through a temporary name, each step announced. 0 or errno; journalFailed is
     // set when the watcher could not record a step (the change was not made).

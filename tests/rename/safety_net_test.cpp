@@ -200,9 +200,9 @@ std::string ReadJournalFile() {
 TEST(Journal, CrcIsTheStandardOneAtEveryLengthAndAlignment) {
     EXPECT_EQ(dov::Crc32("123456789"), 0xCBF43926u);
     EXPECT_EQ(dov::Crc32(""), 0u);
-    // Against the plain bitwise definition, for every length around the 8-byte steps.
+    // Against the plain bitwise definition, for every length around the steps of 8 and 16 bytes.
     std::string bytes;
-    for (int i = 0; i < 40; ++i) bytes += static_cast<char>(i * 37 + 200);
+    for (int i = 0; i < 200; ++i) bytes += static_cast<char>(i * 37 + 200);
     for (std::size_t from = 0; from < 8; ++from) {
         for (std::size_t len = 0; from + len <= bytes.size(); ++len) {
             std::uint32_t c = 0xFFFFFFFFu;
@@ -284,6 +284,35 @@ TEST(Journal, HoldsAnyBytesAndSurvivesACutAtEveryByte) {
                 ASSERT_EQ(cut.steps[1].failed, whole >= markLine) << len;
             }
         }
+    }
+}
+
+// A byte to escape at any place of a path of any length (around the blocks of 8 and 16 bytes the
+// writer looks at) comes back as it was; so do the bytes next to the escaped ones.
+TEST(Journal, EscapesAByteAtAnyPlaceOfAPath) {
+    dovtest::TempDir tmp;
+    CountingSyncFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    dov::CJournalWriter w(dov::JournalPath(), "rename");
+    ASSERT_EQ(w.Begin(), 0);
+    std::vector<std::string> paths;
+    for (std::size_t len = 1; len <= 40; ++len) {
+        for (std::size_t at = 0; at < len; ++at) {
+            for (const char c : {'\x01', ' ', '%', '\x7f', '!', '\x80', '\xff'}) {
+                std::string path = "/" + std::string(len, 'a');
+                path[1 + at] = c;
+                paths.push_back(path);
+                ASSERT_TRUE(w.QueueRename(path, "/b" + path, {}));
+            }
+        }
+    }
+    ASSERT_EQ(w.Finish(), 0);
+    dov::Journal j;
+    ASSERT_TRUE(dov::ParseJournal(ReadJournalFile(), j));
+    ASSERT_EQ(j.steps.size(), paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        EXPECT_EQ(j.steps[i].from, paths[i]) << i;
+        EXPECT_EQ(j.steps[i].to, "/b" + paths[i]) << i;
     }
 }
 
