@@ -7,12 +7,46 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace dov {
 
 // Appends the formatted text to out.
 void AppendFormatV(std::string& out, const char* fmt, va_list ap);
 void AppendFormat(std::string& out, const char* fmt, ...);
+
+// A format read once and applied to many lines (the trace's lines per item): the text it gives
+// is AppendFormatV's, without reading the format again each time.
+class CompiledFormat {
+  public:
+    // false when fmt holds a conversion left to the C library (the object is then unusable).
+    bool Compile(std::string_view fmt);
+    bool Ok() const { return ok_; }
+    void AppendV(std::string& out, va_list ap) const;
+
+    // One conversion: its flags, width and length modifier (see format.cpp).
+    struct Spec {
+        bool zero = false, left = false;
+        int width = 0;
+        int length = 0;
+        char conv = 0;
+    };
+
+  private:
+    // The literal text before a conversion (conv 0: the text after the last one).
+    struct Piece {
+        std::uint32_t at = 0, len = 0;
+        Spec spec;
+    };
+    // Formats of at most this many conversions, none with a width, are applied in two passes.
+    static constexpr std::size_t kSimpleArgs = 8;
+    std::string text_;
+    std::vector<Piece> pieces_;
+    bool ok_ = false;
+    bool simple_ = false;
+};
 
 }  // namespace dov
