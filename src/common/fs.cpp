@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,6 +154,24 @@ int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     return e;
 }
 
+bool IsAscii(std::string_view s) {
+    // Eight bytes at a time; the last eight overlap what was seen before.
+    std::uint64_t any = 0;
+    const std::size_t n = s.size();
+    if (n < 8) {
+        for (const char c : s) any |= static_cast<unsigned char>(c);
+    } else {
+        std::uint64_t word;
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&word, s.data() + i, 8);
+            any |= word;
+        }
+        std::memcpy(&word, s.data() + n - 8, 8);
+        any |= word;
+    }
+    return (any & 0x8080808080808080u) == 0;
+}
+
 std::size_t HandleLimit() {
     struct rlimit rl {};
     std::size_t soft = 1024;
@@ -293,6 +312,19 @@ struct PosixFileSystem::Handles {
         Keep(dir, made);
         fd = nfd;
         return 0;
+    }
+
+    // Whether the path, whose last '/' is at slash, names an entry of the folder of the last
+    // call (whose handle is then counted as used).
+    bool InLast(std::string_view path, std::size_t slash) {
+        if (last == dirs.end() || slash == std::string_view::npos || slash + 1 == path.size())
+            return false;
+        const std::string& dir = last->first;
+        // The root's entries have their '/' at 0; any other folder's right after its path.
+        if (dir == "/" ? slash != 0 : (slash != dir.size() || path.compare(0, slash, dir) != 0))
+            return false;
+        last->second.used = ++tick;
+        return true;
     }
 
     // Where a call on this path lands; 0 or errno.
@@ -584,21 +616,48 @@ int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
+    // '/' is never part of a double-byte character.
+    const void* found = ::memrchr(path.data(), '/', path.size());
+    const std::size_t slash =
+        found ? static_cast<std::size_t>(static_cast<const char*>(found) - path.data())
+              : std::string::npos;
+    const std::string_view name =
+        std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    int dfd;
+    const char* native;
     Loc loc;
-    if (int e = h_->Locate(path, loc)) return e;
-    struct stat st {};
-    if (::fstatat(loc.dfd, loc.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    // FillRecords sets every other field; the strings keep their storage when out is reused.
-    out.nameOk = true;
-    out.name.assign(
-        std::string_view(path).substr(static_cast<std::size_t>(FindLastCharDbcs(path, '/') + 1)));
-    // Through a handle the native text is the name alone.
-    if (loc.viaHandle) {
-        out.rawName.swap(loc.name);
+    const bool inLast = IsAscii(name) && h_->InLast(path, slash);
+    if (inLast) {
+        // An ASCII name is its own disk form: looked up in the folder of the last call without
+        // a copy (the name is the end of the path, so it ends with the path's NUL).
+        dfd = h_->last->second.fd;
+        native = path.c_str() + (path.size() - name.size());
     } else {
-        out.rawName = BaseName(loc.name);
+        if (int e = h_->Locate(path, loc)) return e;
+        dfd = loc.dfd;
+        native = loc.name.c_str();
     }
-    FillRecords(st, out.name, path, out);
+    struct stat st;  // filled by fstatat
+    if (::fstatat(dfd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    // The texts are set by clear and append, which keep their storage when out is reused (the
+    // log reads every entry into the same one). Through a handle the native text is the name
+    // alone.
+    auto put = [](std::string& to, std::string_view text) {
+        to.clear();
+        to.append(text);
+    };
+    if (inLast)
+        put(out.rawName, name);
+    else if (loc.viaHandle)
+        out.rawName.swap(loc.name);
+    else
+        out.rawName = BaseName(loc.name);
+    // FillRecords sets every other field.
+    out.nameOk = true;
+    put(out.name, name);
+    std::string full = std::move(out.status.m_szFullName);
+    put(full, path);
+    FillRecords(st, out.name, std::move(full), out);
     return 0;
 }
 
