@@ -781,6 +781,39 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
     EXPECT_EQ(run.LastMessage(), Completion(1, 1, 3));
 }
 
+// The log's look at each entry becomes the item's records, the same as a fresh look at where
+// the item is now: renamed, carried by a renamed folder, non-ASCII, or failed in a moved folder.
+TEST(RenameLog, GivesEachItemTheRecordsOfItsEntry) {
+    Scene s({{"d/a.txt", "aaaa"},
+             {"d/keep.txt", "k"},
+             {"d/sub/b.txt", "bb"},
+             {"d/sub/taken.txt", "t"},
+             {"d/sub/c.txt", "c"}},
+            {"d"});
+    std::vector<const CMyItem*> items;
+    for (const char* chain :
+         {"d", "d/a.txt", "d/keep.txt", "d/sub", "d/sub/b.txt", "d/sub/taken.txt", "d/sub/c.txt"}) {
+        items.push_back(s.At(chain));
+        ASSERT_NE(items.back(), nullptr) << chain;
+    }
+    s.Rename("d/a.txt", Sj("名前.txt"));
+    s.Rename("d/sub/b.txt", "b2.txt");
+    s.Rename("d/sub/c.txt", "taken.txt");  // fails
+    s.Rename("d/sub", "sub2");
+    s.Rename("d", "d2");
+    RunState run;
+    run.Go(s.root.get());
+    EXPECT_EQ(run.counts.failed, 1u);
+    EXPECT_EQ(items.back()->m_strOrgPath, s.tmp.path() + "/d2/sub2/c.txt");
+    for (const CMyItem* item : items) {
+        dov::EntryInfo info;
+        ASSERT_EQ(dov::Fs().Stat(item->m_strOrgPath, info), 0) << item->m_strOrgPath;
+        info.findData.cAlternateFileName.clear();
+        EXPECT_EQ(item->m_findData, info.findData) << item->m_strOrgPath;
+        EXPECT_EQ(item->m_status, info.status) << item->m_strOrgPath;
+    }
+}
+
 // When the paths cannot be brought up to date after files were renamed, the log is still
 // written: it is the only record of what changed on disk.
 class BreakPathsHost : public dovtest::RecordingHost {
