@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -52,41 +51,39 @@ class EntryForm {
         AppendCrLf(pieces_.emplace_back(), std::string_view(text).substr(from));
     }
 
-    // Appends the entry, the paths in the order of their slots (each '\n' in a path as CR LF).
-    void Append(std::string& out, std::initializer_list<const std::string*> paths) const {
-        std::string_view fields[2];
-        std::size_t total = pieces_.back().size();
-        std::size_t k = 0;
-        bool plain = paths.size() <= 2;
-        for (const std::string* path : paths) {
-            if (!plain) break;
-            fields[k] = Field(*path);
-            total += pieces_[k].size() + fields[k].size();
-            plain = !std::memchr(fields[k].data(), '\n', fields[k].size());
-            ++k;
-        }
-        if (!plain) {
-            k = 0;
-            for (const std::string* path : paths) {
-                out.append(pieces_[k++]);
-                AppendCrLf(out, Field(*path));
+    // Appends the entry with its one path, or two (each '\n' in a path as CR LF).
+    void Append(std::string& out, const std::string& first,
+                const std::string* second = nullptr) const {
+        const std::string_view a = Field(first);
+        const std::string_view b = second ? Field(*second) : std::string_view();
+        if (std::memchr(a.data(), '\n', a.size()) || std::memchr(b.data(), '\n', b.size())) {
+            out.append(pieces_[0]);
+            AppendCrLf(out, a);
+            out.append(pieces_[1]);
+            if (second) {
+                AppendCrLf(out, b);
+                out.append(pieces_[2]);
             }
-            out.append(pieces_.back());
             return;
         }
         // One growth of out, then plain copies.
+        const std::string& p0 = pieces_[0];
+        const std::string& p1 = pieces_[1];
+        const std::string& p2 = second ? pieces_[2] : p1;
         const std::size_t at = out.size();
-        out.resize(at + total);
+        out.resize(at + p0.size() + a.size() + p1.size() + (second ? b.size() + p2.size() : 0));
         char* p = out.data() + at;
         auto put = [&p](std::string_view s) {
             std::memcpy(p, s.data(), s.size());
             p += s.size();
         };
-        for (std::size_t i = 0; i < k; ++i) {
-            put(pieces_[i]);
-            put(fields[i]);
+        put(p0);
+        put(a);
+        put(p1);
+        if (second) {
+            put(b);
+            put(p2);
         }
-        put(pieces_.back());
     }
 
   private:
@@ -126,8 +123,8 @@ const EntryForms& RenamedForm() {
     return f;
 }
 
-// The records read into info become the item's. Their texts are swapped, not copied: info is
-// read into again for the next item and keeps the item's old buffers for that.
+// The records read into info become the item's. The full path is swapped, not copied: info is
+// read into again for the next item and keeps the item's old buffer for that.
 void TakeFindData(CMyItem* pItem, EntryInfo& info) {
     FindData& to = pItem->m_findData;
     const FindData& from = info.findData;
@@ -139,7 +136,7 @@ void TakeFindData(CMyItem* pItem, EntryInfo& info) {
     to.nFileSizeLow = from.nFileSizeLow;
     to.dwReserved0 = from.dwReserved0;
     to.dwReserved1 = from.dwReserved1;
-    to.cFileName.swap(info.findData.cFileName);
+    to.cFileName = from.cFileName;  // a short text, most often: a copy is cheaper than a swap
     to.cAlternateFileName.clear();
 }
 
@@ -192,7 +189,7 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
             TakeFindData(pItem, info);
             TakeStatus(pItem, info);
         }
-        FailedForm()[folder].Append(strText, {&pItem->m_strPrevPath, &pItem->m_strWritePath});
+        FailedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strWritePath);
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
@@ -210,10 +207,9 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
     const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
     if (err != 0) {
         if (pItem->m_bFolderMade)
-            MadeGoneForm()[folder].Append(strText, {&pItem->m_strOrgPath});
+            MadeGoneForm()[folder].Append(strText, pItem->m_strOrgPath);
         else
-            RenamedGoneForm()[folder].Append(strText,
-                                             {&pItem->m_strPrevPath, &pItem->m_strOrgPath});
+            RenamedGoneForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strOrgPath);
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
@@ -230,9 +226,9 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
 bool CRenameRun::AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite) {
     const bool folder = pItem->m_bIsFolder != 0;
     if (pItem->m_bFolderMade)
-        MadeForm()[folder].Append(strText, {&pItem->m_strOrgPath});
+        MadeForm()[folder].Append(strText, pItem->m_strOrgPath);
     else
-        RenamedForm()[folder].Append(strText, {&pItem->m_strPrevPath, &pItem->m_strOrgPath});
+        RenamedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strOrgPath);
     ++m_iRenameOkNum;
     bWrite = true;
     return true;
