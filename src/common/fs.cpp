@@ -172,6 +172,13 @@ bool IsAscii(std::string_view s) {
     return (any & 0x8080808080808080u) == 0;
 }
 
+// Where the last '/' of a path is (npos: none). '/' is never part of a double-byte character.
+std::size_t LastSlash(const std::string& path) {
+    const void* found = ::memrchr(path.data(), '/', path.size());
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - path.data())
+                 : std::string::npos;
+}
+
 std::size_t HandleLimit() {
     struct rlimit rl {};
     std::size_t soft = 1024;
@@ -315,28 +322,31 @@ struct PosixFileSystem::Handles {
     }
 
     // Whether the path, whose last '/' is at slash, names an entry of the folder of the last
-    // call (whose handle is then counted as used).
-    bool InLast(std::string_view path, std::size_t slash) {
+    // call.
+    bool InLast(std::string_view path, std::size_t slash) const {
         if (last == dirs.end() || slash == std::string_view::npos || slash + 1 == path.size())
             return false;
         const std::string& dir = last->first;
         // The root's entries have their '/' at 0; any other folder's right after its path.
-        if (dir == "/" ? slash != 0 : (slash != dir.size() || path.compare(0, slash, dir) != 0))
-            return false;
-        last->second.used = ++tick;
-        return true;
+        if (dir.size() == 1 && dir[0] == '/') return slash == 0;
+        return slash == dir.size() && std::memcmp(path.data(), dir.data(), slash) == 0;
     }
 
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
-        if (last != dirs.end() && IsNameIn(path, last->first)) {
-            // In the same folder as the last call.
-            const std::size_t slash = path.rfind('/');
-            auto native = Cp932ToUtf8(std::string_view(path).substr(slash + 1));
-            if (!native) return EINVAL;
+        if (const std::size_t slash = LastSlash(path); InLast(path, slash)) {
+            // In the same folder as the last call. An ASCII name is its own disk form.
+            const std::string_view name = std::string_view(path).substr(slash + 1);
+            if (IsAscii(name)) {
+                loc.name.clear();
+                loc.name.append(name);
+            } else {
+                auto native = Cp932ToUtf8(name);
+                if (!native) return EINVAL;
+                loc.name = std::move(*native);
+            }
             last->second.used = ++tick;
             loc.dfd = last->second.fd;
-            loc.name = std::move(*native);
             loc.viaHandle = true;
             return 0;
         }
@@ -616,11 +626,7 @@ int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
-    // '/' is never part of a double-byte character.
-    const void* found = ::memrchr(path.data(), '/', path.size());
-    const std::size_t slash =
-        found ? static_cast<std::size_t>(static_cast<const char*>(found) - path.data())
-              : std::string::npos;
+    const std::size_t slash = LastSlash(path);
     const std::string_view name =
         std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
     int dfd;
@@ -630,6 +636,7 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     if (inLast) {
         // An ASCII name is its own disk form: looked up in the folder of the last call without
         // a copy (the name is the end of the path, so it ends with the path's NUL).
+        h_->last->second.used = ++h_->tick;
         dfd = h_->last->second.fd;
         native = path.c_str() + (path.size() - name.size());
     } else {
