@@ -256,18 +256,26 @@ bool CompiledFormat::Compile(std::string_view fmt) {
 }
 
 void CompiledFormat::AppendV(std::string& out, va_list ap) const {
-    va_list aq;
-    va_copy(aq, ap);
-    if (!simple_) {
-        for (const Piece& piece : pieces_) {
-            out.append(text_.data() + piece.at, piece.len);
-            if (piece.spec.conv) AppendArg(out, piece.spec, &aq);
-        }
-        va_end(aq);
+    if (simple_) {
+        AppendSimple(out, ap, false);
         return;
     }
-    // No widths and few conversions: the arguments' texts are found first, then out grows once
-    // and everything is copied in.
+    va_list aq;
+    va_copy(aq, ap);
+    for (const Piece& piece : pieces_) {
+        out.append(text_.data() + piece.at, piece.len);
+        if (piece.spec.conv) AppendArg(out, piece.spec, &aq);
+    }
+    va_end(aq);
+}
+
+bool CompiledFormat::AppendWithoutNewlineV(std::string& out, va_list ap) const {
+    return simple_ && AppendSimple(out, ap, true);
+}
+
+// No widths and few conversions: the arguments' texts are found first, then out grows once and
+// everything is copied in.
+bool CompiledFormat::AppendSimple(std::string& out, va_list ap, bool refuseNewline) const {
     struct Text {
         const char* data;
         std::size_t size;
@@ -275,15 +283,28 @@ void CompiledFormat::AppendV(std::string& out, va_list ap) const {
     char digits[kSimpleArgs][32];
     std::size_t total = text_.size();
     const std::size_t n = pieces_.size() - 1;
+    va_list aq;
+    va_copy(aq, ap);
     for (std::size_t k = 0; k < n; ++k) {
         const Spec& s = pieces_[k].spec;
         if (s.conv == 's') {
             const char* str = va_arg(aq, const char*);
             if (!str) str = "(null)";
             args[k] = {str, std::strlen(str)};
+            if (refuseNewline && std::memchr(str, '\n', args[k].size)) {
+                va_end(aq);
+                return false;
+            }
         } else if (s.conv == 'c') {
             digits[k][0] = static_cast<char>(va_arg(aq, int));
             args[k] = {digits[k], 1};
+            if (refuseNewline && digits[k][0] == '\n') {
+                va_end(aq);
+                return false;
+            }
+        } else if (s.length == 0 && (s.conv == 'd' || s.conv == 'i')) {
+            const auto r = std::to_chars(digits[k], digits[k] + sizeof digits[k], va_arg(aq, int));
+            args[k] = {digits[k], static_cast<std::size_t>(r.ptr - digits[k])};
         } else {
             args[k] = {digits[k], FormatInteger(digits[k], s, &aq)};
         }
@@ -302,6 +323,25 @@ void CompiledFormat::AppendV(std::string& out, va_list ap) const {
             p += args[k].size;
         }
     }
+    return true;
+}
+
+bool IsAscii(std::string_view s) {
+    // Eight bytes at a time; the last eight overlap what was seen before.
+    std::uint64_t any = 0;
+    const std::size_t n = s.size();
+    if (n < 8) {
+        for (const char c : s) any |= static_cast<unsigned char>(c);
+    } else {
+        std::uint64_t word;
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(&word, s.data() + i, 8);
+            any |= word;
+        }
+        std::memcpy(&word, s.data() + n - 8, 8);
+        any |= word;
+    }
+    return (any & 0x8080808080808080u) == 0;
 }
 
 void AppendFormat(std::string& out, const char* fmt, ...) {

@@ -14,6 +14,9 @@
 
 namespace dov {
 
+// Whether every byte is below 0x80 (such a text is the same in CP932, UTF-8 and on disk).
+bool IsAscii(std::string_view s);
+
 // Appends the formatted text to out.
 void AppendFormatV(std::string& out, const char* fmt, va_list ap);
 void AppendFormat(std::string& out, const char* fmt, ...);
@@ -26,6 +29,9 @@ class CompiledFormat {
     bool Compile(std::string_view fmt);
     bool Ok() const { return ok_; }
     void AppendV(std::string& out, va_list ap) const;
+    // AppendV when no argument's text holds a '\n'. false, with nothing appended, when one does
+    // or when the format has a width or more than a few conversions.
+    bool AppendWithoutNewlineV(std::string& out, va_list ap) const;
 
     // One conversion: its flags, width and length modifier (see format.cpp).
     struct Spec {
@@ -41,6 +47,8 @@ class CompiledFormat {
         std::uint32_t at = 0, len = 0;
         Spec spec;
     };
+    bool AppendSimple(std::string& out, va_list ap, bool refuseNewline) const;
+
     // Formats of at most this many conversions, none with a width, are applied in two passes.
     static constexpr std::size_t kSimpleArgs = 8;
     std::string text_;

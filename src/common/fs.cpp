@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
 #include "common/sjis.h"
@@ -152,24 +153,6 @@ int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     int e = forceFallback ? EINVAL : errno;
     if (e == EINVAL || e == ENOSYS) return FallbackNoReplace(from, to);
     return e;
-}
-
-bool IsAscii(std::string_view s) {
-    // Eight bytes at a time; the last eight overlap what was seen before.
-    std::uint64_t any = 0;
-    const std::size_t n = s.size();
-    if (n < 8) {
-        for (const char c : s) any |= static_cast<unsigned char>(c);
-    } else {
-        std::uint64_t word;
-        for (std::size_t i = 0; i + 8 <= n; i += 8) {
-            std::memcpy(&word, s.data() + i, 8);
-            any |= word;
-        }
-        std::memcpy(&word, s.data() + n - 8, 8);
-        any |= word;
-    }
-    return (any & 0x8080808080808080u) == 0;
 }
 
 // Where the last '/' of a path is (npos: none). '/' is never part of a double-byte character.

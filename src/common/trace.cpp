@@ -61,6 +61,46 @@ bool WriteAllFd(int fd, const std::string& data) {
     return true;
 }
 
+// A format of the program, compiled (CP932) as it is and, when that gives the same text, with
+// its '\n's already as CR LF.
+struct TraceFormat {
+    CompiledFormat raw;
+    CompiledFormat crlf;
+    bool crlfOk = false;
+};
+
+// The format with each '\n' of its text as CR LF, which is what AppendCrLf makes of its output
+// whatever the arguments, as long as they hold no '\n' themselves; empty when a '\n' follows a
+// conversion (it then depends on the argument's last character).
+std::string CrLfFormat(std::string_view fmt) {
+    std::string out;
+    char prev = 0;
+    for (std::size_t i = 0; i < fmt.size(); ++i) {
+        const char c = fmt[i];
+        if (c == '%') {
+            out += c;
+            if (i + 1 < fmt.size() && fmt[i + 1] == '%') {
+                out += fmt[++i];
+                prev = '%';
+                continue;
+            }
+            // Flags, width and length, then the conversion (the format compiled, so it is one
+            // of the few the formatter handles).
+            while (i + 1 < fmt.size() &&
+                   std::string_view("0123456789-hlzjt").find(fmt[i + 1]) != std::string_view::npos)
+                out += fmt[++i];
+            if (i + 1 < fmt.size()) out += fmt[++i];
+            prev = 0;
+            if (i + 1 < fmt.size() && fmt[i + 1] == '\n') return {};
+            continue;
+        }
+        if (c == '\n' && prev != '\r') out += '\r';
+        out += c;
+        prev = c;
+    }
+    return out;
+}
+
 class TraceState {
   public:
     static TraceState& Get() {
@@ -87,32 +127,27 @@ class TraceState {
     }
 
     // A line formatted in place, at the end of the file's pending text.
-    void WriteF(const std::string& tracePath, const CompiledFormat& format, va_list ap) {
+    void WriteF(const std::string& tracePath, const TraceFormat& format, va_list ap) {
         WriteFLocked(tracePath, format, ap);
         Report();
     }
 
-    void WriteFLocked(const std::string& tracePath, const CompiledFormat& format, va_list ap) {
+    void WriteFLocked(const std::string& tracePath, const TraceFormat& format, va_list ap) {
         std::lock_guard<std::mutex> lock(mu_);
         Sink* sink = SinkFor(tracePath);
         if (!sink) return;
         std::string& pending = sink->pending;
+        // Nearly always: the format's own '\n's already as CR LF, and none in the arguments.
+        if (format.crlfOk && format.crlf.AppendWithoutNewlineV(pending, ap)) {
+            Pending(tracePath, *sink);
+            return;
+        }
         const std::size_t at = pending.size();
-        format.AppendV(pending, ap);
-        // Nearly always one '\n', at the end: made CR LF in place.
-        const std::size_t n = pending.size() - at;
-        const char* text = pending.data() + at;
-        if (const void* nl = std::memchr(text, '\n', n)) {
-            if (nl == text + n - 1) {
-                if (n < 2 || text[n - 2] != '\r') {
-                    pending.back() = '\r';
-                    pending.push_back('\n');
-                }
-            } else {
-                const std::string raw(text, n);
-                pending.resize(at);
-                AppendCrLf(pending, raw);
-            }
+        format.raw.AppendV(pending, ap);
+        if (std::memchr(pending.data() + at, '\n', pending.size() - at)) {
+            const std::string raw = pending.substr(at);
+            pending.resize(at);
+            AppendCrLf(pending, raw);
         }
         Pending(tracePath, *sink);
     }
@@ -307,8 +342,8 @@ namespace {
 // remembers the formats it used last by their address, confirmed by their content (a caller
 // may pass a buffer of its own), so the lines a loop traces per item are found without the
 // lock or a hash of the text.
-const CompiledFormat& CompiledFor(const char* fmtUtf8) {
-    using Entry = std::pair<const std::string, CompiledFormat>;
+const TraceFormat& CompiledFor(const char* fmtUtf8) {
+    using Entry = std::pair<const std::string, TraceFormat>;
     struct Slot {
         const char* key = nullptr;
         const Entry* entry = nullptr;
@@ -320,11 +355,18 @@ const CompiledFormat& CompiledFor(const char* fmtUtf8) {
     // Kept for the whole process (a trace from a destructor at exit still finds its format);
     // its nodes never move.
     static std::mutex mu;
-    static auto& all = *new std::unordered_map<std::string, CompiledFormat>();
+    static auto& all = *new std::unordered_map<std::string, TraceFormat>();
     std::lock_guard<std::mutex> lock(mu);
     auto [it, added] = all.try_emplace(fmtUtf8);
-    // A format that holds a NUL ends there, as for the C library.
-    if (added) it->second.Compile(std::string_view(Sj(fmtUtf8).c_str()));
+    if (added) {
+        // A format that holds a NUL ends there, as for the C library.
+        const std::string_view fmt(Sj(fmtUtf8).c_str());
+        TraceFormat& f = it->second;
+        if (f.raw.Compile(fmt)) {
+            const std::string crlf = CrLfFormat(fmt);
+            f.crlfOk = !crlf.empty() && f.crlf.Compile(crlf);
+        }
+    }
     slot = {fmtUtf8, &*it};
     return it->second;
 }
@@ -333,10 +375,10 @@ const CompiledFormat& CompiledFor(const char* fmtUtf8) {
 
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
-    const CompiledFormat& compiled = CompiledFor(fmtUtf8);
+    const TraceFormat& compiled = CompiledFor(fmtUtf8);
     va_list ap;
     va_start(ap, fmtUtf8);
-    if (compiled.Ok()) {
+    if (compiled.raw.Ok()) {
         // Formatted straight into the file's pending text.
         TraceState::Get().WriteF(tracePath, compiled, ap);
     } else {
