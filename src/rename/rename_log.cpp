@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/trace.h"
@@ -215,8 +216,11 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
         return true;
     }
     TakeFindData(pItem, info);
-    // Unchanged (or changed only to the other code of a character CP932 codes twice).
-    if (SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath)) return true;
+    // Unchanged (or changed only to the other code of a character CP932 codes twice). Two
+    // different ASCII paths are never the same on disk.
+    const std::string& org = pItem->m_strOrgPath;
+    const std::string& prev = pItem->m_strPrevPath;
+    if (!(org != prev && IsAscii(org) && IsAscii(prev)) && SameOnDisk(org, prev)) return true;
 
     // Later operations (copy and rename) read the entry at its new place.
     TakeStatus(pItem, info);
