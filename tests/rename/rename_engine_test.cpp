@@ -781,6 +781,45 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
     EXPECT_EQ(run.LastMessage(), Completion(1, 1, 3));
 }
 
+// A log block the disk refuses: every entry of it is in the trace with its path and text, the
+// blocks before it stay in the log, and the user is told once.
+TEST(RenameLog, EntriesOfABlockNotWrittenAreTraced) {
+    renametest::FaultFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    Disk files;
+    for (int i = 1000; i < 1600; ++i) files["d/" + std::to_string(i) + ".txt"] = "x";
+    Scene s(files, {"d"});
+    for (int i = 1000; i < 1600; ++i)
+        s.Rename("d/" + std::to_string(i) + ".txt", "n" + std::to_string(i) + ".txt");
+    // The first block (64 KiB) fits, the second does not.
+    fs.wrapTruncate = [](const std::string& path, std::unique_ptr<dov::IFile> file) {
+        return path.find("RenameLog.txt") != std::string::npos
+                   ? dovtest::LimitWrites(std::move(file), 70000)
+                   : std::move(file);
+    };
+    RunState run;
+    run.Go(s.root.get());
+    EXPECT_EQ(run.counts.ok, 600u);
+    const std::string log = HomeFile("RenameLog.txt");
+    const int written = Count(log, Sj("◎　リネームに成功しました。"));
+    EXPECT_GE(log.size(), 65536u);
+    EXPECT_LT(written, 600);
+    const std::string trace = renametest::TraceText();
+    const std::string lost = Sj("※　アイテムリネーム情報の書き込みに失敗。\r\n\tOrgPath= \"");
+    EXPECT_EQ(Count(trace, lost), 600 - written);
+    // Each traced entry is followed by its text, as the log would have had it.
+    const std::string next = s.tmp.path() + "/d/n" + std::to_string(1000 + written) + ".txt";
+    EXPECT_NE(
+        trace.find(lost + next + "\"\r\n--------------------------------------------------\r\n" +
+                   Sj("◎　リネームに成功しました。")),
+        std::string::npos);
+    EXPECT_EQ(Count(trace, Sj("※　リネームログの書き込みに失敗。")), 1);
+    int told = 0;
+    for (const auto& m : run.host.messages)
+        told += Count(m.text, Sj("リネームログファイルを書き込めませんでした。"));
+    EXPECT_EQ(told, 1);
+}
+
 // The log's look at each entry becomes the item's records, the same as a fresh look at where
 // the item is now: renamed, carried by a renamed folder, non-ASCII, or failed in a moved folder.
 TEST(RenameLog, GivesEachItemTheRecordsOfItsEntry) {
