@@ -57,7 +57,8 @@ class EntryForm {
                 const std::string* second = nullptr) const {
         const std::string_view a = Field(first);
         const std::string_view b = second ? Field(*second) : std::string_view();
-        if (std::memchr(a.data(), '\n', a.size()) || std::memchr(b.data(), '\n', b.size())) {
+        if (std::memchr(a.data(), '\n', a.size()) ||
+            (second && std::memchr(b.data(), '\n', b.size()))) {
             out.append(pieces_[0]);
             AppendCrLf(out, a);
             out.append(pieces_[1]);
