@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <thread>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
 #include "common/sjis.h"
@@ -164,6 +166,13 @@ int RawRenameNoReplace(const Loc& from, const Loc& to, bool forceFallback) {
     return e;
 }
 
+// Where the last '/' of a path is (npos: none). '/' is never part of a double-byte character.
+std::size_t LastSlash(const std::string& path) {
+    const void* found = ::memrchr(path.data(), '/', path.size());
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - path.data())
+                 : std::string::npos;
+}
+
 std::size_t HandleLimit() {
     struct rlimit rl {};
     std::size_t soft = 1024;
@@ -306,16 +315,32 @@ struct PosixFileSystem::Handles {
         return 0;
     }
 
+    // Whether the path, whose last '/' is at slash, names an entry of the folder of the last
+    // call.
+    bool InLast(std::string_view path, std::size_t slash) const {
+        if (last == dirs.end() || slash == std::string_view::npos || slash + 1 == path.size())
+            return false;
+        const std::string& dir = last->first;
+        // The root's entries have their '/' at 0; any other folder's right after its path.
+        if (dir.size() == 1 && dir[0] == '/') return slash == 0;
+        return slash == dir.size() && std::memcmp(path.data(), dir.data(), slash) == 0;
+    }
+
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
-        if (last != dirs.end() && IsNameIn(path, last->first)) {
-            // In the same folder as the last call.
-            const std::size_t slash = path.rfind('/');
-            auto native = Cp932ToUtf8(std::string_view(path).substr(slash + 1));
-            if (!native) return EINVAL;
+        if (const std::size_t slash = LastSlash(path); InLast(path, slash)) {
+            // In the same folder as the last call. An ASCII name is its own disk form.
+            const std::string_view name = std::string_view(path).substr(slash + 1);
+            if (IsAscii(name)) {
+                loc.name.clear();
+                loc.name.append(name);
+            } else {
+                auto native = Cp932ToUtf8(name);
+                if (!native) return EINVAL;
+                loc.name = std::move(*native);
+            }
             last->second.used = ++tick;
             loc.dfd = last->second.fd;
-            loc.name = std::move(*native);
             loc.viaHandle = true;
             return 0;
         }
@@ -595,21 +620,45 @@ int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     std::lock_guard<std::mutex> lock(h_->mu);
     h_->BeginCall();
+    const std::size_t slash = LastSlash(path);
+    const std::string_view name =
+        std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    int dfd;
+    const char* native;
     Loc loc;
-    if (int e = h_->Locate(path, loc)) return e;
-    struct stat st {};
-    if (::fstatat(loc.dfd, loc.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    // FillRecords sets every other field; the strings keep their storage when out is reused.
-    out.nameOk = true;
-    out.name.assign(
-        std::string_view(path).substr(static_cast<std::size_t>(FindLastCharDbcs(path, '/') + 1)));
-    // Through a handle the native text is the name alone.
-    if (loc.viaHandle) {
-        out.rawName.swap(loc.name);
+    const bool inLast = IsAscii(name) && h_->InLast(path, slash);
+    if (inLast) {
+        // An ASCII name is its own disk form: looked up in the folder of the last call without
+        // a copy (the name is the end of the path, so it ends with the path's NUL).
+        h_->last->second.used = ++h_->tick;
+        dfd = h_->last->second.fd;
+        native = path.c_str() + (path.size() - name.size());
     } else {
-        out.rawName = BaseName(loc.name);
+        if (int e = h_->Locate(path, loc)) return e;
+        dfd = loc.dfd;
+        native = loc.name.c_str();
     }
-    FillRecords(st, out.name, path, out);
+    struct stat st;  // filled by fstatat
+    if (::fstatat(dfd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    // The texts are set by clear and append, which keep their storage when out is reused (the
+    // log reads every entry into the same one). Through a handle the native text is the name
+    // alone.
+    auto put = [](std::string& to, std::string_view text) {
+        to.clear();
+        to.append(text);
+    };
+    if (inLast)
+        put(out.rawName, name);
+    else if (loc.viaHandle)
+        out.rawName.swap(loc.name);
+    else
+        out.rawName = BaseName(loc.name);
+    // FillRecords sets every other field.
+    out.nameOk = true;
+    put(out.name, name);
+    std::string full = std::move(out.status.m_szFullName);
+    put(full, path);
+    FillRecords(st, out.name, std::move(full), out);
     return 0;
 }
 

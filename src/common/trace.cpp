@@ -9,11 +9,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "common/codepage.h"
@@ -58,6 +61,46 @@ bool WriteAllFd(int fd, const std::string& data) {
     return true;
 }
 
+// A format of the program, compiled (CP932) as it is and, when that gives the same text, with
+// its '\n's already as CR LF.
+struct TraceFormat {
+    CompiledFormat raw;
+    CompiledFormat crlf;
+    bool crlfOk = false;
+};
+
+// The format with each '\n' of its text as CR LF, which is what AppendCrLf makes of its output
+// whatever the arguments, as long as they hold no '\n' themselves; empty when a '\n' follows a
+// conversion (it then depends on the argument's last character).
+std::string CrLfFormat(std::string_view fmt) {
+    std::string out;
+    char prev = 0;
+    for (std::size_t i = 0; i < fmt.size(); ++i) {
+        const char c = fmt[i];
+        if (c == '%') {
+            out += c;
+            if (i + 1 < fmt.size() && fmt[i + 1] == '%') {
+                out += fmt[++i];
+                prev = '%';
+                continue;
+            }
+            // Flags, width and length, then the conversion (the format compiled, so it is one
+            // of the few the formatter handles).
+            while (i + 1 < fmt.size() &&
+                   std::string_view("0123456789-hlzjt").find(fmt[i + 1]) != std::string_view::npos)
+                out += fmt[++i];
+            if (i + 1 < fmt.size()) out += fmt[++i];
+            prev = 0;
+            if (i + 1 < fmt.size() && fmt[i + 1] == '\n') return {};
+            continue;
+        }
+        if (c == '\n' && prev != '\r') out += '\r';
+        out += c;
+        prev = c;
+    }
+    return out;
+}
+
 class TraceState {
   public:
     static TraceState& Get() {
@@ -83,8 +126,42 @@ class TraceState {
         Report();
     }
 
+    // A line formatted in place, at the end of the file's pending text.
+    void WriteF(const std::string& tracePath, const TraceFormat& format, va_list ap) {
+        WriteFLocked(tracePath, format, ap);
+        Report();
+    }
+
+    void WriteFLocked(const std::string& tracePath, const TraceFormat& format, va_list ap) {
+        std::lock_guard<std::mutex> lock(mu_);
+        Sink* sink = SinkFor(tracePath);
+        if (!sink) return;
+        std::string& pending = sink->pending;
+        // Nearly always: the format's own '\n's already as CR LF, and none in the arguments.
+        if (format.crlfOk && format.crlf.AppendWithoutNewlineV(pending, ap)) {
+            Pending(tracePath, *sink);
+            return;
+        }
+        const std::size_t at = pending.size();
+        format.raw.AppendV(pending, ap);
+        if (std::memchr(pending.data() + at, '\n', pending.size() - at)) {
+            const std::string raw = pending.substr(at);
+            pending.resize(at);
+            AppendCrLf(pending, raw);
+        }
+        Pending(tracePath, *sink);
+    }
+
     void WriteLocked(const std::string& tracePath, std::string_view text) {
         std::lock_guard<std::mutex> lock(mu_);
+        Sink* sink = SinkFor(tracePath);
+        if (!sink) return;
+        AppendCrLf(sink->pending, text);
+        Pending(tracePath, *sink);
+    }
+
+    // The sink of the file, opened when it is not (nullptr when it cannot be). Under the lock.
+    Sink* SinkFor(const std::string& tracePath) {
         // Nearly always the one file already open.
         const bool same = sinks_.size() == 1 && sinks_.begin()->first == tracePath;
         if (!same && !sinks_.empty()) {
@@ -101,8 +178,13 @@ class TraceState {
             }
         }
         Sink& sink = same ? sinks_.begin()->second : sinks_[tracePath];
-        if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) return;
-        AppendCrLf(sink.pending, text);
+        if (sink.fd < 0 && !Open(tracePath, sink, O_APPEND)) return nullptr;
+        return &sink;
+    }
+
+    // Text was added to the sink: written out when a block is full, else left for the flusher.
+    // Under the lock.
+    void Pending(const std::string& tracePath, Sink& sink) {
         if (sink.pending.size() >= kBlock) {
             Flush(tracePath, sink);
             return;
@@ -254,17 +336,59 @@ void TraceFlush() {
     TraceState::Get().FlushAll();
 }
 
+namespace {
+
+// The compiled form (CP932) of a format of the program, found by its UTF-8 text. Each thread
+// remembers the formats it used last by their address, confirmed by their content (a caller
+// may pass a buffer of its own), so the lines a loop traces per item are found without the
+// lock or a hash of the text.
+const TraceFormat& CompiledFor(const char* fmtUtf8) {
+    using Entry = std::pair<const std::string, TraceFormat>;
+    struct Slot {
+        const char* key = nullptr;
+        const Entry* entry = nullptr;
+    };
+    thread_local Slot recent[64];
+    Slot& slot = recent[(reinterpret_cast<std::uintptr_t>(fmtUtf8) >> 3) % 64];
+    if (slot.key == fmtUtf8 && std::strcmp(slot.entry->first.c_str(), fmtUtf8) == 0)
+        return slot.entry->second;
+    // Kept for the whole process (a trace from a destructor at exit still finds its format);
+    // its nodes never move.
+    static std::mutex mu;
+    static auto& all = *new std::unordered_map<std::string, TraceFormat>();
+    std::lock_guard<std::mutex> lock(mu);
+    auto [it, added] = all.try_emplace(fmtUtf8);
+    if (added) {
+        // A format that holds a NUL ends there, as for the C library.
+        const std::string_view fmt(Sj(fmtUtf8).c_str());
+        TraceFormat& f = it->second;
+        if (f.raw.Compile(fmt)) {
+            const std::string crlf = CrLfFormat(fmt);
+            f.crlfOk = !crlf.empty() && f.crlf.Compile(crlf);
+        }
+    }
+    slot = {fmtUtf8, &*it};
+    return it->second;
+}
+
+}  // namespace
+
 void TraceF(const std::string& tracePath, const char* fmtUtf8, ...) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
-    const std::string& fmt = Sj(fmtUtf8);
-    // Formatted into this thread's own buffer, which keeps its storage from line to line.
-    thread_local std::string text;
-    text.clear();
+    const TraceFormat& compiled = CompiledFor(fmtUtf8);
     va_list ap;
     va_start(ap, fmtUtf8);
-    AppendFormatV(text, fmt.c_str(), ap);
+    if (compiled.raw.Ok()) {
+        // Formatted straight into the file's pending text.
+        TraceState::Get().WriteF(tracePath, compiled, ap);
+    } else {
+        // Formatted into this thread's own buffer, which keeps its storage from line to line.
+        thread_local std::string text;
+        text.clear();
+        AppendFormatV(text, Sj(fmtUtf8).c_str(), ap);
+        TraceWrite(tracePath, text);
+    }
     va_end(ap);
-    TraceWrite(tracePath, text);
 }
 
 void SetTraceFailureHandler(std::function<void(const std::string&)> handler) {

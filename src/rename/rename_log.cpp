@@ -3,10 +3,12 @@
 #include "rename/rename_log.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/trace.h"
@@ -21,37 +23,175 @@ namespace {
 const char* const kSeparator = "--------------------------------------------------\n";
 // How often the log asks whether STOP has come.
 constexpr int kLookStep = 256;
+// The log is written in blocks of this size (and what is left at the end).
+constexpr std::size_t kBlock = 64 * 1024;
+
+// A path as the log takes it: up to a NUL, as a C string.
+std::string_view Field(const std::string& path) {
+    return std::string_view(path.data(), std::char_traits<char>::length(path.c_str()));
+}
+
+// The text of one kind of entry, made once: CP932 with CR LF, as the file has it, cut where
+// its paths go. Written as a text of the program in which {sep} stands for the separator line,
+// {mark} for the mark of a file or folder and {path} for a path.
+class EntryForm {
+  public:
+    EntryForm(const char* utf8, bool folder) {
+        std::string text = Sj(utf8);
+        auto put = [&](std::string_view name, const std::string& with) {
+            for (std::size_t at; (at = text.find(name)) != std::string::npos;)
+                text.replace(at, name.size(), with);
+        };
+        put("{sep}", Sj(kSeparator));
+        put("{mark}", folder ? Sj("□") : Sj("■"));
+        const std::string_view slot = "{path}";
+        std::size_t from = 0;
+        for (std::size_t at; (at = text.find(slot, from)) != std::string::npos;
+             from = at + slot.size())
+            AppendCrLf(pieces_.emplace_back(), std::string_view(text).substr(from, at - from));
+        AppendCrLf(pieces_.emplace_back(), std::string_view(text).substr(from));
+    }
+
+    // Appends the entry with its one path, or two (each '\n' in a path as CR LF).
+    void Append(std::string& out, const std::string& first,
+                const std::string* second = nullptr) const {
+        const std::string_view a = Field(first);
+        const std::string_view b = second ? Field(*second) : std::string_view();
+        if (std::memchr(a.data(), '\n', a.size()) ||
+            (second && std::memchr(b.data(), '\n', b.size()))) {
+            out.append(pieces_[0]);
+            AppendCrLf(out, a);
+            out.append(pieces_[1]);
+            if (second) {
+                AppendCrLf(out, b);
+                out.append(pieces_[2]);
+            }
+            return;
+        }
+        // One growth of out, then plain copies.
+        const std::string& p0 = pieces_[0];
+        const std::string& p1 = pieces_[1];
+        const std::string& p2 = second ? pieces_[2] : p1;
+        const std::size_t at = out.size();
+        out.resize(at + p0.size() + a.size() + p1.size() + (second ? b.size() + p2.size() : 0));
+        char* p = out.data() + at;
+        auto put = [&p](std::string_view s) {
+            std::memcpy(p, s.data(), s.size());
+            p += s.size();
+        };
+        put(p0);
+        put(a);
+        put(p1);
+        if (second) {
+            put(b);
+            put(p2);
+        }
+    }
+
+  private:
+    std::vector<std::string> pieces_;
+};
+
+// Each kind of entry, for a file [0] and a folder [1].
+struct EntryForms {
+    explicit EntryForms(const char* utf8) : form{EntryForm(utf8, false), EntryForm(utf8, true)} {}
+    const EntryForm& operator[](bool folder) const { return form[folder ? 1 : 0]; }
+    EntryForm form[2];
+};
+
+const EntryForms& FailedForm() {
+    static const EntryForms f(
+        "{sep}×　{mark}リネーム失敗。\n\t元のパス= \"{path}\"\n\t希望のパス= \"{path}\"\n");
+    return f;
+}
+const EntryForms& MadeGoneForm() {
+    static const EntryForms f(
+        "{sep}×　新規フォルダとして作成しましたが存在を確認出来ません。\n\t{mark}{path}\n");
+    return f;
+}
+const EntryForms& RenamedGoneForm() {
+    static const EntryForms f(
+        "{sep}×　リネームしましたが FindFirstFile() で存在を確認出来ません。\n\t旧パス "
+        "{mark}{path}\n\t新パス {mark}{path}\n");
+    return f;
+}
+const EntryForms& MadeForm() {
+    static const EntryForms f("{sep}◎　新規フォルダとして作成しました。\n\t{mark}{path}\n");
+    return f;
+}
+const EntryForms& RenamedForm() {
+    static const EntryForms f(
+        "{sep}◎　リネームに成功しました。\n\t旧パス {mark}{path}\n\t新パス {mark}{path}\n");
+    return f;
+}
+
+// The records read into info become the item's. The full path is swapped, not copied: info is
+// read into again for the next item and keeps the item's old buffer for that.
+void TakeFindData(CMyItem* pItem, EntryInfo& info) {
+    FindData& to = pItem->m_findData;
+    const FindData& from = info.findData;
+    to.dwFileAttributes = from.dwFileAttributes;
+    to.ftCreationTime = from.ftCreationTime;
+    to.ftLastAccessTime = from.ftLastAccessTime;
+    to.ftLastWriteTime = from.ftLastWriteTime;
+    to.nFileSizeHigh = from.nFileSizeHigh;
+    to.nFileSizeLow = from.nFileSizeLow;
+    to.dwReserved0 = from.dwReserved0;
+    to.dwReserved1 = from.dwReserved1;
+    to.cFileName = from.cFileName;  // a short text, most often: a copy is cheaper than a swap
+    to.cAlternateFileName.clear();
+}
+
+void TakeStatus(CMyItem* pItem, EntryInfo& info) {
+    FileStatus& to = pItem->m_status;
+    const FileStatus& from = info.status;
+    to.m_ctime = from.m_ctime;
+    to.m_mtime = from.m_mtime;
+    to.m_atime = from.m_atime;
+    to.m_size = from.m_size;
+    to.m_attribute = from.m_attribute;
+    to.m_padding = from.m_padding;
+    to.size64 = from.size64;
+    to.device = from.device;
+    to.inode = from.inode;
+    to.type = from.type;
+    to.m_szFullName.swap(info.status.m_szFullName);
+}
+
+// Where the log reads an entry's status (kept from item to item, so that its texts keep their
+// storage).
+EntryInfo& LookedUp() {
+    thread_local EntryInfo info;
+    return info;
+}
 
 }  // namespace
 
+// The entry's text is appended to strText (the log's buffer) as the file has it (CR LF).
 bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
                                      bool quick) {
-    strText.clear();
     bWrite = false;
     if (!pItem) return false;
-    const std::string& sep = Sj(kSeparator);
-    const std::string& mark = pItem->m_bIsFolder ? Sj("□") : Sj("■");
+    const bool folder = pItem->m_bIsFolder != 0;
 
     if (pItem->m_strOrgPath.empty()) {
         TraceF(m_strTracePath,
-               "%s※　新規パスが無効。。MakeRenameLogString()\n\tOrgPath= %s\"%s\"\n", sep.c_str(),
-               mark.c_str(), pItem->m_strPrevPath.c_str());
+               "%s※　新規パスが無効。。MakeRenameLogString()\n\tOrgPath= %s\"%s\"\n",
+               Sj(kSeparator).c_str(), folder ? Sj("□").c_str() : Sj("■").c_str(),
+               pItem->m_strPrevPath.c_str());
     }
 
+    EntryInfo& info = LookedUp();
     if (pItem->m_bRenameFailed) {
         // The item is still where m_strOrgPath says, under its own name. When a folder above it
         // was renamed, its status is read at the new place, so that later operations act on it
         // (and never on whatever holds the name it wanted).
-        EntryInfo info;
         if (!quick && !pItem->m_strOrgPath.empty() && pItem->m_strOrgPath != pItem->m_strPrevPath &&
             Fs().Stat(pItem->m_strOrgPath, info) == 0) {
-            info.findData.cAlternateFileName.clear();
-            pItem->m_findData = info.findData;
-            pItem->m_status = info.status;
+            TakeFindData(pItem, info);
+            TakeStatus(pItem, info);
         }
-        AppendFormatSj(strText, "%s×　%sリネーム失敗。\n\t元のパス= \"%s\"\n\t希望のパス= \"%s\"\n",
-                       sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(),
-                       pItem->m_strWritePath.c_str());
+        FailedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strWritePath);
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
@@ -66,46 +206,34 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
         pItem->m_findData.cFileName = pItem->m_strOrgName;
         return AddDoneEntry(pItem, strText, bWrite);
     }
-    EntryInfo info;
     const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
     if (err != 0) {
-        if (pItem->m_bFolderMade) {
-            AppendFormatSj(strText,
-                           "%s×　新規フォルダとして作成しましたが存在を確認出来ません。\n\t%s%s\n",
-                           sep.c_str(), mark.c_str(), pItem->m_strOrgPath.c_str());
-        } else {
-            AppendFormatSj(
-                strText,
-                "%s×　リネームしましたが FindFirstFile() で存在を確認出来ません。\n\t旧パス "
-                "%s%s\n\t新パス %s%s\n",
-                sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(), mark.c_str(),
-                pItem->m_strOrgPath.c_str());
-        }
+        if (pItem->m_bFolderMade)
+            MadeGoneForm()[folder].Append(strText, pItem->m_strOrgPath);
+        else
+            RenamedGoneForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strOrgPath);
         ++m_iRenameErrNum;
         bWrite = true;
         return true;
     }
-    info.findData.cAlternateFileName.clear();
-    pItem->m_findData = info.findData;
-    // Unchanged (or changed only to the other code of a character CP932 codes twice).
-    if (SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath)) return true;
+    TakeFindData(pItem, info);
+    // Unchanged (or changed only to the other code of a character CP932 codes twice). Two
+    // different ASCII paths are never the same on disk.
+    const std::string& org = pItem->m_strOrgPath;
+    const std::string& prev = pItem->m_strPrevPath;
+    if (!(org != prev && IsAscii(org) && IsAscii(prev)) && SameOnDisk(org, prev)) return true;
 
     // Later operations (copy and rename) read the entry at its new place.
-    pItem->m_status = info.status;
+    TakeStatus(pItem, info);
     return AddDoneEntry(pItem, strText, bWrite);
 }
 
 bool CRenameRun::AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite) {
-    const std::string& sep = Sj(kSeparator);
-    const std::string& mark = pItem->m_bIsFolder ? Sj("□") : Sj("■");
-    if (pItem->m_bFolderMade) {
-        AppendFormatSj(strText, "%s◎　新規フォルダとして作成しました。\n\t%s%s\n", sep.c_str(),
-                       mark.c_str(), pItem->m_strOrgPath.c_str());
-    } else {
-        AppendFormatSj(strText, "%s◎　リネームに成功しました。\n\t旧パス %s%s\n\t新パス %s%s\n",
-                       sep.c_str(), mark.c_str(), pItem->m_strPrevPath.c_str(), mark.c_str(),
-                       pItem->m_strOrgPath.c_str());
-    }
+    const bool folder = pItem->m_bIsFolder != 0;
+    if (pItem->m_bFolderMade)
+        MadeForm()[folder].Append(strText, pItem->m_strOrgPath);
+    else
+        RenamedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strOrgPath);
     ++m_iRenameOkNum;
     bWrite = true;
     return true;
@@ -146,6 +274,7 @@ bool CRenameLogWriter::Open() {
         return false;
     }
     opened_ = true;
+    buf_.reserve(kBlock + 4096);
     return true;
 }
 
@@ -153,7 +282,16 @@ void CRenameLogWriter::Entry(std::string_view text, std::string_view path) {
     if (!file_) return;
     entries_.emplace_back(buf_.size(), path);
     AppendCrLf(buf_, text);
-    if (buf_.size() >= (1u << 20)) Flush();
+    if (buf_.size() >= kBlock) Flush();
+}
+
+void CRenameLogWriter::Added(std::size_t at, std::string_view path) {
+    if (!file_) {
+        buf_.clear();
+        return;
+    }
+    entries_.emplace_back(at, path);
+    if (buf_.size() >= kBlock) Flush();
 }
 
 void CRenameLogWriter::Text(std::string_view text) {
@@ -205,7 +343,6 @@ bool CRenameRun::MakeRenameLog() {
     int logFailures = 0;
 
     const int n = m_depth.GetItemNum();
-    std::string text;
     bool quick = m_host.StopRequested() || m_host.QuitRequested();
     for (int index = n - 1; index >= 0; --index) {
         CMyItem* item = m_depth.GetItemADRS(index);
@@ -223,11 +360,17 @@ bool CRenameRun::MakeRenameLog() {
         if (!quick && (n - index) % kLookStep == 0)
             quick = m_host.StopRequested() || m_host.QuitRequested();
         bool write = false;
-        if (!MakeRenameLogString(item, text, write, quick)) {
+        // The entry goes straight into the log's buffer.
+        std::string& buf = log.Buffer();
+        const std::size_t at = buf.size();
+        if (!MakeRenameLogString(item, buf, write, quick)) {
+            buf.resize(at);
             TraceF(m_strTracePath, "※　アイテムのリネーム情報生成に失敗 MakeRenameLog()\n");
             ++logFailures;
         } else if (write) {
-            log.Entry(text, item->m_strOrgPath);
+            log.Added(at, item->m_strOrgPath);
+        } else {
+            buf.resize(at);
         }
         item->m_bFolderMade = 0;
     }

@@ -1,7 +1,7 @@
 // RenameLog.txt, as a direct rename and an undo write it: one writer, so both report a log
 // they cannot write in the same way.
 //
-// Entries are kept in a buffer and written in blocks of about 1 MiB, each '\n' as CR LF. An
+// Entries are kept in a buffer and written in blocks of about 64 KiB, each '\n' as CR LF. An
 // entry whose block could not be written is traced with the path it is about; the user is told
 // once, when the log is closed, that the log is incomplete. A log that cannot be created (a
 // link in its place is never written through) is traced and told at once.
@@ -32,6 +32,10 @@ class CRenameLogWriter {
     bool IsOpen() const { return file_ != nullptr; }
     // One entry about the entry at path (which must stay valid until the log is closed).
     void Entry(std::string_view text, std::string_view path);
+    // An entry made in place: the caller appended its text, as the file has it (each '\n' as
+    // CR LF), to Buffer() from offset at on.
+    std::string& Buffer() { return buf_; }
+    void Added(std::size_t at, std::string_view path);
     // Text about no entry (a summary at the end).
     void Text(std::string_view text);
     // Writes out what is left and closes. false when the log could not be created or written

@@ -120,6 +120,24 @@ TEST(Trace, AppendsCp932LinesWithCrLfFromManyThreads) {
     EXPECT_EQ(tmp.ReadFile("home/DataTrace.txt"), "");
 }
 
+// Each '\n' of a line, its own or an argument's, is written as CR LF, but one that follows a
+// '\r' of the same line.
+TEST(Trace, LineEndsBecomeCrLfOnce) {
+    dovtest::TempDir tmp;
+    const std::string path = dov::DefaultTracePath();
+    dov::TraceReset(path);
+    dov::TraceF(path, "a\n");
+    dov::TraceF(path, "\nb\r\n");
+    dov::TraceF(path, "[%s]\n", "x\ny");
+    dov::TraceF(path, "%s\n", "ends\r");
+    dov::TraceF(path, "%d%%\n%c", 5, '\n');
+    dov::TraceF(path, "%5s|\n", "w\n");  // a width
+    dov::TraceF(path, "%.1s\n", "pq");   // left to the C library
+    dov::TraceFlush();
+    EXPECT_EQ(tmp.ReadFile("home/DataTrace.txt"),
+              "a\r\n\r\nb\r\n[x\r\ny]\r\nends\r\n5%\r\n\r\n   w\r\n|\r\np\r\n");
+}
+
 // The file is held open between lines: one removed meanwhile is made again for what follows.
 TEST(Trace, AFileRemovedWhileHeldOpenIsMadeAgain) {
     dovtest::TempDir tmp;

@@ -781,6 +781,78 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
     EXPECT_EQ(run.LastMessage(), Completion(1, 1, 3));
 }
 
+// A log block the disk refuses: every entry of it is in the trace with its path and text, the
+// blocks before it stay in the log, and the user is told once.
+TEST(RenameLog, EntriesOfABlockNotWrittenAreTraced) {
+    renametest::FaultFs fs;
+    dov::ScopedFileSystem scoped(&fs);
+    Disk files;
+    for (int i = 1000; i < 1600; ++i) files["d/" + std::to_string(i) + ".txt"] = "x";
+    Scene s(files, {"d"});
+    for (int i = 1000; i < 1600; ++i)
+        s.Rename("d/" + std::to_string(i) + ".txt", "n" + std::to_string(i) + ".txt");
+    // The first block (64 KiB) fits, the second does not.
+    fs.wrapTruncate = [](const std::string& path, std::unique_ptr<dov::IFile> file) {
+        return path.find("RenameLog.txt") != std::string::npos
+                   ? dovtest::LimitWrites(std::move(file), 70000)
+                   : std::move(file);
+    };
+    RunState run;
+    run.Go(s.root.get());
+    EXPECT_EQ(run.counts.ok, 600u);
+    const std::string log = HomeFile("RenameLog.txt");
+    const int written = Count(log, Sj("◎　リネームに成功しました。"));
+    EXPECT_GE(log.size(), 65536u);
+    EXPECT_LT(written, 600);
+    const std::string trace = renametest::TraceText();
+    const std::string lost = Sj("※　アイテムリネーム情報の書き込みに失敗。\r\n\tOrgPath= \"");
+    EXPECT_EQ(Count(trace, lost), 600 - written);
+    // Each traced entry is followed by its text, as the log would have had it.
+    const std::string next = s.tmp.path() + "/d/n" + std::to_string(1000 + written) + ".txt";
+    EXPECT_NE(
+        trace.find(lost + next + "\"\r\n--------------------------------------------------\r\n" +
+                   Sj("◎　リネームに成功しました。")),
+        std::string::npos);
+    EXPECT_EQ(Count(trace, Sj("※　リネームログの書き込みに失敗。")), 1);
+    int told = 0;
+    for (const auto& m : run.host.messages)
+        told += Count(m.text, Sj("リネームログファイルを書き込めませんでした。"));
+    EXPECT_EQ(told, 1);
+}
+
+// The log's look at each entry becomes the item's records, the same as a fresh look at where
+// the item is now: renamed, carried by a renamed folder, non-ASCII, or failed in a moved folder.
+TEST(RenameLog, GivesEachItemTheRecordsOfItsEntry) {
+    Scene s({{"d/a.txt", "aaaa"},
+             {"d/keep.txt", "k"},
+             {"d/sub/b.txt", "bb"},
+             {"d/sub/taken.txt", "t"},
+             {"d/sub/c.txt", "c"}},
+            {"d"});
+    std::vector<const CMyItem*> items;
+    for (const char* chain :
+         {"d", "d/a.txt", "d/keep.txt", "d/sub", "d/sub/b.txt", "d/sub/taken.txt", "d/sub/c.txt"}) {
+        items.push_back(s.At(chain));
+        ASSERT_NE(items.back(), nullptr) << chain;
+    }
+    s.Rename("d/a.txt", Sj("名前.txt"));
+    s.Rename("d/sub/b.txt", "b2.txt");
+    s.Rename("d/sub/c.txt", "taken.txt");  // fails
+    s.Rename("d/sub", "sub2");
+    s.Rename("d", "d2");
+    RunState run;
+    run.Go(s.root.get());
+    EXPECT_EQ(run.counts.failed, 1u);
+    EXPECT_EQ(items.back()->m_strOrgPath, s.tmp.path() + "/d2/sub2/c.txt");
+    for (const CMyItem* item : items) {
+        dov::EntryInfo info;
+        ASSERT_EQ(dov::Fs().Stat(item->m_strOrgPath, info), 0) << item->m_strOrgPath;
+        info.findData.cAlternateFileName.clear();
+        EXPECT_EQ(item->m_findData, info.findData) << item->m_strOrgPath;
+        EXPECT_EQ(item->m_status, info.status) << item->m_strOrgPath;
+    }
+}
+
 // When the paths cannot be brought up to date after files were renamed, the log is still
 // written: it is the only record of what changed on disk.
 class BreakPathsHost : public dovtest::RecordingHost {

@@ -47,6 +47,12 @@ int FaultFs::CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out
     return r;
 }
 
+int FaultFs::CreateTruncate(const std::string& path, std::unique_ptr<dov::IFile>& out) {
+    int r = PosixFileSystem::CreateTruncate(path, out);
+    if (r == 0 && wrapTruncate) out = wrapTruncate(path, std::move(out));
+    return r;
+}
+
 long long MemFile::Read(void* buf, std::size_t n) {
     if (readsLeft_ == 0) return -EIO;
     if (readsLeft_ > 0) --readsLeft_;

@@ -16,7 +16,8 @@
 namespace dovtest {
 
 // The real file system with faults on request. A hook returning -1 lets the call through; any
-// other value is the result. wrapRead and wrapCreate wrap a file the real call opened.
+// other value is the result. wrapRead, wrapCreate and wrapTruncate wrap a file the real call
+// opened.
 class FaultFs : public dov::PosixFileSystem {
   public:
     using FileHook = std::function<int(const std::string&, std::unique_ptr<dov::IFile>&)>;
@@ -29,6 +30,7 @@ class FaultFs : public dov::PosixFileSystem {
     FileHook onCreateNew;
     Wrap wrapRead;
     Wrap wrapCreate;
+    Wrap wrapTruncate;
 
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int Stat(const std::string& path, dov::EntryInfo& out) override;
@@ -37,6 +39,7 @@ class FaultFs : public dov::PosixFileSystem {
     int OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
     int CreateNew(const std::string& path, std::unique_ptr<dov::IFile>& out,
                   unsigned mode = 0666) override;
+    int CreateTruncate(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
 };
 
 // A file in memory: reads `data`; after `readsBeforeError` reads (-1: never) every read fails
