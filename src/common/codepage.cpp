@@ -256,31 +256,32 @@ bool SameOnDisk(std::string_view a, std::string_view b) {
     // The common answers come from whole words: equal bytes, or tails that differ in plain
     // ASCII (its own disk form).
     if (a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
-    constexpr std::uint64_t kHigh = 0x8080808080808080u;
+    const auto load64 = [](const char* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    };
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t wa, wb;
-        std::memcpy(&wa, a.data() + i, 8);
-        std::memcpy(&wb, b.data() + i, 8);
-        if (wa != wb) break;
-    }
+    while (i + 8 <= n && load64(a.data() + i) == load64(b.data() + i)) i += 8;
     while (i < n && a[i] == b[i]) ++i;
     // '/' is never a trail byte: the texts are compared on disk from the element where they
     // first differ.
     while (i > 0 && a[i - 1] != '/') --i;
-    auto ascii = [](std::string_view s) {
-        std::size_t p = 0;
-        for (; p + 8 <= s.size(); p += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, s.data() + p, 8);
-            if (w & kHigh) return false;
+    // Whether a tail holds a byte of 0x80 or above, read as (overlapping) words.
+    const auto high = [&](std::string_view s) -> std::uint64_t {
+        const char* p = s.data();
+        const std::size_t len = s.size();
+        if (len >= 8) {
+            std::uint64_t w = load64(p + len - 8);
+            for (std::size_t k = 0; k + 8 < len; k += 8) w |= load64(p + k);
+            return w & 0x8080808080808080u;
         }
-        for (; p < s.size(); ++p)
-            if (static_cast<unsigned char>(s[p]) >= 0x80) return false;
-        return true;
+        std::uint64_t w = 0;
+        for (std::size_t k = 0; k < len; ++k) w |= static_cast<unsigned char>(p[k]);
+        return w & 0x80u;
     };
-    if (ascii(a.substr(i)) && ascii(b.substr(i))) return false;
+    if (!high(a.substr(i)) && !high(b.substr(i))) return false;
     const auto da = Cp932ToUtf8(a.substr(i));
     const auto db = Cp932ToUtf8(b.substr(i));
     return da && db && *da == *db;

@@ -1,5 +1,7 @@
 #include "rename/rename_plan.h"
 
+#include <cstring>
+
 #include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/item.h"
@@ -9,11 +11,13 @@
 namespace dov {
 
 void JoinPathInto(std::string& out, std::string_view folder, std::string_view name) {
-    out.clear();
-    out.reserve(folder.size() + 1 + name.size());
-    out.append(folder);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
+    const std::size_t slash = folder.empty() || folder.back() != '/' ? 1 : 0;
+    out.resize(folder.size() + slash + name.size());  // the buffer is kept when large enough
+    char* p = out.data();
+    if (!folder.empty()) std::memcpy(p, folder.data(), folder.size());
+    p += folder.size();
+    if (slash) *p++ = '/';
+    if (!name.empty()) std::memcpy(p, name.data(), name.size());
 }
 
 PathRule PlanWritePath(CMyItem* item, std::string_view parentPath, std::string& out) {
