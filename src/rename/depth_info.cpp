@@ -35,6 +35,17 @@ int CountSlashes(std::string_view s) {
         const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
         count += std::popcount(zero);
     }
+    const std::size_t rest = s.size() - p;
+    if (rest > 0 && s.size() >= 8) {
+        // The last word again, with the bytes already counted shifted out.
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + s.size() - 8, 8);
+        const std::uint64_t x = (w ^ (kOnes * '/')) >> (8 * (8 - rest));
+        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+        // The bytes shifted in are zero, which is not '/' ^ '/': mask them out.
+        count += std::popcount(zero & (~std::uint64_t{0} >> (8 * (8 - rest))));
+        return count;
+    }
     for (; p < s.size(); ++p) count += s[p] == '/';
     return count;
 }

@@ -68,9 +68,12 @@ CRenamePlan::CRenamePlan(CMyItem* root, CMyDepthInfo& depth, const DiskScope* sc
             step.made = item->m_bIsFolder && item->m_bUserMakeFold;
             if (!step.made && item->m_iLayer >= 2 && item->m_pParent) {
                 const std::string_view path = item->m_strOrgPath;
-                const std::size_t slash = path.rfind('/');
-                step.move = slash == std::string_view::npos ||
-                            path.substr(0, slash) != item->m_pParent->m_strOrgPath;
+                const auto* at =
+                    path.empty()
+                        ? nullptr
+                        : static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
+                step.move = !at || path.substr(0, static_cast<std::size_t>(at - path.data())) !=
+                                       item->m_pParent->m_strOrgPath;
             }
             if (item->m_bIsFolder && !step.made) {
                 item->UpdateWriteName();
