@@ -248,6 +248,22 @@ TEST(TextTree, KeepsBarsOfOpenFoldersAcrossDeeperLevels) {
                   kEnd + kDash + kDash + kFile + "z\r\n");
 }
 
+// A line break inside a name is written as CR LF, like the line's own end; a name shown
+// through m_fnShowName is drawn as shown.
+TEST(TextTree, WritesLineBreaksInNamesAsCrLf) {
+    dovtest::TempDir tmp;
+    auto root = NewRoot();
+    AddFile(root.get(), "a\nb");
+    ASSERT_TRUE(dov::WritePreRenameTree(root.get()));
+    EXPECT_EQ(dovtest::ReadNative(dov::ProgramFolderNative() + "/PreRenameTree.txt"),
+              kFold + "Root\r\n" + kEnd + kDash + kDash + kFile + "a\r\nb\r\n");
+    CMyMakeTree tree;
+    tree.m_fnShowName = [](const std::string& name) { return "<" + name + ">"; };
+    ASSERT_TRUE(tree.MakeTree(root.get(), tmp / "t.txt", false));
+    EXPECT_EQ(tmp.ReadFile("t.txt"),
+              kFold + "<Root>\r\n" + kEnd + kDash + kDash + kFile + "<a\r\nb>\r\n");
+}
+
 TEST(TextTree, RefusesWhatItCannotDraw) {
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
