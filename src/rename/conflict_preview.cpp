@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <memory_resource>
-#include <new>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -48,8 +48,21 @@ std::uint64_t Load32(const char* p) {
     return w;
 }
 
+// a[0, n) == b[0, n), read as (overlapping) words.
+[[gnu::always_inline]] inline bool SameBytes(const char* a, const char* b, std::size_t n) {
+    if (n >= 8) {
+        for (std::size_t k = 0; k + 8 < n; k += 8)
+            if (Load64(a + k) != Load64(b + k)) return false;
+        return Load64(a + n - 8) == Load64(b + n - 8);
+    }
+    if (n >= 4) return Load32(a) == Load32(b) && Load32(a + n - 4) == Load32(b + n - 4);
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
 // No byte of 0x80 or above: the text is its own UTF-8.
-bool IsAscii(std::string_view s) {
+[[gnu::always_inline]] inline bool IsAscii(std::string_view s) {
     const char* p = s.data();
     const std::size_t n = s.size();
     std::uint64_t w = 0;
@@ -71,42 +84,69 @@ bool IsAscii(std::string_view s) {
 // starts at the scope's folders, and its names are keyed by their UTF-8 bytes, as the disk
 // compares them.
 //
-// Every (folder, name) the run has asked about is one slot of a single open-addressed table;
-// the names are kept in the picture's own pool, so a slot holds a view of them. Slots are
-// never removed: an entry renamed away leaves its slot empty of a node (known to be absent).
+// Every entry the run has asked about is a node holding its place in the picture (its folder
+// and name now) and on the real disk. One open-addressed table of 8-byte slots finds a node by
+// (folder, name). A name known to be absent from a folder that is not listed has a marker node
+// (the disk is asked about it no more); in a listed folder or one the run made, an absent name
+// simply has no slot. The names live in the picture's pool.
 class SimDisk {
   public:
-    explicit SimDisk(const DiskScope& scope) : scope_(scope) {}
+    explicit SimDisk(const DiskScope& scope) : scope_(scope) {
+        NewNode();  // index 0 marks a free slot
+    }
 
     Result MakeDir(const std::string& path) {
         Node* parent = nullptr;
-        std::string_view name;
-        if (Result r = Place(path, parent, name, nt_)) return r;
+        std::string_view key, name;
+        if (Result r = Split(path, key, name, nt_)) return r;
+        if (Result r = Folder(key, parent)) return r;
         if (name.size() > kNameMax) return Reason::NameTooLong;
         if (Child(parent, name)) return Reason::Taken;
-        Node* made = NewNode(nullptr, {}, kDir);  // made empty by the run
+        Node* made = NewNode();  // made empty by the run: no place on the real disk
+        made->type = kDir;
         made->listed = true;
         PutLast(parent, name, made);
         return std::nullopt;
     }
 
     Result Rename(const std::string& from, const std::string& to) {
-        if (IsUnderPath(to, from) && from != "/") return Reason::IntoItself;
+        if (to.size() > from.size() && to[from.size()] == '/' && from != "/" &&
+            IsUnderPath(to, from))
+            return Reason::IntoItself;
         Node* fromDir = nullptr;
-        std::string_view nf, nt;
-        if (Result r = Place(from, fromDir, nf, nf_)) return r;
+        std::string_view nf, nt, fromKey, toKey;
+        if (Result r = Split(from, fromKey, nf, nf_)) return r;
+        if (Result r = Folder(fromKey, fromDir)) return r;
         Node* entry = Child(fromDir, nf);
         if (!entry) return Reason::Missing;
-        std::size_t fromSlot = lastSlot_;
-        const std::uint64_t fromGen = gen_;
-        Node* toDir = nullptr;
-        if (Result r = Place(to, toDir, nt, nt_)) return r;
+        const std::uint32_t fromTag = Tag(lastHash_);
+        Node* toDir = fromDir;  // most renames stay in their folder
+        if (Result r = Split(to, toKey, nt, nt_)) return r;
+        if (toKey.size() != fromKey.size() ||
+            !SameBytes(toKey.data(), fromKey.data(), toKey.size())) {
+            if (Result r = Folder(toKey, toDir)) return r;
+        }
         if (nt.size() > kNameMax) return Reason::NameTooLong;
         if (Child(toDir, nt)) return Reason::Taken;
-        if (gen_ != fromGen) {  // the table has grown since: the slot has moved
-            fromSlot = Find(fromDir, nf, Hash(fromDir, nf));
+        // Any growth of the table comes first, while no slot is remembered but Child's.
+        if (lastSlot_ == kNoSlot) Reserve(1);
+        const std::size_t fromSlot = SlotOf(fromTag, entry->self);
+        if (HasReal(fromDir) && !fromDir->listed) {
+            // The disk still has the old name there: the picture must remember it is gone.
+            Node* gone = NewNode();
+            gone->absent = true;
+            gone->dir = fromDir->self;
+            gone->key = entry->key;
+            gone->keyLen = entry->keyLen;
+            slots_[fromSlot].node = gone->self;
+        } else if (lastSlot_ != kNoSlot) {
+            // Freeing the old slot may move the one of the new name: it is found again.
+            const Slot to = slots_[lastSlot_];
+            Erase(fromSlot);
+            lastSlot_ = SlotOf(to.tag, to.node);
+        } else {
+            Erase(fromSlot);
         }
-        slots_[fromSlot].node = nullptr;
         PutLast(toDir, nt, entry);
         // Only a folder that a remembered path runs through makes the memory stale.
         if (entry->walked) {
@@ -118,37 +158,41 @@ class SimDisk {
 
   private:
     enum Type : unsigned char { kUnknown, kDir, kOther };
+    static constexpr std::uint32_t kNone = 0;
     struct Node {
-        // Where the entry is on the real disk: its folder there and its name (UTF-8); a folder
-        // of the scope has its CP932 path as its name instead (folders made by the run have
-        // neither).
-        Node* up = nullptr;
-        const char* name = nullptr;
-        std::uint32_t nameLen = 0;
-        unsigned probes = 0;
-        Type type = kUnknown;  // kDir: a real folder, which the run can go through
-        bool listed = false;   // every name of the folder is known
-        bool walked = false;   // a remembered folder path runs through it
-        bool tooLong = false;  // a folder of the scope whose path is too long to open
-        bool root = false;     // a folder of the scope
+        // Its place in the picture: its folder there and its name (UTF-8).
+        const char* key;
+        // Its place on the real disk: its name in its real folder (UTF-8), or the CP932 path of
+        // a folder of the scope (nothing for a folder the run made).
+        const char* real;
+        std::uint32_t keyLen, realLen;
+        std::uint32_t dir, up, self;
+        Type type;  // kDir: a real folder, which the run can go through
+        unsigned char probes;
+        bool absent;   // a marker: no entry of this name there
+        bool listed;   // every name of the folder is known
+        bool walked;   // a remembered folder path runs through it
+        bool tooLong;  // a folder of the scope whose path is too long to open
+        bool root;     // a folder of the scope
     };
     struct Slot {
-        const Node* dir = nullptr;  // nullptr: a free slot
-        const char* name = nullptr;
-        std::uint32_t nameLen = 0;
-        std::uint32_t hash = 0;  // the upper half of the full hash
-        Node* node = nullptr;    // nullptr: known to be absent
+        std::uint32_t tag = 0;   // the upper half of the hash of (folder, name)
+        std::uint32_t node = 0;  // kNone: a free slot
     };
+    static constexpr unsigned kChunkBits = 12;
 
-    static std::uint64_t Hash(const Node* dir, std::string_view name) {
+    static std::uint32_t Tag(std::uint64_t h) { return static_cast<std::uint32_t>(h >> 32); }
+
+    static std::uint64_t Hash(std::uint32_t dir, std::string_view name) {
         constexpr std::uint64_t k = 0x9E3779B97F4A7C15u;
-        std::uint64_t h = (reinterpret_cast<std::uintptr_t>(dir) ^ (name.size() << 48)) * k;
         const char* p = name.data();
-        std::size_t n = name.size();
-        for (; n > 8; p += 8, n -= 8) h = (std::rotl(h, 23) ^ Load64(p)) * k;
+        const std::size_t n = name.size();
+        std::uint64_t h = (dir ^ (std::uint64_t{n} << 40)) * k;
         std::uint64_t tail = 0;
-        if (n == 8) {
-            tail = Load64(p);
+        if (n >= 8) {
+            for (std::size_t at = 0; at + 8 < n; at += 8)
+                h = (std::rotl(h, 23) ^ Load64(p + at)) * k;
+            tail = Load64(p + n - 8);  // overlapping the last word when n is not a multiple of 8
         } else if (n >= 4) {
             tail = Load32(p) | (Load32(p + n - 4) << 32);
         } else if (n > 0) {
@@ -159,50 +203,76 @@ class SimDisk {
         return (std::rotl(h, 23) ^ tail) * k;  // the upper bits are used
     }
 
-    std::size_t Find(const Node* dir, std::string_view name, std::uint64_t h) const {
+    Node* At(std::uint32_t i) const { return &chunks_[i >> kChunkBits][i & kChunkMask]; }
+    static constexpr std::uint32_t kChunkMask = (1u << kChunkBits) - 1;
+
+    static bool SameName(const Node* n, std::string_view name) {
+        return n->keyLen == name.size() && SameBytes(n->key, name.data(), name.size());
+    }
+
+    // The slot of (dir, name), or kNoSlot; free (when given) gets the free slot where the
+    // name would go.
+    std::size_t Find(std::uint32_t dir, std::string_view name, std::uint64_t h,
+                     std::size_t* free = nullptr) const {
         if (slots_.empty()) return kNoSlot;
-        const auto tag = static_cast<std::uint32_t>(h >> 32);
+        const std::uint32_t tag = Tag(h);
         for (std::size_t i = tag >> shift_;; i = (i + 1) & mask_) {
             const Slot& s = slots_[i];
-            if (!s.dir) return kNoSlot;
-            if (s.hash == tag && s.dir == dir && s.nameLen == name.size() &&
-                std::memcmp(s.name, name.data(), name.size()) == 0)
-                return i;
+            if (s.node == kNone) {
+                if (free) *free = i;
+                return kNoSlot;
+            }
+            if (s.tag == tag) {
+                const Node* n = At(s.node);
+                if (n->dir == dir && SameName(n, name)) return i;
+            }
         }
     }
 
-    // Room for n more slots (the table doubles; gen_ tells that slots have moved).
-    void Reserve(std::size_t n) {
-        if ((used_ + n) * 4 > slots_.size() * 3) Grow(used_ + n);
+    // Room for n more slots: the table is kept at most half full (it doubles).
+    [[gnu::always_inline]] void Reserve(std::size_t n) {
+        if ((used_ + n) * 2 > slots_.size()) Grow(used_ + n);
     }
 
     void Grow(std::size_t need) {
         std::size_t cap = slots_.size();
         if (cap == 0) cap = 64;
-        while (need * 4 > cap * 3) cap *= 2;
+        while (need * 2 > cap) cap *= 2;
         std::vector<Slot> old(cap);
         old.swap(slots_);
         mask_ = cap - 1;
         shift_ = 32 - static_cast<unsigned>(std::countr_zero(cap));
         for (const Slot& s : old) {
-            if (!s.dir) continue;
-            std::size_t i = s.hash >> shift_;
-            while (slots_[i].dir) i = (i + 1) & mask_;
+            if (s.node == kNone) continue;
+            std::size_t i = s.tag >> shift_;
+            while (slots_[i].node != kNone) i = (i + 1) & mask_;
             slots_[i] = s;
         }
-        ++gen_;
     }
 
-    // A new slot for a name not in the table (its bytes kept already); its index.
-    std::size_t Insert(const Node* dir, const char* name, std::size_t len, std::uint64_t h,
-                       Node* node) {
+    // A new slot for a name not in the table; its index.
+    std::size_t Insert(std::uint64_t h, Node* node) {
         Reserve(1);
-        const auto tag = static_cast<std::uint32_t>(h >> 32);
+        const std::uint32_t tag = Tag(h);
         std::size_t i = tag >> shift_;
-        while (slots_[i].dir) i = (i + 1) & mask_;
-        slots_[i] = {dir, name, static_cast<std::uint32_t>(len), tag, node};
+        while (slots_[i].node != kNone) i = (i + 1) & mask_;
+        slots_[i] = {tag, node->self};
         ++used_;
         return i;
+    }
+
+    // Frees slot i, moving back the slots after it that would no longer be found.
+    void Erase(std::size_t i) {
+        for (std::size_t j = (i + 1) & mask_; slots_[j].node != kNone; j = (j + 1) & mask_) {
+            // slots_[j] moves to i unless its home lies cyclically in (i, j].
+            const std::size_t home = slots_[j].tag >> shift_;
+            if (((j - home) & mask_) >= ((j - i) & mask_)) {
+                slots_[i] = slots_[j];
+                i = j;
+            }
+        }
+        slots_[i] = {};
+        --used_;
     }
 
     const char* Keep(std::string_view name) {
@@ -212,37 +282,72 @@ class SimDisk {
         return p;
     }
 
-    // Puts node at the name Child was last asked about: into its slot, or a new one.
+    // The slot that holds node (every node is in one slot at most).
+    std::size_t SlotOf(std::uint32_t tag, std::uint32_t node) const {
+        std::size_t i = tag >> shift_;
+        while (slots_[i].node != node) i = (i + 1) & mask_;
+        return i;
+    }
+
+    // Gives node the name Child was last asked about in dir: into its slot (where the name is
+    // known to be absent), or a new one.
     void PutLast(const Node* dir, std::string_view name, Node* node) {
+        node->dir = dir->self;
         if (lastSlot_ != kNoSlot) {
-            slots_[lastSlot_].node = node;
+            const Node* marker = At(slots_[lastSlot_].node);
+            node->key = marker->key;
+            node->keyLen = marker->keyLen;
+            slots_[lastSlot_].node = node->self;
         } else {
-            Insert(dir, Keep(name), name.size(), lastHash_, node);
+            node->key = Keep(name);
+            node->keyLen = static_cast<std::uint32_t>(name.size());
+            Insert(lastHash_, node);
         }
     }
 
-    Node* NewNode(Node* up, std::string_view name, Type type) {
-        Node* n = new (pool_.allocate(sizeof(Node), alignof(Node))) Node;
-        n->up = up;
-        n->name = name.data();
-        n->nameLen = static_cast<std::uint32_t>(name.size());
-        n->type = type;
+    void AddChunk() {
+        chunks_.push_back(std::make_unique_for_overwrite<Node[]>(std::size_t{1} << kChunkBits));
+    }
+
+    [[gnu::always_inline]] Node* NewNode() {
+        const std::uint32_t i = count_++;
+        if ((i & kChunkMask) == 0) AddChunk();
+        Node* n = At(i);
+        *n = Node{nullptr,  nullptr, 0,     0,     kNone, kNone, i,
+                  kUnknown, 0,       false, false, false, false, false};
         return n;
     }
 
-    static bool HasReal(const Node* n) { return n->root || n->up; }
+    // A node found on the real disk in dir under name (kept already), absent or present.
+    Node* RealNode(const Node* dir, const char* name, std::size_t len, bool absent, Type type) {
+        Node* n = NewNode();
+        n->dir = dir->self;
+        n->key = name;
+        n->keyLen = static_cast<std::uint32_t>(len);
+        n->absent = absent;
+        if (!absent) {
+            n->up = dir->self;
+            n->real = name;
+            n->realLen = static_cast<std::uint32_t>(len);
+            n->type = type;
+        }
+        return n;
+    }
+
+    static bool HasReal(const Node* n) { return n->root || n->up != kNone; }
 
     // The CP932 path of a real entry, with an extra UTF-8 name when given.
-    static std::string RealPath(const Node* n, std::string_view extra = {}) {
+    std::string RealPath(const Node* n, std::string_view extra = {}) const {
         std::vector<std::string_view> parts;
         if (!extra.empty()) parts.push_back(extra);
-        for (; n && !n->root; n = n->up) parts.push_back({n->name, n->nameLen});
+        for (; n && !n->root; n = n->up == kNone ? nullptr : At(n->up))
+            parts.push_back({n->real, n->realLen});
         std::string native;
         for (auto it = parts.rbegin(); it != parts.rend(); ++it) {
             native.push_back('/');
             native.append(*it);
         }
-        std::string out = n ? std::string(n->name, n->nameLen) : std::string();
+        std::string out = n ? std::string(n->real, n->realLen) : std::string();
         if (out == "/" && !native.empty()) out.clear();
         out += *Utf8ToCp932(native);
         return out;
@@ -256,27 +361,28 @@ class SimDisk {
         return n->type;
     }
 
-    // The entry of a name in a folder (nullptr: none); lastSlot_ gets its slot, or kNoSlot
-    // when the name has none yet (lastHash_: the name's hash in that folder).
+    // The entry of a name in a folder (nullptr: none); lastSlot_ gets its slot (which may hold
+    // a marker of its absence), or kNoSlot when the name has none (lastHash_: the hash of the
+    // name in that folder).
     Node* Child(Node* dir, std::string_view name) {
         lastSlot_ = kNoSlot;
-        const std::uint64_t h = lastHash_ = Hash(dir, name);
-        std::size_t i = Find(dir, name, h);
+        const std::uint64_t h = lastHash_ = Hash(dir->self, name);
+        std::size_t i = Find(dir->self, name, h);
         if (i == kNoSlot && HasReal(dir) && !dir->listed) {
-            if (++dir->probes >= kListAfterProbes && List(dir)) {
-                i = Find(dir, name, h);
+            if (dir->probes < kListAfterProbes) ++dir->probes;
+            if (dir->probes >= kListAfterProbes && List(dir)) {
+                i = Find(dir->self, name, h);
             } else {
                 EntryInfo info;
                 const bool found = Fs().Stat(RealPath(dir, name), info) == 0;
-                const char* kept = Keep(name);
-                Node* n =
-                    found ? NewNode(dir, {kept, name.size()}, info.isDir ? kDir : kOther) : nullptr;
-                i = Insert(dir, kept, name.size(), h, n);
+                i = Insert(
+                    h, RealNode(dir, Keep(name), name.size(), !found, info.isDir ? kDir : kOther));
             }
         }
         if (i == kNoSlot) return nullptr;
         lastSlot_ = i;
-        return slots_[i].node;
+        Node* n = At(slots_[i].node);
+        return n->absent ? nullptr : n;
     }
 
     bool List(Node* dir) {
@@ -284,12 +390,19 @@ class SimDisk {
         if (Fs().ListNames(RealPath(dir), names) != 0) return false;  // keep probing
         dir->listed = true;
         Reserve(names.size());
+        std::size_t bytes = 0;
+        for (const std::string& name : names) bytes += name.size();
+        char* kept = bytes ? static_cast<char*>(pool_.allocate(bytes, 1)) : nullptr;
         for (const std::string& name : names) {
             // A name already known may have been changed by the run: it stays as it is.
-            const std::uint64_t h = Hash(dir, name);
-            if (Find(dir, name, h) != kNoSlot) continue;
-            const char* kept = Keep(name);
-            Insert(dir, kept, name.size(), h, NewNode(dir, {kept, name.size()}, kUnknown));
+            const std::uint64_t h = Hash(dir->self, name);
+            std::size_t free = kNoSlot;
+            if (Find(dir->self, name, h, &free) != kNoSlot) continue;
+            std::memcpy(kept, name.data(), name.size());
+            Node* n = RealNode(dir, kept, name.size(), false, kUnknown);
+            kept += name.size();
+            slots_[free] = {Tag(h), n->self};
+            ++used_;
         }
         return true;
     }
@@ -299,8 +412,11 @@ class SimDisk {
         auto it = roots_.find(root.path);
         if (it == roots_.end()) {
             it = roots_.emplace(root.path, nullptr).first;
-            Node* n = NewNode(nullptr, it->first, kOther);
+            Node* n = NewNode();
             n->root = true;
+            n->type = kOther;
+            n->real = it->first.data();
+            n->realLen = static_cast<std::uint32_t>(it->first.size());
             EntryInfo info;
             const int e = Fs().StatNamed(root.path, info);
             if (e == 0 && info.isDir && info.device == root.device && info.inode == root.inode)
@@ -313,9 +429,10 @@ class SimDisk {
         return out->tooLong ? Reason::PathTooLong : Reason::Missing;
     }
 
-    // The folder holding a CP932 path as the run reaches it, and the path's last element in
-    // UTF-8 (a view of the path itself when it is plain ASCII, else of buf).
-    Result Place(const std::string& path, Node*& parent, std::string_view& last, std::string& buf) {
+    // A CP932 path cut into its folder's path and its last element in UTF-8 (a view of the path
+    // itself when it is plain ASCII, else of buf).
+    static Result Split(const std::string& path, std::string_view& key, std::string_view& last,
+                        std::string& buf) {
         if (path.empty() || path[0] != '/') return Reason::Missing;
         const auto* at = static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
         const auto slash = static_cast<std::size_t>(at - path.data());
@@ -327,11 +444,15 @@ class SimDisk {
             buf = std::move(*nat);
             last = buf;
         }
-        const std::string_view key =
-            slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash);
+        key = slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash);
+        return std::nullopt;
+    }
+
+    // The folder of a CP932 path (key, from Split) as the run reaches it.
+    Result Folder(std::string_view key, Node*& parent) {
         // Items of one folder come one after another: the last folder is asked for first.
         if (lastDir_ && key.size() == lastKey_.size() &&
-            std::memcmp(key.data(), lastKey_.data(), key.size()) == 0) {
+            SameBytes(key.data(), lastKey_.data(), key.size())) {
             parent = lastDir_;
             return std::nullopt;
         }
@@ -365,12 +486,12 @@ class SimDisk {
     }
 
     const DiskScope& scope_;
-    // Every node and kept name lives in the pool and goes with it at once.
-    std::pmr::monotonic_buffer_resource pool_;
+    std::pmr::monotonic_buffer_resource pool_;  // every kept name
+    std::vector<std::unique_ptr<Node[]>> chunks_;
+    std::uint32_t count_ = 0;
     std::vector<Slot> slots_;
     std::size_t used_ = 0, mask_ = 0;
     unsigned shift_ = 32;
-    std::uint64_t gen_ = 0;           // counts the table's growths
     std::size_t lastSlot_ = kNoSlot;  // set by Child
     std::uint64_t lastHash_ = 0;      // set by Child
     std::map<std::string, Node*, std::less<>> roots_;
