@@ -1,7 +1,6 @@
 #include "rename/depth_info.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -22,8 +21,15 @@ CMyDepthInfo::CMyDepthInfo(std::string tracePath) : m_strTracePath(std::move(tra
 
 namespace {
 
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+
+// How many bytes of mask have their high bit set (mask has no other bits); without a popcount
+// instruction in the base instruction set.
+int Bytes(std::uint64_t mask) {
+    return static_cast<int>(((mask >> 7) * kOnes) >> 56);
+}
+
 int CountSlashes(std::string_view s) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
     constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
     int count = 0;
     std::size_t p = 0;
@@ -33,7 +39,7 @@ int CountSlashes(std::string_view s) {
         const std::uint64_t x = w ^ (kOnes * '/');
         // The high bit of each byte of x that is zero.
         const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-        count += std::popcount(zero);
+        count += Bytes(zero);
     }
     const std::size_t rest = s.size() - p;
     if (rest > 0 && s.size() >= 8) {
@@ -43,7 +49,7 @@ int CountSlashes(std::string_view s) {
         const std::uint64_t x = (w ^ (kOnes * '/')) >> (8 * (8 - rest));
         const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
         // The bytes shifted in are zero, which is not '/' ^ '/': mask them out.
-        count += std::popcount(zero & (~std::uint64_t{0} >> (8 * (8 - rest))));
+        count += Bytes(zero & (~std::uint64_t{0} >> (8 * (8 - rest))));
         return count;
     }
     for (; p < s.size(); ++p) count += s[p] == '/';
