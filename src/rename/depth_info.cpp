@@ -1,9 +1,10 @@
 #include "rename/depth_info.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
-#include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item.h"
 
@@ -17,6 +18,45 @@ CMyDepthInfo::CMyDepthInfo(std::string tracePath) : m_strTracePath(std::move(tra
         m_arItem.clear();
     }
 }
+
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+
+// How many bytes of mask have their high bit set (mask has no other bits); without a popcount
+// instruction in the base instruction set.
+int Bytes(std::uint64_t mask) {
+    return static_cast<int>(((mask >> 7) * kOnes) >> 56);
+}
+
+int CountSlashes(std::string_view s) {
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    int count = 0;
+    std::size_t p = 0;
+    for (; p + 8 <= s.size(); p += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + p, 8);
+        const std::uint64_t x = w ^ (kOnes * '/');
+        // The high bit of each byte of x that is zero.
+        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+        count += Bytes(zero);
+    }
+    const std::size_t rest = s.size() - p;
+    if (rest > 0 && s.size() >= 8) {
+        // The last word again, with the bytes already counted shifted out.
+        std::uint64_t w;
+        std::memcpy(&w, s.data() + s.size() - 8, 8);
+        const std::uint64_t x = (w ^ (kOnes * '/')) >> (8 * (8 - rest));
+        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+        // The bytes shifted in are zero, which is not '/' ^ '/': mask them out.
+        count += Bytes(zero & (~std::uint64_t{0} >> (8 * (8 - rest))));
+        return count;
+    }
+    for (; p < s.size(); ++p) count += s[p] == '/';
+    return count;
+}
+
+}  // namespace
 
 bool CMyDepthInfo::CheckDepthByParentPath(CMyItem* pItem, std::uint8_t* pbyDepth) {
     if (!pItem || !pbyDepth) {
@@ -47,22 +87,15 @@ bool CMyDepthInfo::CheckDepthByParentPath(CMyItem* pItem, std::uint8_t* pbyDepth
         return true;
     }
 
-    // Count the separators, stepping over double-byte characters whole.
+    // Count the separators. '/' is never the trail byte of a double-byte character, so every
+    // '/' byte is a separator; the words are read 8 bytes at a time.
     const std::string_view path = pItem->m_strOrgPath;
     int counter = 0;
-    bool failed = false;
-    std::size_t from = 0;
-    int hit = FindCharDbcs(path, '/');
     // Only a full path counts: a relative one would depend on the current directory.
-    if (hit != 0) failed = true;
-    while (!failed && hit >= 0) {
-        if (counter >= 254) {
-            failed = true;
-            break;
-        }
-        ++counter;
-        from += static_cast<std::size_t>(hit) + 1;
-        hit = FindCharDbcs(path.substr(from), '/');
+    bool failed = path.empty() || path[0] != '/';
+    if (!failed) {
+        counter = std::min(CountSlashes(path), 254);
+        failed = counter >= 254;
     }
     if (failed || counter == 0 || counter >= 254) {
         dov::TraceF(TracePath(),
@@ -106,8 +139,39 @@ bool CMyDepthInfo::SetAndCheckItem(CMyItem* pItem) {
     return true;
 }
 
+namespace {
+
+// The order the quicksort below leaves in a range of equal depths, written to out. Each
+// partition of such a range swaps its ends pairwise up to the middle (reversing it), then sorts
+// both halves, the middle entry of an odd length staying where it is. So the order of a range
+// (Reversed) is that of its last half read back to front, its middle, then its first half read
+// back to front (Straight: read so, a range gives its halves in the order of Reversed).
+void Ordered(CMyItem* const* in, std::size_t n, bool reversed, CMyItem**& out) {
+    if (n <= 3) {
+        for (std::size_t k = 0; k < n; ++k) *out++ = in[reversed ? n - 1 - k : k];
+        return;
+    }
+    const std::size_t half = n / 2;
+    Ordered(reversed ? in + n - half : in, half, !reversed, out);
+    if (n % 2) *out++ = in[half];
+    Ordered(reversed ? in : in + n - half, half, !reversed, out);
+}
+
+}  // namespace
+
 void CMyDepthInfo::QuickSort(int lo, int hi) {
     while (lo < hi) {
+        // A range of one depth: its order is known without comparing.
+        const auto first = m_arDepth.begin() + lo;
+        const auto end = m_arDepth.begin() + hi + 1;
+        if (std::find_if(first + 1, end, [d = *first](std::uint8_t v) { return v != d; }) == end) {
+            const auto n = static_cast<std::size_t>(hi - lo + 1);
+            m_scratch.resize(n);
+            CMyItem** out = m_scratch.data();
+            Ordered(m_arItem.data() + lo, n, true, out);
+            std::copy(m_scratch.begin(), m_scratch.end(), m_arItem.begin() + lo);
+            return;
+        }
         const std::uint8_t pivot = m_arDepth[static_cast<std::size_t>((lo + hi) / 2)];
         int i = lo - 1;
         int j = hi + 1;
@@ -128,6 +192,7 @@ void CMyDepthInfo::QuickSort(int lo, int hi) {
 
 bool CMyDepthInfo::SortByDepth() {
     if (m_iItemNum >= 2) QuickSort(0, m_iItemNum - 1);
+    std::vector<CMyItem*>().swap(m_scratch);
     return true;
 }
 

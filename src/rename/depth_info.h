@@ -46,4 +46,5 @@ class CMyDepthInfo {
   private:
     void QuickSort(int lo, int hi);
     std::string m_strTracePath;
+    std::vector<CMyItem*> m_scratch;  // used while sorting
 };

@@ -1,5 +1,6 @@
 #include "rename/make_tree.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -9,15 +10,23 @@
 #include "model/host.h"
 #include "model/item.h"
 
+namespace {
+constexpr std::size_t kBufBytes = 1 << 20;  // written out whenever this much is waiting
+}
+
 CMyMakeTree::CMyMakeTree(std::string tracePath, dov::IHost* host)
     : m_strTracePath(tracePath.empty() ? dov::DefaultTracePath() : std::move(tracePath)),
       m_bar(dov::Sj("┃")),
       m_space(dov::Sj("　")),
-      m_tee(dov::Sj("┣")),
-      m_corner(dov::Sj("┗")),
-      m_dash(dov::Sj("━━")),
       m_folderMark(dov::Sj("□")),
       m_fileMark(dov::Sj("■")) {
+    const std::string& dash = dov::Sj("━━");
+    for (int more = 0; more < 2; ++more) {
+        for (int folder = 0; folder < 2; ++folder) {
+            m_head[more][folder] =
+                (more ? dov::Sj("┣") : dov::Sj("┗")) + dash + (folder ? m_folderMark : m_fileMark);
+        }
+    }
     m_pbyFlag.reset(new (std::nothrow) std::uint8_t[kFlagBytes]);
     if (m_pbyFlag) {
         std::memset(m_pbyFlag.get(), 0, kFlagBytes);
@@ -27,10 +36,13 @@ CMyMakeTree::CMyMakeTree(std::string tracePath, dov::IHost* host)
     }
 }
 
-CMyMakeTree::~CMyMakeTree() = default;  // the writer closes the file if it is still open
+CMyMakeTree::~CMyMakeTree() {
+    if (m_file) FileClose();
+}
 
 void CMyMakeTree::SetFlag(int bit, bool on) {
     if (bit < 0 || bit >= m_iFlagBits) return;
+    if (FlagAt(bit) != on) m_prefixLevel = -1;
     if (on)
         m_pbyFlag[bit >> 3] = static_cast<std::uint8_t>(m_pbyFlag[bit >> 3] | (1u << (bit & 7)));
     else
@@ -42,13 +54,43 @@ bool CMyMakeTree::FileOpen(const std::string& strFileName) {
         dov::TraceF(m_strTracePath, "※　ファイル名が無効です。FileOpen()\n");
         return false;
     }
-    if (m_file.Open(strFileName) != 0) {
+    if (m_file) FileClose();
+    m_used = 0;
+    m_failed = false;
+    if (dov::Fs().CreateTruncate(strFileName, m_file) != 0) {
+        m_file.reset();
         dov::TraceF(m_strTracePath,
                     "※　ツリー書き込み用ファイルのオープンに失敗。FileOpen()\n\tFileName= \"%s\"\n",
                     strFileName.c_str());
         return false;
     }
     return true;
+}
+
+void CMyMakeTree::Flush() {
+    if (m_used == 0) return;
+    const long long w = m_file->Write(m_buf.get(), m_used);
+    if (w < 0 || static_cast<std::size_t>(w) != m_used) m_failed = true;
+    m_used = 0;
+}
+
+bool CMyMakeTree::FileClose() {
+    Flush();
+    bool ok = !m_failed;
+    if (m_file->Close() != 0) ok = false;
+    m_file.reset();
+    return ok;
+}
+
+char* CMyMakeTree::Room(std::size_t n) {
+    if (m_used + n > m_size) {
+        Flush();
+        if (n > m_size) {
+            m_size = std::max(n, kBufBytes + 64 * 1024);
+            m_buf.reset(new char[m_size]);
+        }
+    }
+    return m_buf.get() + m_used;
 }
 
 bool CMyMakeTree::MakeTree(CMyItem* pStart, const std::string& strFileName, bool bUseOrgName) {
@@ -63,9 +105,10 @@ bool CMyMakeTree::MakeTree(CMyItem* pStart, const std::string& strFileName, bool
     if (!FileOpen(strFileName)) return false;
     m_bUseOrgName = bUseOrgName;
     std::memset(m_pbyFlag.get(), 0, kFlagBytes);
+    m_prefixLevel = -1;
     m_iLayerOffset = -pStart->m_iLayer;
     MakeTree(pStart, false);
-    return m_file.Close();
+    return FileClose();
 }
 
 void CMyMakeTree::MakeTree(CMyItem* pItem, bool bIsLast) {
@@ -89,10 +132,18 @@ void CMyMakeTree::MakeTree(CMyItem* pItem, bool bIsLast) {
     }
 }
 
+// Starts the line of pItem: the bars and spaces of the levels above it, then its branch and
+// mark (only the mark at level 0). false (nothing written): a level that cannot be drawn.
 bool CMyMakeTree::MakeTreeLine(CMyItem* pItem) {
     const int level = m_iLayerOffset + pItem->m_iLayer;
-    m_line.clear();
-    if (level <= 0) return level == 0;
+    const int isFolder = pItem->m_bIsFolder ? 1 : 0;
+    if (level <= 0) {
+        if (level < 0) return false;
+        const std::string& mark = isFolder ? m_folderMark : m_fileMark;
+        std::memcpy(Room(mark.size()), mark.data(), mark.size());
+        m_used += mark.size();
+        return true;
+    }
     if (level >= m_iFlagBits) {
         dov::TraceF(
             m_strTracePath,
@@ -101,42 +152,57 @@ bool CMyMakeTree::MakeTreeLine(CMyItem* pItem) {
             pItem->m_strNewName.c_str(), pItem->m_strOrgPath.c_str());
         return false;
     }
-    const std::string& bar = m_bar;
-    const std::string& space = m_space;
-    for (int c = 0; c <= level - 2; ++c) {
-        if (FlagAt(c)) {
-            m_line += bar;
-            m_line += space;
-            m_line += space;
-            if (m_bWide) m_line += space;
-        } else {
-            m_line += space;
-            m_line += space;
-            m_line += space;
-            if (m_bWide) {
-                m_line += space;
-                m_line += ' ';
+    if (level != m_prefixLevel || m_bWide != m_prefixWide) {
+        m_prefix.clear();
+        for (int c = 0; c <= level - 2; ++c) {
+            if (FlagAt(c)) {
+                m_prefix += m_bar;
+                m_prefix += m_space;
+                m_prefix += m_space;
+                if (m_bWide) m_prefix += m_space;
+            } else {
+                m_prefix += m_space;
+                m_prefix += m_space;
+                m_prefix += m_space;
+                if (m_bWide) {
+                    m_prefix += m_space;
+                    m_prefix += ' ';
+                }
             }
         }
+        m_prefixLevel = level;
+        m_prefixWide = m_bWide;
     }
     const CMyItem* parent = pItem->m_pParent;
     const bool more =
         parent && pItem->m_iArrayIndex < static_cast<std::int64_t>(parent->m_dwNumInFolder) - 1;
-    m_line += more ? m_tee : m_corner;
-    m_line += m_dash;
+    const std::string& head = m_head[more ? 1 : 0][isFolder];
+    char* p = Room(m_prefix.size() + head.size());
+    std::memcpy(p, m_prefix.data(), m_prefix.size());
+    std::memcpy(p + m_prefix.size(), head.data(), head.size());
+    m_used += m_prefix.size() + head.size();
     return true;
 }
 
+// Ends the line with the name, each '\n' in it written as CR LF, then CR LF.
 void CMyMakeTree::MakeItemName(CMyItem* pItem) {
-    m_line += pItem->m_bIsFolder ? m_folderMark : m_fileMark;
-    const std::string& name = m_bUseOrgName ? pItem->m_strOrgName : pItem->m_strNewName;
-    if (m_fnShowName) {
-        m_line += m_fnShowName(name);
+    const std::string& stored = m_bUseOrgName ? pItem->m_strOrgName : pItem->m_strNewName;
+    std::string shown;
+    if (m_fnShowName) shown = m_fnShowName(stored);
+    const std::string_view name = m_fnShowName ? std::string_view(shown) : stored;
+    char* p = Room(name.size() * 2 + 2);
+    if (!std::memchr(name.data(), '\n', name.size())) {
+        std::memcpy(p, name.data(), name.size());
+        p += name.size();
     } else {
-        m_line += name;  // no copy of the name on the way
+        for (const char c : name) {
+            if (c == '\n') *p++ = '\r';
+            *p++ = c;
+        }
     }
-    m_line += '\n';
-    m_file.Write(m_line);
+    *p++ = '\r';
+    *p++ = '\n';
+    m_used = static_cast<std::size_t>(p - m_buf.get());
 }
 
 namespace dov {

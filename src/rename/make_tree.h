@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "rename/text_out.h"
+#include "common/fs.h"
 
 class CMyItem;
 
@@ -44,17 +44,31 @@ class CMyMakeTree {
 
   private:
     bool FileOpen(const std::string& strFileName);
+    bool FileClose();
+    void Flush();
     void MakeTree(CMyItem* pItem, bool bIsLast);
     bool MakeTreeLine(CMyItem* pItem);
     void MakeItemName(CMyItem* pItem);
     bool FlagAt(int bit) const { return (m_pbyFlag[bit >> 3] >> (bit & 7)) & 1; }
     void SetFlag(int bit, bool on);
+    // Room for n more bytes at m_used (flushing, or growing for a line longer than the buffer).
+    char* Room(std::size_t n);
 
     std::string m_strTracePath;
-    dov::TextFileWriter m_file;
-    std::string m_line;
-    // The drawing's pieces in CP932, converted once per tree.
-    std::string m_bar, m_space, m_tee, m_corner, m_dash, m_folderMark, m_fileMark;
+    // The file and the lines waiting for it, CR LF already in place.
+    std::unique_ptr<dov::IFile> m_file;
+    std::unique_ptr<char[]> m_buf;
+    std::size_t m_size = 0, m_used = 0;
+    bool m_failed = false;
+    // The bars and spaces in front of the lines of one level, kept while the flags they come
+    // from stay (-1: none kept).
+    std::string m_prefix;
+    int m_prefixLevel = -1;
+    bool m_prefixWide = true;
+    // The head of a line in CP932 (after the prefix): [another follows][is a folder]; and the
+    // marks of a line without a prefix.
+    std::string m_head[2][2];
+    std::string m_bar, m_space, m_folderMark, m_fileMark;
 };
 
 namespace dov {

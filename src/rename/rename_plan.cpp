@@ -1,5 +1,7 @@
 #include "rename/rename_plan.h"
 
+#include <cstring>
+
 #include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/item.h"
@@ -9,11 +11,13 @@
 namespace dov {
 
 void JoinPathInto(std::string& out, std::string_view folder, std::string_view name) {
-    out.clear();
-    out.reserve(folder.size() + 1 + name.size());
-    out.append(folder);
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out.append(name);
+    const std::size_t slash = folder.empty() || folder.back() != '/' ? 1 : 0;
+    out.resize(folder.size() + slash + name.size());  // the buffer is kept when large enough
+    char* p = out.data();
+    if (!folder.empty()) std::memcpy(p, folder.data(), folder.size());
+    p += folder.size();
+    if (slash) *p++ = '/';
+    if (!name.empty()) std::memcpy(p, name.data(), name.size());
 }
 
 PathRule PlanWritePath(CMyItem* item, std::string_view parentPath, std::string& out) {
@@ -64,9 +68,12 @@ CRenamePlan::CRenamePlan(CMyItem* root, CMyDepthInfo& depth, const DiskScope* sc
             step.made = item->m_bIsFolder && item->m_bUserMakeFold;
             if (!step.made && item->m_iLayer >= 2 && item->m_pParent) {
                 const std::string_view path = item->m_strOrgPath;
-                const std::size_t slash = path.rfind('/');
-                step.move = slash == std::string_view::npos ||
-                            path.substr(0, slash) != item->m_pParent->m_strOrgPath;
+                const auto* at =
+                    path.empty()
+                        ? nullptr
+                        : static_cast<const char*>(::memrchr(path.data(), '/', path.size()));
+                step.move = !at || path.substr(0, static_cast<std::size_t>(at - path.data())) !=
+                                       item->m_pParent->m_strOrgPath;
             }
             if (item->m_bIsFolder && !step.made) {
                 item->UpdateWriteName();

@@ -81,6 +81,10 @@ TEST(Bridge, SameOnDiskFindsTheCharactersCodedTwice) {
          "/x/\x82\xA0"
          "b",
          false},  // differing after a character
+        // longer than a word on either side of the difference
+        {"/folder/long_name_0001.txt", "/folder/long_name_0002.txt", false},
+        {"/folder/sub/\x87\x54\x87\x54.txt", "/folder/sub/\xFA\x4A\x87\x54.txt", true},
+        {"/folder/abcdefgh", "/folder/abcdefgh/x", false},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(dov::SameOnDisk(r.a, r.b), r.same) << EscapeBytes(r.a) << " " << EscapeBytes(r.b);

@@ -116,6 +116,57 @@ TEST(DepthIndex, SortsLikeTheHoareQuicksort) {
     EXPECT_EQ(empty.GetItemADRS(0), nullptr);
 }
 
+// The plain quicksort the index must match, order among equal depths included.
+void PlainQuicksort(std::vector<std::uint8_t>& d, std::vector<CMyItem*>& it, int lo, int hi) {
+    while (lo < hi) {
+        const std::uint8_t pivot = d[static_cast<std::size_t>((lo + hi) / 2)];
+        int i = lo - 1, j = hi + 1;
+        for (;;) {
+            do ++i;
+            while (d[static_cast<std::size_t>(i)] < pivot);
+            do --j;
+            while (d[static_cast<std::size_t>(j)] > pivot);
+            if (i >= j) break;
+            std::swap(d[static_cast<std::size_t>(i)], d[static_cast<std::size_t>(j)]);
+            std::swap(it[static_cast<std::size_t>(i)], it[static_cast<std::size_t>(j)]);
+        }
+        PlainQuicksort(d, it, lo, i - 1);
+        lo = j + 1;
+    }
+}
+
+TEST(DepthIndex, OrderMatchesThePlainQuicksortAtEverySize) {
+    dovtest::TempDir tmp;
+    auto root = NewRoot();
+    struct Case {
+        int n, depths, run;  // run: items in a row of one depth
+    } cases[] = {{2, 1, 1},    {4, 1, 1},   {7, 1, 1},      {64, 1, 1},   {1000, 1, 1},
+                 {1001, 2, 1}, {999, 3, 7}, {2048, 2, 500}, {3001, 5, 1}, {513, 2, 1}};
+    unsigned seed = 7;
+    for (const Case& c : cases) {
+        CMyDepthInfo index;
+        std::vector<std::uint8_t> depths;
+        std::vector<CMyItem*> items;
+        int depth = 1;
+        for (int i = 0; i < c.n; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            if (i % c.run == 0) depth = 1 + static_cast<int>((seed >> 16) % c.depths);
+            std::string path;
+            for (int k = 0; k < depth; ++k) path += "/p";
+            items.push_back(AddFile(root.get(), std::to_string(i), path));
+            depths.push_back(static_cast<std::uint8_t>(depth));
+            ASSERT_TRUE(index.SetAndCheckItem(items.back()));
+        }
+        PlainQuicksort(depths, items, 0, c.n - 1);
+        ASSERT_TRUE(index.SortByDepth());
+        for (int i = 0; i < c.n; ++i) {
+            ASSERT_EQ(index.GetItemADRS(i), items[static_cast<std::size_t>(i)])
+                << c.n << " items, entry " << i;
+            ASSERT_EQ(index.GetDepth(i), depths[static_cast<std::size_t>(i)]);
+        }
+    }
+}
+
 TEST(DepthIndex, GrowsPastItsFirstBlockAndIsReusable) {
     dovtest::TempDir tmp;
     auto root = NewRoot();
@@ -195,6 +246,22 @@ TEST(TextTree, KeepsBarsOfOpenFoldersAcrossDeeperLevels) {
               kFold + "Root\r\n" + kTee + kDash + kDash + kFold + "a\r\n" + open + kEnd + kDash +
                   kDash + kFold + "b\r\n" + open + closed + kEnd + kDash + kDash + kFile + "x\r\n" +
                   kEnd + kDash + kDash + kFile + "z\r\n");
+}
+
+// A line break inside a name is written as CR LF, like the line's own end; a name shown
+// through m_fnShowName is drawn as shown.
+TEST(TextTree, WritesLineBreaksInNamesAsCrLf) {
+    dovtest::TempDir tmp;
+    auto root = NewRoot();
+    AddFile(root.get(), "a\nb");
+    ASSERT_TRUE(dov::WritePreRenameTree(root.get()));
+    EXPECT_EQ(dovtest::ReadNative(dov::ProgramFolderNative() + "/PreRenameTree.txt"),
+              kFold + "Root\r\n" + kEnd + kDash + kDash + kFile + "a\r\nb\r\n");
+    CMyMakeTree tree;
+    tree.m_fnShowName = [](const std::string& name) { return "<" + name + ">"; };
+    ASSERT_TRUE(tree.MakeTree(root.get(), tmp / "t.txt", false));
+    EXPECT_EQ(tmp.ReadFile("t.txt"),
+              kFold + "<Root>\r\n" + kEnd + kDash + kDash + kFile + "<a\r\nb>\r\n");
 }
 
 TEST(TextTree, RefusesWhatItCannotDraw) {
