@@ -12,6 +12,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "common/format.h"
 #include "common/sjis.h"
 
 namespace dov {
@@ -210,12 +211,6 @@ char32_t ValueAt(std::string_view s, std::size_t p, std::size_t len) {
     return PointOf((static_cast<std::uint32_t>(b0) << 8) | b1);
 }
 
-bool AllAscii(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return false;
-    return true;
-}
-
 }  // namespace
 
 namespace {
@@ -244,7 +239,7 @@ bool WalkToUtf8(std::string_view cp932, std::string& out, Raw raw, Bad bad) {
 }  // namespace
 
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
-    if (AllAscii(cp932)) return std::string(cp932);
+    if (IsAscii(cp932)) return std::string(cp932);
     std::string out;
     if (!WalkToUtf8(
             cp932, out, [](std::string& o, char c) { o += c; },
@@ -311,7 +306,7 @@ bool SameOnDisk(std::string_view a, std::string_view b) {
 }
 
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
-    if (AllAscii(utf8)) return std::string(utf8);
+    if (IsAscii(utf8)) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size() + 8);
     for (std::size_t p = 0; p < utf8.size();) {
@@ -403,7 +398,7 @@ std::string EscapeBytes(std::string_view bytes) {
 }
 
 std::string DisplayUtf8(std::string_view cp932) {
-    if (AllAscii(cp932)) return std::string(cp932);
+    if (IsAscii(cp932)) return std::string(cp932);
     std::string out;
     WalkToUtf8(
         cp932, out, [](std::string& o, char c) { o += EscapeBytes(std::string(1, c)); },

@@ -326,24 +326,6 @@ bool CompiledFormat::AppendSimple(std::string& out, va_list ap, bool refuseNewli
     return true;
 }
 
-bool IsAscii(std::string_view s) {
-    // Eight bytes at a time; the last eight overlap what was seen before.
-    std::uint64_t any = 0;
-    const std::size_t n = s.size();
-    if (n < 8) {
-        for (const char c : s) any |= static_cast<unsigned char>(c);
-    } else {
-        std::uint64_t word;
-        for (std::size_t i = 0; i + 8 <= n; i += 8) {
-            std::memcpy(&word, s.data() + i, 8);
-            any |= word;
-        }
-        std::memcpy(&word, s.data() + n - 8, 8);
-        any |= word;
-    }
-    return (any & 0x8080808080808080u) == 0;
-}
-
 void AppendFormat(std::string& out, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);

@@ -8,6 +8,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,28 @@
 namespace dov {
 
 // Whether every byte is below 0x80 (such a text is the same in CP932, UTF-8 and on disk).
-bool IsAscii(std::string_view s);
+// Read as (overlapping) words: it runs for most names of every item, so it stays inline.
+[[gnu::always_inline]] inline bool IsAscii(std::string_view s) {
+    const char* p = s.data();
+    const std::size_t n = s.size();
+    std::uint64_t w = 0;
+    if (n >= 8) {
+        std::memcpy(&w, p + n - 8, 8);
+        for (std::size_t k = 0; k + 8 < n; k += 8) {
+            std::uint64_t x;
+            std::memcpy(&x, p + k, 8);
+            w |= x;
+        }
+    } else if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        w = a | b;
+    } else {
+        for (std::size_t k = 0; k < n; ++k) w |= static_cast<unsigned char>(p[k]);
+    }
+    return (w & 0x8080808080808080u) == 0;
+}
 
 // Appends the formatted text to out.
 void AppendFormatV(std::string& out, const char* fmt, va_list ap);

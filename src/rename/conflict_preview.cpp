@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "common/codepage.h"
+#include "common/format.h"
 #include "common/fs.h"
 #include "common/paths.h"
 #include "common/pathtext.h"
@@ -59,22 +60,6 @@ std::uint64_t Load32(const char* p) {
     for (std::size_t k = 0; k < n; ++k)
         if (a[k] != b[k]) return false;
     return true;
-}
-
-// No byte of 0x80 or above: the text is its own UTF-8.
-[[gnu::always_inline]] inline bool IsAscii(std::string_view s) {
-    const char* p = s.data();
-    const std::size_t n = s.size();
-    std::uint64_t w = 0;
-    if (n >= 8) {
-        w = Load64(p + n - 8);
-        for (std::size_t k = 0; k + 8 < n; k += 8) w |= Load64(p + k);
-    } else if (n >= 4) {
-        w = Load32(p) | Load32(p + n - 4);
-    } else {
-        for (std::size_t k = 0; k < n; ++k) w |= static_cast<unsigned char>(p[k]);
-    }
-    return (w & 0x8080808080808080u) == 0;
 }
 
 // The disk as the run will see it, built lazily from the real one, which is never changed.
