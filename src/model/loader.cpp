@@ -38,16 +38,76 @@ const std::string& PickedName(const EntryInfo& e) {
     return e.findData.cFileName.empty() ? e.name : e.findData.cFileName;
 }
 
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+unsigned char LowerByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
 }
 
 CMyItem* At(CMyItem* folder, int pos) {
     return folder->m_pArray->GetAt(pos);
+}
+
+// The eight bytes of a name from offset `from`, lower-cased, as one number that orders as the
+// bytes do (missing bytes count as 0).
+std::uint64_t NameKey8(std::string_view name, std::size_t from) {
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        k = (k << 8) | (from + i < name.size() ? LowerByte(name[from + i]) : 0u);
+    }
+    return k;
+}
+
+// Ranks of the new names of the n items from position top, in the order of CompareNameNoCase:
+// rank[i] < rank[j] exactly when item i's name goes before item j's, equal names equal ranks.
+// Returns the number of different names.
+// The names are compared by the eight bytes after the prefix they all share (one integer
+// compare), and only names equal there by the rest.
+int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
+    std::vector<std::string_view> name(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        if (const CMyItem* it = At(folder, top + i))
+            name[static_cast<std::size_t>(i)] = it->m_strNewName;
+    }
+    // The prefix every name shares (case-insensitively).
+    std::size_t common = name.empty() ? 0 : name[0].size();
+    for (std::size_t i = 1; i < name.size() && common > 0; ++i) {
+        const std::string_view a = name[0], b = name[i];
+        std::size_t k = 0;
+        const std::size_t m = std::min({common, a.size(), b.size()});
+        while (k < m && LowerByte(a[k]) == LowerByte(b[k])) ++k;
+        common = k;
+    }
+    struct Key {
+        std::uint64_t head;
+        int index;
+    };
+    std::vector<Key> keys(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        keys[static_cast<std::size_t>(i)] = {NameKey8(name[static_cast<std::size_t>(i)], common),
+                                             i};
+    const std::size_t rest = common + 8;
+    // <0, 0, >0 for two keys: by the head, then by the names after it.
+    auto compare = [&](const Key& a, const Key& b) {
+        if (a.head != b.head) return a.head < b.head ? -1 : 1;
+        const std::string_view x = name[static_cast<std::size_t>(a.index)];
+        const std::string_view y = name[static_cast<std::size_t>(b.index)];
+        // Equal heads: a name that ends within them is the other's prefix.
+        if (x.size() <= rest || y.size() <= rest)
+            return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
+        return CompareNameNoCase(x.substr(rest), y.substr(rest));
+    };
+    bool sorted = true;
+    for (std::size_t i = 1; i < keys.size() && sorted; ++i)
+        sorted = compare(keys[i - 1], keys[i]) <= 0;
+    if (!sorted) {
+        std::sort(keys.begin(), keys.end(),
+                  [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
+    }
+    for (std::size_t i = 0, r = 0; i < keys.size(); ++i) {
+        if (i > 0 && compare(keys[i - 1], keys[i]) < 0) ++r;
+        rank[static_cast<std::size_t>(keys[i].index)] = static_cast<int>(r);
+    }
+    return keys.empty() ? 0 : rank[static_cast<std::size_t>(keys.back().index)] + 1;
 }
 
 // An item's path: its folder's path without the trailing '/' ("" for "/"), '/', its name.
@@ -433,21 +493,16 @@ void CItemLoader::SortRange(CMyItem* pFolder, int top, int end, bool bySize, boo
         }
         return;
     }
-    // Lower-cased copies compare byte for byte as unsigned values, shorter first on a common
-    // prefix: the same order as the case-insensitive compare of the originals. Equal names get
-    // equal ranks, so the replay below compares integers only.
-    std::vector<std::string> key(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        const CMyItem* it = At(pFolder, top + i);
-        if (it) key[static_cast<std::size_t>(i)] = LowerAscii(it->m_strNewName);
-    }
-    std::vector<int> order(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return key[a] < key[b]; });
+    // Ranks of the names in the case-insensitive order, so the replay below compares integers
+    // only. Equal names get equal ranks.
     std::vector<int> rank(static_cast<std::size_t>(n));
-    for (int i = 0, r = 0; i < n; ++i) {
-        if (i > 0 && key[order[i - 1]] < key[order[i]]) ++r;
-        rank[order[i]] = r;
+    if (NameRanks(pFolder, top, n, rank) == n) {
+        // No two names equal: the sorted order is the only result, whatever the steps.
+        if (!ascending) {
+            for (int& r : rank) r = n - 1 - r;
+        }
+        PermutationSwaps(std::move(rank), swap);
+        return;
     }
     if (ascending) {
         SelectionSortSwaps(
