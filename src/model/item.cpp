@@ -38,6 +38,8 @@ CMyItem::CMyItem() {
     ResetToNewFile();
 }
 
+CMyItem::CMyItem(Blank) {}
+
 CMyItem::~CMyItem() = default;  // m_pArray deletes the array and with it every sub-item
 
 void* CMyItem::operator new(std::size_t size) {
@@ -125,7 +127,13 @@ CMyItem* CMyItem::MakeSubFile() {
     return MakeSub(false);
 }
 
-CMyItem* CMyItem::MakeSub(bool folder) {
+CMyItem* CMyItem::AddEntrySub(std::unique_ptr<CMyItem> pItem) {
+    if (!pItem) return nullptr;
+    const bool folder = pItem->m_bIsFolder != 0;
+    return MakeSub(folder, std::move(pItem));
+}
+
+CMyItem* CMyItem::MakeSub(bool folder, std::unique_ptr<CMyItem> filled) {
     const char* where = folder ? "CMyItem::MakeSubFold()" : "CMyItem::MakeSubFile()";
     if (!IsFolderWithArray()) {
         DOV_TRACE(m_strTracePath, "※　フォルダではないので追加できません。%s\n\t位置：%s\n", where,
@@ -140,7 +148,8 @@ CMyItem* CMyItem::MakeSub(bool folder) {
                   where, num, kMaxSubItemNum);
         return nullptr;
     }
-    CMyItem* p = folder ? m_pArray->MakeNewFolder() : m_pArray->MakeNewFile();
+    CMyItem* p = folder ? m_pArray->MakeNewFolder(std::move(filled))
+                        : m_pArray->MakeNewFile(std::move(filled));
     if (!p) return nullptr;
     // Files made while m_bReadingSubItems is set are not counted here.
     if (folder || !m_bReadingSubItems) {

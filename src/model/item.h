@@ -47,6 +47,10 @@ inline constexpr std::int32_t kMaxItemDepth = 254;
 class CMyItem {
   public:
     CMyItem();
+    // An item without the new-file defaults (empty records), for one whose records are all
+    // filled at once from a disk entry (see AddEntrySub).
+    struct Blank {};
+    explicit CMyItem(Blank);
     // Deletes the sub-item array, which deletes every sub-item.
     virtual ~CMyItem();
     CMyItem(const CMyItem&) = delete;
@@ -123,6 +127,12 @@ class CMyItem {
     // m_bReadingSubItems is set); nullptr when refused (m_iFileNum has reached kMaxSubItemNum)
     // or out of memory.
     CMyItem* MakeSubFile();
+
+    // MakeSubFold (m_bIsFolder set) or MakeSubFile for an entry read from disk: pItem, made
+    // Blank, comes with its records, names and paths filled, and gets what those give a new item
+    // except the new-item names and defaults; its write name is built as it is appended. The
+    // same refusals and trace lines; nullptr when refused or out of memory (pItem is deleted).
+    CMyItem* AddEntrySub(std::unique_ptr<CMyItem> pItem);
 
     // The sub-item at 0 <= index < m_dwNumInFolder; otherwise nullptr and a trace line.
     CMyItem* GetSubItem(int index) const;
@@ -244,7 +254,8 @@ class CMyItem {
   private:
     friend class CMyPartsArray;
     bool IsFolderWithArray() const { return m_bIsFolder != 0 && m_pArray != nullptr; }
-    CMyItem* MakeSub(bool folder);  // MakeSubFold / MakeSubFile
+    // MakeSubFold / MakeSubFile, or AddEntrySub when given the filled item.
+    CMyItem* MakeSub(bool folder, std::unique_ptr<CMyItem> filled = nullptr);
     // What UpdateWriteName would set if the item had kind number iKind and layer iLayer: the
     // new name (filled from the original name where MakeIndexName does so) and the write name.
     // Changes nothing; throws std::bad_alloc only. CommitNames swaps them in (no throw), so a

@@ -309,12 +309,12 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
         }
         status = std::move(st.status);
     }
-    FillNamesAndPaths(pItem, std::move(status), std::move(path), std::move(parent));
+    FillNamesAndPaths(pItem, std::move(status), std::move(path), std::move(parent), true);
     return 0;
 }
 
 void CItemLoader::FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
-                                    std::string&& parent) {
+                                    std::string&& parent, bool writeName) {
     const std::string& name = pItem->m_findData.cFileName;
     pItem->m_status = std::move(status);
     pItem->m_strOrgName = name;
@@ -324,7 +324,7 @@ void CItemLoader::FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::st
     pItem->m_iOrgNameLen = static_cast<std::int32_t>(name.size());
     pItem->m_strParentPath = std::move(parent);
     pItem->m_strOrgExt = OrgExtOf(name);
-    pItem->UpdateWriteName();
+    if (writeName) pItem->UpdateWriteName();
 }
 
 int CItemLoader::AddFoldToTree(CMyItem* pFolder) {
@@ -426,24 +426,33 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
                 m_leftOut.paths.push_back(std::move(shown));
         } else if (!IsDotName(e.name)) {
             // The listing already read the entry's status (without following links): its
-            // records are moved into the item.
-            FindData fd = std::move(e.findData);
-            ReduceAttributes(fd);
-            const bool isDir = fd.dwFileAttributes & kAttrDirectory;
-            CMyItem* item = isDir ? pFolder->MakeSubFold() : pFolder->MakeSubFile();
+            // records are moved into the item, which is filled first and then appended, so
+            // that its write name is built once.
+            const bool isDir = e.findData.dwFileAttributes & kAttrDirectory;
+            CMyItem* item = nullptr;
+            try {
+                std::unique_ptr<CMyItem> fresh(new CMyItem(CMyItem::Blank{}));
+                fresh->m_findData = std::move(e.findData);
+                ReduceAttributes(fresh->m_findData);
+                fresh->m_bIsFolder = isDir ? 1 : 0;
+                std::string parentCopy;
+                // A short path stays inside the string.
+                if (parent.size() > std::string().capacity())
+                    parentCopy.reserve(PathCapacity(parent.size()));
+                parentCopy = parent;
+                std::string path = ItemPath(parent, fresh->m_findData.cFileName);
+                FillNamesAndPaths(fresh.get(), std::move(e.status), std::move(path),
+                                  std::move(parentCopy), false);
+                item = pFolder->AddEntrySub(std::move(fresh));
+            } catch (const std::bad_alloc&) {
+                item = nullptr;
+            }
             if (!item) {
                 TraceF(m_strTracePath,
                        "※　サブアイテムの確保に失敗 CKestrelView::SetSubFoldWithSort()\n"
                        "\tFileName[%s] IsFolder[%d]\n",
                        e.name.c_str(), isDir ? 1 : 0);
             } else {
-                item->m_findData = std::move(fd);
-                std::string path = ItemPath(parent, item->m_findData.cFileName);
-                std::string parentCopy;
-                parentCopy.reserve(PathCapacity(parent.size()));
-                parentCopy = parent;
-                FillNamesAndPaths(item, std::move(e.status), std::move(path),
-                                  std::move(parentCopy));
                 ++added;
                 if (isDir) ++folders;
             }

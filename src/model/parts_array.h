@@ -80,9 +80,12 @@ class CMyPartsArray {
 
     // A folder item "新規フォルダ_%03d" (owner's m_iFoldNum), parent/view/trace path/kind
     // number/position/add order/layer/write mode from the owner. The owner counts it.
-    CMyItem* MakeNewFolder();
-    // A file item with empty names, filled by the caller. The owner counts it.
-    CMyItem* MakeNewFile();
+    // Given an item already filled from a disk entry, that one is made the folder and keeps its
+    // names and records.
+    CMyItem* MakeNewFolder(std::unique_ptr<CMyItem> filled = nullptr);
+    // A file item with empty names, filled by the caller. The owner counts it. Given an item
+    // already filled from a disk entry, that one is appended and keeps its names and records.
+    CMyItem* MakeNewFile(std::unique_ptr<CMyItem> filled = nullptr);
 
     // ---- Adding, removing and counting ---------------------------------------------------
 
