@@ -85,9 +85,8 @@ int CMyItem::SetToFolder() {
     try {
         std::unique_ptr<CMyPartsArray> fresh;
         if (!m_pArray) fresh = std::make_unique<CMyPartsArray>();
-        std::string tracePath = m_strTracePath;
         CMyPartsArray& a = fresh ? *fresh : *m_pArray;
-        a.m_strTracePath.swap(tracePath);
+        a.m_strTracePath = m_strTracePath;
         a.m_pOwner = this;
         a.m_iLayer = m_iLayer;
         if (fresh) m_pArray = std::move(fresh);

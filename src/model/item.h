@@ -31,12 +31,60 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/fs.h"
 
 class CMyPartsArray;
 struct CMyMoveInfo;
+
+namespace dov {
+
+// A text that copies share instead of each holding its own, for the trace file's path that
+// every item of a tree holds. It reads as a const std::string; assigning a string gives it a
+// text of its own (none when the string is empty).
+class SharedText {
+  public:
+    SharedText() = default;
+    SharedText& operator=(const std::string& s) {
+        if (s.empty()) {
+            p_.reset();
+        } else if (!p_ || *p_ != s) {
+            p_ = std::make_shared<const std::string>(s);
+        }
+        return *this;
+    }
+    SharedText& operator=(std::string&& s) {
+        if (s.empty()) {
+            p_.reset();
+        } else if (!p_ || *p_ != s) {
+            p_ = std::make_shared<const std::string>(std::move(s));
+        }
+        return *this;
+    }
+    const std::string& str() const { return p_ ? *p_ : Empty(); }
+    operator const std::string&() const { return str(); }
+    operator std::string_view() const { return str(); }
+    bool empty() const { return str().empty(); }
+    std::size_t size() const { return str().size(); }
+    const char* c_str() const { return str().c_str(); }
+    void swap(SharedText& other) noexcept { p_.swap(other.p_); }
+    friend bool operator==(const SharedText& a, const SharedText& b) { return a.str() == b.str(); }
+    friend bool operator==(const SharedText& a, std::string_view b) {
+        return std::string_view(a.str()) == b;
+    }
+
+  private:
+    static const std::string& Empty() {
+        static const std::string empty;
+        return empty;
+    }
+    std::shared_ptr<const std::string> p_;
+};
+
+}  // namespace dov
 
 // Most sub-folders and most files one folder accepts through MakeSubFold / MakeSubFile (and the
 // most sub-items per folder in a save file).
@@ -74,7 +122,7 @@ class CMyItem {
     std::int32_t m_iSpare3 = 0;
     std::int32_t m_iSpare4 = 0;
     std::int32_t m_iSpare5 = 0;
-    std::string m_strTracePath;  // full path of the trace file (CP932)
+    dov::SharedText m_strTracePath;  // full path of the trace file (CP932), shared by copies
     std::string m_strSpare;
     std::int32_t m_iSpare6 = 0;
     std::string m_strWriteName;         // the name a rename run writes ("作成ファイル名")

@@ -61,7 +61,7 @@ class CMyPartsArray {
     std::int32_t m_iClearFoldTop = 0;    // kind number of the first folder taken out
     std::int32_t m_iClearFileEnd = 0;    // kind number of the last file taken out
     std::int32_t m_iClearFoldEnd = 0;    // kind number of the last folder taken out
-    std::string m_strTracePath;          // copied from the owner; new items copy it
+    dov::SharedText m_strTracePath;      // copied from the owner; new items share it
     std::int32_t m_iLayer = 0;           // the owner's layer; new items get this + 1
     CMyItem* m_pOwner = nullptr;         // the folder item that owns the array (non-owning ref)
     std::int32_t m_dwPartsNum = 0;       // entries in use ("dwPartsNum")
