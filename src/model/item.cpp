@@ -495,16 +495,22 @@ std::string CMyItem::PosString() const {
 }
 
 void CMyItem::BuildIndexName(int iKind, std::string& newName, std::string& writeName) const {
-    newName = m_strNewName.empty() ? m_strOrgName : m_strNewName;
+    // An empty new name becomes the original name; otherwise it stays (newName left empty).
+    const std::string& name = m_strNewName.empty() ? m_strOrgName : m_strNewName;
     char buf[32];
-    if (newName.empty()) {
+    if (name.empty()) {
         std::snprintf(buf, sizeof buf, "%03d__NoName_", iKind);
         writeName = buf;
     } else {
         std::snprintf(buf, sizeof buf, "%03d_", iKind);
-        writeName.reserve(std::char_traits<char>::length(buf) + newName.size());
+        writeName.reserve(std::char_traits<char>::length(buf) + name.size());
         writeName = buf;
-        writeName += newName;
+        writeName += name;
+    }
+    if (m_strNewName.empty()) {
+        newName = m_strOrgName;
+    } else {
+        newName.clear();
     }
 }
 
@@ -513,7 +519,7 @@ void CMyItem::BuildWriteName(int iKind, int iLayer, std::string& newName,
     if (m_bNoAutoIndex != 1 && iLayer != 0) {
         BuildIndexName(iKind, newName, writeName);
     } else {
-        newName = m_strNewName;
+        newName.clear();  // the new name stays
         writeName = m_strNewName;
     }
 }

@@ -305,13 +305,16 @@ class CMyItem {
     // MakeSubFold / MakeSubFile, or AddEntrySub when given the filled item.
     CMyItem* MakeSub(bool folder, std::unique_ptr<CMyItem> filled = nullptr);
     // What UpdateWriteName would set if the item had kind number iKind and layer iLayer: the
-    // new name (filled from the original name where MakeIndexName does so) and the write name.
-    // Changes nothing; throws std::bad_alloc only. CommitNames swaps them in (no throw), so a
-    // caller can prepare every name first and commit only when all were made.
+    // new name when it changes (filled from the original name where MakeIndexName does so;
+    // left empty when the new name stays as it is) and the write name. Changes nothing; throws
+    // std::bad_alloc only. CommitNames swaps them in (no throw), so a caller can prepare every
+    // name first and commit only when all were made.
     void BuildWriteName(int iKind, int iLayer, std::string& newName, std::string& writeName) const;
     void BuildIndexName(int iKind, std::string& newName, std::string& writeName) const;
     void CommitNames(std::string& newName, std::string& writeName) noexcept {
-        m_strNewName.swap(newName);
+        // An empty newName means the new name stays: an empty new name is only ever replaced
+        // by a non-empty original name.
+        if (!newName.empty()) m_strNewName.swap(newName);
         m_strWriteName.swap(writeName);
     }
 };
