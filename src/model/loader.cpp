@@ -462,6 +462,8 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
             break;
         }
     }
+    // The listing is spent: its memory goes before the sort and the sub-folders' listings.
+    std::vector<EntryInfo>().swap(entries);
     if (stopped) return added;
 
     SortSubItems(pFolder, kColNewName);
