@@ -123,7 +123,7 @@ class CMyItem {
     std::int32_t m_iSpare4 = 0;
     std::int32_t m_iSpare5 = 0;
     dov::SharedText m_strTracePath;  // full path of the trace file (CP932), shared by copies
-    std::string m_strSpare;
+    dov::RareText m_strSpare;        // kept for the save file; empty nearly always
     std::int32_t m_iSpare6 = 0;
     std::string m_strWriteName;         // the name a rename run writes ("作成ファイル名")
     std::int32_t m_iKindIndex = 0;      // number among the parent's sub-items of the same kind
