@@ -2,8 +2,11 @@
 #include "model/item.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <string_view>
@@ -592,31 +595,34 @@ bool CMyItem::AllowLinuxNames() {
     return g_allowLinuxNames.load(std::memory_order_relaxed);
 }
 
+namespace {
+
+// The single-byte characters a name may not hold (NUL included).
+constexpr std::array<bool, 0x80> RefusedBytes() {
+    std::array<bool, 0x80> t{};
+    for (char c : {'\0', '\\', '/', ':', ',', ';', '*', '?', '<', '>', '|'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}
+constexpr std::array<bool, 0x80> kRefusedByte = RefusedBytes();
+
+}  // namespace
+
 bool CMyItem::IsUsableNameString(const std::string& s) {
-    // A NUL byte would cut the name where the disk sees it, wherever it stands.
-    if (s.find('\0') != std::string::npos) return false;
-    // '/' is never a trail byte, so the plain search answers the stepping one.
-    if (AllowLinuxNames()) return s.find('/') == std::string::npos;
+    // '/' and NUL are never part of a character of more than one byte, so the plain searches
+    // answer the stepping one.
+    if (AllowLinuxNames())
+        return s.find('\0') == std::string::npos && s.find('/') == std::string::npos;
+    // One walk over the characters; characters of more than one byte are stepped over whole
+    // (none of their bytes is NUL), so every NUL byte is seen as a character of its own.
     for (std::size_t p = 0; p < s.size();) {
-        const std::size_t len = SjisCharLen(s, p);
-        if (len == 1) {
-            switch (s[p]) {
-                case '\\':
-                case '/':
-                case ':':
-                case ',':
-                case ';':
-                case '*':
-                case '?':
-                case '<':
-                case '>':
-                case '|':
-                    return false;
-                default:
-                    break;
-            }
+        const auto c = static_cast<unsigned char>(s[p]);
+        if (c < 0x80) {
+            if (kRefusedByte[c]) return false;
+            ++p;
+        } else {
+            p += SjisCharLen(s, p);
         }
-        p += len;
     }
     return true;
 }
@@ -667,14 +673,13 @@ int CMyItem::CheckDepth() {
                   m_strOrgPath.c_str());
         return 0;
     }
-    const std::string_view path(m_strOrgPath);
+    // '/' is never part of a character of more than one byte: every '/' byte counts.
     int count = 0;
-    std::size_t from = 0;  // always the start of a character (just after a '/')
-    while (count < kMaxItemDepth) {
-        const int f = FindCharDbcs(path.substr(from), '/');
-        if (f < 0) break;
+    const char* end = m_strOrgPath.data() + m_strOrgPath.size();
+    for (const char* p = m_strOrgPath.data(); count < kMaxItemDepth; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
+        if (!p) break;
         ++count;
-        from += static_cast<std::size_t>(f) + 1;
     }
     m_byDepth = static_cast<std::uint8_t>(count);
     DOV_TRACE(m_strTracePath, "○　新規アイテム \"%s\" の深さは %d です。CheckDepth()\n",
