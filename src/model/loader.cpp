@@ -96,10 +96,16 @@ int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
             return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
         return CompareNameNoCase(x.substr(rest), y.substr(rest));
     };
-    bool sorted = true;
-    for (std::size_t i = 1; i < keys.size() && sorted; ++i)
-        sorted = compare(keys[i - 1], keys[i]) <= 0;
-    if (!sorted) {
+    // Listings often come in order, or in exactly the reverse order (as tmpfs gives them).
+    bool sorted = true, reversed = true;
+    for (std::size_t i = 1; i < keys.size() && (sorted || reversed); ++i) {
+        const int c = compare(keys[i - 1], keys[i]);
+        sorted = sorted && c <= 0;
+        reversed = reversed && c > 0;
+    }
+    if (!sorted && reversed) {
+        std::reverse(keys.begin(), keys.end());
+    } else if (!sorted) {
         std::sort(keys.begin(), keys.end(),
                   [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
     }

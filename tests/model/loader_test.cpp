@@ -436,6 +436,8 @@ TEST(Loader, SortSubItemsMatchesThePlainSelectionSortsWithManyTies) {
             // Every other round the names share a prefix.
             it->m_strNewName =
                 (round % 2 ? "Shared_prefix_" : "") + names[rng() % std::size(names)];
+            // Some folders listed in exactly the reverse order.
+            if (round % 8 == 3) it->m_strNewName = "n" + std::to_string(900 - i);
             it->m_findData.nFileSizeLow = rng() % 3;
             it->m_findData.nFileSizeHigh = rng() % 2;
             if (rng() % 4 == 0) it->m_iKindIndex = static_cast<int>(rng() % 3);  // duplicates
