@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "common/filetime.h"
+#include "common/rare_text.h"
 
 namespace dov {
 
@@ -44,8 +45,8 @@ struct FindData {
     std::uint32_t nFileSizeLow = 0;
     std::uint32_t dwReserved0 = 0;
     std::uint32_t dwReserved1 = 0;
-    std::string cFileName;           // up to 259 bytes in the save file
-    std::string cAlternateFileName;  // always empty here; up to 13 bytes in the save file
+    std::string cFileName;        // up to 259 bytes in the save file
+    RareText cAlternateFileName;  // always empty here; up to 13 bytes in the save file
     bool operator==(const FindData&) const = default;
 };
 

@@ -2,8 +2,11 @@
 #include "model/item.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <string_view>
@@ -37,6 +40,8 @@ void AddSize64(std::uint32_t& H, std::uint32_t& L, std::uint32_t high, std::uint
 CMyItem::CMyItem() {
     ResetToNewFile();
 }
+
+CMyItem::CMyItem(Blank) {}
 
 CMyItem::~CMyItem() = default;  // m_pArray deletes the array and with it every sub-item
 
@@ -83,9 +88,8 @@ int CMyItem::SetToFolder() {
     try {
         std::unique_ptr<CMyPartsArray> fresh;
         if (!m_pArray) fresh = std::make_unique<CMyPartsArray>();
-        std::string tracePath = m_strTracePath;
         CMyPartsArray& a = fresh ? *fresh : *m_pArray;
-        a.m_strTracePath.swap(tracePath);
+        a.m_strTracePath = m_strTracePath;
         a.m_pOwner = this;
         a.m_iLayer = m_iLayer;
         if (fresh) m_pArray = std::move(fresh);
@@ -125,7 +129,13 @@ CMyItem* CMyItem::MakeSubFile() {
     return MakeSub(false);
 }
 
-CMyItem* CMyItem::MakeSub(bool folder) {
+CMyItem* CMyItem::AddEntrySub(std::unique_ptr<CMyItem> pItem) {
+    if (!pItem) return nullptr;
+    const bool folder = pItem->m_bIsFolder != 0;
+    return MakeSub(folder, std::move(pItem));
+}
+
+CMyItem* CMyItem::MakeSub(bool folder, std::unique_ptr<CMyItem> filled) {
     const char* where = folder ? "CMyItem::MakeSubFold()" : "CMyItem::MakeSubFile()";
     if (!IsFolderWithArray()) {
         DOV_TRACE(m_strTracePath, "※　フォルダではないので追加できません。%s\n\t位置：%s\n", where,
@@ -140,7 +150,8 @@ CMyItem* CMyItem::MakeSub(bool folder) {
                   where, num, kMaxSubItemNum);
         return nullptr;
     }
-    CMyItem* p = folder ? m_pArray->MakeNewFolder() : m_pArray->MakeNewFile();
+    CMyItem* p = folder ? m_pArray->MakeNewFolder(std::move(filled))
+                        : m_pArray->MakeNewFile(std::move(filled));
     if (!p) return nullptr;
     // Files made while m_bReadingSubItems is set are not counted here.
     if (folder || !m_bReadingSubItems) {
@@ -487,16 +498,22 @@ std::string CMyItem::PosString() const {
 }
 
 void CMyItem::BuildIndexName(int iKind, std::string& newName, std::string& writeName) const {
-    newName = m_strNewName.empty() ? m_strOrgName : m_strNewName;
+    // An empty new name becomes the original name; otherwise it stays (newName left empty).
+    const std::string& name = m_strNewName.empty() ? m_strOrgName : m_strNewName;
     char buf[32];
-    if (newName.empty()) {
+    if (name.empty()) {
         std::snprintf(buf, sizeof buf, "%03d__NoName_", iKind);
         writeName = buf;
     } else {
         std::snprintf(buf, sizeof buf, "%03d_", iKind);
-        writeName.reserve(std::char_traits<char>::length(buf) + newName.size());
+        writeName.reserve(std::char_traits<char>::length(buf) + name.size());
         writeName = buf;
-        writeName += newName;
+        writeName += name;
+    }
+    if (m_strNewName.empty()) {
+        newName = m_strOrgName;
+    } else {
+        newName.clear();
     }
 }
 
@@ -505,7 +522,7 @@ void CMyItem::BuildWriteName(int iKind, int iLayer, std::string& newName,
     if (m_bNoAutoIndex != 1 && iLayer != 0) {
         BuildIndexName(iKind, newName, writeName);
     } else {
-        newName = m_strNewName;
+        newName.clear();  // the new name stays
         writeName = m_strNewName;
     }
 }
@@ -578,31 +595,34 @@ bool CMyItem::AllowLinuxNames() {
     return g_allowLinuxNames.load(std::memory_order_relaxed);
 }
 
+namespace {
+
+// The single-byte characters a name may not hold (NUL included).
+constexpr std::array<bool, 0x80> RefusedBytes() {
+    std::array<bool, 0x80> t{};
+    for (char c : {'\0', '\\', '/', ':', ',', ';', '*', '?', '<', '>', '|'})
+        t[static_cast<unsigned char>(c)] = true;
+    return t;
+}
+constexpr std::array<bool, 0x80> kRefusedByte = RefusedBytes();
+
+}  // namespace
+
 bool CMyItem::IsUsableNameString(const std::string& s) {
-    // A NUL byte would cut the name where the disk sees it, wherever it stands.
-    if (s.find('\0') != std::string::npos) return false;
-    // '/' is never a trail byte, so the plain search answers the stepping one.
-    if (AllowLinuxNames()) return s.find('/') == std::string::npos;
+    // '/' and NUL are never part of a character of more than one byte, so the plain searches
+    // answer the stepping one.
+    if (AllowLinuxNames())
+        return s.find('\0') == std::string::npos && s.find('/') == std::string::npos;
+    // One walk over the characters; characters of more than one byte are stepped over whole
+    // (none of their bytes is NUL), so every NUL byte is seen as a character of its own.
     for (std::size_t p = 0; p < s.size();) {
-        const std::size_t len = SjisCharLen(s, p);
-        if (len == 1) {
-            switch (s[p]) {
-                case '\\':
-                case '/':
-                case ':':
-                case ',':
-                case ';':
-                case '*':
-                case '?':
-                case '<':
-                case '>':
-                case '|':
-                    return false;
-                default:
-                    break;
-            }
+        const auto c = static_cast<unsigned char>(s[p]);
+        if (c < 0x80) {
+            if (kRefusedByte[c]) return false;
+            ++p;
+        } else {
+            p += SjisCharLen(s, p);
         }
-        p += len;
     }
     return true;
 }
@@ -653,14 +673,13 @@ int CMyItem::CheckDepth() {
                   m_strOrgPath.c_str());
         return 0;
     }
-    const std::string_view path(m_strOrgPath);
+    // '/' is never part of a character of more than one byte: every '/' byte counts.
     int count = 0;
-    std::size_t from = 0;  // always the start of a character (just after a '/')
-    while (count < kMaxItemDepth) {
-        const int f = FindCharDbcs(path.substr(from), '/');
-        if (f < 0) break;
+    const char* end = m_strOrgPath.data() + m_strOrgPath.size();
+    for (const char* p = m_strOrgPath.data(); count < kMaxItemDepth; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
+        if (!p) break;
         ++count;
-        from += static_cast<std::size_t>(f) + 1;
     }
     m_byDepth = static_cast<std::uint8_t>(count);
     DOV_TRACE(m_strTracePath, "○　新規アイテム \"%s\" の深さは %d です。CheckDepth()\n",

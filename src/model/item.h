@@ -31,12 +31,60 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/fs.h"
 
 class CMyPartsArray;
 struct CMyMoveInfo;
+
+namespace dov {
+
+// A text that copies share instead of each holding its own, for the trace file's path that
+// every item of a tree holds. It reads as a const std::string; assigning a string gives it a
+// text of its own (none when the string is empty).
+class SharedText {
+  public:
+    SharedText() = default;
+    SharedText& operator=(const std::string& s) {
+        if (s.empty()) {
+            p_.reset();
+        } else if (!p_ || *p_ != s) {
+            p_ = std::make_shared<const std::string>(s);
+        }
+        return *this;
+    }
+    SharedText& operator=(std::string&& s) {
+        if (s.empty()) {
+            p_.reset();
+        } else if (!p_ || *p_ != s) {
+            p_ = std::make_shared<const std::string>(std::move(s));
+        }
+        return *this;
+    }
+    const std::string& str() const { return p_ ? *p_ : Empty(); }
+    operator const std::string&() const { return str(); }
+    operator std::string_view() const { return str(); }
+    bool empty() const { return str().empty(); }
+    std::size_t size() const { return str().size(); }
+    const char* c_str() const { return str().c_str(); }
+    void swap(SharedText& other) noexcept { p_.swap(other.p_); }
+    friend bool operator==(const SharedText& a, const SharedText& b) { return a.str() == b.str(); }
+    friend bool operator==(const SharedText& a, std::string_view b) {
+        return std::string_view(a.str()) == b;
+    }
+
+  private:
+    static const std::string& Empty() {
+        static const std::string empty;
+        return empty;
+    }
+    std::shared_ptr<const std::string> p_;
+};
+
+}  // namespace dov
 
 // Most sub-folders and most files one folder accepts through MakeSubFold / MakeSubFile (and the
 // most sub-items per folder in a save file).
@@ -47,6 +95,10 @@ inline constexpr std::int32_t kMaxItemDepth = 254;
 class CMyItem {
   public:
     CMyItem();
+    // An item without the new-file defaults (empty records), for one whose records are all
+    // filled at once from a disk entry (see AddEntrySub).
+    struct Blank {};
+    explicit CMyItem(Blank);
     // Deletes the sub-item array, which deletes every sub-item.
     virtual ~CMyItem();
     CMyItem(const CMyItem&) = delete;
@@ -70,8 +122,8 @@ class CMyItem {
     std::int32_t m_iSpare3 = 0;
     std::int32_t m_iSpare4 = 0;
     std::int32_t m_iSpare5 = 0;
-    std::string m_strTracePath;  // full path of the trace file (CP932)
-    std::string m_strSpare;
+    dov::SharedText m_strTracePath;  // full path of the trace file (CP932), shared by copies
+    dov::RareText m_strSpare;        // kept for the save file; empty nearly always
     std::int32_t m_iSpare6 = 0;
     std::string m_strWriteName;         // the name a rename run writes ("作成ファイル名")
     std::int32_t m_iKindIndex = 0;      // number among the parent's sub-items of the same kind
@@ -123,6 +175,12 @@ class CMyItem {
     // m_bReadingSubItems is set); nullptr when refused (m_iFileNum has reached kMaxSubItemNum)
     // or out of memory.
     CMyItem* MakeSubFile();
+
+    // MakeSubFold (m_bIsFolder set) or MakeSubFile for an entry read from disk: pItem, made
+    // Blank, comes with its records, names and paths filled, and gets what those give a new item
+    // except the new-item names and defaults; its write name is built as it is appended. The
+    // same refusals and trace lines; nullptr when refused or out of memory (pItem is deleted).
+    CMyItem* AddEntrySub(std::unique_ptr<CMyItem> pItem);
 
     // The sub-item at 0 <= index < m_dwNumInFolder; otherwise nullptr and a trace line.
     CMyItem* GetSubItem(int index) const;
@@ -244,15 +302,19 @@ class CMyItem {
   private:
     friend class CMyPartsArray;
     bool IsFolderWithArray() const { return m_bIsFolder != 0 && m_pArray != nullptr; }
-    CMyItem* MakeSub(bool folder);  // MakeSubFold / MakeSubFile
+    // MakeSubFold / MakeSubFile, or AddEntrySub when given the filled item.
+    CMyItem* MakeSub(bool folder, std::unique_ptr<CMyItem> filled = nullptr);
     // What UpdateWriteName would set if the item had kind number iKind and layer iLayer: the
-    // new name (filled from the original name where MakeIndexName does so) and the write name.
-    // Changes nothing; throws std::bad_alloc only. CommitNames swaps them in (no throw), so a
-    // caller can prepare every name first and commit only when all were made.
+    // new name when it changes (filled from the original name where MakeIndexName does so;
+    // left empty when the new name stays as it is) and the write name. Changes nothing; throws
+    // std::bad_alloc only. CommitNames swaps them in (no throw), so a caller can prepare every
+    // name first and commit only when all were made.
     void BuildWriteName(int iKind, int iLayer, std::string& newName, std::string& writeName) const;
     void BuildIndexName(int iKind, std::string& newName, std::string& writeName) const;
     void CommitNames(std::string& newName, std::string& writeName) noexcept {
-        m_strNewName.swap(newName);
+        // An empty newName means the new name stays: an empty new name is only ever replaced
+        // by a non-empty original name.
+        if (!newName.empty()) m_strNewName.swap(newName);
         m_strWriteName.swap(writeName);
     }
 };

@@ -1,8 +1,11 @@
 #include "model/item_arena.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <new>
+#include <vector>
 
 namespace dov {
 namespace {
@@ -21,8 +24,9 @@ constexpr std::size_t kHeader = (sizeof(Chunk) + 63) / 64 * 64;
 
 struct Arena {
     std::mutex mu;
-    Chunk* open = nullptr;   // chunks with a block to give
-    Chunk* spare = nullptr;  // an empty chunk kept back
+    Chunk* open = nullptr;    // chunks with a block to give
+    Chunk* spare = nullptr;   // an empty chunk kept back
+    std::vector<Chunk*> all;  // every chunk held, by address (a block finds its chunk here)
     std::size_t chunks = 0;
 
     static std::size_t Capacity(std::size_t block) { return (kChunkBytes - kHeader) / block; }
@@ -49,7 +53,9 @@ struct Arena {
                 c = spare;
                 spare = nullptr;
             } else {
-                c = new (::operator new (kChunkBytes, std::align_val_t{kChunkBytes})) Chunk;
+                all.reserve(all.size() + 1);  // the only step that may fail comes first
+                c = new (::operator new(kChunkBytes)) Chunk;
+                all.insert(std::upper_bound(all.begin(), all.end(), c, std::less<>()), c);
                 ++chunks;
             }
             Link(c);
@@ -66,10 +72,15 @@ struct Arena {
         return p;
     }
 
+    // The chunk holding p: the last one that starts at or before it.
+    Chunk* ChunkOf(void* p) const {
+        auto it = std::upper_bound(all.begin(), all.end(), static_cast<Chunk*>(p), std::less<>());
+        return *(it - 1);
+    }
+
     void Give(void* p, std::size_t block) noexcept {
-        Chunk* c = reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(p) &
-                                            ~static_cast<std::uintptr_t>(kChunkBytes - 1));
         std::lock_guard<std::mutex> lock(mu);
+        Chunk* c = ChunkOf(p);
         const bool wasFull = !c->free && c->cut == Capacity(block);
         *static_cast<void**>(p) = c->free;
         c->free = p;
@@ -85,7 +96,8 @@ struct Arena {
             return;
         }
         empty->~Chunk();
-        ::operator delete (empty, std::align_val_t{kChunkBytes});
+        all.erase(std::lower_bound(all.begin(), all.end(), empty, std::less<>()));
+        ::operator delete(empty);
         --chunks;
     }
 };

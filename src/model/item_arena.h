@@ -1,8 +1,8 @@
 // Blocks for the items of the edit tree.
 //
 // A tree of a million items would otherwise make a million separate heap blocks of the same
-// size. The items are instead cut from chunks of 256 KiB (aligned to their size, so a block
-// finds its chunk by its address); a freed block goes back to its chunk, and a chunk whose
+// size. The items are instead cut from chunks of 256 KiB (a freed block finds its chunk among
+// the chunks kept in address order); a freed block goes back to its chunk, and a chunk whose
 // blocks are all free is given back to the heap (one empty chunk is kept for the next item).
 // Thread-safe: a load makes items on its worker while the window may drop an older tree.
 #pragma once

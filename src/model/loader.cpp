@@ -38,16 +38,82 @@ const std::string& PickedName(const EntryInfo& e) {
     return e.findData.cFileName.empty() ? e.name : e.findData.cFileName;
 }
 
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
+unsigned char LowerByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
 }
 
 CMyItem* At(CMyItem* folder, int pos) {
     return folder->m_pArray->GetAt(pos);
+}
+
+// The eight bytes of a name from offset `from`, lower-cased, as one number that orders as the
+// bytes do (missing bytes count as 0).
+std::uint64_t NameKey8(std::string_view name, std::size_t from) {
+    std::uint64_t k = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        k = (k << 8) | (from + i < name.size() ? LowerByte(name[from + i]) : 0u);
+    }
+    return k;
+}
+
+// Ranks of the new names of the n items from position top, in the order of CompareNameNoCase:
+// rank[i] < rank[j] exactly when item i's name goes before item j's, equal names equal ranks.
+// Returns the number of different names.
+// The names are compared by the eight bytes after the prefix they all share (one integer
+// compare), and only names equal there by the rest.
+int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
+    std::vector<std::string_view> name(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        if (const CMyItem* it = At(folder, top + i))
+            name[static_cast<std::size_t>(i)] = it->m_strNewName;
+    }
+    // The prefix every name shares (case-insensitively).
+    std::size_t common = name.empty() ? 0 : name[0].size();
+    for (std::size_t i = 1; i < name.size() && common > 0; ++i) {
+        const std::string_view a = name[0], b = name[i];
+        std::size_t k = 0;
+        const std::size_t m = std::min({common, a.size(), b.size()});
+        while (k < m && LowerByte(a[k]) == LowerByte(b[k])) ++k;
+        common = k;
+    }
+    struct Key {
+        std::uint64_t head;
+        int index;
+    };
+    std::vector<Key> keys(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        keys[static_cast<std::size_t>(i)] = {NameKey8(name[static_cast<std::size_t>(i)], common),
+                                             i};
+    const std::size_t rest = common + 8;
+    // <0, 0, >0 for two keys: by the head, then by the names after it.
+    auto compare = [&](const Key& a, const Key& b) {
+        if (a.head != b.head) return a.head < b.head ? -1 : 1;
+        const std::string_view x = name[static_cast<std::size_t>(a.index)];
+        const std::string_view y = name[static_cast<std::size_t>(b.index)];
+        // Equal heads: a name that ends within them is the other's prefix.
+        if (x.size() <= rest || y.size() <= rest)
+            return x.size() == y.size() ? 0 : x.size() < y.size() ? -1 : 1;
+        return CompareNameNoCase(x.substr(rest), y.substr(rest));
+    };
+    // Listings often come in order, or in exactly the reverse order (as tmpfs gives them).
+    bool sorted = true, reversed = true;
+    for (std::size_t i = 1; i < keys.size() && (sorted || reversed); ++i) {
+        const int c = compare(keys[i - 1], keys[i]);
+        sorted = sorted && c <= 0;
+        reversed = reversed && c > 0;
+    }
+    if (!sorted && reversed) {
+        std::reverse(keys.begin(), keys.end());
+    } else if (!sorted) {
+        std::sort(keys.begin(), keys.end(),
+                  [&](const Key& a, const Key& b) { return compare(a, b) < 0; });
+    }
+    for (std::size_t i = 0, r = 0; i < keys.size(); ++i) {
+        if (i > 0 && compare(keys[i - 1], keys[i]) < 0) ++r;
+        rank[static_cast<std::size_t>(keys[i].index)] = static_cast<int>(r);
+    }
+    return keys.empty() ? 0 : rank[static_cast<std::size_t>(keys.back().index)] + 1;
 }
 
 // An item's path: its folder's path without the trailing '/' ("" for "/"), '/', its name.
@@ -249,12 +315,12 @@ int CItemLoader::SetItemInfo(const FindData& findData, const std::string& folder
         }
         status = std::move(st.status);
     }
-    FillNamesAndPaths(pItem, std::move(status), std::move(path), std::move(parent));
+    FillNamesAndPaths(pItem, std::move(status), std::move(path), std::move(parent), true);
     return 0;
 }
 
 void CItemLoader::FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
-                                    std::string&& parent) {
+                                    std::string&& parent, bool writeName) {
     const std::string& name = pItem->m_findData.cFileName;
     pItem->m_status = std::move(status);
     pItem->m_strOrgName = name;
@@ -264,7 +330,7 @@ void CItemLoader::FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::st
     pItem->m_iOrgNameLen = static_cast<std::int32_t>(name.size());
     pItem->m_strParentPath = std::move(parent);
     pItem->m_strOrgExt = OrgExtOf(name);
-    pItem->UpdateWriteName();
+    if (writeName) pItem->UpdateWriteName();
 }
 
 int CItemLoader::AddFoldToTree(CMyItem* pFolder) {
@@ -366,24 +432,33 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
                 m_leftOut.paths.push_back(std::move(shown));
         } else if (!IsDotName(e.name)) {
             // The listing already read the entry's status (without following links): its
-            // records are moved into the item.
-            FindData fd = std::move(e.findData);
-            ReduceAttributes(fd);
-            const bool isDir = fd.dwFileAttributes & kAttrDirectory;
-            CMyItem* item = isDir ? pFolder->MakeSubFold() : pFolder->MakeSubFile();
+            // records are moved into the item, which is filled first and then appended, so
+            // that its write name is built once.
+            const bool isDir = e.findData.dwFileAttributes & kAttrDirectory;
+            CMyItem* item = nullptr;
+            try {
+                std::unique_ptr<CMyItem> fresh(new CMyItem(CMyItem::Blank{}));
+                fresh->m_findData = std::move(e.findData);
+                ReduceAttributes(fresh->m_findData);
+                fresh->m_bIsFolder = isDir ? 1 : 0;
+                std::string parentCopy;
+                // A short path stays inside the string.
+                if (parent.size() > std::string().capacity())
+                    parentCopy.reserve(PathCapacity(parent.size()));
+                parentCopy = parent;
+                std::string path = ItemPath(parent, fresh->m_findData.cFileName);
+                FillNamesAndPaths(fresh.get(), std::move(e.status), std::move(path),
+                                  std::move(parentCopy), false);
+                item = pFolder->AddEntrySub(std::move(fresh));
+            } catch (const std::bad_alloc&) {
+                item = nullptr;
+            }
             if (!item) {
                 TraceF(m_strTracePath,
                        "※　サブアイテムの確保に失敗 CKestrelView::SetSubFoldWithSort()\n"
                        "\tFileName[%s] IsFolder[%d]\n",
                        e.name.c_str(), isDir ? 1 : 0);
             } else {
-                item->m_findData = std::move(fd);
-                std::string path = ItemPath(parent, item->m_findData.cFileName);
-                std::string parentCopy;
-                parentCopy.reserve(PathCapacity(parent.size()));
-                parentCopy = parent;
-                FillNamesAndPaths(item, std::move(e.status), std::move(path),
-                                  std::move(parentCopy));
                 ++added;
                 if (isDir) ++folders;
             }
@@ -393,6 +468,8 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
             break;
         }
     }
+    // The listing is spent: its memory goes before the sort and the sub-folders' listings.
+    std::vector<EntryInfo>().swap(entries);
     if (stopped) return added;
 
     SortSubItems(pFolder, kColNewName);
@@ -433,21 +510,16 @@ void CItemLoader::SortRange(CMyItem* pFolder, int top, int end, bool bySize, boo
         }
         return;
     }
-    // Lower-cased copies compare byte for byte as unsigned values, shorter first on a common
-    // prefix: the same order as the case-insensitive compare of the originals. Equal names get
-    // equal ranks, so the replay below compares integers only.
-    std::vector<std::string> key(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        const CMyItem* it = At(pFolder, top + i);
-        if (it) key[static_cast<std::size_t>(i)] = LowerAscii(it->m_strNewName);
-    }
-    std::vector<int> order(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return key[a] < key[b]; });
+    // Ranks of the names in the case-insensitive order, so the replay below compares integers
+    // only. Equal names get equal ranks.
     std::vector<int> rank(static_cast<std::size_t>(n));
-    for (int i = 0, r = 0; i < n; ++i) {
-        if (i > 0 && key[order[i - 1]] < key[order[i]]) ++r;
-        rank[order[i]] = r;
+    if (NameRanks(pFolder, top, n, rank) == n) {
+        // No two names equal: the sorted order is the only result, whatever the steps.
+        if (!ascending) {
+            for (int& r : rank) r = n - 1 - r;
+        }
+        PermutationSwaps(std::move(rank), swap);
+        return;
     }
     if (ascending) {
         SelectionSortSwaps(

@@ -131,9 +131,10 @@ class CItemLoader {
     // Steps 1 and 2 of a sort: folders first, files back in kind-number order. Returns the
     // number of folders, or -1 when the folder has nothing to sort.
     int FoldersFirstInKindOrder(CMyItem* pFolder);
-    // Fills the item's names, paths and status from its record (already in m_findData).
+    // Fills the item's names, paths and status from its record (already in m_findData), and
+    // brings its write name up to date when writeName is set.
     void FillNamesAndPaths(CMyItem* pItem, FileStatus&& status, std::string&& path,
-                           std::string&& parent);
+                           std::string&& parent, bool writeName);
 
     IHost& host_;
 };

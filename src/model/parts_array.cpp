@@ -53,14 +53,15 @@ void CMyPartsArray::RebuildName(CMyItem* p) {
 
 // ---- Making items ----------------------------------------------------------------------------
 
-CMyItem* CMyPartsArray::MakeNewFolder() {
+CMyItem* CMyPartsArray::MakeNewFolder(std::unique_ptr<CMyItem> filled) {
     if (!m_pOwner) {
         DOV_TRACE(m_strTracePath, "※　所有者のない配列です。CMyPartsArray::MakeNewFolder()\n");
         return nullptr;
     }
-    std::unique_ptr<CMyItem> item;
+    const bool loaded = filled != nullptr;
+    std::unique_ptr<CMyItem> item = std::move(filled);
     try {
-        item = std::make_unique<CMyItem>();
+        if (!item) item = std::make_unique<CMyItem>();
         CMyItem& o = *m_pOwner;
         item->m_pParent = m_pOwner;
         item->m_strTracePath = m_strTracePath;
@@ -70,12 +71,14 @@ CMyItem* CMyPartsArray::MakeNewFolder() {
         item->m_iLayer = m_iLayer + 1;
         item->m_bNoAutoIndex = o.m_bNoAutoIndex;
         if (item->SetToFolder() != 0) throw std::bad_alloc();
-        char num[16];
-        std::snprintf(num, sizeof num, "%03d", o.m_iFoldNum);
-        item->m_strNewName = dov::Sj("新規フォルダ_") + num;
-        item->m_strOrgName.clear();
-        item->m_status.m_size = 0;
-        item->m_status.size64 = 0;
+        if (!loaded) {
+            char num[16];
+            std::snprintf(num, sizeof num, "%03d", o.m_iFoldNum);
+            item->m_strNewName = dov::Sj("新規フォルダ_") + num;
+            item->m_strOrgName.clear();
+            item->m_status.m_size = 0;
+            item->m_status.size64 = 0;
+        }
         item->m_iSpare1 = 0;
         item->m_iSpare2 = 0;
         // AddParts builds the write name with the kind number and layer it gives.
@@ -90,14 +93,15 @@ CMyItem* CMyPartsArray::MakeNewFolder() {
     }
 }
 
-CMyItem* CMyPartsArray::MakeNewFile() {
+CMyItem* CMyPartsArray::MakeNewFile(std::unique_ptr<CMyItem> filled) {
     if (!m_pOwner) {
         DOV_TRACE(m_strTracePath, "※　所有者のない配列です。CMyPartsArray::MakeNewFile()\n");
         return nullptr;
     }
-    std::unique_ptr<CMyItem> item;
+    const bool loaded = filled != nullptr;
+    std::unique_ptr<CMyItem> item = std::move(filled);
     try {
-        item = std::make_unique<CMyItem>();
+        if (!item) item = std::make_unique<CMyItem>();
     } catch (...) {
         DOV_TRACE(
             m_strTracePath,
@@ -115,10 +119,12 @@ CMyItem* CMyPartsArray::MakeNewFile() {
         item->m_bIsFolder = 0;
         item->m_iLayer = m_iLayer + 1;
         item->m_bNoAutoIndex = o.m_bNoAutoIndex;
-        item->m_status.m_size = 0;
-        item->m_status.size64 = 0;
-        item->m_findData.nFileSizeHigh = 0;
-        item->m_findData.nFileSizeLow = 0;
+        if (!loaded) {
+            item->m_status.m_size = 0;
+            item->m_status.size64 = 0;
+            item->m_findData.nFileSizeHigh = 0;
+            item->m_findData.nFileSizeLow = 0;
+        }
         if (AddParts(item.get()) != 0) throw std::bad_alloc();
         return item.release();  // the array owns it now
     } catch (...) {

@@ -61,7 +61,7 @@ class CMyPartsArray {
     std::int32_t m_iClearFoldTop = 0;    // kind number of the first folder taken out
     std::int32_t m_iClearFileEnd = 0;    // kind number of the last file taken out
     std::int32_t m_iClearFoldEnd = 0;    // kind number of the last folder taken out
-    std::string m_strTracePath;          // copied from the owner; new items copy it
+    dov::SharedText m_strTracePath;      // copied from the owner; new items share it
     std::int32_t m_iLayer = 0;           // the owner's layer; new items get this + 1
     CMyItem* m_pOwner = nullptr;         // the folder item that owns the array (non-owning ref)
     std::int32_t m_dwPartsNum = 0;       // entries in use ("dwPartsNum")
@@ -80,9 +80,12 @@ class CMyPartsArray {
 
     // A folder item "新規フォルダ_%03d" (owner's m_iFoldNum), parent/view/trace path/kind
     // number/position/add order/layer/write mode from the owner. The owner counts it.
-    CMyItem* MakeNewFolder();
-    // A file item with empty names, filled by the caller. The owner counts it.
-    CMyItem* MakeNewFile();
+    // Given an item already filled from a disk entry, that one is made the folder and keeps its
+    // names and records.
+    CMyItem* MakeNewFolder(std::unique_ptr<CMyItem> filled = nullptr);
+    // A file item with empty names, filled by the caller. The owner counts it. Given an item
+    // already filled from a disk entry, that one is appended and keeps its names and records.
+    CMyItem* MakeNewFile(std::unique_ptr<CMyItem> filled = nullptr);
 
     // ---- Adding, removing and counting ---------------------------------------------------
 

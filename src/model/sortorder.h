@@ -7,6 +7,7 @@
 // replays them on the real array and every item gets its position as before.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 namespace dov {
@@ -62,6 +63,22 @@ void SelectionSortSwaps(int n, Before before, Swap swap) {
             set(m, moved);
         }
         set(p, -1);
+    }
+}
+
+// Moves every element to the position target[i] (a permutation of 0 .. n-1, indexed by the
+// positions before the moves) with at most n-1 calls of swap(p, m), p < m not assumed. When no
+// two elements are equal, this gives the selection sort's result with far fewer steps.
+template <class Swap>
+void PermutationSwaps(std::vector<int> target, Swap swap) {
+    const int n = static_cast<int>(target.size());
+    for (int p = 0; p < n; ++p) {
+        // Each swap puts one element where it belongs, so every cycle closes.
+        while (target[p] != p) {
+            const int q = target[p];
+            swap(p, q);
+            std::swap(target[p], target[q]);
+        }
     }
 }
 

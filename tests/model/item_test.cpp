@@ -65,6 +65,33 @@ TEST_F(ItemTest, ItemChunksAreReusedAndGivenBack) {
     EXPECT_LE(dov::ItemArenaChunks(), std::max<std::size_t>(before, 1));
 }
 
+TEST(CompactText, ReadsAndAssignsAsAStringAndCopiesStayApart) {
+    // Shared copies of the trace path: each reassignment gives the copy a text of its own.
+    dov::SharedText a;
+    EXPECT_TRUE(a.empty());
+    a = std::string("/t/DataTrace.txt");
+    dov::SharedText b = a;
+    b = std::string("/u/DataTrace.txt");
+    EXPECT_EQ(a, "/t/DataTrace.txt");
+    EXPECT_EQ(b.str(), "/u/DataTrace.txt");
+    a = std::string();
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(a.c_str(), std::string());
+    // The rarely set fields: a copy is its own, an empty assignment or clear() empties.
+    for (const std::string v : {"", "x", "a text longer than a short string keeps inside"}) {
+        dov::RareText r;
+        r = v;
+        dov::RareText c = r;
+        r = std::string("other");
+        EXPECT_EQ(c, v);
+        EXPECT_EQ(c.empty(), v.empty());
+        EXPECT_EQ(std::string_view(c).size(), v.size());
+        c.clear();
+        EXPECT_TRUE(c.empty());
+        EXPECT_EQ(r, "other");
+    }
+}
+
 TEST_F(ItemTest, RootWriteNameIsItsNewNameInBothModes) {
     for (bool autoIndex : {true, false}) {
         auto root = Root(autoIndex);

@@ -408,14 +408,36 @@ TEST(Loader, SortSubItemsMatchesThePlainSelectionSortsWithManyTies) {
     dovtest::TempDir tmp;
     dovtest::RecordingHost host;
     std::mt19937 rng(2024);
-    const char* names[] = {"a", "A", "b", "B", "ab", "aB", "", "_", "\x82\xA0", "\x82\xA0x"};
+    // Short names, and long ones that differ only past their first eight bytes (a NUL byte too).
+    const std::string names[] = {"a",
+                                 "A",
+                                 "b",
+                                 "B",
+                                 "ab",
+                                 "aB",
+                                 "",
+                                 "_",
+                                 "\x82\xA0",
+                                 "\x82\xA0x",
+                                 "0123456789",
+                                 "01234567890",
+                                 "01234567ab",
+                                 "01234567AB",
+                                 "01234567",
+                                 std::string("01234567\0", 9),
+                                 std::string("ab\0", 3)};
     for (int round = 0; round < 300; ++round) {
         auto root = MakeRootItem(dov::DefaultTracePath(), true);
-        const int n = static_cast<int>(rng() % 25);
+        // Some folders large enough for the sort by bytes.
+        const int n = static_cast<int>(round % 8 == 7 ? 64 + rng() % 100 : rng() % 25);
         for (int i = 0; i < n; ++i) {
             CMyItem* it = rng() % 3 == 0 ? root->MakeSubFold() : root->MakeSubFile();
             ASSERT_NE(it, nullptr);
-            it->m_strNewName = names[rng() % std::size(names)];
+            // Every other round the names share a prefix.
+            it->m_strNewName =
+                (round % 2 ? "Shared_prefix_" : "") + names[rng() % std::size(names)];
+            // Some folders listed in exactly the reverse order.
+            if (round % 8 == 3) it->m_strNewName = "n" + std::to_string(900 - i);
             it->m_findData.nFileSizeLow = rng() % 3;
             it->m_findData.nFileSizeHigh = rng() % 2;
             if (rng() % 4 == 0) it->m_iKindIndex = static_cast<int>(rng() % 3);  // duplicates
