@@ -1,5 +1,7 @@
 #include "common/pathtext.h"
 
+#include <cstring>
+
 #include "common/paths.h"
 #include "common/sjis.h"
 
@@ -35,6 +37,17 @@ bool IsNameIn(std::string_view path, std::string_view folder) {
     if (path.size() <= at || path.substr(0, folder.size()) != folder) return false;
     if (!root && path[folder.size()] != '/') return false;
     return path.find('/', at) == std::string_view::npos;
+}
+
+int CountSeparators(std::string_view path, int most) {
+    int count = 0;
+    const char* end = path.data() + path.size();
+    for (const char* p = path.data(); count < most && p != end; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
+        if (!p) break;
+        ++count;
+    }
+    return count;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

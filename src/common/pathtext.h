@@ -24,6 +24,10 @@ bool IsUnderPath(std::string_view path, std::string_view folder);
 // The path is exactly one non-empty element below the folder ("/" included).
 bool IsNameIn(std::string_view path, std::string_view folder);
 
+// The '/' bytes of a path, counted up to `most` ('/' is never a byte of a double-byte character,
+// so each one is a separator).
+int CountSeparators(std::string_view path, int most);
+
 // Joins a folder and a name with one '/': "/" + "a" is "/a", "/x" + "a" is "/x/a".
 std::string JoinPath(std::string_view folder, std::string_view name);
 

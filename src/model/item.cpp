@@ -13,6 +13,7 @@
 
 #include "common/codepage.h"
 #include "common/filetime.h"
+#include "common/pathtext.h"
 #include "common/sjis.h"
 #include "common/trace.h"
 #include "model/item_arena.h"
@@ -673,14 +674,7 @@ int CMyItem::CheckDepth() {
                   m_strOrgPath.c_str());
         return 0;
     }
-    // '/' is never part of a character of more than one byte: every '/' byte counts.
-    int count = 0;
-    const char* end = m_strOrgPath.data() + m_strOrgPath.size();
-    for (const char* p = m_strOrgPath.data(); count < kMaxItemDepth; ++p) {
-        p = static_cast<const char*>(std::memchr(p, '/', static_cast<std::size_t>(end - p)));
-        if (!p) break;
-        ++count;
-    }
+    const int count = dov::CountSeparators(m_strOrgPath, kMaxItemDepth);
     m_byDepth = static_cast<std::uint8_t>(count);
     DOV_TRACE(m_strTracePath, "○　新規アイテム \"%s\" の深さは %d です。CheckDepth()\n",
               m_strOrgPath.c_str(), count);

@@ -1,10 +1,10 @@
 #include "rename/depth_info.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 
+#include "common/pathtext.h"
 #include "common/trace.h"
 #include "model/item.h"
 
@@ -18,45 +18,6 @@ CMyDepthInfo::CMyDepthInfo(std::string tracePath) : m_strTracePath(std::move(tra
         m_arItem.clear();
     }
 }
-
-namespace {
-
-constexpr std::uint64_t kOnes = 0x0101010101010101u;
-
-// How many bytes of mask have their high bit set (mask has no other bits); without a popcount
-// instruction in the base instruction set.
-int Bytes(std::uint64_t mask) {
-    return static_cast<int>(((mask >> 7) * kOnes) >> 56);
-}
-
-int CountSlashes(std::string_view s) {
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Fu;
-    int count = 0;
-    std::size_t p = 0;
-    for (; p + 8 <= s.size(); p += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + p, 8);
-        const std::uint64_t x = w ^ (kOnes * '/');
-        // The high bit of each byte of x that is zero.
-        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-        count += Bytes(zero);
-    }
-    const std::size_t rest = s.size() - p;
-    if (rest > 0 && s.size() >= 8) {
-        // The last word again, with the bytes already counted shifted out.
-        std::uint64_t w;
-        std::memcpy(&w, s.data() + s.size() - 8, 8);
-        const std::uint64_t x = (w ^ (kOnes * '/')) >> (8 * (8 - rest));
-        const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-        // The bytes shifted in are zero, which is not '/' ^ '/': mask them out.
-        count += Bytes(zero & (~std::uint64_t{0} >> (8 * (8 - rest))));
-        return count;
-    }
-    for (; p < s.size(); ++p) count += s[p] == '/';
-    return count;
-}
-
-}  // namespace
 
 bool CMyDepthInfo::CheckDepthByParentPath(CMyItem* pItem, std::uint8_t* pbyDepth) {
     if (!pItem || !pbyDepth) {
@@ -87,14 +48,13 @@ bool CMyDepthInfo::CheckDepthByParentPath(CMyItem* pItem, std::uint8_t* pbyDepth
         return true;
     }
 
-    // Count the separators. '/' is never the trail byte of a double-byte character, so every
-    // '/' byte is a separator; the words are read 8 bytes at a time.
+    // Count the separators.
     const std::string_view path = pItem->m_strOrgPath;
     int counter = 0;
     // Only a full path counts: a relative one would depend on the current directory.
     bool failed = path.empty() || path[0] != '/';
     if (!failed) {
-        counter = std::min(CountSlashes(path), 254);
+        counter = dov::CountSeparators(path, 254);
         failed = counter >= 254;
     }
     if (failed || counter == 0 || counter >= 254) {

@@ -54,6 +54,25 @@ TEST(PathText, UnderAndNameIn) {
     }
 }
 
+TEST(PathText, SeparatorsCountedUpToTheLimit) {
+    // A double-byte character (here 0x95 0x5C, 0x83 0x41) never holds a '/' byte.
+    const struct {
+        const char* path;
+        int most, count;
+    } rows[] = {
+        {"", 10, 0},
+        {"/", 10, 1},
+        {"/a/b/c", 10, 3},
+        {"/a/b/c", 2, 2},
+        {"a", 10, 0},
+        {"//", 10, 2},
+        {"/\x95\x5C/\x83\x41", 10, 2},
+        {"/a/b/c/", 0, 0},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(CountSeparators(r.path, r.most), r.count) << r.path << " up to " << r.most;
+}
+
 TEST(PathText, ParentJoinSplit) {
     // path, ParentPath, ParentFolder, BaseName, split folder (empty: SplitPath refuses)
     const struct {
