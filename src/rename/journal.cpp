@@ -36,17 +36,8 @@ const std::array<bool, 256>& EscapeTable() {
     return table;
 }
 
-// Whether any of the eight bytes in v needs escaping: below 0x21, '%' or 0x7F (each test is
-// the "some byte is less than n" trick, exact for the eight bytes as a whole).
-bool AnyToEscape(std::uint64_t v) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
-    const std::uint64_t pct = v ^ (kOnes * '%'), del = v ^ (kOnes * 0x7F);
-    return ((((v - kOnes * 0x21) & ~v) | ((pct - kOnes) & ~pct) | ((del - kOnes) & ~del)) &
-            kHigh) != 0;
-}
-
 #if defined(__SSE2__)
-// The same for sixteen bytes.
+// Whether any of sixteen bytes needs escaping.
 bool AnyToEscape16(__m128i v) {
     const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x20)), v);
     const __m128i pct = _mm_cmpeq_epi8(v, _mm_set1_epi8('%'));
@@ -55,20 +46,13 @@ bool AnyToEscape16(__m128i v) {
 }
 #endif
 
-std::uint64_t Load8(const unsigned char* p) {
-    std::uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 // Writes bytes at out as AppendEscaped has them; the end of what was written. out has room
 // for three bytes per byte.
 char* PutEscaped(char* out, std::string_view bytes) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    // Nearly every path goes out as it is: looked at and copied in blocks of 16 or 8 bytes (the
-    // last block overlapping the ones before); a byte to escape sends it the slow way from its
-    // start.
+    // Nearly every path goes out as it is: looked at and copied 16 bytes at a time (the last
+    // block overlapping the ones before); a byte to escape sends it the slow way from its start.
 #if defined(__SSE2__)
     if (n >= 16) {
         bool plain = true;
@@ -89,24 +73,7 @@ char* PutEscaped(char* out, std::string_view bytes) {
         if (plain) return out + n;
     } else
 #endif
-        if (n >= 8) {
-        bool plain = true;
-        std::size_t i = 0;
-        for (; i + 8 <= n; i += 8) {
-            const std::uint64_t v = Load8(b + i);
-            if (AnyToEscape(v)) {
-                plain = false;
-                break;
-            }
-            std::memcpy(out + i, &v, sizeof v);
-        }
-        if (plain && i < n) {
-            const std::uint64_t v = Load8(b + n - 8);
-            plain = !AnyToEscape(v);
-            if (plain) std::memcpy(out + n - 8, &v, sizeof v);
-        }
-        if (plain) return out + n;
-    } else {
+    {
         bool plain = true;
         for (std::size_t i = 0; i < n && plain; ++i) plain = !NeedsEscape(b[i]);
         if (plain) {
