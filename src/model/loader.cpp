@@ -62,12 +62,8 @@ std::uint64_t NameKey8(std::string_view name, std::size_t from) {
 // Returns the number of different names.
 // The names are compared by the eight bytes after the prefix they all share (one integer
 // compare), and only names equal there by the rest.
-int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
-    std::vector<std::string_view> name(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        if (const CMyItem* it = At(folder, top + i))
-            name[static_cast<std::size_t>(i)] = it->m_strNewName;
-    }
+int NameRanksOf(const std::vector<std::string_view>& name, std::vector<int>& rank) {
+    const int n = static_cast<int>(name.size());
     // The prefix every name shares (case-insensitively).
     std::size_t common = name.empty() ? 0 : name[0].size();
     for (std::size_t i = 1; i < name.size() && common > 0; ++i) {
@@ -114,6 +110,44 @@ int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
         rank[static_cast<std::size_t>(keys[i].index)] = static_cast<int>(r);
     }
     return keys.empty() ? 0 : rank[static_cast<std::size_t>(keys.back().index)] + 1;
+}
+
+int NameRanks(CMyItem* folder, int top, int n, std::vector<int>& rank) {
+    std::vector<std::string_view> name(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        if (const CMyItem* it = At(folder, top + i))
+            name[static_cast<std::size_t>(i)] = it->m_strNewName;
+    }
+    return NameRanksOf(name, rank);
+}
+
+// The order in which the load's sort (folders first, then each kind by name, ascending) puts
+// the entries of a listing that will become items: the positions of those entries, folders
+// first, each kind by its rank. Empty when two entries of a kind have names the sort takes as
+// equal: their order then depends on the order they come in, and the listing's order stands.
+std::vector<std::uint32_t> SortedLoadOrder(const std::vector<EntryInfo>& entries) {
+    std::vector<std::uint32_t> order;
+    std::vector<std::uint32_t> kind[2];  // [0] folders, [1] files, in the listing's order
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const EntryInfo& e = entries[i];
+        if (!e.nameOk || IsDotName(e.name)) continue;
+        kind[(e.findData.dwFileAttributes & kAttrDirectory) ? 0 : 1].push_back(
+            static_cast<std::uint32_t>(i));
+    }
+    order.resize(kind[0].size() + kind[1].size());
+    std::vector<std::string_view> name;
+    std::vector<int> rank;
+    std::size_t base = 0;
+    for (const std::vector<std::uint32_t>& k : kind) {
+        name.resize(k.size());
+        rank.assign(k.size(), 0);
+        for (std::size_t i = 0; i < k.size(); ++i) name[i] = entries[k[i]].findData.cFileName;
+        if (NameRanksOf(name, rank) != static_cast<int>(k.size())) return {};
+        for (std::size_t i = 0; i < k.size(); ++i)
+            order[base + static_cast<std::size_t>(rank[i])] = k[i];
+        base += k.size();
+    }
+    return order;
 }
 
 // An item's path: its folder's path without the trailing '/' ("" for "/"), '/', its name.
@@ -394,6 +428,18 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
     return result;
 }
 
+void CItemLoader::LeaveOut(const std::string& folderPath, const EntryInfo& e) {
+    // Unreadable or vanished: skipped like an entry whose status cannot be read, its name
+    // through the bridge, which takes any bytes.
+    std::string shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
+    TraceF(m_strTracePath,
+           "※　ファイルステータスの取得に失敗 "
+           "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
+           shown.c_str());
+    ++m_leftOut.count;
+    if (m_leftOut.paths.size() < kMaxLeftOutPaths) m_leftOut.paths.push_back(std::move(shown));
+}
+
 int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     if (!pFolder || !pFolder->m_bIsFolder || !pFolder->m_pArray) {
         TraceF(m_strTracePath, "※　フォルダではありません SetSubFoldWithSort()\n");
@@ -418,18 +464,32 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     int added = 0;
     int folders = 0;
     bool stopped = false;
-    for (EntryInfo& e : entries) {
+    // The items are made in the order the sort below leaves them in, so that they lie in
+    // memory in the order every later walk of the tree takes (a listing comes in the disk's
+    // own order: of creation, of a hash, or of the last renames). Each is numbered as if made
+    // in the listing's order, so the result is the same either way.
+    const std::vector<std::uint32_t> sorted =
+        m_bLoading ? SortedLoadOrder(entries) : std::vector<std::uint32_t>();
+    std::vector<std::int32_t> addOrder;
+    if (!sorted.empty()) {
+        addOrder.assign(entries.size(), 0);
+        // As the array numbers them: the sub-items it holds, plus one.
+        auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(pFolder->m_iFileNum) +
+                                              static_cast<std::uint32_t>(pFolder->m_iFoldNum) + 1u);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].nameOk && !IsDotName(entries[i].name)) addOrder[i] = next++;
+    }
+    const std::size_t count = sorted.empty() ? entries.size() : sorted.size();
+    // Entries that cannot be read are reported in the listing's order either way.
+    if (!sorted.empty()) {
+        for (EntryInfo& e : entries)
+            if (!e.nameOk) LeaveOut(folderPath, e);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = sorted.empty() ? k : sorted[k];
+        EntryInfo& e = entries[i];
         if (!e.nameOk) {
-            // Unreadable or vanished: skipped like an entry whose status cannot be read, its
-            // name through the bridge, which takes any bytes.
-            std::string shown = JoinPath(folderPath, *Utf8ToCp932(e.rawName));
-            TraceF(m_strTracePath,
-                   "※　ファイルステータスの取得に失敗 "
-                   "CKestrelView::CheckItemStatus()\n\tFileName[%s]\n",
-                   shown.c_str());
-            ++m_leftOut.count;
-            if (m_leftOut.paths.size() < kMaxLeftOutPaths)
-                m_leftOut.paths.push_back(std::move(shown));
+            LeaveOut(folderPath, e);
         } else if (!IsDotName(e.name)) {
             // The listing already read the entry's status (without following links): its
             // records are moved into the item, which is filled first and then appended, so
@@ -459,6 +519,7 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
                        "\tFileName[%s] IsFolder[%d]\n",
                        e.name.c_str(), isDir ? 1 : 0);
             } else {
+                if (!addOrder.empty()) item->m_iAddOrder = addOrder[i];
                 ++added;
                 if (isDir) ++folders;
             }

@@ -107,6 +107,8 @@ class CItemLoader {
     // Reads the disk folder pFolder->m_strOrgPath into the new folder item, sorts it by name and
     // reads its sub-folders the same way, depth first. Returns the number of entries added.
     int SetSubFoldWithSort(CMyItem* pFolder);
+    // An entry of folderPath's listing that could not be read: traced and counted as left out.
+    void LeaveOut(const std::string& folderPath, const EntryInfo& e);
 
     // Sorts a folder's sub-items: folders first, files back in kind-number order, then by the
     // column (0 new name, 3 size; 1 and 2 only toggle their flag; anything else counts as 0).

@@ -192,6 +192,71 @@ TEST(Loader, FolderLoadsFoldersFirstEachGroupByNameIgnoringCase) {
     EXPECT_TRUE(f.host.messages.empty());
 }
 
+// The listing's order (which the disk decides) changes neither the items' order nor their
+// numbers; without two names the sort takes as equal, the items are made in their sorted order
+// (so they lie in memory in the order the tree is walked).
+TEST(Loader, ListingOrderChangesNeitherOrderNorNumbers) {
+    struct Permuted : dov::PosixFileSystem {
+        std::function<void(std::vector<dov::EntryInfo>&)> permute;
+        int ListDirUnless(const std::string& path, std::vector<dov::EntryInfo>& out,
+                          const std::function<bool()>& stop) override {
+            const int err = PosixFileSystem::ListDirUnless(path, out, stop);
+            if (err == 0) permute(out);
+            return err;
+        }
+    };
+    const struct {
+        const char* name;
+        std::function<void(std::vector<dov::EntryInfo>&)> permute;
+    } orders[] = {
+        {"sorted",
+         [](auto& v) {
+             std::sort(v.begin(), v.end(), [](auto& a, auto& b) { return a.name < b.name; });
+         }},
+        {"reversed",
+         [](auto& v) {
+             std::sort(v.begin(), v.end(), [](auto& a, auto& b) { return a.name > b.name; });
+         }},
+        {"shuffled", [](auto& v) { std::shuffle(v.begin(), v.end(), std::mt19937(7)); }},
+    };
+    for (const bool twins : {false, true}) {
+        for (const auto& order : orders) {
+            SCOPED_TRACE(std::string(order.name) + (twins ? ", with Q.txt beside q.txt" : ""));
+            LoadFixture f;
+            for (const char* n : {"d/k.txt", "d/b.txt", "d/q.txt", "d/A.txt", "d/z9", "d/z10"})
+                f.tmp.WriteFile(n);
+            if (twins) f.tmp.WriteFile("d/Q.txt");
+            f.tmp.MakeDir("d/y");
+            f.tmp.MakeDir("d/C");
+            std::vector<std::string> listed;  // the names in the order the listing gives them
+            Permuted fs;
+            fs.permute = [&](std::vector<dov::EntryInfo>& v) {
+                order.permute(v);
+                for (const auto& e : v) listed.push_back(e.name);
+            };
+            dov::ScopedFileSystem scope(&fs);
+            f.Load({"d"});
+            const CMyItem* d = f.root->GetSubItem(0);
+            std::vector<std::string> names = NewNames(d);
+            // The two equal names stay in whichever order the listing had them.
+            if (twins && names.size() > 6) std::sort(names.begin() + 5, names.begin() + 7);
+            std::vector<std::string> expected{"C",     "y",     "A.txt", "b.txt",
+                                              "k.txt", "q.txt", "z10",   "z9"};
+            if (twins) expected.insert(expected.begin() + 5, "Q.txt");
+            EXPECT_EQ(names, expected);
+            for (int i = 0; i < static_cast<int>(d->m_dwNumInFolder); ++i) {
+                const CMyItem* it = d->m_pArray->GetAt(i);
+                const auto at = std::find(listed.begin(), listed.end(), it->m_strOrgName);
+                EXPECT_EQ(it->m_iAddOrder, at - listed.begin() + 1) << it->m_strOrgName;
+                EXPECT_EQ(it->m_iArrayIndex, i);
+                if (!twins && i > 0) {
+                    EXPECT_LT(d->m_pArray->GetAt(i - 1), it) << it->m_strOrgName;
+                }
+            }
+        }
+    }
+}
+
 TEST(Loader, PickedEntriesKeepTheirOrderAfterExistingItems) {
     LoadFixture f;
     f.tmp.WriteFile("z.txt");
