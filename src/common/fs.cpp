@@ -184,8 +184,10 @@ std::size_t HandleLimit() {
 }  // namespace
 
 // The scope of the running operation, and the open handles of folders at and below its
-// folders, keyed by their CP932 paths. Held under one lock for the whole of each call, so a
-// handle is never closed while another thread uses it.
+// folders, keyed by their CP932 paths. Held under one lock for the whole of each call, except
+// for Stat's system call: the handle it uses is pinned meanwhile, and a pinned handle that is
+// dropped is closed only when its last user is done, so a handle is never closed (nor its
+// number reused) while another thread uses it.
 struct PosixFileSystem::Handles {
     struct Dir {
         int fd = -1;
@@ -208,10 +210,43 @@ struct PosixFileSystem::Handles {
     // dirs.end() when unknown. Reset by every change to dirs or to the scope.
     std::map<std::string, Dir>::iterator last = dirs.end();
 
+    // Handles in use outside the lock, with their number of users; handles dropped while in
+    // use, to be closed after.
+    std::vector<std::pair<int, int>> pinned;
+    std::vector<int> dropped;
+
     ~Handles() { CloseAll(); }
 
+    void Pin(int fd) {
+        for (auto& [f, users] : pinned)
+            if (f == fd) {
+                ++users;
+                return;
+            }
+        pinned.emplace_back(fd, 1);
+    }
+    void Unpin(int fd) {
+        for (std::size_t k = 0; k < pinned.size(); ++k) {
+            if (pinned[k].first != fd || --pinned[k].second > 0) continue;
+            pinned.erase(pinned.begin() + static_cast<std::ptrdiff_t>(k));
+            if (auto it = std::find(dropped.begin(), dropped.end(), fd); it != dropped.end()) {
+                dropped.erase(it);
+                ::close(fd);
+            }
+            return;
+        }
+    }
+    void Close(int fd) {
+        for (const auto& [f, users] : pinned)
+            if (f == fd) {
+                dropped.push_back(fd);
+                return;
+            }
+        ::close(fd);
+    }
+
     void CloseAll() {
-        for (auto& [path, d] : dirs) ::close(d.fd);
+        for (auto& [path, d] : dirs) Close(d.fd);
         dirs.clear();
         parentOf.clear();
         last = dirs.end();
@@ -231,7 +266,7 @@ struct PosixFileSystem::Handles {
                     (victim == dirs.end() || it->second.used < victim->second.used))
                     victim = it;
             if (victim == dirs.end()) break;
-            ::close(victim->second.fd);
+            Close(victim->second.fd);
             dirs.erase(victim);
         }
         Dir kept = d;
@@ -379,7 +414,7 @@ struct PosixFileSystem::Handles {
         if (!moved.empty()) last = dirs.end();
         for (auto& [path, d] : moved) {
             if (auto old = dirs.find(path); old != dirs.end()) {
-                ::close(old->second.fd);
+                Close(old->second.fd);
                 dirs.erase(old);
             }
             dirs.emplace(std::move(path), d);
@@ -391,7 +426,7 @@ struct PosixFileSystem::Handles {
         for (auto it = dirs.lower_bound(dir);
              it != dirs.end() && it->first.compare(0, dir.size(), dir) == 0;) {
             if (it->first.size() == dir.size() || it->first[dir.size()] == '/') {
-                ::close(it->second.fd);
+                Close(it->second.fd);
                 it = dirs.erase(it);
             } else {
                 ++it;
@@ -618,7 +653,7 @@ int PosixFileSystem::ListNames(const std::string& path, std::vector<std::string>
 }
 
 int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
-    std::lock_guard<std::mutex> lock(h_->mu);
+    std::unique_lock<std::mutex> lock(h_->mu);
     h_->BeginCall();
     const std::size_t slash = LastSlash(path);
     const std::string_view name =
@@ -638,8 +673,19 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
         dfd = loc.dfd;
         native = loc.name.c_str();
     }
+    // The call itself is made outside the lock, so that looks from several threads overlap;
+    // the handle stays open until it returns.
+    const bool pin = dfd >= 0;
+    if (pin) h_->Pin(dfd);
+    lock.unlock();
     struct stat st;  // filled by fstatat
-    if (::fstatat(dfd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const int err = ::fstatat(dfd, native, &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    if (pin) {
+        lock.lock();
+        h_->Unpin(dfd);
+        lock.unlock();
+    }
+    if (err != 0) return err;
     // The texts are set by clear and append, which keep their storage when out is reused (the
     // log reads every entry into the same one). Through a handle the native text is the name
     // alone.

@@ -158,6 +158,8 @@ class IFileSystem {
 
     // lstat of one path; the name is the path's last element.
     virtual int Stat(const std::string& path, EntryInfo& out) = 0;
+    // Whether Stat may be called from several threads at once (their calls then overlap).
+    virtual bool ConcurrentStat() const { return false; }
 
     // stat of a folder the user named, links on the way followed (to pin it); the default is
     // Stat.
@@ -227,6 +229,7 @@ class PosixFileSystem : public IFileSystem {
     int ListNames(const std::string& path, std::vector<std::string>& out) override;
 
     int Stat(const std::string& path, EntryInfo& out) override;
+    bool ConcurrentStat() const override { return true; }
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int RenameReplace(const std::string& from, const std::string& to) override;
     int MakeDir(const std::string& path) override;

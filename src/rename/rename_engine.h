@@ -184,6 +184,15 @@ class CRenameRun {
     // looking at the disk.
     bool MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
                              bool quick = false);
+    // Its two halves: what is on disk (the item's records taken from there; quick: nothing
+    // looked at), then the entry's text from that.
+    enum class Look : std::uint8_t;
+    Look LookAtEntry(CMyItem* pItem, bool quick);
+    bool AppendLogEntry(CMyItem* pItem, std::string& strText, bool& bWrite, Look look);
+    // The looks of the depth index's n entries (Quick where none was made).
+    std::vector<Look> LookAtEntries(int n);
+    // An entry STOP left alone: not looked at, not logged.
+    bool LeftAlone(int index, const CMyItem* item) const;
     // The entry of a change made (a rename or a folder created), counted as a success.
     bool AddDoneEntry(CMyItem* pItem, std::string& strText, bool& bWrite);
 

@@ -2,9 +2,13 @@
 // each checked on disk; the counts of the final report come from here.
 #include "rename/rename_log.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/codepage.h"
@@ -23,6 +27,8 @@ namespace {
 const char* const kSeparator = "--------------------------------------------------\n";
 // How often the log asks whether STOP has come.
 constexpr int kLookStep = 256;
+// From this many entries the log's looks at the disk are split over two threads.
+constexpr int kSplitLooksAt = 4096;
 // The log is written in blocks of this size (and what is left at the end).
 constexpr std::size_t kBlock = 64 * 1024;
 
@@ -167,20 +173,16 @@ EntryInfo& LookedUp() {
 
 }  // namespace
 
-// The entry's text is appended to strText (the log's buffer) as the file has it (CR LF).
-bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
-                                     bool quick) {
-    bWrite = false;
-    if (!pItem) return false;
-    const bool folder = pItem->m_bIsFolder != 0;
+// What the log found of an entry on disk (its records then taken into the item).
+enum class CRenameRun::Look : std::uint8_t {
+    Quick,      // not looked at (STOP or closing): the entry is made from what the run knows
+    Failed,     // its rename failed (looked at only when a folder above it moved)
+    Gone,       // not found where the run left it
+    Unchanged,  // found, under the same name on disk
+    Changed,    // found under its new name
+};
 
-    if (pItem->m_strOrgPath.empty()) {
-        TraceF(m_strTracePath,
-               "%s※　新規パスが無効。。MakeRenameLogString()\n\tOrgPath= %s\"%s\"\n",
-               Sj(kSeparator).c_str(), folder ? Sj("□").c_str() : Sj("■").c_str(),
-               pItem->m_strPrevPath.c_str());
-    }
-
+CRenameRun::Look CRenameRun::LookAtEntry(CMyItem* pItem, bool quick) {
     EntryInfo& info = LookedUp();
     if (pItem->m_bRenameFailed) {
         // The item is still where m_strOrgPath says, under its own name. When a folder above it
@@ -191,40 +193,68 @@ bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool&
             TakeFindData(pItem, info);
             TakeStatus(pItem, info);
         }
-        FailedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strWritePath);
-        ++m_iRenameErrNum;
-        bWrite = true;
-        return true;
+        return Look::Failed;
     }
-
+    if (quick) return Look::Quick;
     // One lstat answers both questions the log asks (does the entry exist, what is its status);
     // no folder is listed per item.
-    if (quick) {
-        // The rename call said it was made: the entry is taken to be where it went.
-        if (pItem->m_strOrgPath.empty() || SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath))
-            return true;
-        pItem->m_findData.cFileName = pItem->m_strOrgName;
-        return AddDoneEntry(pItem, strText, bWrite);
-    }
-    const int err = pItem->m_strOrgPath.empty() ? ENOENT : Fs().Stat(pItem->m_strOrgPath, info);
-    if (err != 0) {
-        if (pItem->m_bFolderMade)
-            MadeGoneForm()[folder].Append(strText, pItem->m_strOrgPath);
-        else
-            RenamedGoneForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strOrgPath);
-        ++m_iRenameErrNum;
-        bWrite = true;
-        return true;
-    }
+    if (pItem->m_strOrgPath.empty() || Fs().Stat(pItem->m_strOrgPath, info) != 0) return Look::Gone;
     TakeFindData(pItem, info);
     // Unchanged (or changed only to the other code of a character CP932 codes twice). Two
     // different ASCII paths are never the same on disk.
     const std::string& org = pItem->m_strOrgPath;
     const std::string& prev = pItem->m_strPrevPath;
-    if (!(org != prev && IsAscii(org) && IsAscii(prev)) && SameOnDisk(org, prev)) return true;
-
+    if (!(org != prev && IsAscii(org) && IsAscii(prev)) && SameOnDisk(org, prev))
+        return Look::Unchanged;
     // Later operations (copy and rename) read the entry at its new place.
     TakeStatus(pItem, info);
+    return Look::Changed;
+}
+
+// The entry's text is appended to strText (the log's buffer) as the file has it (CR LF).
+bool CRenameRun::MakeRenameLogString(CMyItem* pItem, std::string& strText, bool& bWrite,
+                                     bool quick) {
+    bWrite = false;
+    if (!pItem) return false;
+    return AppendLogEntry(pItem, strText, bWrite, LookAtEntry(pItem, quick));
+}
+
+bool CRenameRun::AppendLogEntry(CMyItem* pItem, std::string& strText, bool& bWrite, Look look) {
+    bWrite = false;
+    const bool folder = pItem->m_bIsFolder != 0;
+    if (pItem->m_strOrgPath.empty()) {
+        TraceF(m_strTracePath,
+               "%s※　新規パスが無効。。MakeRenameLogString()\n\tOrgPath= %s\"%s\"\n",
+               Sj(kSeparator).c_str(), folder ? Sj("□").c_str() : Sj("■").c_str(),
+               pItem->m_strPrevPath.c_str());
+    }
+    switch (look) {
+        case Look::Failed:
+            FailedForm()[folder].Append(strText, pItem->m_strPrevPath, &pItem->m_strWritePath);
+            ++m_iRenameErrNum;
+            bWrite = true;
+            return true;
+        case Look::Quick:
+            // The rename call said it was made: the entry is taken to be where it went.
+            if (pItem->m_strOrgPath.empty() ||
+                SameOnDisk(pItem->m_strOrgPath, pItem->m_strPrevPath))
+                return true;
+            pItem->m_findData.cFileName = pItem->m_strOrgName;
+            return AddDoneEntry(pItem, strText, bWrite);
+        case Look::Gone:
+            if (pItem->m_bFolderMade)
+                MadeGoneForm()[folder].Append(strText, pItem->m_strOrgPath);
+            else
+                RenamedGoneForm()[folder].Append(strText, pItem->m_strPrevPath,
+                                                 &pItem->m_strOrgPath);
+            ++m_iRenameErrNum;
+            bWrite = true;
+            return true;
+        case Look::Unchanged:
+            return true;
+        case Look::Changed:
+            break;
+    }
     return AddDoneEntry(pItem, strText, bWrite);
 }
 
@@ -334,6 +364,62 @@ bool CRenameLogWriter::Close() {
     return opened_;
 }
 
+bool CRenameRun::LeftAlone(int index, const CMyItem* item) const {
+    // Items STOP left alone are where they were: only the folders created before are looked at.
+    return index <= m_iNotReachedFrom && !item->m_bFolderMade;
+}
+
+std::vector<CRenameRun::Look> CRenameRun::LookAtEntries(int n) {
+    std::vector<Look> looks(static_cast<std::size_t>(std::max(n, 0)), Look::Quick);
+    // Once STOP or closing is asked for, the disk is not looked at again, so that the user
+    // hears at once. Only this thread asks the host.
+    std::atomic<bool> quick = m_host.StopRequested() || m_host.QuitRequested();
+    // Entries [from, to) of the depth index, the last first (the log's order). Each item is
+    // looked at by one thread only.
+    auto lookAt = [&](int from, int to, bool asks) {
+        int count = 0;
+        for (int index = to - 1; index >= from; --index) {
+            if (quick.load(std::memory_order_relaxed)) return;
+            CMyItem* item = m_depth.GetItemADRS(index);
+            if (!item || LeftAlone(index, item)) continue;
+            if (asks && ++count % kLookStep == 0 &&
+                (m_host.StopRequested() || m_host.QuitRequested())) {
+                quick = true;
+                return;
+            }
+            looks[static_cast<std::size_t>(index)] = LookAtEntry(item, false);
+        }
+    };
+    // A large tree is looked at on two threads, when the file system allows it: the first
+    // half of the entries here, the other half beside.
+    const int split =
+        n >= kSplitLooksAt && Fs().ConcurrentStat() && std::thread::hardware_concurrency() > 1
+            ? n / 2
+            : 0;
+    std::exception_ptr failed;
+    std::thread helper;
+    if (split > 0) {
+        helper = std::thread([&] {
+            try {
+                lookAt(0, split, false);
+            } catch (...) {
+                failed = std::current_exception();
+                quick = true;
+            }
+        });
+    }
+    try {
+        lookAt(split, n, true);
+    } catch (...) {
+        quick = true;
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (failed) std::rethrow_exception(failed);
+    return looks;
+}
+
 bool CRenameRun::MakeRenameLog() {
     m_bLogFailed = true;
     CRenameLogWriter log(m_host, m_strTracePath);
@@ -343,7 +429,7 @@ bool CRenameRun::MakeRenameLog() {
     int logFailures = 0;
 
     const int n = m_depth.GetItemNum();
-    bool quick = m_host.StopRequested() || m_host.QuitRequested();
+    const std::vector<Look> looks = LookAtEntries(n);
     for (int index = n - 1; index >= 0; --index) {
         CMyItem* item = m_depth.GetItemADRS(index);
         if (!item) {
@@ -352,18 +438,15 @@ bool CRenameRun::MakeRenameLog() {
             ++logFailures;
             continue;
         }
-        // Items STOP left alone are where they were: only the folders created before are
-        // looked at.
-        if (index <= m_iNotReachedFrom && !item->m_bFolderMade) continue;
-        // Once STOP or closing is asked for, the log is made without looking at the disk again,
-        // so that the user hears at once.
-        if (!quick && (n - index) % kLookStep == 0)
-            quick = m_host.StopRequested() || m_host.QuitRequested();
+        if (LeftAlone(index, item)) continue;
         bool write = false;
         // The entry goes straight into the log's buffer.
         std::string& buf = log.Buffer();
         const std::size_t at = buf.size();
-        if (!MakeRenameLogString(item, buf, write, quick)) {
+        // Not looked at: a failed item is reported as failed all the same.
+        Look look = looks[static_cast<std::size_t>(index)];
+        if (look == Look::Quick) look = LookAtEntry(item, true);
+        if (!AppendLogEntry(item, buf, write, look)) {
             buf.resize(at);
             TraceF(m_strTracePath, "※　アイテムのリネーム情報生成に失敗 MakeRenameLog()\n");
             ++logFailures;

@@ -3,6 +3,7 @@
 #include "rename/rename_engine.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -779,6 +780,48 @@ TEST(RenameLog, ChecksEveryItemOnDisk) {
     EXPECT_EQ(run.counts.ok, 1u);
     EXPECT_EQ(run.counts.failed, 1u);
     EXPECT_EQ(run.LastMessage(), Completion(1, 1, 3));
+}
+
+// A large tree's looks at the disk run on two threads; the log is the one a single thread
+// writes: the same entries, in the same order, with the same failures.
+TEST(RenameLog, LooksOnTwoThreadsGiveTheSameLog) {
+    std::string logs[2];
+    for (const bool concurrent : {true, false}) {
+        SCOPED_TRACE(concurrent);
+        renametest::FaultFs fs;
+        // A hook on the looks keeps them on one thread.
+        if (!concurrent) fs.onStat = [](const std::string&) { return -1; };
+        // One renamed file vanishes before the log looks at it.
+        fs.onRename = [&](const std::string& from, const std::string& to) {
+            const int r = fs.PosixFileSystem::RenameNoReplace(from, to);
+            if (r == 0 && to.ends_with("/p_f2345")) ::unlink(to.c_str());
+            return r;
+        };
+        dov::ScopedFileSystem scoped(&fs);
+        Disk disk{{"d/p_f0042", "taken"}, {"d/p_f4321", "taken"}};
+        std::vector<std::string> names;
+        char name[16];
+        for (int i = 0; i < 5000; ++i) {
+            std::snprintf(name, sizeof name, "f%04d", i);
+            disk[std::string("d/") + name] = "";
+        }
+        Scene s(disk, {"d"});
+        CMyItem* d = s.At("d");
+        for (int i = 0; i < static_cast<int>(d->m_dwNumInFolder); ++i) {
+            CMyItem* item = d->GetSubItem(i);
+            if (item->m_strNewName[0] == 'f') SetNewName(item, "p_" + item->m_strNewName);
+        }
+        RunState run;
+        run.Go(s.root.get());
+        EXPECT_EQ(run.counts.ok, 4997u);
+        EXPECT_EQ(run.counts.failed, 3u);
+        std::string& log = logs[concurrent ? 0 : 1];
+        log = HomeFile("RenameLog.txt");
+        for (std::size_t at; (at = log.find(s.tmp.path())) != std::string::npos;)
+            log.replace(at, s.tmp.path().size(), "TMP");
+        EXPECT_EQ(Count(log, Sj("◎　リネームに成功しました。")), 4997);
+    }
+    EXPECT_EQ(logs[0], logs[1]);
 }
 
 // A log block the disk refuses: every entry of it is in the trace with its path and text, the

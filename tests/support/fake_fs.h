@@ -34,6 +34,8 @@ class FaultFs : public dov::PosixFileSystem {
 
     int RenameNoReplace(const std::string& from, const std::string& to) override;
     int Stat(const std::string& path, dov::EntryInfo& out) override;
+    // A hook of a test need not take calls from several threads.
+    bool ConcurrentStat() const override { return !onStat; }
     int MakeDir(const std::string& path) override;
     int MakeDirMode(const std::string& path, unsigned mode) override;
     int OpenRead(const std::string& path, std::unique_ptr<dov::IFile>& out) override;
