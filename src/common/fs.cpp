@@ -206,9 +206,26 @@ struct PosixFileSystem::Handles {
     std::uint64_t tick = 0;
     std::uint64_t callStart = 0;
     std::size_t limit = HandleLimit();
-    // The folder of the last located path (items of one folder come one after another);
-    // dirs.end() when unknown. Reset by every change to dirs or to the scope.
-    std::map<std::string, Dir>::iterator last = dirs.end();
+    // The folder of the last path each thread located (items of one folder come one after
+    // another, and threads that look at the disk side by side each keep their own): valid
+    // while its generation is this one's, which every change to dirs or to the scope renews.
+    using DirIt = std::map<std::string, Dir>::iterator;
+    struct Last {
+        std::uint64_t gen = 0;
+        DirIt it;
+    };
+    static inline std::atomic<std::uint64_t> generations{0};
+    std::uint64_t gen = ++generations;
+    static Last& Mine() {
+        thread_local Last last;
+        return last;
+    }
+    void Invalidate() { gen = ++generations; }
+    DirIt LastDir() {
+        const Last& l = Mine();
+        return l.gen == gen ? l.it : dirs.end();
+    }
+    void SetLast(DirIt it) { Mine() = {gen, it}; }
 
     // Handles in use outside the lock, with their number of users; handles dropped while in
     // use, to be closed after.
@@ -249,7 +266,7 @@ struct PosixFileSystem::Handles {
         for (auto& [path, d] : dirs) Close(d.fd);
         dirs.clear();
         parentOf.clear();
-        last = dirs.end();
+        Invalidate();
     }
 
     void BeginCall() { callStart = ++tick; }
@@ -257,7 +274,7 @@ struct PosixFileSystem::Handles {
     bool InScope(const std::string& dir) const { return scope && scope->Contains(dir); }
 
     void Keep(const std::string& dir, const Dir& d) {
-        last = dirs.end();
+        Invalidate();
         // Over the bound: close the least recently used handle not touched by this call.
         while (dirs.size() >= limit) {
             auto victim = dirs.end();
@@ -350,20 +367,23 @@ struct PosixFileSystem::Handles {
         return 0;
     }
 
-    // Whether the path, whose last '/' is at slash, names an entry of the folder of the last
-    // call.
-    bool InLast(std::string_view path, std::size_t slash) const {
+    // The folder of this thread's last call, when the path, whose last '/' is at slash, names
+    // an entry of it; dirs.end() otherwise.
+    DirIt InLast(std::string_view path, std::size_t slash) {
+        const DirIt last = LastDir();
         if (last == dirs.end() || slash == std::string_view::npos || slash + 1 == path.size())
-            return false;
+            return dirs.end();
         const std::string& dir = last->first;
         // The root's entries have their '/' at 0; any other folder's right after its path.
-        if (dir.size() == 1 && dir[0] == '/') return slash == 0;
-        return slash == dir.size() && std::memcmp(path.data(), dir.data(), slash) == 0;
+        if (dir.size() == 1 && dir[0] == '/') return slash == 0 ? last : dirs.end();
+        return slash == dir.size() && std::memcmp(path.data(), dir.data(), slash) == 0 ? last
+                                                                                       : dirs.end();
     }
 
     // Where a call on this path lands; 0 or errno.
     int Locate(const std::string& path, Loc& loc) {
-        if (const std::size_t slash = LastSlash(path); InLast(path, slash)) {
+        const std::size_t slash = LastSlash(path);
+        if (const DirIt last = InLast(path, slash); last != dirs.end()) {
             // In the same folder as the last call. An ASCII name is its own disk form.
             const std::string_view name = std::string_view(path).substr(slash + 1);
             if (IsAscii(name)) {
@@ -384,7 +404,7 @@ struct PosixFileSystem::Handles {
             auto native = Cp932ToUtf8(base);
             if (!native) return EINVAL;
             if (int e = OpenDir(dir, loc.dfd)) return e;
-            last = dirs.find(dir);
+            SetLast(dirs.find(dir));
             loc.name = std::move(*native);
             loc.viaHandle = true;
             return 0;
@@ -411,7 +431,7 @@ struct PosixFileSystem::Handles {
                 ++it;
             }
         }
-        if (!moved.empty()) last = dirs.end();
+        if (!moved.empty()) Invalidate();
         for (auto& [path, d] : moved) {
             if (auto old = dirs.find(path); old != dirs.end()) {
                 Close(old->second.fd);
@@ -422,7 +442,7 @@ struct PosixFileSystem::Handles {
     }
 
     void Forget(const std::string& dir) {
-        last = dirs.end();
+        Invalidate();
         for (auto it = dirs.lower_bound(dir);
              it != dirs.end() && it->first.compare(0, dir.size(), dir) == 0;) {
             if (it->first.size() == dir.size() || it->first[dir.size()] == '/') {
@@ -661,12 +681,13 @@ int PosixFileSystem::Stat(const std::string& path, EntryInfo& out) {
     int dfd;
     const char* native;
     Loc loc;
-    const bool inLast = IsAscii(name) && h_->InLast(path, slash);
+    const auto last = IsAscii(name) ? h_->InLast(path, slash) : h_->dirs.end();
+    const bool inLast = last != h_->dirs.end();
     if (inLast) {
         // An ASCII name is its own disk form: looked up in the folder of the last call without
         // a copy (the name is the end of the path, so it ends with the path's NUL).
-        h_->last->second.used = ++h_->tick;
-        dfd = h_->last->second.fd;
+        last->second.used = ++h_->tick;
+        dfd = last->second.fd;
         native = path.c_str() + (path.size() - name.size());
     } else {
         if (int e = h_->Locate(path, loc)) return e;

@@ -798,18 +798,20 @@ TEST(RenameLog, LooksOnTwoThreadsGiveTheSameLog) {
             return r;
         };
         dov::ScopedFileSystem scoped(&fs);
-        Disk disk{{"d/p_f0042", "taken"}, {"d/p_f4321", "taken"}};
-        std::vector<std::string> names;
+        // Two folders, so that each thread mostly looks into its own.
+        Disk disk{{"d/p_f0042", "taken"}, {"e/p_f4321", "taken"}};
         char name[16];
         for (int i = 0; i < 5000; ++i) {
             std::snprintf(name, sizeof name, "f%04d", i);
-            disk[std::string("d/") + name] = "";
+            disk[(i < 2500 ? "d/" : "e/") + std::string(name)] = "";
         }
-        Scene s(disk, {"d"});
-        CMyItem* d = s.At("d");
-        for (int i = 0; i < static_cast<int>(d->m_dwNumInFolder); ++i) {
-            CMyItem* item = d->GetSubItem(i);
-            if (item->m_strNewName[0] == 'f') SetNewName(item, "p_" + item->m_strNewName);
+        Scene s(disk, {"d", "e"});
+        for (const char* folder : {"d", "e"}) {
+            CMyItem* d = s.At(folder);
+            for (int i = 0; i < static_cast<int>(d->m_dwNumInFolder); ++i) {
+                CMyItem* item = d->GetSubItem(i);
+                if (item->m_strNewName[0] == 'f') SetNewName(item, "p_" + item->m_strNewName);
+            }
         }
         RunState run;
         run.Go(s.root.get());
