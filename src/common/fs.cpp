@@ -580,7 +580,7 @@ void ReadEntry(int dfd, const std::string& path, std::string& rawName, EntryInfo
 }
 
 // A folder this large has its entries read by two threads.
-constexpr std::size_t kSplitListingAt = 4096;
+constexpr std::size_t kSplitListingAt = 512;
 // A stoppable listing looks at its stop before and between blocks of this many entries (a
 // smaller folder is read without a look).
 constexpr std::size_t kBlock = 256;
