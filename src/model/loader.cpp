@@ -473,9 +473,7 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     std::vector<std::int32_t> addOrder;
     if (!sorted.empty()) {
         addOrder.assign(entries.size(), 0);
-        // As the array numbers them: the sub-items it holds, plus one.
-        auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(pFolder->m_iFileNum) +
-                                              static_cast<std::uint32_t>(pFolder->m_iFoldNum) + 1u);
+        std::int32_t next = NextAddOrder(*pFolder);
         for (std::size_t i = 0; i < entries.size(); ++i)
             if (entries[i].nameOk && !IsDotName(entries[i].name)) addOrder[i] = next++;
     }

@@ -18,15 +18,12 @@ bool IsFolderItem(const CMyItem* p) {
     return p->m_bIsFolder != 0;
 }
 
-// The add order of a new sub-item: the owner's files + folders + 1. The counts may hold
-// anything while a save file supplies the sub-items (the stored values stand until the records
-// have been read), so the sum wraps instead of overflowing.
+}  // namespace
+
 std::int32_t NextAddOrder(const CMyItem& owner) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(owner.m_iFileNum) +
                                      static_cast<std::uint32_t>(owner.m_iFoldNum) + 1u);
 }
-
-}  // namespace
 
 CMyPartsArray::CMyPartsArray() = default;
 

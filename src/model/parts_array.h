@@ -154,3 +154,8 @@ class CMyPartsArray {
     // Whether slot w can take an item (empty, or already holding p).
     bool SlotFree(int w, const CMyItem* p) const;
 };
+
+// The add order of a new sub-item: the owner's files + folders + 1. The counts may hold
+// anything while a save file supplies the sub-items (the stored values stand until the records
+// have been read), so the sum wraps instead of overflowing.
+std::int32_t NextAddOrder(const CMyItem& owner);
