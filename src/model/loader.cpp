@@ -383,10 +383,13 @@ CItemLoader::LoadResult CItemLoader::LoadPickedEntries(CMyItem* pCurrent,
         return result;
     }
     struct LoadingFlag {
-        bool& flag;
-        explicit LoadingFlag(bool& f) : flag(f) { flag = true; }
-        ~LoadingFlag() { flag = false; }
-    } loading(m_bLoading);
+        CItemLoader& loader;
+        explicit LoadingFlag(CItemLoader& l) : loader(l) { loader.m_bLoading = true; }
+        ~LoadingFlag() {
+            loader.m_bLoading = false;
+            std::vector<EntryInfo>().swap(loader.m_spareListing);
+        }
+    } loading(*this);
     const long long leftOutBefore = m_leftOut.count;
     // The user named this folder: it is reached as its path says, and nothing below it that
     // is a link is ever entered.
@@ -447,6 +450,7 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
     }
     const std::string folderPath = pFolder->m_strOrgPath;
     std::vector<EntryInfo> entries;
+    entries.swap(m_spareListing);  // empty, with the room of an earlier listing of this load
     // A large folder's listing gives up as soon as STOP or closing is asked for.
     int err = IsAbsolutePath(folderPath)
                   ? Fs().ListDirUnless(folderPath, entries, [this] { return StopOrQuit(); })
@@ -527,7 +531,10 @@ int CItemLoader::SetSubFoldWithSort(CMyItem* pFolder) {
             break;
         }
     }
-    // The listing is spent: its memory goes before the sort and the sub-folders' listings.
+    // The listing is spent. During a load its room is kept for the next folder's listing,
+    // which then needs no fresh pages; otherwise its memory goes before the sort.
+    entries.clear();
+    if (m_bLoading) entries.swap(m_spareListing);
     std::vector<EntryInfo>().swap(entries);
     if (stopped) return added;
 

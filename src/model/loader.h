@@ -139,6 +139,8 @@ class CItemLoader {
                            std::string&& parent, bool writeName);
 
     IHost& host_;
+    // A spent listing's room (no entries), kept through a load for the next folder's listing.
+    std::vector<EntryInfo> m_spareListing;
 };
 
 }  // namespace dov
